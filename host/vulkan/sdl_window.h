@@ -1,0 +1,7 @@
+#pragma once
+// The intro's one SDL window, shared by the SDL side (window, keys, boxes, audio) and the
+// Vulkan side (surface, swap chain). Created by platform::createWindow with
+// SDL_WINDOW_VULKAN | SDL_WINDOW_BORDERLESS at 0,0; null before that.
+struct SDL_Window;
+
+SDL_Window* sdlWindow();
