@@ -1,0 +1,47 @@
+#include "sdl_play_clock.h"
+
+#include <algorithm>
+
+void PlayClock::delivered(std::uint64_t deliveredFrames, std::int64_t nowNs) {
+  const std::uint32_t s = sequence.load(std::memory_order_relaxed);
+  sequence.store(s + 1, std::memory_order_relaxed);
+  std::atomic_thread_fence(std::memory_order_release);
+  deliveredTotal.store(deliveredFrames, std::memory_order_relaxed);
+  deliveredAtNs.store(nowNs, std::memory_order_relaxed);
+  sequence.store(s + 2, std::memory_order_release);
+}
+
+std::uint32_t PlayClock::position(std::int64_t nowNs) {
+  std::uint64_t total = 0;
+  std::int64_t atNs = 0;
+  for (;;) {
+    const std::uint32_t before = sequence.load(std::memory_order_acquire);
+    if (before & 1u) continue;  // the writer is between its stores: a few instructions
+    total = deliveredTotal.load(std::memory_order_relaxed);
+    atNs = deliveredAtNs.load(std::memory_order_relaxed);
+    std::atomic_thread_fence(std::memory_order_acquire);
+    if (sequence.load(std::memory_order_relaxed) == before) break;
+  }
+  if (total == 0) return lastPosition;
+
+  // A callback is due every few milliseconds; capping the gap at an hour keeps the product
+  // below 64 bits whatever the clock says, and the estimate is capped by what was delivered.
+  const std::int64_t sinceNs = std::clamp<std::int64_t>(nowNs - atNs, 0, 3'600'000'000'000);
+  const std::uint64_t sinceFrames =
+      static_cast<std::uint64_t>(sinceNs) * framesPerSecond / 1'000'000'000u;
+  const std::uint64_t heard = total > bufferedFrames ? total - bufferedFrames : 0;
+  std::uint64_t estimate = std::min(heard + sinceFrames, total);
+  estimate = std::min<std::uint64_t>(estimate, endFrame);
+  lastPosition = std::max(lastPosition, static_cast<std::uint32_t>(estimate));
+  return lastPosition;
+}
+
+std::uint32_t steadyPosition(std::int64_t startNs, std::int64_t nowNs, std::uint32_t framesPerSecond,
+                             std::uint32_t endFrame) {
+  const std::int64_t sinceNs = std::max<std::int64_t>(0, nowNs - startNs);
+  // Split into whole seconds and the rest so that hours of run time cannot overflow.
+  const std::uint64_t seconds = static_cast<std::uint64_t>(sinceNs) / 1'000'000'000u;
+  const std::uint64_t restNs = static_cast<std::uint64_t>(sinceNs) % 1'000'000'000u;
+  const std::uint64_t frames = seconds * framesPerSecond + restNs * framesPerSecond / 1'000'000'000u;
+  return static_cast<std::uint32_t>(std::min<std::uint64_t>(frames, endFrame));
+}
