@@ -28,7 +28,7 @@ inline constexpr int glyphCount = 59;                        // codes 32 (space)
 
 // One byte per pixel (1 inked, 0 empty); cell of code q at byte 104 * (q - 32), rows top down,
 // 8 bytes per row left to right.
-extern const std::uint8_t fontGlyphs[glyphCount * glyphBytes];
+extern const std::uint8_t (&fontGlyphs)[glyphCount * glyphBytes];
 
 // The characters of a text (exactly `length` of them; no terminating zero is read).
 struct TextString {
