@@ -38,10 +38,15 @@ float3 z8HitColour(float3 n, float3 r, float weight) {
   return (V(.93, .5, 1) * s + hl * hl * hl * V(.73, .25, 1) + hll * hll * hll * V(.23, .25, 1)) * weight;
 }
 
+// pow with an exponent known only at run time: a negative base gives NaN for every exponent,
+// 2 included (powD keeps x*x for the literal square).
+float z8Pow(float a, float k) { return a < 0 ? NAND : powD(a, k); }
+
 // Contrast (a negative channel turns NaN here and is stored as 0), fog toward the surface
 // colour with the distance z, gamma, and the corner factor (1 everywhere at this size of u).
 float4 z8Tone(float3 c, float z, float2 u) {
-  c = lerp(c, powD(c, (7 - 6 * e2).xxx), .5);
+  float k = 7 - 6 * e2;
+  c = lerp(c, float3(z8Pow(c.x, k), z8Pow(c.y, k), z8Pow(c.z, k)), .5);
   c = lerp(c, V(.93, .5, 1) / exp((1 - z / 222) * 5), .75);
   return float4(powD(c / 3, float3(.45, .45, .45)), 1) * saturate(3.2 - length(u * 3));
 }
