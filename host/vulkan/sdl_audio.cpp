@@ -37,7 +37,7 @@ void SDLCALL fillDeviceBuffer(void*, Uint8* stream, int length) {
   const std::uint64_t first = audio.deliveredFrames;
   // Frames past the song are silence; the count keeps growing so that the clock reaches the end.
   const std::uint32_t start = first < songFrames ? static_cast<std::uint32_t>(first) : songFrames;
-  copyRenderedFrames(*audio.memory, start, frames, out);
+  copySoundFrames(*audio.memory, start, frames, out);
   audio.deliveredFrames = first + frames;
   audio.clock.delivered(audio.deliveredFrames, nowNs());
 }

@@ -1,0 +1,174 @@
+#!/usr/bin/env bash
+# Runs the intro in a private Xvfb server, on the software Vulkan driver and SDL's dummy audio.
+#
+#   intro_window_test.sh escape INTRO PROBE      intro 320 176: a picture in a 320x176 window at
+#                                                the top-left; exit code 0 within 2 s of Escape
+#   intro_window_test.sh usage INTRO PROBE       intro without arguments: the usage text on
+#                                                stderr and in a box; then 1280x720; Escape
+#   intro_window_test.sh startup INTRO PROBE [N] start-up time to the first picture, N runs
+set -u
+mode=$1 intro=$2 probe=$3 runs=${4:-5}
+
+for tool in Xvfb xdotool xwininfo; do
+  command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (scripts/deps installs it)"; exit 1; }
+done
+
+tmp=$(mktemp -d)
+xvfb_pid="" intro_pid=""
+cleanup() {
+  [ -n "$intro_pid" ] && kill -9 "$intro_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*"
+  if [ -s "$tmp/err" ]; then echo "--- intro's standard error:"; tail -n 40 "$tmp/err"; fi
+  exit 1
+}
+
+now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
+
+# A server of its own (a free display number, chosen by Xvfb), black background, no window manager.
+Xvfb -displayfd 3 -screen 0 1600x900x24 -br -nolisten tcp 3>"$tmp/display" 2>"$tmp/xvfb.log" &
+xvfb_pid=$!
+for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.05; done
+[ -s "$tmp/display" ] || { cat "$tmp/xvfb.log"; fail "Xvfb did not start"; }
+export DISPLAY=":$(head -n 1 "$tmp/display")"
+unset WAYLAND_DISPLAY
+export SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy
+# The software driver, whatever else is installed.
+icd=$(ls /usr/share/vulkan/icd.d/lvp_icd*.json 2>/dev/null | head -n 1)
+[ -n "$icd" ] || fail "the software Vulkan driver (mesa-vulkan-drivers) is missing"
+export VK_DRIVER_FILES=$icd VK_ICD_FILENAMES=$icd
+
+launch() {
+  "$intro" "$@" >"$tmp/out" 2>"$tmp/err" &
+  intro_pid=$!
+}
+
+# Line of xwininfo's tree for the top-level window named $1, empty if there is none.
+window_line() { xwininfo -root -tree 2>/dev/null | grep -F "\"$1\":" | head -n 1; }
+
+wait_for_window() {  # name, timeout in ms
+  local until=$(( $(now_ms) + $2 ))
+  while [ "$(now_ms)" -lt "$until" ]; do
+    [ -n "$(window_line "$1")" ] && return 0
+    kill -0 "$intro_pid" 2>/dev/null || return 1
+    sleep 0.02
+  done
+  return 1
+}
+
+nonblack() { "$probe" count "$@" | awk '{print $2}'; }
+
+# Sends Escape to the intro's window and waits for the process to end: prints ms taken, sets rc.
+escape_and_wait() {
+  xdotool mousemove 8 8
+  xdotool key Escape
+  local sent until
+  sent=$(now_ms)
+  until=$(( sent + 2000 ))
+  while kill -0 "$intro_pid" 2>/dev/null && [ "$(now_ms)" -lt "$until" ]; do sleep 0.01; done
+  if kill -0 "$intro_pid" 2>/dev/null; then fail "the intro was still running 2 s after Escape"; fi
+  wait "$intro_pid"
+  rc=$?
+  intro_pid=""
+  exit_ms=$(( $(now_ms) - sent ))
+}
+
+# The first picture within 20 s of the launch at $1 (ms); prints the ms from launch to it.
+first_picture() {  # launch time, width, height
+  "$probe" wait 0 0 "$2" "$3" 20000 >/dev/null || fail "no picture within 20 s"
+  echo $(( $(now_ms) - $1 ))
+}
+
+case $mode in
+escape)
+  start=$(now_ms)
+  launch 320 176
+  startup_ms=$(first_picture "$start" 320 176)
+  wait_for_window intro 2000 || fail "no window named intro"
+  geometry=$(window_line intro)
+  [[ $geometry == *" 320x176+0+0 "* ]] || fail "window is not 320x176 at 0,0: $geometry"
+  sleep 0.5  # a few frames
+  inside=$(nonblack 0 0 320 176)
+  right=$(nonblack 320 0 64 176)
+  below=$(nonblack 0 176 384 64)
+  colours=$("$probe" count 0 0 320 176 | awk '{print $4}')
+  echo "picture: $inside of $((320 * 176)) pixels not black, $colours colours; beyond the window: $right + $below"
+  [ "$inside" -gt 0 ] || fail "the picture is blank"
+  [ "$right" -eq 0 ] && [ "$below" -eq 0 ] || fail "something is drawn outside the 320x176 window"
+  kill -0 "$intro_pid" 2>/dev/null || fail "the intro ended by itself"
+  escape_and_wait
+  echo "start-up to first picture: ${startup_ms} ms; exit ${exit_ms} ms after Escape, code $rc"
+  [ "$rc" -eq 0 ] || fail "exit code $rc after Escape"
+  ;;
+usage)
+  caption='zIrPo does NOT approve!'
+  expected=$(printf '%s\n' "$caption" "" \
+    'Not enough Arguments given !' \
+    'Starting in Default Resolution of 1280*720 windowed.' \
+    '' \
+    'Try running DisplayPicker.exe !' \
+    '' \
+    'Or provide Arguments:' \
+    '>intro.exe X Y [Z] [W]' \
+    'X = X-Resolution' \
+    'Y = Y-Resolution' \
+    "$(printf 'Z = Fullscreen\t0=Off\t1=On')" \
+    "$(printf 'W = Vertical Sync\t0=Off\t1=On')" \
+    'You may omit Z+W or just W' \
+    'You need to provide Z in order to set W' \
+    '' \
+    'Example:' \
+    ' >intro.exe 1920 1080 1 0')
+  launch
+  wait_for_window "$caption" 5000 || fail "no usage box"
+  box=$(window_line "$caption")
+  echo "usage box: $box"
+  # The text is written before the box opens.
+  head -c ${#expected} "$tmp/err" | cmp -s - <(printf '%s' "$expected") || {
+    diff <(printf '%s\n' "$expected") <(head -n 18 "$tmp/err")
+    fail "the usage text on standard error differs"
+  }
+  # Nothing starts while the box is open.
+  sleep 0.3
+  [ -z "$(window_line intro)" ] || fail "the window opened while the usage box was up"
+  # Close it with Return, the pointer over it (no window manager gives it the focus).
+  read -r bw bh bx by <<<"$(sed -E 's/.* ([0-9]+)x([0-9]+)\+(-?[0-9]+)\+(-?[0-9]+) .*/\1 \2 \3 \4/' <<<"$box")"
+  xdotool mousemove $(( bx + bw / 2 )) $(( by + bh / 2 ))
+  sleep 0.1
+  xdotool key Return
+  wait_for_window intro 5000 || fail "no intro window after the usage box"
+  geometry=$(window_line intro)
+  [[ $geometry == *" 1280x720+0+0 "* ]] || fail "window is not 1280x720 at 0,0: $geometry"
+  "$probe" wait 0 0 1280 720 20000 >/dev/null || fail "no picture within 20 s"
+  sleep 0.3
+  inside=$(nonblack 0 0 1280 720)
+  right=$(nonblack 1280 0 320 900)
+  below=$(nonblack 0 720 1280 180)
+  echo "picture: $inside of $((1280 * 720)) pixels not black; beyond the window: $right + $below"
+  [ "$inside" -gt 0 ] || fail "the picture is blank"
+  [ "$right" -eq 0 ] && [ "$below" -eq 0 ] || fail "something is drawn outside the 1280x720 window"
+  escape_and_wait
+  echo "exit ${exit_ms} ms after Escape, code $rc"
+  [ "$rc" -eq 0 ] || fail "exit code $rc after Escape"
+  ;;
+startup)
+  times=()
+  for _ in $(seq "$runs"); do
+    start=$(now_ms)
+    launch 320 176
+    times+=("$(first_picture "$start" 320 176)")
+    escape_and_wait
+  done
+  sorted=$(printf '%s\n' "${times[@]}" | sort -n | tr '\n' ' ')
+  median=$(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(( (runs + 1) / 2 ))p")
+  echo "start-up to first picture, intro 320 176, $runs runs (ms): $sorted; median $median"
+  ;;
+*)
+  echo "unknown mode $mode"; exit 2 ;;
+esac
+echo PASS
