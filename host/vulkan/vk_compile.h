@@ -1,0 +1,23 @@
+#pragma once
+// HLSL to SPIR-V with shaderc, set up so that the intro's HLSL text means on Vulkan what it
+// means on Direct3D: compute stage, the entry point by name, min/max/clamp favour a non-NaN
+// operand, HLSL register numbers kept, binding bases b0 -> 0, t0..t5 -> 1..6, s0 -> 7, u0 -> 8,
+// and INTRO_VULKAN defined (the storage image is declared rgba8 under it).
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vk_compile {
+
+inline constexpr std::uint32_t constantsBinding = 0;
+inline constexpr std::uint32_t textureBinding0 = 1;  // t0..t5 -> 1..6
+inline constexpr std::uint32_t samplerBinding = 7;
+inline constexpr std::uint32_t imageBinding = 8;
+
+// Compiles one entry point of source (length bytes, no terminator needed). On failure returns
+// false with the compiler's message in message ("unknown compiler error" when it gives none).
+bool compileHlsl(const char* source, std::size_t length, const char* entryPoint,
+                 std::vector<std::uint32_t>& spirv, std::string& message);
+
+}  // namespace vk_compile

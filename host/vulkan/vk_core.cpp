@@ -1,0 +1,752 @@
+#include "vk_core.h"
+
+#include <cfloat>
+#include <cstring>
+
+#include "vk_compile.h"
+
+namespace vk_core {
+
+namespace {
+
+constexpr const char* validationLayer = "VK_LAYER_KHRONOS_validation";
+
+VKAPI_ATTR VkBool32 VKAPI_CALL onValidationMessage(VkDebugUtilsMessageSeverityFlagBitsEXT severity,
+                                                   VkDebugUtilsMessageTypeFlagsEXT,
+                                                   const VkDebugUtilsMessengerCallbackDataEXT* data,
+                                                   void* user) {
+  auto* core = static_cast<Core*>(user);
+  const std::string text = data != nullptr && data->pMessage != nullptr ? data->pMessage : "(no message)";
+  if ((severity & VK_DEBUG_UTILS_MESSAGE_SEVERITY_ERROR_BIT_EXT) != 0) {
+    core->validationErrors.push_back(text);
+  } else if ((severity & VK_DEBUG_UTILS_MESSAGE_SEVERITY_WARNING_BIT_EXT) != 0) {
+    core->validationWarnings.push_back(text);
+  }
+  return VK_FALSE;
+}
+
+bool layerPresent(const char* name) {
+  std::uint32_t count = 0;
+  vkEnumerateInstanceLayerProperties(&count, nullptr);
+  std::vector<VkLayerProperties> layers(count);
+  vkEnumerateInstanceLayerProperties(&count, layers.data());
+  for (const auto& layer : layers) {
+    if (std::strcmp(layer.layerName, name) == 0) return true;
+  }
+  return false;
+}
+
+bool deviceExtensionPresent(VkPhysicalDevice device, const char* name) {
+  std::uint32_t count = 0;
+  vkEnumerateDeviceExtensionProperties(device, nullptr, &count, nullptr);
+  std::vector<VkExtensionProperties> extensions(count);
+  vkEnumerateDeviceExtensionProperties(device, nullptr, &count, extensions.data());
+  for (const auto& extension : extensions) {
+    if (std::strcmp(extension.extensionName, name) == 0) return true;
+  }
+  return false;
+}
+
+std::string failed(const char* what, VkResult result) {
+  return std::string(what) + " failed (" + resultName(result) + ")";
+}
+
+VkImageMemoryBarrier imageBarrier(VkImage image, VkAccessFlags from, VkAccessFlags to, VkImageLayout oldLayout,
+                                  VkImageLayout newLayout) {
+  VkImageMemoryBarrier barrier{};
+  barrier.sType = VK_STRUCTURE_TYPE_IMAGE_MEMORY_BARRIER;
+  barrier.srcAccessMask = from;
+  barrier.dstAccessMask = to;
+  barrier.oldLayout = oldLayout;
+  barrier.newLayout = newLayout;
+  barrier.srcQueueFamilyIndex = VK_QUEUE_FAMILY_IGNORED;
+  barrier.dstQueueFamilyIndex = VK_QUEUE_FAMILY_IGNORED;
+  barrier.image = image;
+  barrier.subresourceRange = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 1, 0, 1};
+  return barrier;
+}
+
+}  // namespace
+
+const char* resultName(VkResult result) {
+  switch (result) {
+    case VK_SUCCESS: return "VK_SUCCESS";
+    case VK_NOT_READY: return "VK_NOT_READY";
+    case VK_TIMEOUT: return "VK_TIMEOUT";
+    case VK_SUBOPTIMAL_KHR: return "VK_SUBOPTIMAL_KHR";
+    case VK_ERROR_OUT_OF_HOST_MEMORY: return "VK_ERROR_OUT_OF_HOST_MEMORY";
+    case VK_ERROR_OUT_OF_DEVICE_MEMORY: return "VK_ERROR_OUT_OF_DEVICE_MEMORY";
+    case VK_ERROR_INITIALIZATION_FAILED: return "VK_ERROR_INITIALIZATION_FAILED";
+    case VK_ERROR_DEVICE_LOST: return "VK_ERROR_DEVICE_LOST";
+    case VK_ERROR_LAYER_NOT_PRESENT: return "VK_ERROR_LAYER_NOT_PRESENT";
+    case VK_ERROR_EXTENSION_NOT_PRESENT: return "VK_ERROR_EXTENSION_NOT_PRESENT";
+    case VK_ERROR_FEATURE_NOT_PRESENT: return "VK_ERROR_FEATURE_NOT_PRESENT";
+    case VK_ERROR_INCOMPATIBLE_DRIVER: return "VK_ERROR_INCOMPATIBLE_DRIVER";
+    case VK_ERROR_FORMAT_NOT_SUPPORTED: return "VK_ERROR_FORMAT_NOT_SUPPORTED";
+    case VK_ERROR_SURFACE_LOST_KHR: return "VK_ERROR_SURFACE_LOST_KHR";
+    case VK_ERROR_OUT_OF_DATE_KHR: return "VK_ERROR_OUT_OF_DATE_KHR";
+    case VK_ERROR_NATIVE_WINDOW_IN_USE_KHR: return "VK_ERROR_NATIVE_WINDOW_IN_USE_KHR";
+    default: return "VkResult error";
+  }
+}
+
+Core::~Core() { destroy(); }
+
+bool Core::createInstance(const std::vector<const char*>& extensions, std::string& error) {
+  std::vector<const char*> enabled = extensions;
+  std::vector<const char*> layers;
+  if (validation) {
+    if (!layerPresent(validationLayer)) {
+      error = "the validation layer VK_LAYER_KHRONOS_validation is not installed";
+      return false;
+    }
+    layers.push_back(validationLayer);
+    enabled.push_back(VK_EXT_DEBUG_UTILS_EXTENSION_NAME);
+  }
+  VkApplicationInfo app{};
+  app.sType = VK_STRUCTURE_TYPE_APPLICATION_INFO;
+  app.pApplicationName = "intro";
+  app.apiVersion = VK_API_VERSION_1_1;
+
+  VkDebugUtilsMessengerCreateInfoEXT messengerInfo{};
+  messengerInfo.sType = VK_STRUCTURE_TYPE_DEBUG_UTILS_MESSENGER_CREATE_INFO_EXT;
+  messengerInfo.messageSeverity =
+      VK_DEBUG_UTILS_MESSAGE_SEVERITY_WARNING_BIT_EXT | VK_DEBUG_UTILS_MESSAGE_SEVERITY_ERROR_BIT_EXT;
+  messengerInfo.messageType = VK_DEBUG_UTILS_MESSAGE_TYPE_GENERAL_BIT_EXT |
+                              VK_DEBUG_UTILS_MESSAGE_TYPE_VALIDATION_BIT_EXT |
+                              VK_DEBUG_UTILS_MESSAGE_TYPE_PERFORMANCE_BIT_EXT;
+  messengerInfo.pfnUserCallback = onValidationMessage;
+  messengerInfo.pUserData = this;
+
+  VkInstanceCreateInfo info{};
+  info.sType = VK_STRUCTURE_TYPE_INSTANCE_CREATE_INFO;
+  info.pNext = validation ? &messengerInfo : nullptr;
+  info.pApplicationInfo = &app;
+  info.enabledLayerCount = static_cast<std::uint32_t>(layers.size());
+  info.ppEnabledLayerNames = layers.data();
+  info.enabledExtensionCount = static_cast<std::uint32_t>(enabled.size());
+  info.ppEnabledExtensionNames = enabled.data();
+  VkResult result = vkCreateInstance(&info, nullptr, &instance);
+  if (result != VK_SUCCESS) {
+    error = failed("vkCreateInstance", result);
+    instance = VK_NULL_HANDLE;
+    return false;
+  }
+  if (validation) {
+    auto create = reinterpret_cast<PFN_vkCreateDebugUtilsMessengerEXT>(
+        vkGetInstanceProcAddr(instance, "vkCreateDebugUtilsMessengerEXT"));
+    if (create == nullptr || create(instance, &messengerInfo, nullptr, &messenger) != VK_SUCCESS) {
+      error = "cannot create the validation message callback";
+      return false;
+    }
+  }
+  return true;
+}
+
+bool Core::createDevice(VkSurfaceKHR surface, std::string& error) {
+  std::uint32_t count = 0;
+  vkEnumeratePhysicalDevices(instance, &count, nullptr);
+  std::vector<VkPhysicalDevice> devices(count);
+  vkEnumeratePhysicalDevices(instance, &count, devices.data());
+  if (count == 0) {
+    error = "no Vulkan device";
+    return false;
+  }
+  // Prefer a discrete, then an integrated GPU, then anything (a software driver); within the
+  // device the first family with compute (and graphics, for the blit to the window).
+  int bestScore = -1;
+  for (VkPhysicalDevice candidate : devices) {
+    VkPhysicalDeviceProperties props{};
+    vkGetPhysicalDeviceProperties(candidate, &props);
+    if (props.apiVersion < VK_API_VERSION_1_1) continue;
+    std::uint32_t familyCount = 0;
+    vkGetPhysicalDeviceQueueFamilyProperties(candidate, &familyCount, nullptr);
+    std::vector<VkQueueFamilyProperties> families(familyCount);
+    vkGetPhysicalDeviceQueueFamilyProperties(candidate, &familyCount, families.data());
+    for (std::uint32_t f = 0; f < familyCount; ++f) {
+      if ((families[f].queueFlags & VK_QUEUE_COMPUTE_BIT) == 0) continue;
+      const bool graphics = (families[f].queueFlags & VK_QUEUE_GRAPHICS_BIT) != 0;
+      if (surface != VK_NULL_HANDLE) {
+        VkBool32 present = VK_FALSE;
+        vkGetPhysicalDeviceSurfaceSupportKHR(candidate, f, surface, &present);
+        if (present == VK_FALSE || !graphics) continue;
+      }
+      int score = props.deviceType == VK_PHYSICAL_DEVICE_TYPE_DISCRETE_GPU     ? 30
+                  : props.deviceType == VK_PHYSICAL_DEVICE_TYPE_INTEGRATED_GPU ? 20
+                  : props.deviceType == VK_PHYSICAL_DEVICE_TYPE_VIRTUAL_GPU    ? 10
+                                                                                 : 0;
+      if (graphics) score += 1;
+      if (score > bestScore) {
+        bestScore = score;
+        physicalDevice = candidate;
+        properties = props;
+        queueFamily = f;
+        queueCanBlit = graphics;
+      }
+    }
+  }
+  if (physicalDevice == VK_NULL_HANDLE) {
+    error = surface != VK_NULL_HANDLE ? "no Vulkan 1.1 device can compute and present to the window"
+                                      : "no Vulkan 1.1 device with a compute queue";
+    return false;
+  }
+
+  const float priority = 1.0f;
+  VkDeviceQueueCreateInfo queueInfo{};
+  queueInfo.sType = VK_STRUCTURE_TYPE_DEVICE_QUEUE_CREATE_INFO;
+  queueInfo.queueFamilyIndex = queueFamily;
+  queueInfo.queueCount = 1;
+  queueInfo.pQueuePriorities = &priority;
+
+  std::vector<const char*> extensions;
+  if (surface != VK_NULL_HANDLE) extensions.push_back(VK_KHR_SWAPCHAIN_EXTENSION_NAME);
+  // Out-of-range image accesses read zero and write nothing where the driver offers it; the
+  // shaders check their own bounds as well.
+  VkPhysicalDeviceRobustness2FeaturesEXT robustness{};
+  robustness.sType = VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_ROBUSTNESS_2_FEATURES_EXT;
+  bool robust = false;
+  if (deviceExtensionPresent(physicalDevice, VK_EXT_ROBUSTNESS_2_EXTENSION_NAME)) {
+    VkPhysicalDeviceFeatures2 features{};
+    features.sType = VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_FEATURES_2;
+    features.pNext = &robustness;
+    vkGetPhysicalDeviceFeatures2(physicalDevice, &features);
+    robust = robustness.robustImageAccess2 == VK_TRUE;
+    robustness.robustBufferAccess2 = VK_FALSE;
+    robustness.nullDescriptor = VK_FALSE;
+    robustness.pNext = nullptr;
+    if (robust) extensions.push_back(VK_EXT_ROBUSTNESS_2_EXTENSION_NAME);
+  }
+
+  VkDeviceCreateInfo info{};
+  info.sType = VK_STRUCTURE_TYPE_DEVICE_CREATE_INFO;
+  info.pNext = robust ? &robustness : nullptr;
+  info.queueCreateInfoCount = 1;
+  info.pQueueCreateInfos = &queueInfo;
+  info.enabledExtensionCount = static_cast<std::uint32_t>(extensions.size());
+  info.ppEnabledExtensionNames = extensions.data();
+  VkResult result = vkCreateDevice(physicalDevice, &info, nullptr, &device);
+  if (result != VK_SUCCESS) {
+    device = VK_NULL_HANDLE;
+    error = failed("vkCreateDevice", result);
+    return false;
+  }
+  vkGetDeviceQueue(device, queueFamily, 0, &queue);
+
+  VkCommandPoolCreateInfo poolInfo{};
+  poolInfo.sType = VK_STRUCTURE_TYPE_COMMAND_POOL_CREATE_INFO;
+  poolInfo.flags = VK_COMMAND_POOL_CREATE_RESET_COMMAND_BUFFER_BIT;
+  poolInfo.queueFamilyIndex = queueFamily;
+  if ((result = vkCreateCommandPool(device, &poolInfo, nullptr, &commandPool)) != VK_SUCCESS) {
+    error = failed("vkCreateCommandPool", result);
+    return false;
+  }
+  VkCommandBufferAllocateInfo allocInfo{};
+  allocInfo.sType = VK_STRUCTURE_TYPE_COMMAND_BUFFER_ALLOCATE_INFO;
+  allocInfo.commandPool = commandPool;
+  allocInfo.level = VK_COMMAND_BUFFER_LEVEL_PRIMARY;
+  allocInfo.commandBufferCount = 1;
+  if ((result = vkAllocateCommandBuffers(device, &allocInfo, &commandBuffer)) != VK_SUCCESS) {
+    error = failed("vkAllocateCommandBuffers", result);
+    return false;
+  }
+  VkFenceCreateInfo fenceInfo{};
+  fenceInfo.sType = VK_STRUCTURE_TYPE_FENCE_CREATE_INFO;
+  if ((result = vkCreateFence(device, &fenceInfo, nullptr, &fence)) != VK_SUCCESS) {
+    error = failed("vkCreateFence", result);
+    return false;
+  }
+
+  // One set for every pipeline: b0, t0..t5, s0, u0 at the bindings the compiler assigns.
+  std::array<VkDescriptorSetLayoutBinding, 9> bindings{};
+  for (std::uint32_t i = 0; i < bindings.size(); ++i) {
+    bindings[i].binding = i;
+    bindings[i].descriptorCount = 1;
+    bindings[i].stageFlags = VK_SHADER_STAGE_COMPUTE_BIT;
+  }
+  bindings[vk_compile::constantsBinding].descriptorType = VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER;
+  for (std::uint32_t i = 0; i < 6; ++i) {
+    bindings[vk_compile::textureBinding0 + i].descriptorType = VK_DESCRIPTOR_TYPE_SAMPLED_IMAGE;
+  }
+  bindings[vk_compile::samplerBinding].descriptorType = VK_DESCRIPTOR_TYPE_SAMPLER;
+  bindings[vk_compile::imageBinding].descriptorType = VK_DESCRIPTOR_TYPE_STORAGE_IMAGE;
+  VkDescriptorSetLayoutCreateInfo layoutInfo{};
+  layoutInfo.sType = VK_STRUCTURE_TYPE_DESCRIPTOR_SET_LAYOUT_CREATE_INFO;
+  layoutInfo.bindingCount = static_cast<std::uint32_t>(bindings.size());
+  layoutInfo.pBindings = bindings.data();
+  if ((result = vkCreateDescriptorSetLayout(device, &layoutInfo, nullptr, &setLayout)) != VK_SUCCESS) {
+    error = failed("vkCreateDescriptorSetLayout", result);
+    return false;
+  }
+  VkPipelineLayoutCreateInfo pipelineLayoutInfo{};
+  pipelineLayoutInfo.sType = VK_STRUCTURE_TYPE_PIPELINE_LAYOUT_CREATE_INFO;
+  pipelineLayoutInfo.setLayoutCount = 1;
+  pipelineLayoutInfo.pSetLayouts = &setLayout;
+  if ((result = vkCreatePipelineLayout(device, &pipelineLayoutInfo, nullptr, &pipelineLayout)) != VK_SUCCESS) {
+    error = failed("vkCreatePipelineLayout", result);
+    return false;
+  }
+  std::array<VkDescriptorPoolSize, 4> sizes = {{{VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER, 1},
+                                                {VK_DESCRIPTOR_TYPE_SAMPLED_IMAGE, 6},
+                                                {VK_DESCRIPTOR_TYPE_SAMPLER, 1},
+                                                {VK_DESCRIPTOR_TYPE_STORAGE_IMAGE, 1}}};
+  VkDescriptorPoolCreateInfo descriptorPoolInfo{};
+  descriptorPoolInfo.sType = VK_STRUCTURE_TYPE_DESCRIPTOR_POOL_CREATE_INFO;
+  descriptorPoolInfo.maxSets = 1;
+  descriptorPoolInfo.poolSizeCount = static_cast<std::uint32_t>(sizes.size());
+  descriptorPoolInfo.pPoolSizes = sizes.data();
+  if ((result = vkCreateDescriptorPool(device, &descriptorPoolInfo, nullptr, &descriptorPool)) != VK_SUCCESS) {
+    error = failed("vkCreateDescriptorPool", result);
+    return false;
+  }
+  VkDescriptorSetAllocateInfo setInfo{};
+  setInfo.sType = VK_STRUCTURE_TYPE_DESCRIPTOR_SET_ALLOCATE_INFO;
+  setInfo.descriptorPool = descriptorPool;
+  setInfo.descriptorSetCount = 1;
+  setInfo.pSetLayouts = &setLayout;
+  if ((result = vkAllocateDescriptorSets(device, &setInfo, &descriptorSet)) != VK_SUCCESS) {
+    error = failed("vkAllocateDescriptorSets", result);
+    return false;
+  }
+
+  // Direct3D 11's default sampler state (what an empty sampler slot gives): linear
+  // minification, magnification and mip filtering, clamp on U, V and W, no LOD bias, no
+  // anisotropy, no comparison, LOD range unlimited.
+  VkSamplerCreateInfo samplerInfo{};
+  samplerInfo.sType = VK_STRUCTURE_TYPE_SAMPLER_CREATE_INFO;
+  samplerInfo.magFilter = VK_FILTER_LINEAR;
+  samplerInfo.minFilter = VK_FILTER_LINEAR;
+  samplerInfo.mipmapMode = VK_SAMPLER_MIPMAP_MODE_LINEAR;
+  samplerInfo.addressModeU = VK_SAMPLER_ADDRESS_MODE_CLAMP_TO_EDGE;
+  samplerInfo.addressModeV = VK_SAMPLER_ADDRESS_MODE_CLAMP_TO_EDGE;
+  samplerInfo.addressModeW = VK_SAMPLER_ADDRESS_MODE_CLAMP_TO_EDGE;
+  samplerInfo.mipLodBias = 0.0f;
+  samplerInfo.anisotropyEnable = VK_FALSE;
+  samplerInfo.maxAnisotropy = 1.0f;
+  samplerInfo.compareEnable = VK_FALSE;
+  samplerInfo.compareOp = VK_COMPARE_OP_NEVER;
+  samplerInfo.minLod = -FLT_MAX;
+  samplerInfo.maxLod = VK_LOD_CLAMP_NONE;
+  samplerInfo.borderColor = VK_BORDER_COLOR_FLOAT_OPAQUE_WHITE;
+  samplerInfo.unnormalizedCoordinates = VK_FALSE;
+  if ((result = vkCreateSampler(device, &samplerInfo, nullptr, &sampler)) != VK_SUCCESS) {
+    error = failed("vkCreateSampler", result);
+    return false;
+  }
+  return createBuffer(constants, 32, VK_BUFFER_USAGE_UNIFORM_BUFFER_BIT, error);
+}
+
+bool Core::memoryType(std::uint32_t bits, VkMemoryPropertyFlags flags, std::uint32_t& index) const {
+  VkPhysicalDeviceMemoryProperties memory{};
+  vkGetPhysicalDeviceMemoryProperties(physicalDevice, &memory);
+  for (std::uint32_t i = 0; i < memory.memoryTypeCount; ++i) {
+    if ((bits & (1u << i)) != 0 && (memory.memoryTypes[i].propertyFlags & flags) == flags) {
+      index = i;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool Core::createBuffer(Buffer& buffer, VkDeviceSize size, VkBufferUsageFlags usage, std::string& error) {
+  VkBufferCreateInfo info{};
+  info.sType = VK_STRUCTURE_TYPE_BUFFER_CREATE_INFO;
+  info.size = size;
+  info.usage = usage;
+  info.sharingMode = VK_SHARING_MODE_EXCLUSIVE;
+  VkResult result = vkCreateBuffer(device, &info, nullptr, &buffer.buffer);
+  if (result != VK_SUCCESS) {
+    error = failed("vkCreateBuffer", result);
+    return false;
+  }
+  VkMemoryRequirements requirements{};
+  vkGetBufferMemoryRequirements(device, buffer.buffer, &requirements);
+  VkMemoryAllocateInfo alloc{};
+  alloc.sType = VK_STRUCTURE_TYPE_MEMORY_ALLOCATE_INFO;
+  alloc.allocationSize = requirements.size;
+  if (!memoryType(requirements.memoryTypeBits,
+                  VK_MEMORY_PROPERTY_HOST_VISIBLE_BIT | VK_MEMORY_PROPERTY_HOST_COHERENT_BIT, alloc.memoryTypeIndex)) {
+    error = "no host-visible memory for a buffer";
+    return false;
+  }
+  if ((result = vkAllocateMemory(device, &alloc, nullptr, &buffer.memory)) != VK_SUCCESS) {
+    error = failed("vkAllocateMemory", result);
+    return false;
+  }
+  vkBindBufferMemory(device, buffer.buffer, buffer.memory, 0);
+  if ((result = vkMapMemory(device, buffer.memory, 0, VK_WHOLE_SIZE, 0, &buffer.mapped)) != VK_SUCCESS) {
+    error = failed("vkMapMemory", result);
+    return false;
+  }
+  std::memset(buffer.mapped, 0, static_cast<std::size_t>(size));
+  buffer.size = size;
+  return true;
+}
+
+void Core::destroyBuffer(Buffer& buffer) {
+  if (buffer.buffer != VK_NULL_HANDLE) vkDestroyBuffer(device, buffer.buffer, nullptr);
+  if (buffer.memory != VK_NULL_HANDLE) vkFreeMemory(device, buffer.memory, nullptr);
+  buffer = Buffer{};
+}
+
+bool Core::createImage(Image& image, int width, int height, VkImageUsageFlags usage, std::string& error) {
+  VkImageCreateInfo info{};
+  info.sType = VK_STRUCTURE_TYPE_IMAGE_CREATE_INFO;
+  info.imageType = VK_IMAGE_TYPE_2D;
+  info.format = VK_FORMAT_R8G8B8A8_UNORM;
+  info.extent = {static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), 1};
+  info.mipLevels = 1;
+  info.arrayLayers = 1;
+  info.samples = VK_SAMPLE_COUNT_1_BIT;
+  info.tiling = VK_IMAGE_TILING_OPTIMAL;
+  info.usage = usage;
+  info.sharingMode = VK_SHARING_MODE_EXCLUSIVE;
+  info.initialLayout = VK_IMAGE_LAYOUT_UNDEFINED;
+  VkResult result = vkCreateImage(device, &info, nullptr, &image.image);
+  if (result != VK_SUCCESS) {
+    error = failed("vkCreateImage", result);
+    return false;
+  }
+  VkMemoryRequirements requirements{};
+  vkGetImageMemoryRequirements(device, image.image, &requirements);
+  VkMemoryAllocateInfo alloc{};
+  alloc.sType = VK_STRUCTURE_TYPE_MEMORY_ALLOCATE_INFO;
+  alloc.allocationSize = requirements.size;
+  if (!memoryType(requirements.memoryTypeBits, VK_MEMORY_PROPERTY_DEVICE_LOCAL_BIT, alloc.memoryTypeIndex) &&
+      !memoryType(requirements.memoryTypeBits, 0, alloc.memoryTypeIndex)) {
+    error = "no memory type for an image";
+    return false;
+  }
+  if ((result = vkAllocateMemory(device, &alloc, nullptr, &image.memory)) != VK_SUCCESS) {
+    error = failed("vkAllocateMemory", result);
+    return false;
+  }
+  vkBindImageMemory(device, image.image, image.memory, 0);
+  VkImageViewCreateInfo viewInfo{};
+  viewInfo.sType = VK_STRUCTURE_TYPE_IMAGE_VIEW_CREATE_INFO;
+  viewInfo.image = image.image;
+  viewInfo.viewType = VK_IMAGE_VIEW_TYPE_2D;
+  viewInfo.format = VK_FORMAT_R8G8B8A8_UNORM;
+  viewInfo.subresourceRange = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 1, 0, 1};
+  if ((result = vkCreateImageView(device, &viewInfo, nullptr, &image.view)) != VK_SUCCESS) {
+    error = failed("vkCreateImageView", result);
+    return false;
+  }
+  image.width = width;
+  image.height = height;
+  return true;
+}
+
+void Core::destroyImage(Image& image) {
+  if (image.view != VK_NULL_HANDLE) vkDestroyImageView(device, image.view, nullptr);
+  if (image.image != VK_NULL_HANDLE) vkDestroyImage(device, image.image, nullptr);
+  if (image.memory != VK_NULL_HANDLE) vkFreeMemory(device, image.memory, nullptr);
+  image = Image{};
+}
+
+void Core::beginCommands() {
+  waitIdle();
+  vkResetCommandBuffer(commandBuffer, 0);
+  VkCommandBufferBeginInfo begin{};
+  begin.sType = VK_STRUCTURE_TYPE_COMMAND_BUFFER_BEGIN_INFO;
+  begin.flags = VK_COMMAND_BUFFER_USAGE_ONE_TIME_SUBMIT_BIT;
+  vkBeginCommandBuffer(commandBuffer, &begin);
+}
+
+void Core::submit(VkSemaphore wait, VkPipelineStageFlags waitStage, VkSemaphore signal) {
+  vkEndCommandBuffer(commandBuffer);
+  VkSubmitInfo info{};
+  info.sType = VK_STRUCTURE_TYPE_SUBMIT_INFO;
+  info.waitSemaphoreCount = wait != VK_NULL_HANDLE ? 1 : 0;
+  info.pWaitSemaphores = &wait;
+  info.pWaitDstStageMask = &waitStage;
+  info.commandBufferCount = 1;
+  info.pCommandBuffers = &commandBuffer;
+  info.signalSemaphoreCount = signal != VK_NULL_HANDLE ? 1 : 0;
+  info.pSignalSemaphores = &signal;
+  vkResetFences(device, 1, &fence);
+  fencePending = vkQueueSubmit(queue, 1, &info, fence) == VK_SUCCESS;
+}
+
+void Core::waitIdle() {
+  if (fencePending) {
+    vkWaitForFences(device, 1, &fence, VK_TRUE, UINT64_MAX);
+    fencePending = false;
+  }
+}
+
+bool Core::uploadImage(Image& image, const std::uint8_t* rgba, std::string& error) {
+  Buffer staging;
+  const VkDeviceSize size = static_cast<VkDeviceSize>(image.width) * image.height * 4;
+  if (!createBuffer(staging, size, VK_BUFFER_USAGE_TRANSFER_SRC_BIT, error)) {
+    destroyBuffer(staging);
+    return false;
+  }
+  if (rgba != nullptr) std::memcpy(staging.mapped, rgba, static_cast<std::size_t>(size));
+  beginCommands();
+  VkImageMemoryBarrier toCopy = imageBarrier(image.image, 0, VK_ACCESS_TRANSFER_WRITE_BIT, VK_IMAGE_LAYOUT_UNDEFINED,
+                                             VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL);
+  vkCmdPipelineBarrier(commandBuffer, VK_PIPELINE_STAGE_TOP_OF_PIPE_BIT, VK_PIPELINE_STAGE_TRANSFER_BIT, 0, 0,
+                       nullptr, 0, nullptr, 1, &toCopy);
+  VkBufferImageCopy region{};
+  region.imageSubresource = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 0, 1};
+  region.imageExtent = {static_cast<std::uint32_t>(image.width), static_cast<std::uint32_t>(image.height), 1};
+  vkCmdCopyBufferToImage(commandBuffer, staging.buffer, image.image, VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, 1, &region);
+  VkImageMemoryBarrier toRead =
+      imageBarrier(image.image, VK_ACCESS_TRANSFER_WRITE_BIT, VK_ACCESS_SHADER_READ_BIT,
+                   VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL);
+  vkCmdPipelineBarrier(commandBuffer, VK_PIPELINE_STAGE_TRANSFER_BIT, VK_PIPELINE_STAGE_COMPUTE_SHADER_BIT, 0, 0,
+                       nullptr, 0, nullptr, 1, &toRead);
+  submit(VK_NULL_HANDLE, 0, VK_NULL_HANDLE);
+  waitIdle();
+  destroyBuffer(staging);
+  return true;
+}
+
+bool Core::createTargets(int width, int height, std::string& error) {
+  waitIdle();
+  destroyImage(backBuffer);
+  destroyImage(renderTexture);
+  if (!createImage(backBuffer, width, height,
+                   VK_IMAGE_USAGE_STORAGE_BIT | VK_IMAGE_USAGE_TRANSFER_SRC_BIT | VK_IMAGE_USAGE_TRANSFER_DST_BIT,
+                   error) ||
+      !createImage(renderTexture, width, height, VK_IMAGE_USAGE_SAMPLED_BIT | VK_IMAGE_USAGE_TRANSFER_DST_BIT,
+                   error)) {
+    return false;
+  }
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    if (texts[i].image == VK_NULL_HANDLE &&
+        !setText(static_cast<int>(i) + 1, defaultTextWidths[i], textHeight, nullptr, error)) {
+      return false;
+    }
+  }
+  // T starts as zeros in shader-read layout; w starts as zeros in GENERAL layout.
+  std::vector<std::uint8_t> zeros(static_cast<std::size_t>(width) * height * 4, 0);
+  if (!uploadImage(renderTexture, zeros.data(), error)) return false;
+  beginCommands();
+  VkImageMemoryBarrier toGeneral = imageBarrier(backBuffer.image, 0, VK_ACCESS_TRANSFER_WRITE_BIT,
+                                                VK_IMAGE_LAYOUT_UNDEFINED, VK_IMAGE_LAYOUT_GENERAL);
+  vkCmdPipelineBarrier(commandBuffer, VK_PIPELINE_STAGE_TOP_OF_PIPE_BIT, VK_PIPELINE_STAGE_TRANSFER_BIT, 0, 0,
+                       nullptr, 0, nullptr, 1, &toGeneral);
+  VkClearColorValue black{};
+  VkImageSubresourceRange range{VK_IMAGE_ASPECT_COLOR_BIT, 0, 1, 0, 1};
+  vkCmdClearColorImage(commandBuffer, backBuffer.image, VK_IMAGE_LAYOUT_GENERAL, &black, 1, &range);
+  VkImageMemoryBarrier ready = imageBarrier(backBuffer.image, VK_ACCESS_TRANSFER_WRITE_BIT,
+                                            VK_ACCESS_SHADER_WRITE_BIT | VK_ACCESS_TRANSFER_READ_BIT,
+                                            VK_IMAGE_LAYOUT_GENERAL, VK_IMAGE_LAYOUT_GENERAL);
+  vkCmdPipelineBarrier(commandBuffer, VK_PIPELINE_STAGE_TRANSFER_BIT,
+                       VK_PIPELINE_STAGE_COMPUTE_SHADER_BIT | VK_PIPELINE_STAGE_TRANSFER_BIT, 0, 0, nullptr, 0,
+                       nullptr, 1, &ready);
+  submit(VK_NULL_HANDLE, 0, VK_NULL_HANDLE);
+  waitIdle();
+  writeDescriptors();
+  return true;
+}
+
+bool Core::setText(int slot, int width, int height, const std::uint8_t* rgba, std::string& error) {
+  if (slot < 1 || slot > 5 || width <= 0 || height <= 0) {
+    error = "bad text texture slot or size";
+    return false;
+  }
+  waitIdle();
+  Image& image = texts[static_cast<std::size_t>(slot - 1)];
+  destroyImage(image);
+  if (!createImage(image, width, height, VK_IMAGE_USAGE_SAMPLED_BIT | VK_IMAGE_USAGE_TRANSFER_DST_BIT, error)) {
+    return false;
+  }
+  std::vector<std::uint8_t> zeros;
+  if (rgba == nullptr) {
+    zeros.assign(static_cast<std::size_t>(width) * height * 4, 0);
+    rgba = zeros.data();
+  }
+  if (!uploadImage(image, rgba, error)) return false;
+  writeDescriptors();
+  return true;
+}
+
+void Core::writeDescriptors() {
+  // Written once everything exists (createTargets), and again whenever a text changes.
+  if (backBuffer.view == VK_NULL_HANDLE || renderTexture.view == VK_NULL_HANDLE) return;
+  for (const auto& image : texts) {
+    if (image.view == VK_NULL_HANDLE) return;
+  }
+  VkDescriptorBufferInfo bufferInfo{constants.buffer, 0, 32};
+  std::array<VkDescriptorImageInfo, 6> textures{};
+  textures[0] = {VK_NULL_HANDLE, renderTexture.view, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL};
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    textures[i + 1] = {VK_NULL_HANDLE, texts[i].view, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL};
+  }
+  VkDescriptorImageInfo samplerInfo{sampler, VK_NULL_HANDLE, VK_IMAGE_LAYOUT_UNDEFINED};
+  VkDescriptorImageInfo storageInfo{VK_NULL_HANDLE, backBuffer.view, VK_IMAGE_LAYOUT_GENERAL};
+  std::array<VkWriteDescriptorSet, 4> writes{};
+  for (auto& write : writes) {
+    write.sType = VK_STRUCTURE_TYPE_WRITE_DESCRIPTOR_SET;
+    write.dstSet = descriptorSet;
+    write.descriptorCount = 1;
+  }
+  writes[0].dstBinding = vk_compile::constantsBinding;
+  writes[0].descriptorType = VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER;
+  writes[0].pBufferInfo = &bufferInfo;
+  writes[1].dstBinding = vk_compile::textureBinding0;
+  writes[1].descriptorCount = 6;
+  writes[1].descriptorType = VK_DESCRIPTOR_TYPE_SAMPLED_IMAGE;
+  writes[1].pImageInfo = textures.data();
+  writes[2].dstBinding = vk_compile::samplerBinding;
+  writes[2].descriptorType = VK_DESCRIPTOR_TYPE_SAMPLER;
+  writes[2].pImageInfo = &samplerInfo;
+  writes[3].dstBinding = vk_compile::imageBinding;
+  writes[3].descriptorType = VK_DESCRIPTOR_TYPE_STORAGE_IMAGE;
+  writes[3].pImageInfo = &storageInfo;
+  vkUpdateDescriptorSets(device, static_cast<std::uint32_t>(writes.size()), writes.data(), 0, nullptr);
+}
+
+bool Core::compilePipeline(const char* source, std::size_t length, const char* entryPoint, int index,
+                           std::string& message) {
+  std::vector<std::uint32_t> spirv;
+  if (!vk_compile::compileHlsl(source, length, entryPoint, spirv, message)) return false;
+  VkShaderModuleCreateInfo moduleInfo{};
+  moduleInfo.sType = VK_STRUCTURE_TYPE_SHADER_MODULE_CREATE_INFO;
+  moduleInfo.codeSize = spirv.size() * sizeof(std::uint32_t);
+  moduleInfo.pCode = spirv.data();
+  VkShaderModule module = VK_NULL_HANDLE;
+  VkResult result = vkCreateShaderModule(device, &moduleInfo, nullptr, &module);
+  if (result != VK_SUCCESS) {
+    message = failed("vkCreateShaderModule", result);
+    return false;
+  }
+  VkComputePipelineCreateInfo info{};
+  info.sType = VK_STRUCTURE_TYPE_COMPUTE_PIPELINE_CREATE_INFO;
+  info.stage.sType = VK_STRUCTURE_TYPE_PIPELINE_SHADER_STAGE_CREATE_INFO;
+  info.stage.stage = VK_SHADER_STAGE_COMPUTE_BIT;
+  info.stage.module = module;
+  info.stage.pName = entryPoint;
+  info.layout = pipelineLayout;
+  VkPipeline pipeline = VK_NULL_HANDLE;
+  result = vkCreateComputePipelines(device, VK_NULL_HANDLE, 1, &info, nullptr, &pipeline);
+  vkDestroyShaderModule(device, module, nullptr);
+  if (result != VK_SUCCESS) {
+    message = failed("vkCreateComputePipelines", result);
+    return false;
+  }
+  if (pipelines.size() <= static_cast<std::size_t>(index)) pipelines.resize(static_cast<std::size_t>(index) + 1);
+  waitIdle();
+  if (pipelines[static_cast<std::size_t>(index)] != VK_NULL_HANDLE) {
+    vkDestroyPipeline(device, pipelines[static_cast<std::size_t>(index)], nullptr);
+  }
+  pipelines[static_cast<std::size_t>(index)] = pipeline;
+  return true;
+}
+
+void Core::recordFrame(const float (&params)[8], int pipelineIndex, bool sceneOnly) {
+  std::memcpy(constants.mapped, params, sizeof params);
+  const std::uint32_t groupsX = (static_cast<std::uint32_t>(backBuffer.width) + 15) / 16;
+  const std::uint32_t groupsY = (static_cast<std::uint32_t>(backBuffer.height) + 15) / 16;
+  VkCommandBuffer cb = commandBuffer;
+  vkCmdBindDescriptorSets(cb, VK_PIPELINE_BIND_POINT_COMPUTE, pipelineLayout, 0, 1, &descriptorSet, 0, nullptr);
+
+  // Earlier reads and writes of w (the last frame's copy out, a clear) come before the scene.
+  VkImageMemoryBarrier before = imageBarrier(backBuffer.image, VK_ACCESS_TRANSFER_WRITE_BIT | VK_ACCESS_SHADER_WRITE_BIT,
+                                             VK_ACCESS_SHADER_WRITE_BIT, VK_IMAGE_LAYOUT_GENERAL,
+                                             VK_IMAGE_LAYOUT_GENERAL);
+  vkCmdPipelineBarrier(cb, VK_PIPELINE_STAGE_TRANSFER_BIT | VK_PIPELINE_STAGE_COMPUTE_SHADER_BIT,
+                       VK_PIPELINE_STAGE_COMPUTE_SHADER_BIT, 0, 0, nullptr, 0, nullptr, 1, &before);
+  const VkPipeline scene = pipelineIndex >= 0 && static_cast<std::size_t>(pipelineIndex) < pipelines.size()
+                               ? pipelines[static_cast<std::size_t>(pipelineIndex)]
+                               : VK_NULL_HANDLE;
+  if (scene != VK_NULL_HANDLE) {
+    vkCmdBindPipeline(cb, VK_PIPELINE_BIND_POINT_COMPUTE, scene);
+    vkCmdDispatch(cb, groupsX, groupsY, 1);
+  }
+  if (!sceneOnly && !pipelines.empty() && pipelines[0] != VK_NULL_HANDLE) {
+    std::array<VkImageMemoryBarrier, 2> toCopy = {
+        imageBarrier(backBuffer.image, VK_ACCESS_SHADER_WRITE_BIT, VK_ACCESS_TRANSFER_READ_BIT,
+                     VK_IMAGE_LAYOUT_GENERAL, VK_IMAGE_LAYOUT_GENERAL),
+        imageBarrier(renderTexture.image, VK_ACCESS_SHADER_READ_BIT, VK_ACCESS_TRANSFER_WRITE_BIT,
+                     VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL, VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL)};
+    vkCmdPipelineBarrier(cb, VK_PIPELINE_STAGE_COMPUTE_SHADER_BIT, VK_PIPELINE_STAGE_TRANSFER_BIT, 0, 0, nullptr, 0,
+                         nullptr, static_cast<std::uint32_t>(toCopy.size()), toCopy.data());
+    VkImageCopy region{};
+    region.srcSubresource = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 0, 1};
+    region.dstSubresource = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 0, 1};
+    region.extent = {static_cast<std::uint32_t>(backBuffer.width), static_cast<std::uint32_t>(backBuffer.height), 1};
+    vkCmdCopyImage(cb, backBuffer.image, VK_IMAGE_LAYOUT_GENERAL, renderTexture.image,
+                   VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, 1, &region);
+    std::array<VkImageMemoryBarrier, 2> toFinal = {
+        imageBarrier(backBuffer.image, VK_ACCESS_TRANSFER_READ_BIT, VK_ACCESS_SHADER_WRITE_BIT,
+                     VK_IMAGE_LAYOUT_GENERAL, VK_IMAGE_LAYOUT_GENERAL),
+        imageBarrier(renderTexture.image, VK_ACCESS_TRANSFER_WRITE_BIT, VK_ACCESS_SHADER_READ_BIT,
+                     VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL)};
+    vkCmdPipelineBarrier(cb, VK_PIPELINE_STAGE_TRANSFER_BIT, VK_PIPELINE_STAGE_COMPUTE_SHADER_BIT, 0, 0, nullptr, 0,
+                         nullptr, static_cast<std::uint32_t>(toFinal.size()), toFinal.data());
+    vkCmdBindPipeline(cb, VK_PIPELINE_BIND_POINT_COMPUTE, pipelines[0]);
+    vkCmdDispatch(cb, groupsX, groupsY, 1);
+  }
+  VkImageMemoryBarrier after = imageBarrier(backBuffer.image, VK_ACCESS_SHADER_WRITE_BIT, VK_ACCESS_TRANSFER_READ_BIT,
+                                            VK_IMAGE_LAYOUT_GENERAL, VK_IMAGE_LAYOUT_GENERAL);
+  vkCmdPipelineBarrier(cb, VK_PIPELINE_STAGE_COMPUTE_SHADER_BIT, VK_PIPELINE_STAGE_TRANSFER_BIT, 0, 0, nullptr, 0,
+                       nullptr, 1, &after);
+}
+
+bool Core::recordReadback(std::string& error) {
+  const VkDeviceSize size = static_cast<VkDeviceSize>(backBuffer.width) * backBuffer.height * 4;
+  if (readback.size != size) {
+    destroyBuffer(readback);
+    if (!createBuffer(readback, size, VK_BUFFER_USAGE_TRANSFER_DST_BIT, error)) return false;
+  }
+  VkBufferImageCopy region{};
+  region.imageSubresource = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 0, 1};
+  region.imageExtent = {static_cast<std::uint32_t>(backBuffer.width), static_cast<std::uint32_t>(backBuffer.height), 1};
+  vkCmdCopyImageToBuffer(commandBuffer, backBuffer.image, VK_IMAGE_LAYOUT_GENERAL, readback.buffer, 1, &region);
+  VkBufferMemoryBarrier toHost{};
+  toHost.sType = VK_STRUCTURE_TYPE_BUFFER_MEMORY_BARRIER;
+  toHost.srcAccessMask = VK_ACCESS_TRANSFER_WRITE_BIT;
+  toHost.dstAccessMask = VK_ACCESS_HOST_READ_BIT;
+  toHost.srcQueueFamilyIndex = VK_QUEUE_FAMILY_IGNORED;
+  toHost.dstQueueFamilyIndex = VK_QUEUE_FAMILY_IGNORED;
+  toHost.buffer = readback.buffer;
+  toHost.size = VK_WHOLE_SIZE;
+  vkCmdPipelineBarrier(commandBuffer, VK_PIPELINE_STAGE_TRANSFER_BIT, VK_PIPELINE_STAGE_HOST_BIT, 0, 0, nullptr, 1,
+                       &toHost, 0, nullptr);
+  return true;
+}
+
+void Core::destroy() {
+  if (device != VK_NULL_HANDLE) {
+    vkDeviceWaitIdle(device);
+    fencePending = false;
+    for (VkPipeline pipeline : pipelines) {
+      if (pipeline != VK_NULL_HANDLE) vkDestroyPipeline(device, pipeline, nullptr);
+    }
+    pipelines.clear();
+    for (auto& image : texts) destroyImage(image);
+    destroyImage(backBuffer);
+    destroyImage(renderTexture);
+    destroyBuffer(constants);
+    destroyBuffer(readback);
+    if (sampler != VK_NULL_HANDLE) vkDestroySampler(device, sampler, nullptr);
+    if (descriptorPool != VK_NULL_HANDLE) vkDestroyDescriptorPool(device, descriptorPool, nullptr);
+    if (pipelineLayout != VK_NULL_HANDLE) vkDestroyPipelineLayout(device, pipelineLayout, nullptr);
+    if (setLayout != VK_NULL_HANDLE) vkDestroyDescriptorSetLayout(device, setLayout, nullptr);
+    if (fence != VK_NULL_HANDLE) vkDestroyFence(device, fence, nullptr);
+    if (commandPool != VK_NULL_HANDLE) vkDestroyCommandPool(device, commandPool, nullptr);
+    vkDestroyDevice(device, nullptr);
+    device = VK_NULL_HANDLE;
+    sampler = VK_NULL_HANDLE;
+    descriptorPool = VK_NULL_HANDLE;
+    pipelineLayout = VK_NULL_HANDLE;
+    setLayout = VK_NULL_HANDLE;
+    fence = VK_NULL_HANDLE;
+    commandPool = VK_NULL_HANDLE;
+  }
+  if (messenger != VK_NULL_HANDLE) {
+    auto destroyMessenger = reinterpret_cast<PFN_vkDestroyDebugUtilsMessengerEXT>(
+        vkGetInstanceProcAddr(instance, "vkDestroyDebugUtilsMessengerEXT"));
+    if (destroyMessenger != nullptr) destroyMessenger(instance, messenger, nullptr);
+    messenger = VK_NULL_HANDLE;
+  }
+  if (instance != VK_NULL_HANDLE) {
+    vkDestroyInstance(instance, nullptr);
+    instance = VK_NULL_HANDLE;
+  }
+}
+
+}  // namespace vk_core

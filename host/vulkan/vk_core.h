@@ -1,0 +1,120 @@
+#pragma once
+// The Vulkan compute core shared by the windowed back end and the headless renderer: instance
+// (with the validation layer when asked), device and compute queue, the twelve pipelines and any
+// extra ones, the constant buffer (b0), the render texture T (t0), the text textures (t1..t5),
+// the default sampler (s0) and the offscreen back buffer w (u0, R8G8B8A8_UNORM).
+//
+// A frame is recorded as: scene pass into w -> copy w into T -> final pass (pipeline 0) into w.
+// Every pass dispatches ceil(width/16) x ceil(height/16) groups; the shaders' store skips the
+// threads outside the picture, so every pixel is written at any size.
+#include <vulkan/vulkan.h>
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vk_core {
+
+struct Image {
+  VkImage image = VK_NULL_HANDLE;
+  VkDeviceMemory memory = VK_NULL_HANDLE;
+  VkImageView view = VK_NULL_HANDLE;
+  int width = 0;
+  int height = 0;
+};
+
+struct Buffer {
+  VkBuffer buffer = VK_NULL_HANDLE;
+  VkDeviceMemory memory = VK_NULL_HANDLE;
+  void* mapped = nullptr;
+  VkDeviceSize size = 0;
+};
+
+// Sizes of the five text textures at t1..t5 until real ones are set (blank, 13 texels high).
+inline constexpr std::array<int, 5> defaultTextWidths = {256, 2048, 80, 2048, 96};
+inline constexpr int textHeight = 13;
+
+struct Core {
+  // Set before createInstance.
+  bool validation = false;
+  // Validation layer messages of error severity, in order (and warnings, kept apart).
+  std::vector<std::string> validationErrors;
+  std::vector<std::string> validationWarnings;
+
+  VkInstance instance = VK_NULL_HANDLE;
+  VkDebugUtilsMessengerEXT messenger = VK_NULL_HANDLE;
+  VkPhysicalDevice physicalDevice = VK_NULL_HANDLE;
+  VkPhysicalDeviceProperties properties{};
+  VkDevice device = VK_NULL_HANDLE;
+  std::uint32_t queueFamily = 0;
+  bool queueCanBlit = false;  // the family has graphics operations (vkCmdBlitImage)
+  VkQueue queue = VK_NULL_HANDLE;
+  VkCommandPool commandPool = VK_NULL_HANDLE;
+  VkCommandBuffer commandBuffer = VK_NULL_HANDLE;
+  VkFence fence = VK_NULL_HANDLE;
+  bool fencePending = false;
+
+  VkDescriptorSetLayout setLayout = VK_NULL_HANDLE;
+  VkPipelineLayout pipelineLayout = VK_NULL_HANDLE;
+  VkDescriptorPool descriptorPool = VK_NULL_HANDLE;
+  VkDescriptorSet descriptorSet = VK_NULL_HANDLE;
+  VkSampler sampler = VK_NULL_HANDLE;
+  Buffer constants;   // 32 bytes: the eight floats of shaderParams
+  Image backBuffer;   // w
+  Image renderTexture;  // T
+  std::array<Image, 5> texts;  // T1..T5
+  // Pipelines by index: 0 "ZZ", 1..11 "Z1".."ZB", then extra entry points.
+  std::vector<VkPipeline> pipelines;
+
+  Core() = default;
+  Core(const Core&) = delete;
+  Core& operator=(const Core&) = delete;
+  ~Core();
+
+  // Instance with the given extra instance extensions (a window surface's). False with error set.
+  bool createInstance(const std::vector<const char*>& extensions, std::string& error);
+  // Physical device (the first with a compute queue; with surface, one that can present to it),
+  // logical device, queue, command buffer, fence, descriptor layout, sampler, constant buffer.
+  bool createDevice(VkSurfaceKHR surface, std::string& error);
+  // w and T at width x height, the blank text textures, the descriptor set.
+  bool createTargets(int width, int height, std::string& error);
+  // Compiles entryPoint of source into a pipeline at index (the vector grows as needed).
+  // False with the compiler's message.
+  bool compilePipeline(const char* source, std::size_t length, const char* entryPoint, int index,
+                       std::string& message);
+  // Replaces the text texture of slot (1..5) with width x height RGBA8 texels.
+  bool setText(int slot, int width, int height, const std::uint8_t* rgba, std::string& error);
+
+  // Records into commandBuffer (begun by the caller): the scene pass, and unless sceneOnly the
+  // copy into T and the final pass. w ends in GENERAL layout, its writes made visible to
+  // transfer reads.
+  void recordFrame(const float (&params)[8], int pipelineIndex, bool sceneOnly);
+  // Waits for the last submission (if any) to finish.
+  void waitIdle();
+  // Begins/ends the command buffer and submits it with the fence (waiting semaphore optional).
+  void beginCommands();
+  void submit(VkSemaphore wait, VkPipelineStageFlags waitStage, VkSemaphore signal);
+
+  // Copies w into the host-visible readback buffer (created on first use) at the end of the
+  // recorded commands; after the submission completes, readback.mapped holds width*height*4 bytes.
+  bool recordReadback(std::string& error);
+  Buffer readback;
+
+  void destroy();
+
+ private:
+  bool createImage(Image& image, int width, int height, VkImageUsageFlags usage, std::string& error);
+  void destroyImage(Image& image);
+  bool createBuffer(Buffer& buffer, VkDeviceSize size, VkBufferUsageFlags usage, std::string& error);
+  void destroyBuffer(Buffer& buffer);
+  bool memoryType(std::uint32_t bits, VkMemoryPropertyFlags flags, std::uint32_t& index) const;
+  void writeDescriptors();
+  bool uploadImage(Image& image, const std::uint8_t* rgba, std::string& error);
+};
+
+// A short text for a VkResult.
+const char* resultName(VkResult result);
+
+}  // namespace vk_core

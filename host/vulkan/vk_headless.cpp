@@ -1,0 +1,87 @@
+#include "vk_headless.h"
+
+#include <cstring>
+
+#include "shader_source.h"
+#include "vk_core.h"
+
+namespace {
+
+// Pipeline index of the entry point at position i of the compile order: "ZZ" (last) is 0.
+int pipelineIndexOf(int i) { return i == 11 ? 0 : i + 1; }
+
+}  // namespace
+
+HeadlessRenderer::HeadlessRenderer() : core_(std::make_unique<vk_core::Core>()) {}
+
+HeadlessRenderer::~HeadlessRenderer() = default;
+
+bool HeadlessRenderer::init(int width, int height, bool validation) {
+  if (width <= 0 || height <= 0) {
+    error_ = "the picture size must be positive";
+    return false;
+  }
+  core_ = std::make_unique<vk_core::Core>();
+  core_->validation = validation;
+  noDevice_ = false;
+  if (!core_->createInstance({}, error_)) {
+    // Without a loader, a driver or a device there is nothing to run on.
+    noDevice_ = error_.find("VK_ERROR_INCOMPATIBLE_DRIVER") != std::string::npos ||
+                error_.find("VK_ERROR_INITIALIZATION_FAILED") != std::string::npos;
+    return false;
+  }
+  if (!core_->createDevice(VK_NULL_HANDLE, error_)) {
+    noDevice_ = core_->physicalDevice == VK_NULL_HANDLE;
+    return false;
+  }
+  if (!core_->createTargets(width, height, error_)) return false;
+  width_ = width;
+  height_ = height;
+  return true;
+}
+
+bool HeadlessRenderer::compile(const char* source) {
+  const std::size_t length = std::strlen(source);
+  for (int i = 0; i < 12; ++i) {
+    if (!core_->compilePipeline(source, length, shaderEntryPoints[i], pipelineIndexOf(i), error_)) return false;
+  }
+  return true;
+}
+
+int HeadlessRenderer::compileEntry(const char* source, const char* entryPoint) {
+  const int index = static_cast<int>(core_->pipelines.size()) < firstExtraPipeline
+                        ? firstExtraPipeline
+                        : static_cast<int>(core_->pipelines.size());
+  if (!core_->compilePipeline(source, std::strlen(source), entryPoint, index, error_)) return -1;
+  return index;
+}
+
+bool HeadlessRenderer::setText(int slot, int width, int height, const std::uint8_t* rgba) {
+  return core_->setText(slot, width, height, rgba, error_);
+}
+
+std::vector<std::uint8_t> HeadlessRenderer::render(const float (&params)[8], int pipelineIndex) {
+  return run(params, pipelineIndex, false);
+}
+
+std::vector<std::uint8_t> HeadlessRenderer::renderPass(const float (&params)[8], int pipelineIndex) {
+  return run(params, pipelineIndex, true);
+}
+
+std::vector<std::uint8_t> HeadlessRenderer::run(const float (&params)[8], int pipelineIndex, bool sceneOnly) {
+  if (core_->device == VK_NULL_HANDLE) return {};
+  core_->beginCommands();
+  core_->recordFrame(params, pipelineIndex, sceneOnly);
+  if (!core_->recordReadback(error_)) {
+    vkEndCommandBuffer(core_->commandBuffer);
+    return {};
+  }
+  core_->submit(VK_NULL_HANDLE, 0, VK_NULL_HANDLE);
+  core_->waitIdle();
+  const auto* bytes = static_cast<const std::uint8_t*>(core_->readback.mapped);
+  return std::vector<std::uint8_t>(bytes, bytes + core_->readback.size);
+}
+
+const char* HeadlessRenderer::deviceName() const { return core_->properties.deviceName; }
+
+const std::vector<std::string>& HeadlessRenderer::validationErrors() const { return core_->validationErrors; }

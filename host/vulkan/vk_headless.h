@@ -1,0 +1,70 @@
+#pragma once
+// Headless renderer: the intro's passes on the same Vulkan core as the window, read back to
+// memory. Used by intro-tool and the GPU tests.
+//
+//   HeadlessRenderer r;
+//   if (!r.init(320, 180, /*validation=*/true)) ... r.error() ...
+//   if (!r.compile(shaderSource)) ... r.error() holds the compiler's message ...
+//   float params[8] = {e, e2, e3, t, 320, 180, 0, 0};
+//   std::vector<std::uint8_t> rgba = r.render(params, sceneIndexForTime(t));
+//
+// Pipeline indices follow the intro: 0 is "ZZ", 1..11 are "Z1".."ZA", "ZB"; compileEntry adds
+// more (test shaders) at indices from firstExtraPipeline on. Pictures are width*height*4 bytes,
+// RGBA8, row 0 at the top.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vk_core {
+struct Core;
+}
+
+inline constexpr int firstExtraPipeline = 12;
+
+class HeadlessRenderer {
+ public:
+  HeadlessRenderer();
+  ~HeadlessRenderer();
+  HeadlessRenderer(const HeadlessRenderer&) = delete;
+  HeadlessRenderer& operator=(const HeadlessRenderer&) = delete;
+
+  // Instance (with VK_LAYER_KHRONOS_validation when validation is set), device, and a
+  // width x height back buffer and render texture. The text textures start blank at their
+  // sizes (256, 2048, 80, 2048, 96 by 13). False with error() set; noDevice() tells whether
+  // the reason is that no Vulkan device exists at all.
+  bool init(int width, int height, bool validation);
+  bool noDevice() const { return noDevice_; }
+  const std::string& error() const { return error_; }
+
+  // Compiles the twelve entry points of the intro's text, in compile order ("Z1".."ZB", "ZZ").
+  // False at the first failure with the compiler's message in error().
+  bool compile(const char* source);
+  // Compiles one more entry point of source; returns its pipeline index, or -1 (error() set).
+  int compileEntry(const char* source, const char* entryPoint);
+
+  // Text texture of slot 1..5 (t1..t5): width x height RGBA8 texels, row 0 at the top.
+  bool setText(int slot, int width, int height, const std::uint8_t* rgba);
+
+  // The frame as presented: pipeline pipelineIndex into w, copy into T, "ZZ" into w.
+  // params: e, e2, e3, t, x, y and two unused floats (x, y should be the picture size).
+  std::vector<std::uint8_t> render(const float (&params)[8], int pipelineIndex);
+  // Only pipeline pipelineIndex into w (no copy, no final pass).
+  std::vector<std::uint8_t> renderPass(const float (&params)[8], int pipelineIndex);
+
+  int width() const { return width_; }
+  int height() const { return height_; }
+  const char* deviceName() const;
+  // Validation layer messages of error severity since init (empty without validation).
+  const std::vector<std::string>& validationErrors() const;
+
+ private:
+  std::vector<std::uint8_t> run(const float (&params)[8], int pipelineIndex, bool sceneOnly);
+
+  std::unique_ptr<vk_core::Core> core_;
+  std::string error_;
+  bool noDevice_ = false;
+  int width_ = 0;
+  int height_ = 0;
+};
