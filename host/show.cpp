@@ -82,9 +82,18 @@ void writeFrameParams(float (&shaderParams)[8], const ShowState& state) {
   shaderParams[3] = state.t;
 }
 
-std::uint32_t framePosition(std::uint64_t frame, double framesPerSecond) {
-  const double position = std::round(static_cast<double>(frame) * static_cast<double>(sampleRate) / framesPerSecond);
+namespace {
+std::uint32_t clampedPosition(double position) {
   if (!(position >= 0.0)) return 0;
   if (position >= 4294967295.0) return 0xFFFFFFFFu;
   return static_cast<std::uint32_t>(position);
+}
+}  // namespace
+
+std::uint32_t playPositionAt(double t) {
+  return clampedPosition(std::round(t / 2.5 * static_cast<double>(framesPerPattern)));
+}
+
+std::uint32_t framePosition(std::uint64_t frame, double framesPerSecond) {
+  return clampedPosition(std::round(static_cast<double>(frame) * static_cast<double>(sampleRate) / framesPerSecond));
 }

@@ -53,6 +53,10 @@ void advanceFrame(ShowState& state, std::uint32_t position, const EnvelopeLevels
 void writePictureSize(float (&shaderParams)[8], int width, int height);  // once, before the loop
 void writeFrameParams(float (&shaderParams)[8], const ShowState& state);  // every frame: 0..3
 
+// The play position at which the music clock reads t (2.5 per pattern of 61,520 frames), rounded
+// to the nearest frame and clamped to 0 .. 2^32 - 1.
+std::uint32_t playPositionAt(double t);
+
 // Play position of frame k of a fixed-rate loop: round(k * 44100 / framesPerSecond).
 std::uint32_t framePosition(std::uint64_t frame, double framesPerSecond);
 

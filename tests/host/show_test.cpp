@@ -291,6 +291,32 @@ TEST(FixedRateLoop, FramePositionsAreRoundedSampleTimes) {
   EXPECT_EQ(framePosition(1, 48.0), 919u);               // 918.75
 }
 
+TEST(FixedRateLoop, PlayPositionOfAMusicTime) {
+  EXPECT_EQ(playPositionAt(0.0), 0u);
+  EXPECT_EQ(playPositionAt(80.0), 32u * framesPerPattern);
+  EXPECT_EQ(playPositionAt(490.0), songFrames);
+  EXPECT_EQ(playPositionAt(1.0), 24608u);  // 0.4 patterns
+  EXPECT_EQ(playPositionAt(-3.0), 0u);
+  EXPECT_EQ(playPositionAt(1e12), 0xFFFFFFFFu);
+  // The clock read back at that position is t, to single precision.
+  for (double t : {0.5, 79.99, 123.456, 333.3, 489.9}) EXPECT_NEAR(musicTimeOf(patternClockOf(playPositionAt(t))), t, 1e-4) << t;
+  EXPECT_EQ(sceneIndexOf(patternClockOf(playPositionAt(160.0))), 3);
+}
+
+TEST(FixedRateLoop, NoFrameRateStepsOnlyTheTarget) {
+  int frames = 0;
+  const auto count = [&](std::uint32_t) {
+    ++frames;
+    return EnvelopeLevels{};
+  };
+  for (double rate : {0.0, -30.0}) {
+    frames = 0;
+    const ShowState state = simulateShow(5000, rate, count);
+    EXPECT_EQ(frames, 1) << rate;
+    EXPECT_EQ(state.patternClock, patternClockOf(5000));
+  }
+}
+
 TEST(FixedRateLoop, SimulationStepsEveryFrameThenTheTarget) {
   std::vector<std::uint32_t> seen;
   const auto record = [&](std::uint32_t p) {
