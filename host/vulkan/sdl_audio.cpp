@@ -66,7 +66,7 @@ SDL_AudioDeviceID openAnyDevice() {
     std::fprintf(stderr, "intro: no audio (%s); trying the dummy driver\n", SDL_GetError());
   }
   // The dummy driver plays nothing but consumes the sound at its pace, so the show keeps its clock.
-  SDL_SetHint(SDL_HINT_AUDIODRIVER, "dummy");
+  SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
     if (const SDL_AudioDeviceID device = openDevice()) return device;
   }
