@@ -1,0 +1,89 @@
+#pragma once
+// Shared fixture of the GPU tests: a headless renderer on the first Vulkan device (lavapipe here
+// and on CI) with the validation layer on, the intro's text compiled, and a check after every
+// test that the layer reported no error. Without any Vulkan device the tests are skipped.
+//
+//   class Z3Test : public gpu_test::GpuTest {};            // 64 x 48
+//   class Z3Wide : public gpu_test::GpuTest { protected: Z3Wide() : GpuTest(80, 45) {} };
+//   TEST_F(Z3Test, Something) {
+//     const auto picture = scene(3, 170.0f);            // the scene pass alone
+//     const auto shown = frame(3, 170.0f);              // scene, copy, ZZ: what is presented
+//     EXPECT_EQ(pixel(picture, 10, 20), (gpu_test::Rgba{0, 0, 0, 255}));
+//   }
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "shader_source.h"
+#include "vk_headless.h"
+
+namespace gpu_test {
+
+using Rgba = std::array<int, 4>;
+using Picture = std::vector<std::uint8_t>;
+
+class GpuTest : public ::testing::Test {
+ protected:
+  explicit GpuTest(int width = 64, int height = 48, bool compileIntro = true)
+      : width_(width), height_(height), compileIntro_(compileIntro) {}
+
+  void SetUp() override {
+    if (!renderer.init(width_, height_, true)) {
+      if (renderer.noDevice()) GTEST_SKIP() << "no Vulkan device: " << renderer.error();
+      FAIL() << "Vulkan set-up failed: " << renderer.error();
+    }
+    if (compileIntro_) {
+      ASSERT_TRUE(renderer.compile(shaderSource)) << renderer.error();
+    }
+  }
+
+  void TearDown() override {
+    if (IsSkipped()) return;
+    const auto& errors = renderer.validationErrors();
+    EXPECT_TRUE(errors.empty()) << errors.size() << " validation errors, the first: "
+                                << (errors.empty() ? std::string() : errors.front());
+  }
+
+  // e, e2, e3, t, x, y, 0, 0 for this picture size.
+  struct Params {
+    float v[8];
+  };
+  Params params(float t, float e = 0, float e2 = 0, float e3 = 0) const {
+    return Params{{e, e2, e3, t, static_cast<float>(width_), static_cast<float>(height_), 0, 0}};
+  }
+
+  // The pass of pipeline index (0 "ZZ", 1..11 "Z1".."ZB", extra ones) alone.
+  Picture scene(int index, float t, float e = 0, float e2 = 0, float e3 = 0) {
+    return renderer.renderPass(params(t, e, e2, e3).v, index);
+  }
+  // What the intro presents: the pass of pipeline index, the copy into T, then "ZZ".
+  Picture frame(int index, float t, float e = 0, float e2 = 0, float e3 = 0) {
+    return renderer.render(params(t, e, e2, e3).v, index);
+  }
+
+  Rgba pixel(const Picture& picture, int x, int y) const {
+    const std::size_t at = (static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) + x) * 4;
+    return {picture[at], picture[at + 1], picture[at + 2], picture[at + 3]};
+  }
+  // The intro's text followed by more HLSL (a test entry point); its pipeline index, or -1.
+  int compileExtra(const std::string& hlsl, const char* entryPoint) {
+    const std::string source = std::string(shaderSource) + hlsl;
+    return renderer.compileEntry(source.c_str(), entryPoint);
+  }
+
+  int width() const { return width_; }
+  int height() const { return height_; }
+
+  HeadlessRenderer renderer;
+
+ private:
+  int width_;
+  int height_;
+  bool compileIntro_;
+};
+
+}  // namespace gpu_test
