@@ -2,28 +2,26 @@
 // software Vulkan driver, at small sizes, with the validation layer on. Only the scene pass runs
 // (no final pass), so the pixels are exactly what the scene stores.
 //
-// Where a test needs a ray that meets nothing, it aims along the axis of the corridor, cylinder
-// or hall: the camera turns are undone on the CPU to find the pixel whose ray points along +z.
+// Where a test needs a ray that meets nothing, it traces the primary rays as straight lines on the
+// CPU and takes the pixel whose ray keeps the widest berth from every surface of the scene.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
-#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "shader_source.h"
-#include "vk_headless.h"
+#include "gpu_fixture.h"
 
 namespace {
 
-constexpr int width = 80;
-constexpr int height = 45;
+constexpr int sizeX = 80;
+constexpr int sizeY = 45;
 
-using Picture = std::vector<std::uint8_t>;
+using gpu_test::Picture;
 using Colour = std::array<double, 3>;
 
 struct Pixel {
@@ -63,8 +61,8 @@ struct Camera {
 
 // Unit direction of the primary ray of pixel p, as the scenes compute it.
 Vec rayOf(const Camera& camera, Pixel p) {
-  double ux = double(p.x) / width - .5, uy = double(p.y) / height - .5;
-  Vec r{ux / (double(height) / width), camera.upIsPositiveY ? -uy : uy, 1};
+  double ux = double(p.x) / sizeX - .5, uy = double(p.y) / sizeY - .5;
+  Vec r{ux / (double(sizeY) / sizeX), camera.upIsPositiveY ? -uy : uy, 1};
   for (auto [plane, angle] : camera.turns) {
     if (plane == 0) turn(r[0], r[2], angle);
     if (plane == 1) turn(r[1], r[2], angle);
@@ -81,8 +79,8 @@ template <typename Clearance>
 std::pair<Pixel, double> clearestPixel(const Camera& camera, double length, double step,
                                        Clearance clearance) {
   std::pair<Pixel, double> best{{0, 0}, -1e30};
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) {
+  for (int y = 0; y < sizeY; ++y)
+    for (int x = 0; x < sizeX; ++x) {
       Vec r = rayOf(camera, {x, y});
       double least = 1e30;
       for (double s = 0; s <= length && least > best.second; s += step) {
@@ -95,48 +93,21 @@ std::pair<Pixel, double> clearestPixel(const Camera& camera, double length, doub
 }
 
 std::array<int, 3> at(const Picture& picture, Pixel p) {
-  std::size_t i = (std::size_t(p.y) * width + p.x) * 4;
+  std::size_t i = (std::size_t(p.y) * sizeX + p.x) * 4;
   return {picture[i], picture[i + 1], picture[i + 2]};
 }
 
 // The store's quantisation of a colour channel after the gamma step pow(c, .45).
 double stored(double c) { return 255 * std::pow(std::clamp(c, 0.0, 1.0), .45); }
 
-class ScenesZ3ToZ6 : public ::testing::Test {
+class ScenesZ3ToZ6 : public gpu_test::GpuTest {
  protected:
-  static void SetUpTestSuite() {
-    renderer = std::make_unique<HeadlessRenderer>();
-    if (!renderer->init(width, height, /*validation=*/true)) {
-      setupError = renderer->error();
-      noDevice = renderer->noDevice();
-      return;
-    }
-    for (int k = 0; k < 4; ++k) {
-      const char* entry = std::array{"Z3", "Z4", "Z5", "Z6"}[k];
-      pipelines[k] = renderer->compileEntry(shaderSource, entry);
-      if (pipelines[k] < 0) {
-        setupError = std::string(entry) + ": " + renderer->error();
-        return;
-      }
-    }
-  }
-  static void TearDownTestSuite() { renderer.reset(); }
+  ScenesZ3ToZ6() : GpuTest(sizeX, sizeY) {}
 
-  void SetUp() override {
-    if (noDevice) GTEST_SKIP() << "no Vulkan device: " << setupError;
-    ASSERT_TRUE(setupError.empty()) << setupError;
+  // scene: 3..6, which is also its pipeline index.
+  Picture render(int scene, float t, float e = 0, float e2 = 0, float e3 = 0) {
+    return this->scene(scene, t, e, e2, e3);
   }
-
-  // scene: 3..6.
-  static Picture render(int scene, float t, float e = 0, float e2 = 0, float e3 = 0) {
-    float params[8] = {e, e2, e3, t, float(width), float(height), 0, 0};
-    return renderer->renderPass(params, pipelines[scene - 3]);
-  }
-
-  static inline std::unique_ptr<HeadlessRenderer> renderer;
-  static inline std::array<int, 4> pipelines{-1, -1, -1, -1};
-  static inline std::string setupError;
-  static inline bool noDevice = false;
 };
 
 // Z3: a ray that escapes down the corridor to the distance limit 222 shows the haze alone:
@@ -177,8 +148,8 @@ TEST_F(ScenesZ3ToZ6, Z3EscapingRayShowsTheHazeTeal) {
     }
     // The rest of the picture is the corridor, not a flat fill.
     std::set<std::array<int, 3>> colours;
-    for (int y = 0; y < height; ++y)
-      for (int x = 0; x < width; ++x) colours.insert(at(picture, {x, y}));
+    for (int y = 0; y < sizeY; ++y)
+      for (int x = 0; x < sizeX; ++x) colours.insert(at(picture, {x, y}));
     EXPECT_GT(colours.size(), 200u) << "t " << t;
   }
 }
@@ -226,7 +197,7 @@ TEST_F(ScenesZ3ToZ6, Z5RayThatHitsNothingIsBlack) {
     EXPECT_EQ(got, (std::array<int, 3>{0, 0, 0})) << "t " << t;
     int lit = 0;
     for (std::size_t i = 0; i < picture.size(); i += 4) lit += picture[i] + picture[i + 1] + picture[i + 2] > 0;
-    EXPECT_GT(lit, width * height * 3 / 4) << "t " << t;
+    EXPECT_GT(lit, sizeX * sizeY * 3 / 4) << "t " << t;
   }
 }
 
@@ -260,8 +231,8 @@ TEST_F(ScenesZ3ToZ6, Z5TileColoursComeFromTheSixHues) {
     Picture picture = render(5, t);
     int exposed = 0, matched = 0;
     std::array<int, 6> perHue{};
-    for (int y = 0; y < height; ++y)
-      for (int x = 0; x < width; ++x) {
+    for (int y = 0; y < sizeY; ++y)
+      for (int x = 0; x < sizeX; ++x) {
         std::array<int, 3> s = at(picture, {x, y});
         int top = std::max({s[0], s[1], s[2]});
         if (top < 40 || top > 250) continue;
@@ -278,7 +249,7 @@ TEST_F(ScenesZ3ToZ6, Z5TileColoursComeFromTheSixHues) {
           }
         }
       }
-    ASSERT_GT(exposed, width * height / 6) << "t " << t;
+    ASSERT_GT(exposed, sizeX * sizeY / 6) << "t " << t;
     EXPECT_GT(matched, exposed / 4) << "t " << t;
     for (int k = 0; k < 6; ++k) EXPECT_GE(perHue[k], exposed / 200 + 1) << "t " << t << " hue " << k;
   }
@@ -319,20 +290,21 @@ TEST_F(ScenesZ3ToZ6, SameFrameTwiceGivesTheSameBytes) {
   for (const auto& f : frames) {
     Picture first = render(int(f[0]), f[1], f[2], f[3], f[4]);
     Picture second = render(int(f[0]), f[1], f[2], f[3], f[4]);
-    ASSERT_EQ(first.size(), std::size_t(width) * height * 4);
+    ASSERT_EQ(first.size(), std::size_t(sizeX) * sizeY * 4);
     EXPECT_TRUE(first == second) << "scene Z" << f[0];
     // Every scene stores alpha 1.
     for (std::size_t i = 3; i < first.size(); i += 4) ASSERT_EQ(first[i], 255) << "scene Z" << f[0];
   }
 }
 
-// Runs last in this file: everything above went through the validation layer.
+// The fixture checks the validation layer after every test; this one runs all four scenes at
+// the start of their windows, with flashes, and looks at the messages itself as well.
 TEST_F(ScenesZ3ToZ6, ValidationLayerIsSilent) {
-  render(3, 160);
-  render(4, 200);
-  render(5, 240);
-  render(6, 280);
-  const std::vector<std::string>& errors = renderer->validationErrors();
+  for (int scene = 3; scene <= 6; ++scene) {
+    Picture picture = render(scene, 120 + 40.f * scene, 1, 1, 1);
+    EXPECT_EQ(picture.size(), std::size_t(sizeX) * sizeY * 4);
+  }
+  const std::vector<std::string>& errors = renderer.validationErrors();
   EXPECT_TRUE(errors.empty()) << errors.size() << " messages, first: " << (errors.empty() ? "" : errors[0]);
 }
 
