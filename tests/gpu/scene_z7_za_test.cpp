@@ -11,12 +11,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "shader_source.h"
-#include "vk_headless.h"
+#include "gpu_fixture.h"
 
 namespace {
 
@@ -84,7 +82,7 @@ float noise(F3 p) {
 // The 8-bit store: NaN becomes 0, then clamp and round.
 int unorm8(float v) { return std::isnan(v) ? 0 : static_cast<int>(std::lround(saturate(v) * 255)); }
 
-struct Params {
+struct SceneParams {
   float e = 0, e2 = 0, e3 = 0, t = 0;
 };
 struct Parts {
@@ -99,7 +97,7 @@ F3 normalAt(M m, F3 p, float h) {
 }
 int signOf(float v) { return (v > 0) - (v < 0); }
 
-float lattice(const Params& P, F3 p, Parts& D) {
+float lattice(const SceneParams& P, F3 p, Parts& D) {
   turn(p.x, p.y, 6 * std::sin(p.z * .05f + P.e * 1.6f));
   float a = .002f * noise(p * 33);
   p = {frac(p.x / 2) * 2 - 1, frac(p.y / 2) * 2 - 1, frac(p.z / 2) * 2 - 1};
@@ -112,7 +110,7 @@ float lattice(const Params& P, F3 p, Parts& D) {
 
 // Z7's march for one pixel up to its first hit. Returns false if the ray hits something or
 // comes within `clearance` of a hit; otherwise true with the z at which the loop ended.
-bool z7RunsClear(const Params& P, int vx, int vy, float clearance, float& zEnd) {
+bool z7RunsClear(const SceneParams& P, int vx, int vy, float clearance, float& zEnd) {
   F3 u = screen(vx, vy);
   F3 r = normalize({u.x / (float(kHeight) / float(kWidth)), u.y, 1});
   F3 p{.5f * std::sin(P.t + P.e * 4), .5f * std::cos(P.t * .7f + P.e * 3), P.t * 3 + P.e * 9}, q = p;
@@ -131,7 +129,7 @@ bool z7RunsClear(const Params& P, int vx, int vy, float clearance, float& zEnd) 
   return z >= 33;
 }
 
-float glassRings(const Params& P, F3 p, Parts& D) {
+float glassRings(const SceneParams& P, F3 p, Parts& D) {
   float a = 3.85f, c = P.t * 9 + P.e * 9 - p.z;
   p.x = p.x + .64f * std::sin(p.z * .012f + P.e * 4) * c;
   p.y = p.y + .36f * std::cos(p.z * .007f + P.e * 3) * c;
@@ -147,7 +145,7 @@ float glassRings(const Params& P, F3 p, Parts& D) {
 }
 
 // The whole ZA pixel as stored (before the 8-bit conversion); hit tells whether any hit happened.
-F3 zaPixel(const Params& P, int vx, int vy, bool& hit) {
+F3 zaPixel(const SceneParams& P, int vx, int vy, bool& hit) {
   F3 u = screen(vx, vy);
   F3 r{u.x / (float(kHeight) / float(kWidth)), u.y, 1}, p{0, 0, P.t * 9 + P.e * 9 + .001f}, q = p;
   F3 l{0, 0, -1}, c{0, 0, 0};
@@ -217,66 +215,36 @@ F3 finalPassPixel(const std::vector<std::uint8_t>& scene, int vx, int vy, float 
 // ---------------------------------------------------------------------------------------------
 // GPU side.
 
-class SceneZ7ZATest : public ::testing::Test {
+class SceneZ7ZATest : public gpu_test::GpuTest {
  protected:
-  static void SetUpTestSuite() {
-    renderer_ = std::make_unique<HeadlessRenderer>();
-    if (!renderer_->init(kWidth, kHeight, true)) {
-      initError_ = renderer_->error();
-      noDevice_ = renderer_->noDevice();
-      return;
-    }
-    if (!renderer_->compile(shaderSource)) initError_ = renderer_->error();
-  }
-  static void TearDownTestSuite() { renderer_.reset(); }
+  SceneZ7ZATest() : GpuTest(kWidth, kHeight) {}
 
-  void SetUp() override {
-    if (noDevice_) GTEST_SKIP() << "no Vulkan device: " << initError_;
-    ASSERT_TRUE(initError_.empty()) << initError_;
-  }
-  void TearDown() override {
-    if (!renderer_ || noDevice_) return;
-    const auto& errors = renderer_->validationErrors();
-    EXPECT_TRUE(errors.empty()) << errors.size() << " validation errors, first: " << (errors.empty() ? "" : errors[0]);
-  }
-
-  static std::vector<std::uint8_t> scene(int index, const Params& P) {
-    float params[8] = {P.e, P.e2, P.e3, P.t, float(kWidth), float(kHeight), 0, 0};
-    return renderer_->renderPass(params, index);
-  }
-  static std::vector<std::uint8_t> frame(int index, const Params& P) {
-    float params[8] = {P.e, P.e2, P.e3, P.t, float(kWidth), float(kHeight), 0, 0};
-    return renderer_->render(params, index);
-  }
+  using GpuTest::frame;
+  using GpuTest::scene;
+  gpu_test::Picture scene(int index, const SceneParams& P) { return scene(index, P.t, P.e, P.e2, P.e3); }
+  gpu_test::Picture frame(int index, const SceneParams& P) { return frame(index, P.t, P.e, P.e2, P.e3); }
   // An extra entry point "Probe" after the intro's text; its body may call the scenes' functions.
-  static int probe(const std::string& body) {
-    std::string source = std::string(shaderSource) +
-                         "\n[numthreads(16,16,1)] void Probe(uint3 v : SV_DispatchThreadID) {\n"
-                         "  float2 u = float2(v.xy) / float2(x, y) - .5;\n" +
-                         body + "\n}\n";
-    int index = renderer_->compileEntry(source.c_str(), "Probe");
-    EXPECT_GE(index, 0) << renderer_->error();
+  int probe(const std::string& body) {
+    int index = compileExtra(
+        "\n[numthreads(16,16,1)] void Probe(uint3 v : SV_DispatchThreadID) {\n"
+        "  float2 u = float2(v.xy) / float2(x, y) - .5;\n" +
+            body + "\n}\n",
+        "Probe");
+    EXPECT_GE(index, 0) << renderer.error();
     return index;
   }
-  static const std::uint8_t* at(const std::vector<std::uint8_t>& picture, int vx, int vy) {
+  static const std::uint8_t* at(const gpu_test::Picture& picture, int vx, int vy) {
     return &picture[(vy * kWidth + vx) * 4];
   }
-
-  static std::unique_ptr<HeadlessRenderer> renderer_;
-  static std::string initError_;
-  static bool noDevice_;
 };
-std::unique_ptr<HeadlessRenderer> SceneZ7ZATest::renderer_;
-std::string SceneZ7ZATest::initError_;
-bool SceneZ7ZATest::noDevice_ = false;
 
 // Z7 at a time and energy where both camera turns are zero (.4t + 3e = 50 pi and
 // .3t + 4e = 40.5 pi): the middle of the picture looks straight down the free channel.
-const Params kZ7Straight{5.3873f, 0, 0, 352.3009f};
+const SceneParams kZ7Straight{5.3873f, 0, 0, 352.3009f};
 
 TEST_F(SceneZ7ZATest, Z7RaysThatReachTheDistanceLimitStoreTheGreyHaze) {
   for (float e2 : {0.f, 1.f}) {
-    Params P = kZ7Straight;
+    SceneParams P = kZ7Straight;
     P.e2 = e2;
     auto picture = scene(kZ7, P);
     ASSERT_EQ(picture.size(), std::size_t(kWidth * kHeight * 4));
@@ -298,7 +266,7 @@ TEST_F(SceneZ7ZATest, Z7RaysThatReachTheDistanceLimitStoreTheGreyHaze) {
   }
   // Exactly at the limit the grey is pow(.5, .45) = .732.
   int index = probe("storeW(v.xy, z7Tone(float3(0, 0, 0), 33, u));");
-  auto grey = renderer_->renderPass({0, 0, 0, 340, float(kWidth), float(kHeight), 0, 0}, index);
+  auto grey = scene(index, 340.f);
   for (int k = 0; k < 3; k++) EXPECT_EQ(at(grey, 5, 7)[k], unorm8(std::pow(.5f, .45f))) << k;
 }
 
@@ -306,7 +274,7 @@ TEST_F(SceneZ7ZATest, Z7FlashValueLightensMidTones) {
   // The contrast exponent 9 - 8 e2: at e2 = 1 the step is the identity.
   int index = probe("float k = v.x / 64.; storeW(v.xy, z7Tone(float3(k, k * .5, k * .25), 0, u));");
   for (float e2 : {0.f, .5f, 1.f}) {
-    auto picture = renderer_->renderPass({0, e2, 0, 340, float(kWidth), float(kHeight), 0, 0}, index);
+    auto picture = scene(index, 340.f, 0, e2);
     for (int vx = 0; vx < kWidth; vx += 7) {
       float k = vx / 64.f, in[3] = {k, k * .5f, k * .25f};
       for (int ch = 0; ch < 3; ch++) {
@@ -319,7 +287,7 @@ TEST_F(SceneZ7ZATest, Z7FlashValueLightensMidTones) {
 
 TEST_F(SceneZ7ZATest, Z8EscapedRayStoresTheFogAtTheDistanceLimit) {
   int index = probe("storeW(v.xy, z8Tone(float3(0, 0, 0), 222, u));");
-  auto picture = renderer_->renderPass({0, 0, 0, 380, float(kWidth), float(kHeight), 0, 0}, index);
+  auto picture = scene(index, 380.f);
   // pow(.25 * (.71, .5, 1), .45) = (.46, .39, .54)
   EXPECT_EQ(at(picture, 9, 9)[0], unorm8(std::pow(.25f * .71f, .45f)));
   EXPECT_EQ(at(picture, 9, 9)[1], unorm8(std::pow(.25f * .5f, .45f)));
@@ -351,7 +319,7 @@ TEST_F(SceneZ7ZATest, Z8SurfaceFacingAwayFromBothLightsStoresZero) {
       "storeW(v.xy, z8Tone(c, 100, u));");
   // e2 = 5/6 makes the contrast exponent 2, where a plain square would turn the sign positive.
   for (float e2 : {0.f, 5 / 6.f, 1.f}) {
-    auto picture = renderer_->renderPass({0, e2, 0, 380, float(kWidth), float(kHeight), 0, 0}, index);
+    auto picture = scene(index, 380.f, 0, e2);
     float fog = std::exp(-5 * (1 - 100 / 222.f));
     for (int ch = 0; ch < 3; ch++) {
       EXPECT_EQ(at(picture, 4, 0)[ch], 0) << "facing away, channel " << ch << " e2=" << e2;
@@ -385,7 +353,7 @@ TEST_F(SceneZ7ZATest, Z8NegativeChannelsAreBlackAndAllOthersCarryTheFog) {
 }
 
 TEST_F(SceneZ7ZATest, Z9AlphaFallsTowardTheCorners) {
-  Params P{2.1f, 0, 1, 420};
+  SceneParams P{2.1f, 0, 1, 420};
   auto picture = scene(kZ9, P);
   for (int vy = 0; vy < kHeight; vy++)
     for (int vx = 0; vx < kWidth; vx++) {
@@ -405,9 +373,8 @@ TEST_F(SceneZ7ZATest, Z9CornerAlphaShrinksTheFinalPassGlow) {
   int index = probe(
       "float k = (frac(v.y / 7.) < .5) != (frac(v.x / 5.) < .5) ? 1 : .05;\n"
       "storeW(v.xy, z9Tone(float3(k, k, k * .5), u));");
-  const float params[8] = {0, 0, 0, 420, float(kWidth), float(kHeight), 0, 0};
-  auto picture = renderer_->renderPass(params, index);
-  auto presented = renderer_->render(params, index);
+  auto picture = scene(index, 420.f);
+  auto presented = frame(index, 420.f);
   EXPECT_EQ(at(picture, 0, 0)[3], 200);
   EXPECT_EQ(at(picture, kWidth / 2, kHeight / 2)[3], 255);
   double offScaled = 0, offFull = 0;
@@ -438,7 +405,7 @@ TEST_F(SceneZ7ZATest, ZAMatchesTheReferenceMarch) {
   // geometry alone, and a float march on the CPU must give the same picture.
   const float t = 471.238898f;
   int clearRays = 0;
-  for (Params P : {Params{0, 0, 0, t}, Params{1.3f, .5f, 1, t}, Params{.6f, 1, 0, t}}) {
+  for (SceneParams P : {SceneParams{0, 0, 0, t}, SceneParams{1.3f, .5f, 1, t}, SceneParams{.6f, 1, 0, t}}) {
     auto picture = scene(kZA, P);
     int within1 = 0, within10 = 0;
     for (int vy = 0; vy < kHeight; vy++)
@@ -477,7 +444,7 @@ TEST_F(SceneZ7ZATest, ZAFlashValuesBrightenTheBlocksAndTheWall) {
 }
 
 TEST_F(SceneZ7ZATest, ScenesAreDeterministicAndShowAPicture) {
-  const std::pair<int, Params> cases[] = {
+  const std::pair<int, SceneParams> cases[] = {
       {kZ7, {3, 0, 0, 321}}, {kZ7, {9, 1, 0, 340}}, {kZ7, {12, .3f, 0, 359.5f}},
       {kZ8, {3, 0, 0, 361}}, {kZ8, {9, 1, 0, 380}}, {kZ8, {12, .3f, 0, 399.5f}},
       {kZ9, {3, 0, 0, 401}}, {kZ9, {9, 0, 1, 420}}, {kZ9, {12, 0, .3f, 439.5f}},
