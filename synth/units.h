@@ -1,0 +1,474 @@
+#pragma once
+// The signal units' formulas, shared by both render paths (the straightforward interpreter in
+// render_reference.cpp and the decoded one in render.cpp). Double for the signal stack and every
+// intermediate value, float for stored state. Each unit takes its constants, derived from its
+// parameter bytes by the make*Constants functions; the interpreter derives them every frame,
+// the decoded path once.
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <numbers>
+
+#include "synth.h"
+
+namespace synth {
+
+// Global constants (32-bit values, widened where they are used).
+inline constexpr float parameterScale = 0.0078125f;  // 1 / 128
+inline constexpr double noiseDivisor = -2147483648.0;
+inline constexpr float oneHalf = 0.5f;
+inline constexpr float gateSteps = 16.0f;
+inline constexpr float delayModulationScale = 1024.0f;
+inline constexpr float smoothingCoefficient = 0.99609375f;  // 255 / 256
+inline constexpr std::int32_t envelopeRateExponent = 24;
+inline constexpr float oneTwelfth = 0.0833333284f;
+inline constexpr float pitchBase = 9.26961366e-05f;  // cycles per frame at exponent 0
+inline constexpr float lfoBase = 6.50037982e-05f;
+inline constexpr std::uint32_t noiseMultiplier = 16007;
+inline constexpr double twoPi = 2.0 * std::numbers::pi;
+
+enum Opcode : std::uint8_t {
+  opEnd = 0,
+  opEnvelope = 1,
+  opOscillator = 2,
+  opFilter = 3,
+  opHoldShaper = 4,
+  opDelayBank = 5,
+  opStackOp = 6,
+  opParamStore = 7,
+  opPan = 8,
+  opOutput = 9,
+  opAccumulate = 10,
+  opNop = 11,
+};
+inline constexpr int opcodeCount = 12;
+
+// Parameter bytes each unit consumes (ParamStore: its amount byte plus a 16-bit word).
+inline constexpr int parameterBytes[opcodeCount] = {0, 5, 8, 3, 2, 8, 1, 3, 1, 2, 1, 0};
+
+// Oscillator flags.
+inline constexpr std::uint8_t flagSine = 0x01, flagTrisaw = 0x02, flagPulse = 0x04,
+                              flagNoise = 0x08, flagLfo = 0x10, flagGate = 0x20;
+
+// ParamStore word bits.
+inline constexpr std::uint16_t storeTargetMask = 0x3FFF, storeAddBit = 0x4000, storePopBit = 0x8000;
+
+// Envelope stages.
+inline constexpr std::int32_t stageAttack = 0, stageDecay = 1, stageSustain = 2, stageRelease = 3,
+                              stageDone = 4;
+
+inline float fieldFloat(const UnitSlot& slot, int index) {
+  return std::bit_cast<float>(slot.field[index]);
+}
+inline void setFieldFloat(UnitSlot& slot, int index, float value) {
+  slot.field[index] = std::bit_cast<std::uint32_t>(value);
+}
+inline std::int32_t fieldInt(const UnitSlot& slot, int index) {
+  return static_cast<std::int32_t>(slot.field[index]);
+}
+inline void setFieldInt(UnitSlot& slot, int index, std::int32_t value) {
+  slot.field[index] = static_cast<std::uint32_t>(value);
+}
+
+// 2^x as 2^(x - trunc x) x 2^(trunc x).
+inline double powerOfTwo(double x) {
+  if (std::isnan(x)) return x;
+  if (std::isinf(x)) return x > 0 ? x : 0.0;
+  double whole = std::trunc(x);
+  // Beyond these the result is infinite or zero either way; keeps the integer conversion defined.
+  if (whole > 4096.0) whole = 4096.0;
+  if (whole < -4096.0) whole = -4096.0;
+  return std::ldexp(std::exp2(x - whole), static_cast<int>(whole));
+}
+
+// Envelope rate of a parameter p (byte / 128): 2^-(24 p).
+inline double envelopeRate(float p) { return powerOfTwo(-(envelopeRateExponent * double{p})); }
+
+// [-1, 1], with NaN counted as 1. Used by shapeSignal and by the final clip.
+inline double clampSignal(double x) {
+  if (x >= 1.0 || std::isnan(x)) return 1.0;
+  if (x > -1.0) return x;
+  return -1.0;
+}
+
+// x reduced modulo 1, remainder toward zero (the sign of x). The straightforward form calls
+// fmod; the fast form subtracts the truncated value, which is exact for |x| < 2^52 (the
+// fractional bits of a double always fit), with fmod's sign of a zero result and fmod itself
+// for everything larger, infinite or NaN.
+template <bool Fast>
+inline double mod1(double x) {
+  if constexpr (Fast) {
+    if (std::fabs(x) < 0x1p52) {
+      const double r = x - static_cast<double>(static_cast<long long>(x));
+      return r == 0.0 ? std::copysign(0.0, x) : r;
+    }
+  }
+  return std::fmod(x, 1.0);
+}
+
+// shapeSignal's factor a = 2k / (1 - k), k = 2 (d - 0.5), for the shape d.
+inline double shapeFactor(float shape) {
+  const double k = 2.0 * (double{shape} - double{oneHalf});
+  return 2.0 * k / (1.0 - k);
+}
+
+// shapeSignal(x, d) with a = shapeFactor(d). With a = 0 (d = 0.5) the formula gives the clamped
+// value exactly (x' x 1 / 1), which the fast form returns without dividing.
+template <bool Fast = false>
+inline double shapeWithFactor(double x, double a) {
+  const double clamped = clampSignal(x);
+  if constexpr (Fast) {
+    if (a == 0.0) return clamped;
+  }
+  return clamped * (1.0 + a) / (1.0 + a * std::fabs(clamped));
+}
+
+inline double shapeSignal(double x, float shape) { return shapeWithFactor(x, shapeFactor(shape)); }
+
+// The signal stack of one instrument run: entry depth-1 is the top.
+struct SignalStack {
+  double value[8];
+  int depth;
+  void push(double x) { value[depth++] = x; }
+  double pop() { return value[--depth]; }
+  double& top() { return value[depth - 1]; }
+};
+
+// ---- Envelope (opcode 1) ----
+
+struct EnvelopeConstants {
+  double attackRate, decayRate, sustain, releaseRate, gain;
+};
+
+inline EnvelopeConstants makeEnvelopeConstants(const float* p) {
+  return {envelopeRate(p[0]), envelopeRate(p[1]), double{p[2]}, envelopeRate(p[3]), double{p[4]}};
+}
+
+inline double runEnvelope(UnitSlot& slot, std::int32_t releaseCount, std::int32_t note,
+                          const EnvelopeConstants& c) {
+  if (note == 0) return 0.0;
+  if (releaseCount != 0) setFieldInt(slot, 0, stageRelease);
+  const std::int32_t stage = fieldInt(slot, 0);
+  float level = fieldFloat(slot, 1);
+  if (stage == stageAttack) {
+    const double s = double{level} + c.attackRate;
+    level = static_cast<float>(s < 1.0 ? s : 1.0);
+    if (s >= 1.0) setFieldInt(slot, 0, stageDecay);
+    setFieldFloat(slot, 1, level);
+  } else if (stage == stageDecay) {
+    const double s = double{level} - c.decayRate;
+    level = static_cast<float>(s > c.sustain ? s : c.sustain);
+    if (c.sustain >= s) setFieldInt(slot, 0, stageSustain);
+    setFieldFloat(slot, 1, level);
+  } else if (stage == stageRelease) {
+    const double s = double{level} - c.releaseRate;
+    level = static_cast<float>(s > 0.0 ? s : 0.0);
+    if (s <= 0.0) setFieldInt(slot, 0, stageDone);
+    setFieldFloat(slot, 1, level);
+  }
+  // Sustain, done (and any other stage value a store may have left): the level stays.
+  return double{level} * (c.gain + double{fieldFloat(slot, 2)});
+}
+
+// ---- Oscillator (opcode 2) ----
+
+struct OscillatorConstants {
+  double transpose, detune, phaseOffset, colour, shapeA, gain, base;
+  std::uint32_t gateMask;
+  std::uint8_t flags;
+};
+
+inline OscillatorConstants makeOscillatorConstants(const float* p, const std::uint8_t* b) {
+  const std::uint8_t flags = b[7];
+  return {double{p[0]},
+          double{p[1]},
+          double{p[2]},
+          double{p[4]},
+          shapeFactor(p[5]),
+          double{p[6]},
+          double{(flags & flagLfo) ? lfoBase : pitchBase},
+          static_cast<std::uint32_t>(b[3]) + 256u * b[4],
+          flags};
+}
+
+// Last pitch exponent and its increment, so that the exponential is computed only when the
+// exponent changes (the decoded path keeps one per oscillator; the interpreter none).
+struct PitchCache {
+  double exponent;
+  double increment;
+  bool valid;
+};
+
+inline double oscillatorIncrement(double exponent, double base, PitchCache* cache) {
+  if (cache != nullptr && cache->valid && cache->exponent == exponent) return cache->increment;
+  const double increment = powerOfTwo(exponent * double{oneTwelfth}) * base;
+  if (cache != nullptr) *cache = {exponent, increment, true};
+  return increment;
+}
+
+template <bool Fast>
+inline double runOscillator(UnitSlot& slot, std::int32_t note, const OscillatorConstants& c,
+                            std::uint32_t& noiseSeed, PitchCache* cache) {
+  if (note == 0) return 0.0;
+  double exponent = 128.0 * (c.transpose - double{oneHalf} + double{fieldFloat(slot, 1)}) +
+                    2.0 * (c.detune - double{oneHalf}) + double{fieldFloat(slot, 2)};
+  if ((c.flags & flagLfo) == 0) exponent += note;
+  const double increment = oscillatorIncrement(exponent, c.base, cache);
+  const float phase = static_cast<float>(mod1<Fast>(double{fieldFloat(slot, 0)} + increment + 1.0));
+  setFieldFloat(slot, 0, phase);
+  const double phi = mod1<Fast>(double{phase} + c.phaseOffset + 1.0);
+  const double colour = c.colour + double{fieldFloat(slot, 5)};
+  double wave = 0.0;
+  if (c.flags & flagSine) {
+    if (phi <= colour) {
+      // Dividing by a colour of exactly 1 changes nothing; the fast form skips it.
+      wave = std::sin((Fast && colour == 1.0) ? twoPi * phi : twoPi * phi / colour);
+    }
+  } else if (c.flags & flagTrisaw) {
+    wave = phi <= colour ? 2.0 * phi / colour - 1.0 : 2.0 * (1.0 - phi) / (1.0 - colour) - 1.0;
+  } else if (c.flags & flagPulse) {
+    wave = phi <= colour ? 1.0 : -1.0;
+  } else if (c.flags & flagNoise) {
+    noiseSeed *= noiseMultiplier;
+    wave = static_cast<double>(static_cast<std::int32_t>(noiseSeed)) / noiseDivisor;
+  } else if (c.flags & flagGate) {
+    // lrint rounds ties to even in the default rounding mode; & 15 is the modulo 16.
+    const long step = std::lrint(double{gateSteps} * phi) & 15;
+    const double target = ((c.gateMask >> step) & 1u) ? 1.0 : 0.0;
+    const float level = static_cast<float>(
+        target + double{smoothingCoefficient} * (double{fieldFloat(slot, 5)} - target));
+    setFieldFloat(slot, 5, level);
+    wave = double{level};
+  }
+  return shapeWithFactor<Fast>(wave, c.shapeA) * c.gain;
+}
+
+// ---- ParamStore (opcode 7) ----
+
+inline void runParamStore(InstrumentWorkspace& workspace, double amount, std::uint16_t word,
+                          SignalStack& stack) {
+  const double v = 2.0 * (amount - double{oneHalf}) * stack.top();
+  const unsigned target = word & storeTargetMask;  // checked to be below 1024
+  UnitSlot& slot = workspace.slots[target >> 4];
+  const int field = static_cast<int>(target & 15);
+  if (word & storeAddBit) {
+    setFieldFloat(slot, field, static_cast<float>(double{fieldFloat(slot, field)} + v));
+  } else {
+    setFieldFloat(slot, field, static_cast<float>(v));
+  }
+  if (word & storePopBit) stack.pop();
+}
+
+// ---- Filter (opcode 3) ----
+
+inline double runFilter(UnitSlot& slot, std::int32_t note, double frequency, double damping,
+                        std::uint8_t bits, double x) {
+  if (note == 0) return x;
+  const double sum = frequency + double{fieldFloat(slot, 4)};
+  const double f = static_cast<float>(sum * sum);
+  const double band0 = fieldFloat(slot, 2);
+  const double low = double{fieldFloat(slot, 0)} + f * band0;
+  const double high = x - low - damping * band0;
+  const double band = band0 + f * high;
+  setFieldFloat(slot, 0, static_cast<float>(low));
+  setFieldFloat(slot, 1, static_cast<float>(high));
+  setFieldFloat(slot, 2, static_cast<float>(band));
+  double out = 0.0;
+  if (bits & 1) out += low;
+  if (bits & 2) out += high;
+  if (bits & 4) out += band;
+  if (bits & 8) out += low - high;
+  return out;
+}
+
+// ---- HoldShaper (opcode 4) ----
+
+template <bool Fast>
+inline double runHoldShaper(UnitSlot& slot, std::int32_t note, double shapeA, double holdRate,
+                            double x) {
+  if (note == 0) return x;
+  float countdown = static_cast<float>(double{fieldFloat(slot, 1)} - holdRate * holdRate);
+  if (countdown > 0.0f) {
+    setFieldFloat(slot, 1, countdown);
+    return double{fieldFloat(slot, 0)};
+  }
+  countdown = static_cast<float>(double{countdown} + 1.0);
+  setFieldFloat(slot, 1, countdown);
+  const float held = static_cast<float>(shapeWithFactor<Fast>(x, shapeA));
+  setFieldFloat(slot, 0, held);
+  return double{held};
+}
+
+// ---- DelayBank (opcode 5) ----
+
+struct DelayBankConstants {
+  double inputGain, dryGain, feedback, damping, phaseStep, depth;
+  std::uint8_t firstEntry, lines;
+};
+
+inline DelayBankConstants makeDelayBankConstants(const float* p, const std::uint8_t* b) {
+  const double rate = p[4], depth = p[5];
+  return {double{p[0]},
+          double{p[1]},
+          double{p[2]},
+          double{p[3]},
+          rate * rate * rate * rate / double{delayModulationScale},
+          depth * depth * depth * depth,
+          b[6],
+          b[7]};
+}
+
+// Modulated read offset m. The fast form leaves out the sine when the depth is 0, where m is 0
+// whatever the sine gives (it is finite: the phase always is).
+template <bool Fast>
+inline std::int32_t delayOffset(DelayLine& first, const DelayBankConstants& c) {
+  const float phase = static_cast<float>(mod1<Fast>(double{first.lfoPhase} + c.phaseStep + 1.0));
+  first.lfoPhase = phase;
+  if (Fast && c.depth == 0.0) return 0;
+  const double m = std::nearbyint((1.0 + std::sin(twoPi * double{phase})) * c.depth *
+                                  double{delayModulationScale});
+  return static_cast<std::int32_t>(m);  // below every line's length, checked with the song
+}
+
+// Runs the bank's lines (`lines` of them from `pool`, lengths from `lengths`) on input x.
+template <bool Fast>
+inline double runDelayBank(DelayLine* pool, const std::uint16_t* lengths,
+                           const DelayBankConstants& c, double x) {
+  const double in = x * (c.inputGain * c.inputGain);
+  double acc = x * c.dryGain;
+  const std::int32_t m = delayOffset<Fast>(pool[0], c);
+  const double keep = 1.0 - c.damping;
+  for (int i = 0; i < c.lines; ++i) {
+    DelayLine& line = pool[i];
+    const std::int32_t length = lengths[i];
+    std::int32_t writeIndex = line.writeIndex;
+    if (writeIndex < 0 || writeIndex >= length) writeIndex = 0;  // never, for a checked song
+    std::int32_t readIndex = writeIndex + m;
+    if (readIndex >= length) readIndex -= length;
+    const double y = line.samples[readIndex];
+    acc += y;
+    line.dampState = static_cast<float>(keep * y + c.damping * double{line.dampState});
+    line.samples[writeIndex] = static_cast<float>(in + c.feedback * double{line.dampState});
+    ++writeIndex;
+    if (writeIndex == length) writeIndex = 0;
+    line.writeIndex = writeIndex;
+  }
+  DelayLine& last = pool[c.lines - 1];
+  const double out = acc - double{last.dcIn} + double{smoothingCoefficient} * double{last.dcOut};
+  last.dcIn = static_cast<float>(acc);
+  last.dcOut = static_cast<float>(out);
+  return out;
+}
+
+// ---- StackOp (opcode 6) ----
+
+inline void runStackOp(std::uint8_t operation, std::int32_t note, SignalStack& s) {
+  switch (operation) {
+    case 1:
+      s.pop();
+      break;
+    case 2: {
+      const double a = s.pop();
+      s.top() = s.top() + a;
+      break;
+    }
+    case 3: {
+      const double a = s.pop();
+      s.top() = s.top() * a;
+      break;
+    }
+    case 4:
+      s.push(s.top());
+      break;
+    case 5: {
+      const double a = s.value[s.depth - 1];
+      s.value[s.depth - 1] = s.value[s.depth - 2];
+      s.value[s.depth - 2] = a;
+      break;
+    }
+    case 6: {
+      const double a = s.pop();
+      s.push(a + s.top());
+      break;
+    }
+    case 7: {
+      const double a = s.pop();
+      s.push(a * s.top());
+      break;
+    }
+    case 8: {
+      const double a0 = s.pop(), a1 = s.pop();
+      const double b0 = s.pop(), b1 = s.pop();
+      s.push(b1 + a1);
+      s.push(b0 + a0);
+      break;
+    }
+    case 9:
+      s.push(static_cast<double>(note) * double{parameterScale});
+      break;
+    default: {  // 0 and 10..255: multiply pair
+      const double a0 = s.pop(), a1 = s.pop();
+      const double b0 = s.pop(), b1 = s.pop();
+      s.push(b1 * a1);
+      s.push(b0 * a0);
+      break;
+    }
+  }
+}
+
+// ---- Pan (opcode 8), Output (9), Accumulate (10) ----
+
+inline void runPan(const UnitSlot& slot, double position, SignalStack& s) {
+  const double p = position + double{fieldFloat(slot, 0)};
+  const double x = s.pop();
+  s.push(x * p);          // right, below
+  s.push(x * (1.0 - p));  // left, on top
+}
+
+inline void runOutput(InstrumentWorkspace& workspace, double mainGain, double auxGain,
+                      SignalStack& s) {
+  const double left = s.pop(), right = s.pop();
+  workspace.auxOut[0] = static_cast<float>(left * auxGain);
+  workspace.auxOut[1] = static_cast<float>(right * auxGain);
+  workspace.mainOut[0] = static_cast<float>(left * mainGain);
+  workspace.mainOut[1] = static_cast<float>(right * mainGain);
+}
+
+inline void runAccumulate(const InstrumentWorkspace* tracks, std::uint8_t selector,
+                          SignalStack& s) {
+  double left = 0.0, right = 0.0;
+  for (int i = 0; i < trackCount; ++i) {
+    const float* pair = selector == 8 ? tracks[i].auxOut : tracks[i].mainOut;
+    left += pair[0];
+    right += pair[1];
+  }
+  s.push(right);
+  s.push(left);
+}
+
+// ---- The driver's per-track and per-frame steps ----
+
+// Applies row k & 15 of track i's current pattern to its workspace.
+inline void triggerNote(InstrumentWorkspace& workspace, const Song& song, int track,
+                        std::uint32_t tick) {
+  const std::uint8_t pattern = song.songOrder[songPositions * track + (tick >> 4)];
+  const std::uint8_t note = song.songPatterns[rowsPerPattern * pattern + (tick & 15)];
+  if (note == 1) return;
+  ++workspace.releaseCount;
+  if (static_cast<std::int8_t>(note) < 1) return;
+  workspace.releaseCount = 0;
+  workspace.note = 0;
+  for (UnitSlot& slot : workspace.slots) slot = UnitSlot{};
+  workspace.note = note;
+}
+
+// After a track's run: ends a finished note and logs its first envelope's level.
+inline void finishTrack(SynthMemory& memory, int track, std::uint32_t frame) {
+  InstrumentWorkspace& workspace = memory.workspaces[track];
+  if (fieldInt(workspace.slots[0], 0) == stageDone) workspace.note = 0;
+  memory.envelopeLog[frame >> 8].level[2 * track] = fieldFloat(workspace.slots[0], 1);
+}
+
+inline float clipSample(float x) { return static_cast<float>(clampSignal(double{x})); }
+
+}  // namespace synth

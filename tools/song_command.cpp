@@ -1,0 +1,224 @@
+// intro-tool song: renders the soundtrack (the built-in song or a song file) to a WAV file,
+// optionally with the envelope log as CSV, or exports the built-in song's tables as JSON.
+// Output files appear complete or not at all: each is written under a temporary name and
+// renamed when everything has succeeded.
+#include <sndfile.h>
+
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <unistd.h>
+#include <vector>
+
+#include "commands.h"
+#include "song_file.h"
+#include "synth.h"
+
+namespace {
+
+constexpr const char* usage =
+    "usage: intro-tool song --out FILE.wav [--song FILE.json] [--frames N] [--envelope-log FILE.csv]\n"
+    "       intro-tool song --export FILE.json [--song FILE.json]\n"
+    "\n"
+    "  --out FILE.wav          render to a 32-bit float stereo 44,100 Hz WAV file\n"
+    "  --song FILE.json        render (or export) this song file instead of the built-in song\n"
+    "  --frames N              render only the first N frames (1..12057920; default all)\n"
+    "  --envelope-log FILE.csv write the envelope log: record index, then the 15 track levels\n"
+    "  --export FILE.json      write the song's tables as a song file\n";
+
+int usageError(const std::string& message) {
+  std::fprintf(stderr, "intro-tool song: %s\n\n%s", message.c_str(), usage);
+  return 2;
+}
+
+struct Options {
+  std::string out, songFile, envelopeLog, exportFile;
+  std::uint32_t frames = songFrames;
+};
+
+// A file written under a temporary name in the target's folder, renamed by commit().
+class PendingFile {
+ public:
+  explicit PendingFile(std::string target)
+      : target_(std::move(target)),
+        temporary_(target_ + ".partial-" + std::to_string(::getpid())) {}
+  PendingFile(const PendingFile&) = delete;
+  PendingFile& operator=(const PendingFile&) = delete;
+  ~PendingFile() {
+    if (!committed_) {
+      std::error_code ignored;
+      std::filesystem::remove(temporary_, ignored);
+    }
+  }
+  const std::string& path() const { return temporary_; }
+  const std::string& target() const { return target_; }
+  bool commit() {
+    std::error_code error;
+    std::filesystem::rename(temporary_, target_, error);
+    if (error) {
+      std::fprintf(stderr, "intro-tool song: cannot write %s: %s\n", target_.c_str(),
+                   error.message().c_str());
+      return false;
+    }
+    committed_ = true;
+    return true;
+  }
+
+ private:
+  std::string target_, temporary_;
+  bool committed_ = false;
+};
+
+std::optional<int> parseOptions(int argc, char** argv, Options& options) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string flag = argv[i];
+    if (flag == "--help" || flag == "-h") {
+      std::fputs(usage, stdout);
+      return 0;
+    }
+    std::string* target = nullptr;
+    if (flag == "--out") target = &options.out;
+    else if (flag == "--song") target = &options.songFile;
+    else if (flag == "--envelope-log") target = &options.envelopeLog;
+    else if (flag == "--export") target = &options.exportFile;
+    else if (flag != "--frames") return usageError("unknown option '" + flag + "'");
+    if (i + 1 >= argc || argv[i + 1][0] == '\0') return usageError(flag + " needs a value");
+    const char* value = argv[++i];
+    if (target != nullptr) {
+      *target = value;
+      continue;
+    }
+    std::uint64_t frames = 0;
+    const char* end = value + std::strlen(value);
+    const auto [next, error] = std::from_chars(value, end, frames);
+    if (error != std::errc() || next != end || frames < 1 || frames > songFrames) {
+      return usageError(std::string("--frames '") + value + "': expected a whole number 1.." +
+                        std::to_string(songFrames));
+    }
+    options.frames = static_cast<std::uint32_t>(frames);
+  }
+  if (options.out.empty() && options.exportFile.empty()) {
+    return usageError("nothing to do: give --out FILE.wav or --export FILE.json");
+  }
+  if (options.out.empty() && (!options.envelopeLog.empty() || options.frames != songFrames)) {
+    return usageError("--frames and --envelope-log go with --out");
+  }
+  return std::nullopt;
+}
+
+bool writeWav(const PendingFile& file, const SynthMemory& memory, std::uint32_t frames) {
+  SF_INFO info{};
+  info.samplerate = static_cast<int>(sampleRate);
+  info.channels = 2;
+  info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+  SNDFILE* sound = sf_open(file.path().c_str(), SFM_WRITE, &info);
+  if (sound == nullptr) {
+    std::fprintf(stderr, "intro-tool song: cannot write %s: %s\n", file.target().c_str(),
+                 sf_strerror(nullptr));
+    return false;
+  }
+  const sf_count_t written = sf_writef_float(sound, memory.soundBuffer, frames);
+  const bool ok = written == static_cast<sf_count_t>(frames);
+  if (!ok) {
+    std::fprintf(stderr, "intro-tool song: cannot write %s: %s\n", file.target().c_str(),
+                 sf_strerror(sound));
+  }
+  return sf_close(sound) == 0 && ok;
+}
+
+bool writeEnvelopeLog(const PendingFile& file, const SynthMemory& memory, std::uint32_t frames) {
+  std::FILE* out = std::fopen(file.path().c_str(), "w");
+  if (out == nullptr) {
+    std::fprintf(stderr, "intro-tool song: cannot write %s: %s\n", file.target().c_str(),
+                 std::strerror(errno));
+    return false;
+  }
+  std::fputs("record", out);
+  for (int track = 0; track < trackCount; ++track) std::fprintf(out, ",track%d", track);
+  std::fputc('\n', out);
+  const std::uint32_t records = (frames + envelopeLogPeriod - 1) / envelopeLogPeriod;
+  for (std::uint32_t r = 0; r < records; ++r) {
+    std::fprintf(out, "%u", r);
+    for (int track = 0; track < trackCount; ++track) {
+      std::fprintf(out, ",%.9g", static_cast<double>(memory.envelopeLog[r].level[2 * track]));
+    }
+    std::fputc('\n', out);
+  }
+  const bool ok = !std::ferror(out);
+  if (std::fclose(out) != 0 || !ok) {
+    std::fprintf(stderr, "intro-tool song: cannot write %s\n", file.target().c_str());
+    return false;
+  }
+  return true;
+}
+
+bool writeText(const PendingFile& file, const std::string& text) {
+  std::ofstream out(file.path(), std::ios::binary);
+  out << text;
+  out.close();
+  if (!out) {
+    std::fprintf(stderr, "intro-tool song: cannot write %s\n", file.target().c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int songCommand(int argc, char** argv) {
+  Options options;
+  if (const std::optional<int> done = parseOptions(argc, argv, options)) return *done;
+
+  SongData loaded;
+  Song song = builtinSong();
+  if (!options.songFile.empty()) {
+    const std::vector<SongProblem> problems = readSongFile(options.songFile, loaded);
+    if (!problems.empty()) {
+      std::fprintf(stderr, "intro-tool song: %s is not a valid song file:\n", options.songFile.c_str());
+      const std::size_t shown = std::min<std::size_t>(problems.size(), 50);
+      for (std::size_t i = 0; i < shown; ++i) {
+        std::fprintf(stderr, "  %s\n", describe(problems[i]).c_str());
+      }
+      if (shown < problems.size()) std::fprintf(stderr, "  ... and %zu more\n", problems.size() - shown);
+      return 2;
+    }
+    song = loaded.song();
+  } else if (!songIsValid(song)) {
+    std::fprintf(stderr, "intro-tool song: the built-in song is invalid:\n");
+    for (const SongProblem& problem : checkSong(song)) std::fprintf(stderr, "  %s\n", describe(problem).c_str());
+    return 1;
+  }
+
+  std::optional<PendingFile> exported, wav, log;
+  if (!options.exportFile.empty()) {
+    exported.emplace(options.exportFile);
+    if (!writeText(*exported, songToJson(song))) return 1;
+  }
+  if (!options.out.empty()) {
+    SynthMemoryPtr memory;
+    try {
+      memory = allocateSynthMemory();
+    } catch (const std::bad_alloc&) {
+      std::fprintf(stderr, "intro-tool song: not enough memory for the synthesizer (%zu bytes)\n",
+                   sizeof(SynthMemory));
+      return 1;
+    }
+    if (!renderSongFrames(*memory, song, options.frames)) return 1;
+    wav.emplace(options.out);
+    if (!writeWav(*wav, *memory, options.frames)) return 1;
+    if (!options.envelopeLog.empty()) {
+      log.emplace(options.envelopeLog);
+      if (!writeEnvelopeLog(*log, *memory, options.frames)) return 1;
+    }
+  }
+  // Everything is written: give the files their names.
+  for (std::optional<PendingFile>* file : {&exported, &wav, &log}) {
+    if (file->has_value() && !(*file)->commit()) return 1;
+  }
+  return 0;
+}
