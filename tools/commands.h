@@ -5,7 +5,8 @@
 // A command's function takes the arguments from the command name on (argv[0] is the name) and
 // returns the exit code: 0 success, 1 failure while working, 2 a usage error or a bad input file.
 #define INTRO_TOOL_COMMANDS(X)                                                          \
-  X("song", songCommand, "render the soundtrack to WAV, or export the built-in song")
+  X("song", songCommand, "render the soundtrack to WAV, or export the built-in song")          \
+  X("frame", frameCommand, "render one picture of the intro at music time T to PNG")
 
 #define INTRO_TOOL_DECLARE(name, function, help) int function(int argc, char** argv);
 INTRO_TOOL_COMMANDS(INTRO_TOOL_DECLARE)

@@ -1,0 +1,216 @@
+// intro-tool frame: one picture as the intro presents it at music time T (the scene that the
+// timeline picks, then the final pass), rendered without a window on the intro's Vulkan code and
+// written as an RGBA PNG with the alpha as stored.
+//
+//   intro-tool frame --t T [--e E] [--e2 A] [--e3 B] [--size WxH] --out FILE.png
+//
+// Sync values not given on the command line come from the built-in song: the song is rendered up
+// to T and the frame loop's update runs at 60 frames per second up to T, as in the intro.
+#include <png.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "commands.h"
+#include "shader_source.h"
+#include "show.h"
+#include "song.h"
+#include "synth.h"
+#include "text_textures.h"
+#include "timing.h"
+#include "vk_headless.h"
+
+namespace {
+
+const char* const frameUsage =
+    "usage: intro-tool frame --t T [--e E] [--e2 A] [--e3 B] [--size WxH] --out FILE.png\n"
+    "  --t T        music time, 0 to 490 (the scene follows the timeline, then the final pass)\n"
+    "  --e, --e2, --e3  sync values; those left out come from the built-in song at T\n"
+    "  --size WxH   picture size in pixels (default 1280x720)\n"
+    "  --out FILE   the PNG to write (RGBA, alpha as stored)\n"
+    "  INTRO_VALIDATION=1 turns the Vulkan validation layer on\n";
+
+constexpr float lastMusicTime = 490.0f;
+constexpr int largestSide = 16384;
+
+int usageError(const std::string& what) {
+  std::fprintf(stderr, "intro-tool frame: %s\n%s", what.c_str(), frameUsage);
+  return 2;
+}
+
+std::optional<float> parseFloat(const char* text) {
+  if (text == nullptr || *text == '\0') return std::nullopt;
+  char* end = nullptr;
+  errno = 0;
+  const float value = std::strtof(text, &end);
+  if (end == text || *end != '\0' || errno == ERANGE || !std::isfinite(value)) return std::nullopt;
+  return value;
+}
+
+bool parseSize(const char* text, int& width, int& height) {
+  const char* x = std::strchr(text, 'x');
+  if (x == nullptr) return false;
+  auto side = [](const char* from, const char* to, int& out) {
+    if (from == to || to - from > 5) return false;
+    int value = 0;
+    for (const char* c = from; c != to; ++c) {
+      if (*c < '0' || *c > '9') return false;
+      value = value * 10 + (*c - '0');
+    }
+    out = value;
+    return value >= 1 && value <= largestSide;
+  };
+  return side(text, x, width) && side(x + 1, x + std::strlen(x), height);
+}
+
+bool writePng(const std::string& path, const std::vector<std::uint8_t>& rgba, int width, int height,
+              std::string& error) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) {
+    error = "cannot open " + path + " for writing: " + std::strerror(errno);
+    return false;
+  }
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
+  if (png == nullptr || info == nullptr) {
+    png_destroy_write_struct(&png, &info);
+    std::fclose(file);
+    error = "libpng cannot start";
+    return false;
+  }
+  std::vector<png_bytep> rows(static_cast<std::size_t>(height));
+  for (int y = 0; y < height; ++y) {
+    rows[static_cast<std::size_t>(y)] =
+        const_cast<png_bytep>(rgba.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width) * 4);
+  }
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    std::fclose(file);
+    error = "libpng failed while writing " + path;
+    return false;
+  }
+  png_init_io(png, file);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, PNG_COLOR_TYPE_RGBA,
+               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  png_write_image(png, rows.data());
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  if (std::fclose(file) != 0) {
+    error = "cannot finish writing " + path;
+    return false;
+  }
+  return true;
+}
+
+// e, e2, e3 as the intro's frame loop has them at play position target, running at 60 fps.
+ShowState songShowState(std::uint32_t target) {
+  SynthMemoryPtr memory = allocateSynthMemory();
+  // The envelope record that the last frame reads must be complete.
+  const std::uint32_t end = std::min<std::uint32_t>(songFrames, (target / 256 + 2) * 256);
+  renderSongFrames(*memory, builtinSong(), end);
+  const SynthMemory& rendered = *memory;
+  return simulateShow(target, 60.0, [&rendered](std::uint32_t position) {
+    EnvelopeLevels levels;
+    for (int track = 0; track < syncTrackCount; ++track) levels.level[track] = trackLevel(rendered, position, track);
+    return levels;
+  });
+}
+
+}  // namespace
+
+int frameCommand(int argc, char** argv) {
+  std::optional<float> t;
+  std::optional<float> sync[3];
+  int width = 1280;
+  int height = 720;
+  std::string out;
+  for (int i = 1; i < argc; ++i) {
+    const std::string option = argv[i];
+    if (option == "--help" || option == "-h") {
+      std::fputs(frameUsage, stdout);
+      return 0;
+    }
+    if (i + 1 >= argc) return usageError(option.rfind("--", 0) == 0 ? option + " needs a value" : "unexpected '" + option + "'");
+    const char* value = argv[++i];
+    if (option == "--t" || option == "--e" || option == "--e2" || option == "--e3") {
+      const std::optional<float> number = parseFloat(value);
+      if (!number) return usageError(option + " wants a number, not '" + value + "'");
+      if (option == "--t") {
+        t = number;
+      } else {
+        sync[option == "--e" ? 0 : option == "--e2" ? 1 : 2] = number;
+      }
+    } else if (option == "--size") {
+      if (!parseSize(value, width, height)) {
+        return usageError(std::string("--size wants WIDTHxHEIGHT, each 1 to ") + std::to_string(largestSide) +
+                          ", not '" + value + "'");
+      }
+    } else if (option == "--out") {
+      out = value;
+      if (out.empty()) return usageError("--out wants a file name");
+    } else {
+      return usageError("unknown option '" + option + "'");
+    }
+  }
+  if (!t) return usageError("--t is required");
+  if (out.empty()) return usageError("--out is required");
+  if (*t < 0.0f || *t > lastMusicTime) return usageError("--t must lie between 0 and 490");
+
+  // The timeline works in patterns; t is 2.5 per pattern.
+  const float patternClock = *t / 2.5f;
+  const int sceneIndex = sceneIndexOf(patternClock);
+  if (!sync[0] || !sync[1] || !sync[2]) {
+    const double exact = static_cast<double>(*t) / 2.5 * 61520.0;
+    const auto target = static_cast<std::uint32_t>(std::min<double>(std::llround(exact), songFrames));
+    const ShowState state = songShowState(target);
+    if (!sync[0]) sync[0] = state.e;
+    if (!sync[1]) sync[1] = state.e2;
+    if (!sync[2]) sync[2] = state.e3;
+  }
+
+  const char* validation = std::getenv("INTRO_VALIDATION");
+  HeadlessRenderer renderer;
+  if (!renderer.init(width, height, validation != nullptr && std::strcmp(validation, "1") == 0)) {
+    std::fprintf(stderr, "intro-tool frame: Vulkan: %s\n", renderer.error().c_str());
+    return 1;
+  }
+  if (!renderer.compile(shaderSource)) {
+    std::fprintf(stderr, "intro-tool frame: the shader text does not compile:\n%s\n", renderer.error().c_str());
+    return 1;
+  }
+  TextTexture texts[textCount];
+  rasteriseTexts(texts);
+  for (int id = 0; id < textCount; ++id) {
+    const TextTexture& text = texts[id];
+    if (!renderer.setText(textSlot(static_cast<TextId>(id)), text.width, text.height, text.rgba)) {
+      std::fprintf(stderr, "intro-tool frame: text texture %s: %s\n", text.stem, renderer.error().c_str());
+      return 1;
+    }
+  }
+  const float params[8] = {*sync[0], *sync[1], *sync[2], *t, static_cast<float>(width), static_cast<float>(height), 0, 0};
+  const std::vector<std::uint8_t> picture = renderer.render(params, sceneIndex);
+  if (picture.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4) {
+    std::fprintf(stderr, "intro-tool frame: rendering failed: %s\n", renderer.error().c_str());
+    return 1;
+  }
+  for (const std::string& message : renderer.validationErrors()) {
+    std::fprintf(stderr, "intro-tool frame: validation: %s\n", message.c_str());
+  }
+  if (!renderer.validationErrors().empty()) return 1;
+  std::string error;
+  if (!writePng(out, picture, width, height, error)) {
+    std::fprintf(stderr, "intro-tool frame: %s\n", error.c_str());
+    return 1;
+  }
+  std::printf("%s: %dx%d, t %g, scene %s, e %g, e2 %g, e3 %g, on %s\n", out.c_str(), width, height,
+              static_cast<double>(*t), shaderEntryPoints[sceneIndex - 1], static_cast<double>(*sync[0]),
+              static_cast<double>(*sync[1]), static_cast<double>(*sync[2]), renderer.deviceName());
+  return 0;
+}
