@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -463,6 +465,33 @@ TEST_F(SceneZ7ZATest, ScenesAreDeterministicAndShowAPicture) {
     double n = kWidth * kHeight, mean = sum / n, spread = std::sqrt(std::max(0., sumSquares / n - mean * mean));
     EXPECT_GT(mean, 8) << "scene " << index << " t=" << P.t;
     EXPECT_GT(spread, 8) << "scene " << index << " t=" << P.t;
+  }
+}
+
+// Frame time per scene at 320 x 180: a benchmark that prints figures (run it with
+// --gtest_also_run_disabled_tests --gtest_filter='*FrameTime*').
+class SceneZ7ZAFrameTime : public gpu_test::GpuTest {
+ protected:
+  SceneZ7ZAFrameTime() : GpuTest(320, 180) {}
+};
+
+TEST_F(SceneZ7ZAFrameTime, DISABLED_Report) {
+  const std::pair<int, const char*> scenes[] = {{kZ7, "Z7"}, {kZ8, "Z8"}, {kZ9, "Z9"}, {kZA, "ZA"}};
+  std::printf("device: %s\n", renderer.deviceName());
+  for (const auto& [index, name] : scenes) {
+    const float start = 320 + 40 * (index - kZ7);
+    double total = 0, best = 1e30;
+    const int frames = 5;
+    for (int k = 0; k < frames; k++) {
+      const auto begin = std::chrono::steady_clock::now();
+      const auto picture = frame(index, start + 4 + 8 * k, 5);
+      const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count();
+      ASSERT_EQ(picture.size(), std::size_t(320 * 180 * 4));
+      total += ms;
+      best = std::min(best, ms);
+    }
+    std::printf("%s at 320x180: mean %.0f ms, best %.0f ms per frame (scene, copy, final pass, read-back)\n", name,
+                total / frames, best);
   }
 }
 
