@@ -58,6 +58,7 @@ SDL_AudioDeviceID openDevice() {
 }
 
 SDL_AudioDeviceID openAnyDevice() {
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");  // as for the window: signals end the process
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
     if (const SDL_AudioDeviceID device = openDevice()) return device;
     std::fprintf(stderr, "intro: no audio device (%s); trying the dummy driver\n", SDL_GetError());

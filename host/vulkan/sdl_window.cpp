@@ -27,6 +27,8 @@ int watchEscape(void*, SDL_Event* event) {
 
 bool initVideo() {
   if (state.videoReady) return true;
+  // Interrupt and terminate signals end the process as usual instead of queueing a quit event.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     std::fprintf(stderr, "intro: no display: %s\n", SDL_GetError());
     return false;
