@@ -1,0 +1,605 @@
+// Scenes Z1 (title) and Z2 (lettered ring tunnel) on the software Vulkan driver, small sizes,
+// validation layer on, the real text textures bound. Only the scene pass runs (no final pass),
+// so the pixels are exactly what the scene stores.
+//
+// Z1 is two-dimensional, so a CPU model of it, formula by formula in 32-bit float, predicts
+// every pixel; pixels where a rounding difference could move a text read across a texel edge
+// or a line edge are left out of the comparison. Z2 is checked through its distance function
+// (a probe entry point hands M2's results back as float bits) and through properties of its
+// pictures: the flash only adds, and only through the wall lettering; the centre ray at t = 80.
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "gpu_fixture.h"
+#include "text_textures.h"
+
+namespace {
+
+using gpu_test::GpuTest;
+using gpu_test::Picture;
+using gpu_test::Rgba;
+using Rgb = std::array<float, 3>;
+
+constexpr float pi = 3.14159265358979f;
+
+float saturate(float v) { return std::min(std::max(v, 0.f), 1.f); }
+float frac(float v) { return v - std::floor(v); }
+int toUnorm8(float v) { return static_cast<int>(std::lround(saturate(v) * 255)); }
+
+// The palette of the shader text: hue h, whiteness b, intensity c.
+Rgb palette(float h, float b, float c) {
+  Rgb out{};
+  const float third[3] = {1.f / 3, 2.f / 3, 1.f};
+  for (int k = 0; k < 3; ++k) {
+    const float hue = saturate(std::fabs(frac(h + third[k]) * 6 - 3) - 1);
+    out[k] = (hue + b * (1 - hue)) * c;
+  }
+  return out;
+}
+
+struct Text {
+  int width = 0;
+  int height = 0;
+  const std::uint8_t* rgba = nullptr;
+  bool inked(int x, int y) const { return rgba[(static_cast<std::size_t>(y) * width + x) * 4] != 0; }
+};
+
+// The five text textures as the intro draws them, bound at t1..t5.
+std::array<Text, 6> bindTexts(HeadlessRenderer& renderer) {
+  TextTexture textures[textCount];
+  rasteriseTexts(textures);
+  std::array<Text, 6> bySlot{};
+  for (int id = 0; id < textCount; ++id) {
+    const int slot = textSlot(static_cast<TextId>(id));
+    EXPECT_TRUE(renderer.setText(slot, textures[id].width, textures[id].height, textures[id].rgba)) << renderer.error();
+    bySlot[slot] = {textures[id].width, textures[id].height, textures[id].rgba};
+  }
+  return bySlot;
+}
+
+// ------------------------------------------------------------------------------------------------
+// Z1 model
+
+// Texel of a text at (px, py): truncation toward zero, (0, 0, 0, 0) outside.
+float texel(const Text& text, float px, float py) {
+  if (!(px > -1 && py > -1 && px < text.width && py < text.height)) return 0;
+  return text.inked(static_cast<int>(px), static_cast<int>(py)) ? 1.f : 0.f;
+}
+
+struct ModelPixel {
+  Rgb colour{};
+  bool decided = true;  // no read or line test lies where a rounding error could flip it
+};
+
+class TitleModel {
+ public:
+  TitleModel(const Text& logo, const Text& scroller, const Text& credits)
+      : logo_(logo), scroller_(scroller), credits_(credits) {}
+
+  ModelPixel at(int vx, int vy, float t, float e2, float x, float y) const {
+    ModelPixel out;
+    const float ux = vx / x, uy = vy / y;
+    const float ax = 1.5f / x, ay = 1.5f / y;
+    const float s = saturate(1 - t * .25f), s5 = saturate(1 - t * .2f);
+    Rgb c = palette(.95f, .3f, .25f);
+    auto logo = [&](float ox, float oy) {
+      return read(logo_, (ux + ox) * x / 5, (uy + oy + .2f * s) * (y * .6f) / 5, out);
+    };
+    const float b = saturate(logo(0, 0));
+    const float plus = logo(ax, ay), minus = logo(-ax, -ay);
+    const Rgb hue = palette(uy * 2 + t * .1f, 0, 1);
+    for (int k = 0; k < 3; ++k) c[k] = c[k] + plus + hue[k] * b - minus;
+
+    if (uy > .15f && uy < .155f) {
+      near(out, ux, t / 4);
+      if (ux < t / 4) c = palette(ux + t * .2f, 0, 1);
+    }
+    if (uy > .95f && uy < .955f) {
+      near(out, ux, 1 - t / 4);
+      if (ux > 1 - t / 4) c = palette(ux - t * .2f, 0, 1);
+    }
+    for (float edge : {.15f, .155f, .95f, .955f}) near(out, uy, edge);
+
+    const float credit = read(credits_, (ux - (.83f + s5)) * x / 2, (uy - .96f) * y / 2, out);
+    const Rgb cycle = palette(vy * .01f + t, .2f + e2 * .3f, 1);
+    for (int k = 0; k < 3; ++k) c[k] += credit * cycle[k];
+
+    for (int i = 1; i < 25; ++i) {
+      const float xi = -t * .14f + 2 - i * .02f * std::sin(t - i * .1f);
+      const float yi = .5f + .15f * std::sin(ux * 3 + t * 4 + i * .3f) + .1f * std::cos(ux * 7 + t * 3 + i * .2f) +
+                       .1f * std::sin(ux * 5 - t * 2 + i * .3f);
+      const float ink = read(scroller_, (ux - xi) * x / 5, (uy - yi) * y / 5, out);
+      const Rgb echo = palette(-i * .23f, .2f, std::pow(.9f - i * .02f, 6.f));
+      for (int k = 0; k < 3; ++k) c[k] += ink * echo[k];
+    }
+    float col = 0, row = 0;
+    scrollerAddress(vx, vy, t, x, y, col, row);
+    const float ink = read(scroller_, col, row, out);
+    for (int k = 0; k < 3; ++k) c[k] += ink;
+    out.colour = c;
+    return out;
+  }
+
+  // Texel address of the scroller itself (not its echoes) at pixel (vx, vy).
+  static void scrollerAddress(int vx, int vy, float t, float x, float y, float& col, float& row) {
+    const float ux = vx / x, uy = vy / y;
+    const float x0 = -t * .14f + 2;
+    const float y0 =
+        .5f + .15f * std::sin(ux * 3 + t * 4) + .1f * std::cos(ux * 7 + t * 3) + .1f * std::sin(ux * 5 - t * 2);
+    col = (ux - x0) * x / 5;
+    row = (uy - y0) * y / 5;
+  }
+
+  // A read whose value would change if its address moved by a rounding error is undecided.
+  static float read(const Text& text, float px, float py, ModelPixel& out) {
+    const float v = texel(text, px, py), eps = 2e-3f;
+    if (texel(text, px - eps, py) != v || texel(text, px + eps, py) != v || texel(text, px, py - eps) != v ||
+        texel(text, px, py + eps) != v)
+      out.decided = false;
+    return v;
+  }
+
+ private:
+  static void near(ModelPixel& out, float v, float edge) {
+    if (std::fabs(v - edge) < 1e-5f) out.decided = false;
+  }
+
+  Text logo_, scroller_, credits_;
+};
+
+class TitleTest : public GpuTest {
+ protected:
+  TitleTest(int width, int height) : GpuTest(width, height, false) {}
+
+  void SetUp() override {
+    GpuTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    z1 = renderer.compileEntry(shaderSource, "Z1");
+    ASSERT_GE(z1, 0) << renderer.error();
+    texts = bindTexts(renderer);
+  }
+
+  Picture title(float t, float e2 = 0) { return renderer.renderPass(params(t, 0, e2, 0).v, z1); }
+  TitleModel model() const { return TitleModel(texts[1], texts[2], texts[5]); }
+
+  // Compares a picture with the model; returns the count of decided pixels.
+  int compareWithModel(const Picture& picture, float t, float e2) {
+    const TitleModel m = model();
+    int decided = 0, mismatches = 0;
+    for (int vy = 0; vy < height(); ++vy)
+      for (int vx = 0; vx < width(); ++vx) {
+        const ModelPixel expected = m.at(vx, vy, t, e2, static_cast<float>(width()), static_cast<float>(height()));
+        if (!expected.decided) continue;
+        ++decided;
+        const Rgba got = pixel(picture, vx, vy);
+        bool same = got[3] == 255;
+        for (int k = 0; k < 3; ++k) same = same && std::abs(got[k] - toUnorm8(expected.colour[k])) <= 2;
+        if (!same && ++mismatches <= 5) {
+          ADD_FAILURE() << "t " << t << " e2 " << e2 << " pixel (" << vx << ", " << vy << "): got " << got[0] << " "
+                        << got[1] << " " << got[2] << " " << got[3] << ", expected " << toUnorm8(expected.colour[0])
+                        << " " << toUnorm8(expected.colour[1]) << " " << toUnorm8(expected.colour[2]) << " 255";
+        }
+      }
+    EXPECT_EQ(mismatches, 0) << "t " << t;
+    return decided;
+  }
+
+  int z1 = -1;
+  std::array<Text, 6> texts{};
+};
+
+// Tall enough (544 >= 542) for the logo to start wholly above the picture.
+class TitleTall : public TitleTest {
+ protected:
+  TitleTall() : TitleTest(64, 544) {}
+};
+
+// 400 rows: both line bands (.15 to .155 and .95 to .955 of the height) hold pixel rows; 480
+// columns: the logo's first glyphs (after its leading spaces, 200 pixels in) are on screen.
+class Title : public TitleTest {
+ protected:
+  Title() : TitleTest(480, 400) {}
+};
+
+TEST_F(TitleTall, StartsAsTheFlatBackground) {
+  const Picture picture = title(0);
+  const Rgb background = palette(.95f, .3f, .25f);
+  const Rgba expected{toUnorm8(background[0]), toUnorm8(background[1]), toUnorm8(background[2]), 255};
+  // The palette gives (.1275, .075, .25).
+  EXPECT_NEAR(background[0], .1275f, 1e-6f);
+  EXPECT_NEAR(background[1], .075f, 1e-6f);
+  EXPECT_NEAR(background[2], .25f, 1e-6f);
+  int others = 0;
+  for (int vy = 0; vy < height(); ++vy)
+    for (int vx = 0; vx < width(); ++vx)
+      if (pixel(picture, vx, vy) != expected && ++others <= 3) ADD_FAILURE() << "pixel (" << vx << ", " << vy << ")";
+  EXPECT_EQ(others, 0);
+}
+
+TEST_F(Title, FollowsItsFormulasPixelByPixel) {
+  const float times[] = {0.f, 1.f, 2.5f, 4.f, 5.f, 1 / .14f, 12.f, 40.f, 74.f};
+  for (int k = 0; k < 9; ++k) {
+    const float t = times[k], e2 = k % 2 ? .7f : 0.f;
+    const int decided = compareWithModel(title(t, e2), t, e2);
+    EXPECT_GT(decided, width() * height() * 95 / 100) << "t " << t;
+  }
+}
+
+TEST_F(Title, LogoAndFullWidthLinesFromT4) {
+  const float x = static_cast<float>(width()), y = static_cast<float>(height());
+  const Rgb background = palette(.95f, .3f, .25f);
+  for (float t : {4.f, 6.f}) {
+    const Picture picture = title(t);
+    // The two lines: the upper one covers u.x < t/4, the lower one u.x > 1 - t/4, so from t = 4
+    // both span the picture (at t = 4 exactly the lower one still leaves out column 0, u.x = 0).
+    int lineRows = 0;
+    for (int vy = 0; vy < height(); ++vy) {
+      const float uy = vy / y;
+      const bool upper = uy > .15f && uy < .155f, lower = uy > .95f && uy < .955f;
+      if (!upper && !lower) continue;
+      ++lineRows;
+      int covered = 0;
+      for (int vx = 0; vx < width(); ++vx) {
+        const float ux = vx / x;
+        if (upper ? !(ux < t / 4) : !(ux > 1 - t / 4)) continue;
+        ++covered;
+        const Rgb line = palette(upper ? ux + t * .2f : ux - t * .2f, 0, 1);
+        const Rgba got = pixel(picture, vx, vy);
+        for (int k = 0; k < 3; ++k)
+          ASSERT_NEAR(got[k], toUnorm8(line[k]), 3) << "t " << t << " line pixel (" << vx << ", " << vy << ")";
+      }
+      EXPECT_GE(covered, t > 4 ? width() : width() - 1) << "t " << t << " row " << vy;
+    }
+    EXPECT_EQ(lineRows, 2);  // rows 61 and 381 at a height of 400
+
+    // The logo rests in the top 108 rows: the middle pixel of every inked texel that lies in
+    // the picture shows the background plus the rainbow hue of its row.
+    const Text& logo = texts[1];
+    int inked = 0;
+    for (int row = 0; row < logo.height; ++row)
+      for (int col = 0; col * 5 + 4 < width() * 3 / 4; ++col) {
+        if (!logo.inked(col, row)) continue;
+        const int vx = col * 5 + 2, vy = static_cast<int>((row + .5f) / .12f);
+        if (vy / y > .15f && vy / y < .155f) continue;  // under the upper line
+        ++inked;
+        const Rgb hue = palette(vy / y * 2 + t * .1f, 0, 1);
+        const Rgba got = pixel(picture, vx, vy);
+        for (int k = 0; k < 3; ++k)
+          EXPECT_NEAR(got[k], toUnorm8(background[k] + hue[k]), 2) << "logo texel (" << col << ", " << row << ")";
+      }
+    EXPECT_GT(inked, 20);
+    // Below the logo and between the lines nothing but the background (the scroller has not
+    // entered yet and the credits sit lower).
+    for (int vy = 109; vy < static_cast<int>(.95f * y); ++vy) {
+      if (vy / y > .15f && vy / y < .155f) continue;
+      for (int vx = 0; vx < width() * 3 / 4; ++vx) {
+        const Rgba got = pixel(picture, vx, vy);
+        for (int k = 0; k < 3; ++k) ASSERT_EQ(got[k], toUnorm8(background[k])) << "pixel (" << vx << ", " << vy << ")";
+      }
+    }
+  }
+}
+
+TEST_F(Title, ScrollerFirstColumnReachesTheRightEdgeAtItsTime) {
+  const float x = static_cast<float>(width()), y = static_cast<float>(height());
+  const Text& scroller = texts[2];
+  const float t = 1 / .14f;
+  const Picture picture = title(t);
+  // Pixels whose scroller address is in (-1, 0] show the text's first column; where it is inked
+  // they are white. At t = 1/.14 those are the last four pixel columns.
+  int white = 0;
+  for (int vx = width() - 4; vx < width(); ++vx)
+    for (int vy = 0; vy < height(); ++vy) {
+      float col = 0, row = 0;
+      TitleModel::scrollerAddress(vx, vy, t, x, y, col, row);
+      ASSERT_GT(col, -1.f);
+      ASSERT_LT(col, 0.f);
+      if (std::fabs(row - std::round(row)) < 1e-3f || row <= -1 || row >= scroller.height) continue;
+      if (!scroller.inked(0, static_cast<int>(row))) continue;
+      ++white;
+      EXPECT_EQ(pixel(picture, vx, vy), (Rgba{255, 255, 255, 255})) << "pixel (" << vx << ", " << vy << ")";
+    }
+  EXPECT_GT(white, 10);
+}
+
+TEST_F(Title, CreditsPaleWithTheFlash) {
+  // At rest (t >= 5) the credits' inked texels take hue v.y*.01 + t and whiteness .2 + .3*e2.
+  // At t = 5.5 neither the scroller nor any echo has entered yet.
+  const float t = 5.5f, y = static_cast<float>(height()), x = static_cast<float>(width());
+  const Text& credits = texts[5];
+  const Picture calm = title(t, 0), flash = title(t, 1);
+  int checked = 0;
+  for (int vy = 0; vy < height(); ++vy)
+    for (int vx = 0; vx < width(); ++vx) {
+      const float px = (vx / x - .83f) * x / 2, py = (vy / y - .96f) * y / 2;
+      if (px <= -1 || py <= -1 || px >= credits.width || py >= credits.height) continue;
+      if (std::fabs(px - std::round(px)) < 1e-3f || std::fabs(py - std::round(py)) < 1e-3f) continue;
+      if (!credits.inked(static_cast<int>(px), static_cast<int>(py))) continue;
+      ++checked;
+      const Rgb background = palette(.95f, .3f, .25f);
+      const Rgb pale0 = palette(vy * .01f + t, .2f, 1), pale1 = palette(vy * .01f + t, .5f, 1);
+      for (int k = 0; k < 3; ++k) {
+        EXPECT_NEAR(pixel(calm, vx, vy)[k], toUnorm8(background[k] + pale0[k]), 2);
+        EXPECT_NEAR(pixel(flash, vx, vy)[k], toUnorm8(background[k] + pale1[k]), 2);
+      }
+    }
+  EXPECT_GT(checked, 10);
+}
+
+// ------------------------------------------------------------------------------------------------
+// Z2
+
+// Bilinear read of the first channel between texel centres, clamped at the edges (the default
+// sampler), at texture coordinate (s, t).
+double bilinear(const Text& text, double s, double t) {
+  const double fx = s * text.width - .5, fy = t * text.height - .5;
+  const double x0 = std::floor(fx), y0 = std::floor(fy);
+  const double ax = fx - x0, ay = fy - y0;
+  auto at = [&](double xi, double yi) {
+    const int cx = std::clamp(static_cast<int>(xi), 0, text.width - 1);
+    const int cy = std::clamp(static_cast<int>(yi), 0, text.height - 1);
+    return text.inked(cx, cy) ? 1.0 : 0.0;
+  };
+  const double top = at(x0, y0) * (1 - ax) + at(x0 + 1, y0) * ax;
+  const double bottom = at(x0, y0 + 1) * (1 - ax) + at(x0 + 1, y0 + 1) * ax;
+  return top * (1 - ay) + bottom * ay;
+}
+
+// M2 without its noise term (which adds at most .002): the result and D.x, D.y, D.z, C.x.
+struct RingField {
+  double result, body, lettering, tube, foldX;
+};
+
+RingField ringField(double px, double py, double pz, double t, double e, const Text& logo) {
+  const double g = std::clamp((t - 90) / 10, 0.0, 1.0), m = std::max(t - 90, 0.0);
+  const double depth = g * m * 9 + e * 33;
+  const double d = (pz - depth) / 222;
+  auto turn = [](double& a, double& b, double angle) {
+    const double c = std::cos(angle), s = std::sin(angle);
+    const double a2 = c * a - s * b, b2 = c * b + s * a;
+    a = a2;
+    b = b2;
+  };
+  // Octagonal tube: fold into eight sectors centred on +y.
+  double fx = px, fy = py, cx = px, cy = py;
+  turn(cx, cy, -pi / 8.0);
+  turn(fx, fy, std::floor(std::atan2(cx, cy) / pi * 4) * pi / 4);
+  fy -= 20;
+  RingField out{};
+  out.foldX = fx;
+  out.tube = std::max(std::fabs(fx) - 20, std::fabs(fy) - 1);
+  // Bend with the integer quotients 222/9 and 222/16, then the ring's own turn.
+  const double k = std::floor(pz / 8);
+  px += g * (24 * std::sin(m + k * .2) * d);
+  py += g * (13 * std::cos(m * .7 + k * .2) * d);
+  turn(px, py, 3 * pi * std::sin(t * .03 + e * .9 + k));
+  const double a = 2 * pi;
+  const double rx = std::atan2(px, py) * a, ry = std::hypot(px, py) - a;
+  const double rz = std::fmod(pz + 1000, 8) - 4;
+  out.body = std::max({std::fabs(rx) - 20, std::fabs(ry) - (2.2 + 6 * (1 - std::clamp((t - 80) / 10, 0.0, 1.0))),
+                       std::fabs(rz) - .5});
+  const double level = .5 * bilinear(logo, .5 - rx / 50, .5 - ry / 4) + .2;
+  out.lettering = std::max({std::fabs(rx) - 20, std::fabs(ry) - 2.1, std::fabs(rz) - level});
+  out.result = .5 * std::min({out.body, out.lettering, out.tube});
+  return out;
+}
+
+// M2 at a grid of 16 x 16 points around the camera's depth; column block b of the picture holds
+// the result (b = 0), D.x, D.y, D.z and C.x (b = 4) as float bits.
+const char* const ringProbe = R"(
+float4 z12Bits(float f) {
+  uint u = asuint(f);
+  return float4(u & 255, (u >> 8) & 255, (u >> 16) & 255, u >> 24) / 255;
+}
+[numthreads(16,16,1)] void Z2Probe(uint3 v : SV_DispatchThreadID) {
+  uint i = v.x % 16, j = v.y, which = v.x / 16;
+  float3 p = float3(i * 2.6 - 19.5, j * 2.6 - 19.5, z2Depth() + i * 13.7 + j * 3.1 - 10);
+  float r = M2(p);
+  float o = which == 0 ? r : (which == 1 ? D.x : (which == 2 ? D.y : (which == 3 ? D.z : C.x)));
+  storeW(v.xy, z12Bits(o));
+}
+)";
+
+class RingProbe : public GpuTest {
+ protected:
+  RingProbe() : GpuTest(80, 16, false) {}
+  void SetUp() override {
+    GpuTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    probe = compileExtra(ringProbe, "Z2Probe");
+    ASSERT_GE(probe, 0) << renderer.error();
+    texts = bindTexts(renderer);
+  }
+  float value(const Picture& picture, int x, int y) const {
+    const Rgba p = pixel(picture, x, y);
+    return std::bit_cast<float>(static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+                                static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24);
+  }
+  int probe = -1;
+  std::array<Text, 6> texts{};
+};
+
+TEST_F(RingProbe, DistanceFunctionFollowsItsFormulas) {
+  struct Moment {
+    float t, e;
+  };
+  // Discs at 80, rings opening at 85, the bend fading in at 95, full flight at 100 and 130.
+  for (Moment moment : {Moment{80, 0}, Moment{85, .25f}, Moment{95, .5f}, Moment{100, 0}, Moment{130, 1.5f}}) {
+    const Picture picture = renderer.renderPass(params(moment.t, moment.e).v, probe);
+    const double g = std::clamp((moment.t - 90.0) / 10, 0.0, 1.0), m = std::max(moment.t - 90.0, 0.0);
+    const float depth = static_cast<float>(g * m * 9) + moment.e * 33;
+    int compared = 0;
+    for (int j = 0; j < 16; ++j)
+      for (int i = 0; i < 16; ++i) {
+        const double px = i * 2.6 - 19.5, py = j * 2.6 - 19.5, pz = depth + i * 13.7 + j * 3.1 - 10;
+        const RingField f = ringField(px, py, pz, moment.t, moment.e, texts[1]);
+        // Leave out points where the field jumps (a fold edge, a ring index change, the ring
+        // coordinate's cut): a rounding difference there moves the value arbitrarily.
+        bool smooth = true;
+        for (double h : {-1e-3, 1e-3})
+          for (int axis = 0; axis < 3; ++axis) {
+            const RingField n = ringField(px + (axis == 0) * h, py + (axis == 1) * h, pz + (axis == 2) * h, moment.t,
+                                          moment.e, texts[1]);
+            for (double diff : {n.result - f.result, n.body - f.body, n.lettering - f.lettering, n.tube - f.tube,
+                                n.foldX - f.foldX})
+              smooth = smooth && std::fabs(diff) < .05;
+          }
+        if (!smooth) continue;
+        ++compared;
+        const std::string where = "t " + std::to_string(moment.t) + " point " + std::to_string(i) + "," +
+                                  std::to_string(j);
+        EXPECT_NEAR(value(picture, i, j), f.result, .0021 + 1e-3 * (1 + std::fabs(f.result))) << where;
+        EXPECT_NEAR(value(picture, 16 + i, j), f.body, 1e-3 * (1 + std::fabs(f.body))) << where;
+        EXPECT_NEAR(value(picture, 32 + i, j), f.lettering, .004 + 1e-3 * std::fabs(f.lettering)) << where;
+        EXPECT_NEAR(value(picture, 48 + i, j), f.tube, 1e-3 * (1 + std::fabs(f.tube))) << where;
+        EXPECT_NEAR(value(picture, 64 + i, j), f.foldX, 1e-3 * (1 + std::fabs(f.foldX))) << where;
+      }
+    EXPECT_GT(compared, 200) << "t " << moment.t;
+  }
+}
+
+class RingTunnelAt : public GpuTest {
+ protected:
+  RingTunnelAt(int width, int height) : GpuTest(width, height, false) {}
+  void SetUp() override {
+    GpuTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    z2 = renderer.compileEntry(shaderSource, "Z2");
+    ASSERT_GE(z2, 0) << renderer.error();
+    texts = bindTexts(renderer);
+  }
+  Picture tunnel(float t, float e = 0, float e3 = 0) { return renderer.renderPass(params(t, e, 0, e3).v, z2); }
+  int count(const Picture& picture, const Rgba& colour) const {
+    int n = 0;
+    for (int vy = 0; vy < height(); ++vy)
+      for (int vx = 0; vx < width(); ++vx) n += pixel(picture, vx, vy) == colour;
+    return n;
+  }
+  int z2 = -1;
+  std::array<Text, 6> texts{};
+};
+
+class RingTunnel : public RingTunnelAt {
+ protected:
+  RingTunnel() : RingTunnelAt(64, 48) {}
+};
+
+// Large enough for the wall lettering to cover a few hundred pixels.
+class RingTunnelWide : public RingTunnelAt {
+ protected:
+  RingTunnelWide() : RingTunnelAt(160, 96) {}
+};
+
+TEST_F(RingTunnel, CentreRayAtT80IsBlack) {
+  const Picture picture = tunnel(80);
+  EXPECT_EQ(pixel(picture, width() / 2, height() / 2), (Rgba{0, 0, 0, 255}));
+  // The rest of the picture is the background seen along rays straight out from the axis.
+  int lit = 0;
+  for (int vy = 0; vy < height(); ++vy)
+    for (int vx = 0; vx < width(); ++vx) {
+      const Rgba p = pixel(picture, vx, vy);
+      EXPECT_EQ(p[3], 255);
+      lit += std::max({p[0], p[1], p[2]}) > 8;
+    }
+  EXPECT_GT(lit, width() * height() / 2);
+}
+
+TEST_F(RingTunnelWide, FlashAddsOnlyTheWallLettering) {
+  const Rgba white{255, 255, 255, 255};
+  int whitened = 0;
+  for (float t : {100.f, 130.f}) {
+    const Picture calm = tunnel(t, 0, 0), flash = tunnel(t, 0, 1), half = tunnel(t, 0, .5f);
+    int changed = 0;
+    for (int vy = 0; vy < height(); ++vy)
+      for (int vx = 0; vx < width(); ++vx) {
+        const Rgba a = pixel(calm, vx, vy), b = pixel(half, vx, vy), c = pixel(flash, vx, vy);
+        for (int k = 0; k < 3; ++k) {
+          ASSERT_LE(a[k], b[k]) << "t " << t << " pixel (" << vx << ", " << vy << ")";
+          ASSERT_LE(b[k], c[k]) << "t " << t << " pixel (" << vx << ", " << vy << ")";
+        }
+        changed += a != c;
+        whitened += c == white && a != white;
+      }
+    EXPECT_GT(changed, 100) << "t " << t;
+  }
+  // Where the roughness turns the wall toward the light, the lit letters clip to white.
+  EXPECT_GT(whitened, 5);
+
+  // With e3 = 0 the walls add nothing, whatever their texture holds; with the flash an empty
+  // wall texture adds nothing either, and a full one lights far more.
+  const float t = 130;
+  const Picture calm = tunnel(t, 0, 0), lettered = tunnel(t, 0, 1);
+  const std::vector<std::uint8_t> full(80 * 13 * 4, 255), empty(80 * 13 * 4, 0);
+  ASSERT_TRUE(renderer.setText(3, 80, 13, full.data())) << renderer.error();
+  EXPECT_EQ(tunnel(t, 0, 0), calm);
+  EXPECT_GT(count(tunnel(t, 0, 1), white), 2 * count(lettered, white));
+  ASSERT_TRUE(renderer.setText(3, 80, 13, empty.data())) << renderer.error();
+  EXPECT_EQ(tunnel(t, 0, 1), calm);
+}
+
+// Value noise N and fractal noise O of the shader text, in 32-bit float.
+float noise(const std::array<float, 3>& p) {
+  std::array<float, 3> c{}, b{};
+  for (int k = 0; k < 3; ++k) {
+    c[k] = std::floor(p[k]);
+    b[k] = std::cos((p[k] - c[k]) * pi) * -.5f + .5f;
+  }
+  const float n = c[0] + c[1] * 57 + c[2] * 21;
+  auto hash = [](float m) { return std::sin(std::cos(m) * m); };
+  auto lerp = [](float a, float b2, float s) { return a + s * (b2 - a); };
+  float a[4] = {n, n + 57, n + 21, n + 78};
+  for (float& v : a) v = lerp(hash(v), hash(1 + v), b[0]);
+  const float ax = lerp(a[0], a[1], b[1]), ay = lerp(a[2], a[3], b[1]);
+  return lerp(ax, ay, b[2]);
+}
+
+float fractalNoise(std::array<float, 3> p) {
+  float sum = 0, amplitude = 1;
+  for (int i = 0; i < 3; ++i) {
+    sum += (noise(p) + 1) * amplitude;
+    for (float& v : p) v *= 2;
+    amplitude /= 2;
+  }
+  return saturate(sum / 4);
+}
+
+TEST_F(RingTunnel, AtT80TheWallsShowTheBackgroundThroughTheToneSteps) {
+  // At t = 80 with e = 0 every ray runs straight out from the axis in the plane z = 0, between
+  // the discs at z = -4 and z = 4, and ends on the tube, which adds nothing without a flash: each
+  // pixel is the background noise after the tone steps, (c^2)^.45.
+  const Picture picture = tunnel(80);
+  const float x = static_cast<float>(width()), y = static_cast<float>(height());
+  const Rgb hue = palette(((0 + 2) / 16.f) * .6f, .3f, .5f);
+  int compared = 0;
+  for (int vy = 0; vy < height(); ++vy)
+    for (int vx = 0; vx < width(); ++vx) {
+      if (vx == width() / 2 && vy == height() / 2) continue;  // the zero ray
+      const float ux = vx / x - .5f, uy = vy / y - .5f;
+      const float rx = ux / (y / x), ry = uy, length = std::hypot(rx, ry);
+      const std::array<float, 3> at{.01f + rx / length * 6, .01f + ry / length * 6, 0};
+      const float shade = fractalNoise(at) * std::hypot(ux, uy);
+      for (int k = 0; k < 3; ++k) {
+        const float c = shade * hue[k];
+        EXPECT_NEAR(pixel(picture, vx, vy)[k], toUnorm8(std::pow(c * c, .45f)), 2) << "pixel (" << vx << ", " << vy << ")";
+      }
+      ++compared;
+    }
+  EXPECT_EQ(compared, width() * height() - 1);
+}
+
+TEST_F(RingTunnel, LaterFramesAreDeterministic) {
+  for (float t : {85.f, 100.f, 130.f, 159.f}) {
+    const Picture first = tunnel(t, 1.7f, .4f), second = tunnel(t, 1.7f, .4f);
+    EXPECT_EQ(first, second) << "t " << t;
+    int lit = 0;
+    for (std::size_t k = 0; k < first.size(); k += 4) lit += std::max({first[k], first[k + 1], first[k + 2]}) > 16;
+    EXPECT_GT(lit, width() * height() / 4) << "t " << t;
+  }
+}
+
+}  // namespace
