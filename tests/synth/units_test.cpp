@@ -430,8 +430,11 @@ TEST(HoldShaper, RefreshRates) {
     for (int n = 0; n < 16; ++n) {
       const double x = 0.01 * (n + 1);  // a new input every frame
       const double out = runHoldShaper<false>(slot, 60, shapeFactor(0.5f), p(rateByte), x);
-      if (out == double{static_cast<float>(x)}) ++refreshes;
-      else EXPECT_EQ(out, held) << rateByte;
+      if (out == double{static_cast<float>(x)}) {
+        ++refreshes;
+      } else {
+        EXPECT_EQ(out, held) << rateByte;
+      }
       held = out;
     }
     EXPECT_EQ(refreshes, expectedRefreshes) << rateByte;
