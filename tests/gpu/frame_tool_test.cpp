@@ -1,0 +1,107 @@
+// intro-tool frame: the PNG holds exactly the picture the headless renderer presents for the same
+// time, sync values and size (scene by the timeline, then the final pass); bad arguments exit 2.
+#include <png.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "gpu_fixture.h"
+#include "text_textures.h"
+
+namespace {
+
+using gpu_test::GpuTest;
+using gpu_test::Picture;
+
+struct Png {
+  int width = 0;
+  int height = 0;
+  Picture rgba;
+};
+
+bool readPng(const std::string& path, Png& out) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (png_image_begin_read_from_file(&image, path.c_str()) == 0) return false;
+  image.format = PNG_FORMAT_RGBA;
+  out.width = static_cast<int>(image.width);
+  out.height = static_cast<int>(image.height);
+  out.rgba.resize(PNG_IMAGE_SIZE(image));
+  return png_image_finish_read(&image, nullptr, out.rgba.data(), 0, nullptr) != 0;
+}
+
+int runTool(const std::string& arguments) {
+  const std::string command = std::string("\"") + INTRO_TOOL_PATH + "\" frame " + arguments + " >/dev/null 2>&1";
+  const int status = std::system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+class FrameTool : public GpuTest {
+ protected:
+  FrameTool() : GpuTest(72, 40) {}
+  std::string path(const char* name) const {
+    return (std::filesystem::temp_directory_path() / (std::string("intro_frame_tool_") + name)).string();
+  }
+};
+
+TEST_F(FrameTool, WritesThePresentedPictureForTheTimelinesScene) {
+  // t 77 runs Z1 with the final pass's glow; t 161 runs Z3 just after a scene change (blocks);
+  // t 485 the clear pass.
+  const struct {
+    float t;
+    int scene;
+  } cases[] = {{77.0f, 1}, {161.0f, 3}, {485.0f, 11}};
+  // The tool binds the intro's five texts; so does the reference.
+  TextTexture texts[textCount];
+  rasteriseTexts(texts);
+  for (int id = 0; id < textCount; ++id) {
+    ASSERT_TRUE(renderer.setText(textSlot(static_cast<TextId>(id)), texts[id].width, texts[id].height, texts[id].rgba));
+  }
+  for (const auto& c : cases) {
+    const std::string file = path("picture.png");
+    std::filesystem::remove(file);
+    char arguments[256];
+    std::snprintf(arguments, sizeof arguments, "--t %g --e 12.5 --e2 0.25 --e3 0.75 --size 72x40 --out \"%s\"",
+                  static_cast<double>(c.t), file.c_str());
+    ASSERT_EQ(runTool(arguments), 0) << arguments;
+    Png png;
+    ASSERT_TRUE(readPng(file, png)) << file;
+    EXPECT_EQ(png.width, 72);
+    EXPECT_EQ(png.height, 40);
+    EXPECT_EQ(png.rgba, frame(c.scene, c.t, 12.5f, 0.25f, 0.75f)) << "t " << c.t;
+    std::filesystem::remove(file);
+  }
+}
+
+TEST_F(FrameTool, SyncValuesComeFromTheSongWhenLeftOut) {
+  const std::string file = path("song.png");
+  ASSERT_EQ(runTool("--t 3 --size 72x40 --out \"" + file + "\""), 0);
+  Png png;
+  ASSERT_TRUE(readPng(file, png));
+  EXPECT_EQ(png.width, 72);
+  EXPECT_EQ(png.height, 40);
+  std::filesystem::remove(file);
+}
+
+TEST_F(FrameTool, BadArgumentsExitWithTwo) {
+  const std::string file = path("bad.png");
+  EXPECT_EQ(runTool(""), 2);
+  EXPECT_EQ(runTool("--out \"" + file + "\""), 2);                     // no --t
+  EXPECT_EQ(runTool("--t 10"), 2);                                     // no --out
+  EXPECT_EQ(runTool("--t ten --out \"" + file + "\""), 2);
+  EXPECT_EQ(runTool("--t 10x --out \"" + file + "\""), 2);
+  EXPECT_EQ(runTool("--t -1 --out \"" + file + "\""), 2);
+  EXPECT_EQ(runTool("--t 491 --out \"" + file + "\""), 2);
+  EXPECT_EQ(runTool("--t nan --out \"" + file + "\""), 2);
+  EXPECT_EQ(runTool("--t 10 --e --out \"" + file + "\""), 2);
+  EXPECT_EQ(runTool("--t 10 --size 0x10 --out \"" + file + "\""), 2);
+  EXPECT_EQ(runTool("--t 10 --size 64 --out \"" + file + "\""), 2);
+  EXPECT_EQ(runTool("--t 10 --size 64x-3 --out \"" + file + "\""), 2);
+  EXPECT_EQ(runTool("--t 10 --bogus 1 --out \"" + file + "\""), 2);
+  EXPECT_EQ(runTool("--t 10 --out"), 2);
+  EXPECT_FALSE(std::filesystem::exists(file));
+}
+
+}  // namespace
