@@ -1,0 +1,217 @@
+#pragma once
+// The arrangement: which pattern each track plays in each of the 196 bars.
+//
+//   bars      part                              chords
+//   0..31     opening: the line alone, pads, bass, percussion, drums build in
+//                                                 Am Am F F C C G G
+//   32..63    first drop, the hook from 48        Am F C G
+//   64..79    the falling riff                    Am G F | E
+//   80..95    half-time interlude, second tune    F G Em Am
+//   96..111   arpeggio drive                      Am F C G
+//   112..127  second drop with the hook           Am F C G
+//   128..143  quiet: pads, bells, toms, arpeggio  F G Em Am
+//   144..159  the falling riff with the lead      Am G F | E
+//   160..175  second tune over the full band      F G Em Am
+//   176..191  last drop, the hook rises           Am F C G
+//   192..195  the last chord rings out
+#include "patterns.h"
+
+namespace song {
+
+inline constexpr std::array<Arrangement, 15> tracks{
+    // 0: kick
+    arrangement(patterns, R"(
+      24*rest | 4*kickHalf | 3*kick kickFour
+      7*[ kick kick kick kickDouble ] kick kick kick kickFill
+      3*[ kick kick kick kickDouble ] kick kick kick kickFill
+      15*kickHalf kickFour
+      3*[ kick kick kick kickDouble ] kick kick kick kickFill
+      3*[ kick kick kick kickDouble ] kick kick kick kickFill
+      8*rest 7*kickHalf kickFour
+      3*[ kick kickBreak kick kickDouble ] kick kickBreak kick kickFill
+      3*[ kick kick kickBreak kickDouble ] kick kick kickBreak kickFill
+      3*[ kick kick kick kickDouble ] kick kick kick kickFill
+      kickHalf 3*rest)"),
+    // 1: lead
+    arrangement(patterns, R"(
+      32*rest
+      16*rest | leadA1 leadA2 leadA3 leadA4 leadA1 leadA6 leadA7 leadA8
+                leadA1 leadA2 leadA3 leadA4 leadA1 leadA6 leadA7 leadA8
+      8*rest 4*[ fall leadE ]
+      8*rest 2*[ leadB1 leadB2 leadB3 leadB4 ]
+      16*rest
+      leadA1 leadA2 leadA3 leadA4 leadA1 leadA6 leadA7 leadA8
+      leadA1 leadA2 leadA3 leadA4b leadA1 leadA6 leadA7 leadA8
+      16*rest
+      4*[ padFall5 leadE ] 4*[ fall leadE ]
+      4*[ leadB1 leadB2 leadB3 leadB4 ]
+      leadA1 leadA2 leadA3 leadA4 leadA1 leadA6 leadA7 leadA8
+      leadA5b leadA6b leadA7b leadA8b leadA5b leadA6b leadA7b leadEnd
+      endA 3*rest)"),
+    // 2: snare
+    arrangement(patterns, R"(
+      24*rest | 4*snareHalf | snare snare snareFill snareRoll
+      7*[ snare snare snare snareFill ] snare snare snare snareRoll
+      3*[ snare snare snare snareFill ] snare snare snare snareRoll
+      4*rest 11*snareHalf snareRoll
+      3*[ snare snare snare snareFill ] snare snare snare snareRoll
+      3*[ snare snare snare snareFill ] snare snare snare snareRoll
+      8*rest 6*snareHalf snareFill rest
+      3*[ snare snareGhost snare snareFill ] snare snareGhost snare snareRoll
+      3*[ snare snareGhost snare snareFill ] snare snareGhost snare snareRoll
+      3*[ snare snare snare snareFill ] snare snare snare snareFill
+      4*rest)"),
+    // 3: hat
+    arrangement(patterns, R"(
+      16*rest | 12*hat | 3*hat rest
+      31*hat rest
+      16*rest
+      16*rest
+      hat hat hat hatLift hat hat hat hatLift 7*hat rest
+      15*hat rest
+      8*rest 7*hatSparse rest
+      15*hat rest
+      15*hat rest
+      16*hat
+      4*rest)"),
+    // 4: the opening line
+    arrangement(patterns, R"(
+      lineE lineRelease lineC lineRelease lineG hold hold linePickup
+      lineCB lineRelease lineA hold lineGE lineRelease lineDB lineRelease
+      lineE lineRelease lineC lineRelease lineG hold hold linePickup
+      lineA lineRelease
+      170*rest)"),
+    // 5: stab
+    arrangement(patterns, R"(
+      32*rest
+      8*rest 2*[ stabAm stabF stabC stabG ] 8*rest 2*[ stabAm stabF stabC stabG ]
+      8*[ stabFall stabE ]
+      16*rest
+      8*rest 2*[ stabAm stabF stabC stabG ]
+      4*[ stabAm stabF stabC stabG ]
+      16*rest
+      8*[ stabFall stabE ]
+      4*[ stabF stabG stabE stabAm ]
+      4*[ stabAm stabF stabC stabG ]
+      4*rest)"),
+    // 6: bass
+    arrangement(patterns, R"(
+      16*rest | wholeA2 hold wholeF2 hold wholeC3 hold wholeG2 hold
+                wholeA2 hold wholeF2 hold bassC bassC bassG bassG
+      8*[ bassA bassF bassC bassG ]
+      8*[ fall bassE ]
+      4*[ wholeF2 wholeG2 wholeE2 wholeA2 ]
+      4*[ bassA bassF bassC bassG ]
+      4*[ bassARoll bassF bassC bassGRise ]
+      4*[ wholeF2 wholeG2 wholeE2 wholeA2 ]
+      8*[ fall bassE ]
+      4*[ bassF bassG bassEm bassA ]
+      4*[ bassARoll bassF bassC bassGRise ]
+      endA 3*rest)"),
+    // 7: warm pad, the chords' thirds
+    arrangement(patterns, R"(
+      8*rest | 3*[ wholeC3 hold wholeA2 hold lineE hold wholeB2 hold ]
+      8*[ wholeC3 wholeA2 lineE wholeB2 ]
+      8*[ padFall3 wholeGs2 ]
+      4*[ wholeA2 wholeB2 wholeG2 wholeC3 ]
+      4*[ wholeC3 wholeA2 lineE wholeB2 ]
+      4*[ wholeC3 wholeA2 lineE wholeB2 ]
+      4*[ wholeA2 wholeB2 wholeG2 wholeC3 ]
+      8*[ padFall3 wholeGs2 ]
+      4*[ wholeA2 wholeB2 wholeG2 wholeC3 ]
+      4*[ wholeC3 wholeA2 lineE wholeB2 ]
+      endC 3*rest)"),
+    // 8: bright pad, the chords' fifths
+    arrangement(patterns, R"(
+      16*rest | 2*[ lineE hold wholeC3 hold wholeG2 hold wholeD3 hold ]
+      8*[ lineE wholeC3 wholeG2 wholeD3 ]
+      8*[ padFall5 wholeB2 ]
+      4*[ wholeC3 wholeD3 wholeB2 lineE ]
+      4*[ lineE wholeC3 wholeG2 wholeD3 ]
+      4*[ lineE wholeC3 wholeG2 wholeD3 ]
+      4*[ wholeC3 wholeD3 wholeB2 lineE ]
+      8*[ padFall5 wholeB2 ]
+      4*[ wholeC3 wholeD3 wholeB2 lineE ]
+      4*[ lineE wholeC3 wholeG2 wholeD3 ]
+      endE 3*rest)"),
+    // 9: wood
+    arrangement(patterns, R"(
+      12*rest 16*woodIntro 3*woodGhost rest
+      8*rest 7*woodGhost rest 8*rest 7*woodGhost rest
+      7*woodGhost rest 7*woodGhost rest
+      7*rest woodFill 8*rest
+      8*rest 7*woodGhost rest
+      7*woodGhost 9*rest
+      8*woodIntro 8*rest
+      7*woodGhost rest 7*woodGhost rest
+      15*woodGhost rest
+      15*woodGhost rest
+      4*rest)"),
+    // 10: tom
+    arrangement(patterns, R"(
+      27*rest tomFill 4*rest
+      15*rest tomFill 16*rest
+      7*rest tomFill 8*rest
+      8*tomGroove 8*rest
+      16*rest
+      7*rest tomFill 8*rest
+      4*rest 8*tomGroove 3*rest tomRoll
+      7*rest tomFill 8*rest
+      16*rest
+      15*rest tomFill
+      4*rest)"),
+    // 11: bell
+    arrangement(patterns, R"(
+      32*rest
+      32*rest
+      15*bellOff rest
+      8*rest 4*bellQuarter 3*bellTriplet rest
+      16*rest
+      8*rest 7*bellOff rest
+      15*bellQuarter rest
+      15*bellOff rest
+      15*bellOff rest
+      16*bellOff
+      4*rest)"),
+    // 12: clap
+    arrangement(patterns, R"(
+      32*rest
+      16*rest 15*clap rest
+      15*clapTwo rest
+      16*rest
+      16*rest
+      15*clap rest
+      8*clapFour 8*rest
+      15*clapTwo rest
+      15*clap rest
+      16*clap
+      4*rest)"),
+    // 13: crash
+    arrangement(patterns, R"(
+      16*rest crash 7*rest crash 7*rest
+      4*[ crash 7*rest ]
+      2*[ crash 7*rest ]
+      2*[ crash 7*rest ]
+      2*[ crash 7*rest ]
+      2*[ crash 7*rest ]
+      2*[ crash 7*rest ]
+      2*[ crash 7*rest ]
+      crash 7*rest crash 2*rest crashHalf 4*rest
+      2*[ crash 7*rest ]
+      crash 3*rest)"),
+    // 14: arpeggio
+    arrangement(patterns, R"(
+      24*rest arpAm arpAm arpF arpF arpC arpC arpG arpG
+      32*rest
+      8*[ arpFall arpE ]
+      16*rest
+      4*[ arpAm arpF arpC arpG ]
+      16*rest
+      4*[ arpF arpG arpEm arpAm ]
+      8*[ arpFall arpE ]
+      4*[ arpF arpG arpEm arpAm ]
+      2*[ arpAm arpF arpC arpG ] 2*[ arpAmHigh arpF arpC arpG ]
+      4*rest)"),
+};
+
+}  // namespace song

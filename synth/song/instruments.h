@@ -1,0 +1,380 @@
+#pragma once
+// The sixteen instruments of the soundtrack: tracks 0..14, then the master bus.
+// Each instrument starts with the envelope whose level the pictures read. Stack contents after a
+// unit are noted as [top, ...].
+#include "notation.h"
+
+namespace song {
+
+// Track 0: kick. Flashes e2 on every hit. A hard-shaped sine (nearly a square) and its octave,
+// multiplied by a linear decay that the expanding shaper bends into a punchy curve, then rounded
+// by a low-pass to a thump around 60 Hz.
+inline constexpr Unit kick[] = {
+    Envelope{.attack = 0, .decay = 68, .sustain = 0, .release = 40, .gain = 128},  // 156 ms to silence
+    Oscillator{.transpose = 64, .detune = 58, .phase = 0, .gateLow = 0, .colour = 128, .shape = 127,
+               .gain = 128, .flags = wave::sine},                                   // body, slightly flat
+    Oscillator{.transpose = 76, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
+               .gain = 40, .flags = wave::sine},                                    // octave knock
+    StackOp{Stack::add},                                                           // [osc, env]
+    StackOp{Stack::multiply},                                                      // [kick]
+    HoldShaper{.shape = 40, .holdRate = 128},                                      // curve the decay
+    DelayBank{.input = 0, .dry = 128, .feedback = 0, .damping = 0, .modRate = 0, .modDepth = 0,
+              .first = 19, .lines = 1},                                            // DC blocker only
+    Filter{.frequency = 26, .damping = 90, .mode = pass::low},                     // ~290 Hz, slight peak
+    Filter{.frequency = 7, .damping = 128, .mode = pass::high},                    // below 25 Hz out
+    Pan{.position = 64},
+    Output{.main = 136, .aux = 6},
+};
+
+// Track 1: lead. Four detuned saws two octaves up, a square an octave up and a sine sparkle;
+// the second envelope sweeps the low-pass down (ParamStore amount 1: minus the envelope).
+// Dotted-eighth echo, and the left side delayed by 11 ms for width.
+inline constexpr Unit lead[] = {
+    Envelope{.attack = 36, .decay = 78, .sustain = 96, .release = 74, .gain = 128},
+    Envelope{.attack = 0, .decay = 74, .sustain = 72, .release = 74, .gain = 128},  // filter sweep
+    ParamStore{.amount = 1, .target = to::filter14Frequency},
+    StackOp{Stack::pop},                                                           // [env]
+    Oscillator{.transpose = 88, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
+               .gain = 34, .flags = wave::trisaw},
+    Oscillator{.transpose = 88, .detune = 57, .phase = 20, .gateLow = 0, .colour = 128, .shape = 64,
+               .gain = 30, .flags = wave::trisaw},
+    StackOp{Stack::add},
+    Oscillator{.transpose = 88, .detune = 71, .phase = 50, .gateLow = 0, .colour = 128, .shape = 64,
+               .gain = 30, .flags = wave::trisaw},
+    StackOp{Stack::add},
+    Oscillator{.transpose = 76, .detune = 61, .phase = 80, .gateLow = 0, .colour = 64, .shape = 64,
+               .gain = 22, .flags = wave::pulse},
+    StackOp{Stack::add},
+    Oscillator{.transpose = 100, .detune = 66, .phase = 10, .gateLow = 0, .colour = 128, .shape = 64,
+               .gain = 12, .flags = wave::sine},
+    StackOp{Stack::add},                                                           // [osc, env]
+    StackOp{Stack::multiply},                                                      // [voice]
+    Filter{.frequency = 4, .damping = 90, .mode = pass::low},                      // swept by env 2
+    Filter{.frequency = 20, .damping = 128, .mode = pass::high},                   // ~170 Hz
+    Filter{.frequency = 80, .damping = 96, .mode = pass::peak},                    // presence ~2.8 kHz
+    DelayBank{.input = 60, .dry = 128, .feedback = 78, .damping = 70, .modRate = 0, .modDepth = 0,
+              .first = 20, .lines = 1},                                            // dotted-eighth echo
+    Pan{.position = 64},                                                           // [left, right]
+    DelayBank{.input = 128, .dry = 0, .feedback = 0, .damping = 0, .modRate = 20, .modDepth = 28,
+              .first = 19, .lines = 1},                                            // left 11 ms later
+    Output{.main = 64, .aux = 56},
+};
+
+// Track 2: snare. Tone and noise under one envelope product; the first envelope feeds its own
+// gain (a sharp crack that decays like an exponential), a slow LFO drifts its pan; two short
+// reflections and a faint dotted-eighth echo.
+inline constexpr Unit snare[] = {
+    Envelope{.attack = 0, .decay = 70, .sustain = 0, .release = 60, .gain = 40},
+    ParamStore{.amount = 112, .target = to::envelopeGain},                         // out = g L / (1 - 0.75 L)
+    Envelope{.attack = 0, .decay = 74, .sustain = 0, .release = 60, .gain = 128},
+    StackOp{Stack::multiply},                                                      // [env]
+    Oscillator{.transpose = 76, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 80,
+               .gain = 56, .flags = wave::sine},                                   // body an octave up
+    Oscillator{.transpose = 64, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
+               .gain = 128, .flags = wave::noise},
+    StackOp{Stack::add},
+    StackOp{Stack::multiply},                                                      // [snare]
+    Filter{.frequency = 14, .damping = 128, .mode = pass::high},                   // ~85 Hz
+    Filter{.frequency = 21, .damping = 64, .mode = pass::peak},                    // body ~190 Hz
+    Filter{.frequency = 80, .damping = 96, .mode = pass::peak},                    // snap above 3 kHz
+    Filter{.frequency = 96, .damping = 128, .mode = pass::low},                    // soften above 6 kHz
+    Oscillator{.transpose = 40, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
+               .gain = 128, .flags = wave::sine | wave::lfo},                     // 0.7 Hz
+    ParamStore{.amount = 72, .target = to::pan18Position},
+    StackOp{Stack::pop},
+    DelayBank{.input = 80, .dry = 128, .feedback = 40, .damping = 70, .modRate = 0, .modDepth = 0,
+              .first = 21, .lines = 1},                                            // 12 ms reflection
+    DelayBank{.input = 64, .dry = 128, .feedback = 30, .damping = 80, .modRate = 0, .modDepth = 0,
+              .first = 19, .lines = 1},                                            // 11 ms reflection
+    DelayBank{.input = 26, .dry = 128, .feedback = 40, .damping = 90, .modRate = 0, .modDepth = 0,
+              .first = 20, .lines = 1},                                            // faint echo
+    Pan{.position = 60},
+    Output{.main = 80, .aux = 36},
+};
+
+// Track 3: hi-hat. Noise through two high-passes, a sizzle boost and a gentle top cut.
+inline constexpr Unit hat[] = {
+    Envelope{.attack = 0, .decay = 66, .sustain = 0, .release = 50, .gain = 40},
+    ParamStore{.amount = 112, .target = to::envelopeGain},
+    Envelope{.attack = 0, .decay = 62, .sustain = 0, .release = 50, .gain = 128},  // 73 ms
+    StackOp{Stack::multiply},
+    Oscillator{.transpose = 64, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
+               .gain = 128, .flags = wave::noise},
+    StackOp{Stack::multiply},
+    Filter{.frequency = 96, .damping = 160, .mode = pass::high},                   // ~5 kHz
+    Filter{.frequency = 90, .damping = 180, .mode = pass::high},
+    Filter{.frequency = 110, .damping = 128, .mode = pass::low},                   // tame the top
+    Filter{.frequency = 110, .damping = 128, .mode = pass::low},
+    Pan{.position = 82},
+    Output{.main = 40, .aux = 12},
+};
+
+// Track 4: the opening line. Two soft oscillators detuned against each other by one LFO
+// (a slow ensemble), low-passed, lightly driven, with echoes of three ticks on the left and
+// four on the right.
+inline constexpr Unit openingLine[] = {
+    Envelope{.attack = 62, .decay = 82, .sustain = 64, .release = 84, .gain = 128},
+    Oscillator{.transpose = 76, .detune = 64, .phase = 0, .gateLow = 0, .colour = 64, .shape = 64,
+               .gain = 76, .flags = wave::trisaw},                                 // triangle
+    Oscillator{.transpose = 76, .detune = 64, .phase = 40, .gateLow = 0, .colour = 104, .shape = 64,
+               .gain = 56, .flags = wave::trisaw},                                 // skewed saw
+    Oscillator{.transpose = 56, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
+               .gain = 128, .flags = wave::sine | wave::lfo},                     // 1.8 Hz
+    ParamStore{.amount = 74, .target = to::oscillator1Detune},                     // +-0.16 semitone
+    ParamStore{.amount = 54, .target = to::oscillator2Detune},                     // the other way
+    StackOp{Stack::pop},
+    StackOp{Stack::add},                                                           // [osc, env]
+    Filter{.frequency = 54, .damping = 96, .mode = pass::low},                     // ~1.3 kHz
+    Filter{.frequency = 12, .damping = 128, .mode = pass::high},
+    HoldShaper{.shape = 72, .holdRate = 128},                                      // light drive
+    StackOp{Stack::multiply},
+    Pan{.position = 64},                                                           // [left, right]
+    DelayBank{.input = 72, .dry = 128, .feedback = 72, .damping = 70, .modRate = 0, .modDepth = 0,
+              .first = 20, .lines = 1},                                            // left: 3 ticks
+    StackOp{Stack::swap},
+    DelayBank{.input = 72, .dry = 128, .feedback = 72, .damping = 70, .modRate = 0, .modDepth = 0,
+              .first = 17, .lines = 1},                                            // right: 4 ticks
+    StackOp{Stack::swap},
+    Output{.main = 80, .aux = 64},
+};
+
+// Track 5: stab. A pulse on the root and a saw on the fifth through a resonant low-pass that
+// follows the envelope; an LFO sweeps the pulse width, another adds a faint tremolo.
+inline constexpr Unit stab[] = {
+    Envelope{.attack = 32, .decay = 70, .sustain = 38, .release = 66, .gain = 128},
+    ParamStore{.amount = 100, .target = to::filter5Frequency},                     // filter follows env
+    Oscillator{.transpose = 64, .detune = 62, .phase = 0, .gateLow = 0, .colour = 64, .shape = 64,
+               .gain = 56, .flags = wave::pulse},
+    Oscillator{.transpose = 71, .detune = 67, .phase = 0, .gateLow = 0, .colour = 120, .shape = 64,
+               .gain = 48, .flags = wave::trisaw},                                 // the fifth
+    StackOp{Stack::add},
+    Filter{.frequency = 20, .damping = 70, .mode = pass::low},
+    StackOp{Stack::multiply},                                                      // [stab]
+    Oscillator{.transpose = 44, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
+               .gain = 128, .flags = wave::sine | wave::lfo},                     // 0.9 Hz
+    ParamStore{.amount = 80, .target = to::oscillator2Colour},                     // width 0.5 +- 0.25
+    StackOp{Stack::pop},
+    Oscillator{.transpose = 77, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
+               .gain = 128, .flags = wave::sine | wave::lfo},                     // 6 Hz
+    ParamStore{.amount = 66, .target = to::envelopeGain},                          // +-3 % tremolo
+    StackOp{Stack::pop},
+    DelayBank{.input = 60, .dry = 128, .feedback = 72, .damping = 80, .modRate = 0, .modDepth = 0,
+              .first = 20, .lines = 1},                                            // dotted-eighth echo
+    Pan{.position = 50},
+    Output{.main = 62, .aux = 48},
+};
+
+// Track 6: bass. One slightly rounded saw an octave down, resonant low-pass, a sub boost; the
+// second envelope, held and shaped, kicks the pitch up for the first few milliseconds of a note.
+inline constexpr Unit bass[] = {
+    Envelope{.attack = 16, .decay = 76, .sustain = 82, .release = 64, .gain = 128},  // sustain 0.64
+    ParamStore{.amount = 72, .target = to::envelopeGain},
+    Envelope{.attack = 0, .decay = 56, .sustain = 0, .release = 40, .gain = 8},
+    HoldShaper{.shape = 64, .holdRate = 128},
+    ParamStore{.amount = 128, .target = to::oscillator6Transpose},                 // up to +8 semitones
+    StackOp{Stack::pop},                                                           // [env]
+    Oscillator{.transpose = 52, .detune = 64, .phase = 0, .gateLow = 0, .colour = 116, .shape = 64,
+               .gain = 128, .flags = wave::trisaw},
+    StackOp{Stack::multiply},
+    Filter{.frequency = 38, .damping = 64, .mode = pass::low},                     // ~620 Hz, resonant
+    Filter{.frequency = 12, .damping = 80, .mode = pass::peak},                    // sub ~60 Hz
+    Filter{.frequency = 6, .damping = 128, .mode = pass::high},                    // below 15 Hz out
+    Pan{.position = 64},
+    Output{.main = 92, .aux = 6},
+};
+
+// Tracks 7 and 8: pads. Two saws (or a pulse and a saw) on the same note, one darkened; the
+// second envelope rises slowly and pulls one oscillator a few cents away from the other.
+inline constexpr Unit warmPad[] = {
+    Envelope{.attack = 72, .decay = 80, .sustain = 72, .release = 80, .gain = 128},  // sustain 0.56
+    ParamStore{.amount = 64, .target = to::envelopeGain},                          // no feedback
+    Envelope{.attack = 88, .decay = 88, .sustain = 128, .release = 80, .gain = 2},
+    ParamStore{.amount = 74, .target = to::oscillator5Transpose},                  // drifts ~ +5 cents
+    StackOp{Stack::pop},
+    Oscillator{.transpose = 76, .detune = 60, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
+               .gain = 64, .flags = wave::trisaw},
+    Oscillator{.transpose = 76, .detune = 68, .phase = 32, .gateLow = 0, .colour = 120, .shape = 64,
+               .gain = 64, .flags = wave::trisaw},
+    Filter{.frequency = 70, .damping = 128, .mode = pass::low},                    // darker second saw
+    StackOp{Stack::add},
+    StackOp{Stack::multiply},
+    Filter{.frequency = 52, .damping = 100, .mode = pass::low},                    // ~1.2 kHz
+    Filter{.frequency = 60, .damping = 128, .mode = pass::low},
+    Filter{.frequency = 14, .damping = 128, .mode = pass::high},                   // ~85 Hz
+    Pan{.position = 40},
+    Output{.main = 76, .aux = 72},
+};
+
+inline constexpr Unit brightPad[] = {
+    Envelope{.attack = 70, .decay = 78, .sustain = 72, .release = 82, .gain = 128},
+    ParamStore{.amount = 64, .target = to::envelopeGain},
+    Envelope{.attack = 84, .decay = 90, .sustain = 100, .release = 80, .gain = 1},
+    ParamStore{.amount = 76, .target = to::oscillator6Transpose},
+    StackOp{Stack::pop},
+    Oscillator{.transpose = 76, .detune = 64, .phase = 0, .gateLow = 0, .colour = 64, .shape = 64,
+               .gain = 50, .flags = wave::pulse},
+    Oscillator{.transpose = 88, .detune = 66, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
+               .gain = 36, .flags = wave::trisaw},                                 // an octave higher
+    Filter{.frequency = 80, .damping = 128, .mode = pass::low},
+    StackOp{Stack::add},
+    StackOp{Stack::multiply},
+    Filter{.frequency = 62, .damping = 90, .mode = pass::low},
+    Filter{.frequency = 72, .damping = 128, .mode = pass::low},
+    Filter{.frequency = 16, .damping = 128, .mode = pass::high},
+    Pan{.position = 88},
+    Output{.main = 66, .aux = 72},
+};
+
+// Track 9: wood. A driven sine two octaves up with a very short envelope: a tuned block.
+inline constexpr Unit wood[] = {
+    Envelope{.attack = 0, .decay = 66, .sustain = 0, .release = 50, .gain = 48},
+    ParamStore{.amount = 100, .target = to::envelopeGain},
+    Envelope{.attack = 0, .decay = 56, .sustain = 0, .release = 40, .gain = 128},  // 33 ms
+    StackOp{Stack::multiply},
+    Oscillator{.transpose = 88, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 90,
+               .gain = 128, .flags = wave::sine},
+    StackOp{Stack::multiply},
+    Filter{.frequency = 30, .damping = 128, .mode = pass::high},
+    Filter{.frequency = 56, .damping = 64, .mode = pass::peak},
+    Filter{.frequency = 110, .damping = 128, .mode = pass::low},
+    Filter{.frequency = 60, .damping = 110, .mode = pass::peak},
+    Pan{.position = 40},
+    Output{.main = 44, .aux = 36},
+};
+
+// Track 10: tom. A sine whose pitch falls with the second envelope, a touch of band-passed
+// noise, and its own reverberator.
+inline constexpr Unit tom[] = {
+    Envelope{.attack = 0, .decay = 72, .sustain = 0, .release = 60, .gain = 48},
+    ParamStore{.amount = 104, .target = to::envelopeGain},
+    Envelope{.attack = 0, .decay = 64, .sustain = 0, .release = 50, .gain = 8},
+    ParamStore{.amount = 128, .target = to::oscillator5Transpose},                 // falls 8 semitones
+    StackOp{Stack::pop},
+    Oscillator{.transpose = 64, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 72,
+               .gain = 128, .flags = wave::sine},
+    Oscillator{.transpose = 64, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
+               .gain = 34, .flags = wave::noise},
+    Filter{.frequency = 60, .damping = 128, .mode = pass::band},
+    StackOp{Stack::add},
+    StackOp{Stack::multiply},
+    Filter{.frequency = 10, .damping = 128, .mode = pass::high},
+    DelayBank{.input = 40, .dry = 128, .feedback = 116, .damping = 50, .modRate = 0, .modDepth = 0,
+              .first = 9, .lines = 8},                                             // reverberator
+    Filter{.frequency = 100, .damping = 128, .mode = pass::low},
+    Pan{.position = 50},
+    Output{.main = 84, .aux = 36},
+};
+
+// Track 11: bell. Two pulses ring-modulated at a tritone plus a third pulse: metallic; a short
+// chorused comb and a band-pass; flashes e3 with the hats.
+inline constexpr Unit bell[] = {
+    Envelope{.attack = 0, .decay = 74, .sustain = 0, .release = 60, .gain = 128},
+    Oscillator{.transpose = 64, .detune = 64, .phase = 0, .gateLow = 0, .colour = 64, .shape = 64,
+               .gain = 48, .flags = wave::pulse},
+    Oscillator{.transpose = 70, .detune = 70, .phase = 0, .gateLow = 0, .colour = 64, .shape = 64,
+               .gain = 128, .flags = wave::pulse},
+    Oscillator{.transpose = 81, .detune = 40, .phase = 0, .gateLow = 0, .colour = 64, .shape = 64,
+               .gain = 128, .flags = wave::pulse},
+    StackOp{Stack::multiply},                                                      // ring modulation
+    StackOp{Stack::add},
+    StackOp{Stack::multiply},                                                      // [bell]
+    Filter{.frequency = 70, .damping = 80, .mode = pass::band},
+    HoldShaper{.shape = 80, .holdRate = 128},
+    DelayBank{.input = 60, .dry = 128, .feedback = 60, .damping = 60, .modRate = 30, .modDepth = 28,
+              .first = 19, .lines = 1},
+    Filter{.frequency = 40, .damping = 128, .mode = pass::high},
+    Filter{.frequency = 60, .damping = 110, .mode = pass::peak},
+    Filter{.frequency = 100, .damping = 128, .mode = pass::low},
+    HoldShaper{.shape = 64, .holdRate = 128},
+    Pan{.position = 90},
+    Output{.main = 40, .aux = 30},
+};
+
+// Track 12: clap. Band-passed noise, its own reverberator; the gate closes once, early in each
+// hit (step pattern 0xFFFD), which makes the double strike of hands.
+inline constexpr Unit clap[] = {
+    Envelope{.attack = 0, .decay = 70, .sustain = 0, .release = 60, .gain = 64},
+    ParamStore{.amount = 104, .target = to::envelopeGain},
+    Oscillator{.transpose = 64, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
+               .gain = 128, .flags = wave::noise},
+    StackOp{Stack::multiply},
+    Filter{.frequency = 48, .damping = 80, .mode = pass::band},                    // ~1 kHz
+    HoldShaper{.shape = 72, .holdRate = 128},
+    Filter{.frequency = 40, .damping = 128, .mode = pass::high},
+    Oscillator{.transpose = 80, .detune = 64, .phase = 0, .gateLow = 253, .colour = 255, .shape = 64,
+               .gain = 128, .flags = wave::gate | wave::lfo},                     // closed on step 1
+    StackOp{Stack::multiply},
+    DelayBank{.input = 56, .dry = 128, .feedback = 114, .damping = 60, .modRate = 0, .modDepth = 0,
+              .first = 9, .lines = 8},                                             // reverberator
+    Pan{.position = 64},
+    DelayBank{.input = 128, .dry = 0, .feedback = 0, .damping = 0, .modRate = 0, .modDepth = 0,
+              .first = 19, .lines = 1},                                            // left 11 ms later
+    Output{.main = 70, .aux = 36},
+};
+
+// Track 13: crash. Flashes e2: the first envelope jumps to 1 and settles at 0.45, the second
+// carries the long decay; its own reverberator.
+inline constexpr Unit crash[] = {
+    Envelope{.attack = 0, .decay = 66, .sustain = 58, .release = 80, .gain = 128},
+    Oscillator{.transpose = 64, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
+               .gain = 128, .flags = wave::noise},
+    Filter{.frequency = 90, .damping = 180, .mode = pass::high},                   // ~5 kHz
+    Filter{.frequency = 110, .damping = 128, .mode = pass::low},
+    StackOp{Stack::multiply},
+    Envelope{.attack = 0, .decay = 86, .sustain = 0, .release = 80, .gain = 128},  // 1.6 s
+    StackOp{Stack::multiply},
+    DelayBank{.input = 44, .dry = 128, .feedback = 116, .damping = 40, .modRate = 0, .modDepth = 0,
+              .first = 9, .lines = 8},                                             // reverberator
+    Pan{.position = 72},
+    Output{.main = 40, .aux = 24},
+};
+
+// Track 14: arpeggio. Saw, square and an octave saw, driven, a quarter-note echo, then a
+// resonant low-pass that the second envelope opens on every note.
+inline constexpr Unit arp[] = {
+    Envelope{.attack = 20, .decay = 68, .sustain = 0, .release = 50, .gain = 128},
+    Envelope{.attack = 0, .decay = 64, .sustain = 0, .release = 50, .gain = 128},
+    ParamStore{.amount = 108, .target = to::filter13Frequency},                    // +0.69 x env 2
+    StackOp{Stack::pop},
+    Oscillator{.transpose = 64, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
+               .gain = 48, .flags = wave::trisaw},
+    Oscillator{.transpose = 64, .detune = 70, .phase = 40, .gateLow = 0, .colour = 64, .shape = 64,
+               .gain = 36, .flags = wave::pulse},
+    Oscillator{.transpose = 76, .detune = 60, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
+               .gain = 24, .flags = wave::trisaw},
+    StackOp{Stack::add},
+    StackOp{Stack::add},
+    StackOp{Stack::multiply},
+    Filter{.frequency = 16, .damping = 128, .mode = pass::high},
+    HoldShaper{.shape = 80, .holdRate = 128},
+    DelayBank{.input = 56, .dry = 128, .feedback = 70, .damping = 90, .modRate = 0, .modDepth = 0,
+              .first = 17, .lines = 1},                                            // quarter-note echo
+    Filter{.frequency = 14, .damping = 50, .mode = pass::low},                     // opened by env 2
+    Filter{.frequency = 60, .damping = 110, .mode = pass::peak},
+    Filter{.frequency = 100, .damping = 128, .mode = pass::low},
+    HoldShaper{.shape = 64, .holdRate = 128},
+    Pan{.position = 78},
+    Output{.main = 56, .aux = 40},
+};
+
+// The master bus: reverberate the sends (left and right on different line lengths), add the
+// main mix, halve.
+inline constexpr Unit master[] = {
+    Accumulate{sums::aux},
+    DelayBank{.input = 40, .dry = 128, .feedback = 123, .damping = 32, .modRate = 0, .modDepth = 0,
+              .first = 1, .lines = 8},
+    StackOp{Stack::swap},
+    DelayBank{.input = 40, .dry = 128, .feedback = 123, .damping = 16, .modRate = 0, .modDepth = 0,
+              .first = 9, .lines = 8},
+    StackOp{Stack::swap},
+    Accumulate{sums::main},
+    StackOp{Stack::addPair},
+    Output{.main = 64, .aux = 0},
+};
+
+inline constexpr std::array<Instrument, 16> instruments{
+    kick, lead,  snare, hat,  openingLine, stab, bass,  warmPad,
+    brightPad, wood, tom, bell, clap,      crash, arp, master,
+};
+
+}  // namespace song
