@@ -3,24 +3,24 @@
 #include <algorithm>
 
 void PlayClock::delivered(std::uint64_t deliveredFrames, std::int64_t nowNs) {
-  const std::uint32_t s = sequence.load(std::memory_order_relaxed);
-  sequence.store(s + 1, std::memory_order_relaxed);
-  std::atomic_thread_fence(std::memory_order_release);
-  deliveredTotal.store(deliveredFrames, std::memory_order_relaxed);
-  deliveredAtNs.store(nowNs, std::memory_order_relaxed);
-  sequence.store(s + 2, std::memory_order_release);
+  // Sequentially consistent throughout: a reader that sees either new value also sees the odd
+  // sequence number stored before it. Two updates per callback cost nothing worth saving.
+  const std::uint32_t s = sequence.load();
+  sequence.store(s + 1);
+  deliveredTotal.store(deliveredFrames);
+  deliveredAtNs.store(nowNs);
+  sequence.store(s + 2);
 }
 
 std::uint32_t PlayClock::position(std::int64_t nowNs) {
   std::uint64_t total = 0;
   std::int64_t atNs = 0;
   for (;;) {
-    const std::uint32_t before = sequence.load(std::memory_order_acquire);
+    const std::uint32_t before = sequence.load();
     if (before & 1u) continue;  // the writer is between its stores: a few instructions
-    total = deliveredTotal.load(std::memory_order_relaxed);
-    atNs = deliveredAtNs.load(std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_acquire);
-    if (sequence.load(std::memory_order_relaxed) == before) break;
+    total = deliveredTotal.load();
+    atNs = deliveredAtNs.load();
+    if (sequence.load() == before) break;
   }
   if (total == 0) return lastPosition;
 
