@@ -1,0 +1,158 @@
+// intro-tool song, run as a program: exit codes, the WAV and CSV it writes, and that a failure
+// leaves no file behind.
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "song_builder.h"
+#include "song_file.h"
+#include "synth.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ToolRun {
+  int code;
+  std::string errors;
+};
+
+class ToolTest : public ::testing::Test {
+ protected:
+  fs::path dir;
+  void SetUp() override {
+    dir = fs::temp_directory_path() /
+          ("intro-tool-test-" + std::to_string(::getpid()) + "-" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+  }
+  void TearDown() override { fs::remove_all(dir); }
+
+  ToolRun tool(const std::string& arguments) {
+    const fs::path errors = dir / "stderr.txt";
+    const std::string command = std::string(INTRO_TOOL_PATH) + " " + arguments + " >/dev/null 2>" + errors.string();
+    const int status = std::system(command.c_str());
+    std::ifstream in(errors);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    fs::remove(errors);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text};
+  }
+  std::string path(const char* name) const { return (dir / name).string(); }
+  std::vector<std::string> files() const {
+    std::vector<std::string> out;
+    for (const auto& entry : fs::directory_iterator(dir)) out.push_back(entry.path().filename().string());
+    return out;
+  }
+  void write(const char* name, const std::string& text) const { std::ofstream(dir / name) << text; }
+};
+
+TEST_F(ToolTest, UsageErrorsExitWithTwo) {
+  EXPECT_EQ(tool("").code, 2);
+  EXPECT_EQ(tool("juggle").code, 2);
+  EXPECT_EQ(tool("--help").code, 0);
+  EXPECT_EQ(tool("song").code, 2);
+  EXPECT_EQ(tool("song --help").code, 0);
+  EXPECT_EQ(tool("song --out").code, 2);
+  EXPECT_EQ(tool("song --loud --out " + path("a.wav")).code, 2);
+  for (const char* frames : {"0", "-5", "12057921", "12x", "lots"}) {
+    const ToolRun run = tool("song --frames " + std::string(frames) + " --out " + path("a.wav"));
+    EXPECT_EQ(run.code, 2) << frames;
+    EXPECT_NE(run.errors.find("--frames"), std::string::npos) << run.errors;
+  }
+  EXPECT_EQ(tool("song --envelope-log " + path("a.csv")).code, 2);
+  EXPECT_TRUE(files().empty());
+}
+
+TEST_F(ToolTest, RendersTheWavAndTheEnvelopeLog) {
+  const SongBuilder mix = makeMixSong();
+  write("mix.json", songToJson(mix.song()));
+  const std::uint32_t frames = 3000;
+  ASSERT_EQ(tool("song --song " + path("mix.json") + " --frames 3000 --out " + path("mix.wav") +
+                 " --envelope-log " + path("mix.csv"))
+                .code,
+            0);
+  SynthMemoryPtr memory = allocateSynthMemory();
+  ASSERT_TRUE(renderSongFrames(*memory, mix.song(), frames));
+
+  SF_INFO info{};
+  SNDFILE* sound = sf_open(path("mix.wav").c_str(), SFM_READ, &info);
+  ASSERT_NE(sound, nullptr);
+  EXPECT_EQ(info.frames, frames);
+  EXPECT_EQ(info.channels, 2);
+  EXPECT_EQ(info.samplerate, 44100);
+  EXPECT_EQ(info.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+  std::vector<float> samples(2 * frames + 2);
+  EXPECT_EQ(sf_readf_float(sound, samples.data(), frames + 1), frames);
+  sf_close(sound);
+  for (std::uint32_t i = 0; i < 2 * frames; ++i) ASSERT_EQ(samples[i], memory->soundBuffer[i]) << i;
+
+  std::ifstream csv(path("mix.csv"));
+  std::string line;
+  std::getline(csv, line);
+  EXPECT_EQ(line.rfind("record,track0,", 0), 0u);
+  int rows = 0;
+  while (std::getline(csv, line)) {
+    std::stringstream fields(line);
+    std::string field;
+    std::vector<std::string> values;
+    while (std::getline(fields, field, ',')) values.push_back(field);
+    ASSERT_EQ(values.size(), 16u) << line;
+    EXPECT_EQ(std::stoi(values[0]), rows);
+    for (int track = 0; track < trackCount; ++track) {
+      EXPECT_EQ(std::stof(values[1 + track]), memory->envelopeLog[rows].level[2 * track]) << line;
+    }
+    ++rows;
+  }
+  EXPECT_EQ(rows, 12);  // 3000 frames: records 0..11, the last one partial
+  EXPECT_EQ(files().size(), 3u);  // nothing left under a temporary name
+}
+
+TEST_F(ToolTest, ExportsTheBuiltinSongAndReadsItBack) {
+  ASSERT_EQ(tool("song --export " + path("song.json")).code, 0);
+  SongData data;
+  ASSERT_TRUE(readSongFile(path("song.json"), data).empty());
+  EXPECT_TRUE(std::ranges::equal(data.songOrder, builtinSong().songOrder));
+  EXPECT_TRUE(std::ranges::equal(data.instrumentParams, builtinSong().instrumentParams));
+  ASSERT_EQ(tool("song --song " + path("song.json") + " --frames 500 --out " + path("a.wav")).code, 0);
+  ASSERT_EQ(tool("song --frames 500 --out " + path("b.wav")).code, 0);
+  std::ifstream a(path("a.wav"), std::ios::binary), b(path("b.wav"), std::ios::binary);
+  EXPECT_TRUE(std::equal(std::istreambuf_iterator<char>(a), {}, std::istreambuf_iterator<char>(b), {}));
+}
+
+TEST_F(ToolTest, BadSongFileExitsWithTwoAndWritesNothing) {
+  nlohmann::json json = nlohmann::json::parse(songToJson(makeMixSong().song()));
+  json["instrumentParams"][3] = 999;
+  write("bad.json", json.dump());
+  const ToolRun run = tool("song --song " + path("bad.json") + " --out " + path("out.wav") +
+                           " --envelope-log " + path("out.csv") + " --export " + path("out.json"));
+  EXPECT_EQ(run.code, 2);
+  EXPECT_NE(run.errors.find("instrumentParams[3]: is 999, expected an integer 0..255"), std::string::npos)
+      << run.errors;
+  write("broken.json", "{\"songPatterns\": [");
+  EXPECT_EQ(tool("song --song " + path("broken.json") + " --out " + path("out.wav")).code, 2);
+  EXPECT_EQ(tool("song --song " + path("missing.json") + " --out " + path("out.wav")).code, 2);
+  const std::vector<std::string> left = files();
+  EXPECT_EQ(left.size(), 2u);  // bad.json and broken.json only
+}
+
+TEST_F(ToolTest, UnwritableOutputFailsAndLeavesNoPartialFile) {
+  const ToolRun run = tool("song --frames 100 --out " + path("no/such/dir/a.wav"));
+  EXPECT_EQ(run.code, 1);
+  EXPECT_NE(run.errors.find("cannot write"), std::string::npos);
+  // The WAV is fine but the log cannot be written: neither appears.
+  EXPECT_EQ(tool("song --frames 100 --out " + path("a.wav") + " --envelope-log " + path("no/a.csv")).code, 1);
+  EXPECT_TRUE(files().empty());
+}
+
+}  // namespace
