@@ -10,7 +10,9 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -599,6 +601,37 @@ TEST_F(RingTunnel, LaterFramesAreDeterministic) {
     int lit = 0;
     for (std::size_t k = 0; k < first.size(); k += 4) lit += std::max({first[k], first[k + 1], first[k + 2]}) > 16;
     EXPECT_GT(lit, width() * height() / 4) << "t " << t;
+  }
+}
+
+// Frame time at 320x180, printed, never failing (run with --gtest_also_run_disabled_tests
+// --gtest_filter='*FrameTime*'). One frame: scene pass, copy into T, final pass, read-back.
+class TitleAndTunnelFrameTime : public GpuTest {
+ protected:
+  TitleAndTunnelFrameTime() : GpuTest(320, 180) {}
+};
+
+TEST_F(TitleAndTunnelFrameTime, DISABLED_Report) {
+  bindTexts(renderer);
+  std::printf("device: %s\n", renderer.deviceName());
+  struct Scene {
+    const char* name;
+    int index;  // pipeline index of the intro's entry point
+    float times[5];
+  };
+  for (const Scene& scene : {Scene{"Z1", 1, {10, 20, 30, 40, 60}}, Scene{"Z2", 2, {85, 100, 115, 130, 145}}}) {
+    const int index = scene.index;
+    double total = 0, best = 1e30;
+    for (float t : scene.times) {
+      const auto begin = std::chrono::steady_clock::now();
+      const Picture picture = renderer.render(params(t, 1.5f).v, index);
+      const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count();
+      ASSERT_EQ(picture.size(), std::size_t(320 * 180 * 4));
+      total += ms;
+      best = std::min(best, ms);
+    }
+    std::printf("%s at 320x180: mean %.0f ms, best %.0f ms per frame (scene, copy, final pass, read-back)\n",
+                scene.name, total / 5, best);
   }
 }
 
