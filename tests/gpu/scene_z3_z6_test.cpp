@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdint>
 #include <set>
 #include <string>
@@ -306,6 +308,32 @@ TEST_F(ScenesZ3ToZ6, ValidationLayerIsSilent) {
   }
   const std::vector<std::string>& errors = renderer.validationErrors();
   EXPECT_TRUE(errors.empty()) << errors.size() << " messages, first: " << (errors.empty() ? "" : errors[0]);
+}
+
+// Frame time per scene at 320 x 180: a benchmark that prints figures (run it with
+// --gtest_also_run_disabled_tests --gtest_filter='*FrameTime*').
+class ScenesZ3ToZ6FrameTime : public gpu_test::GpuTest {
+ protected:
+  ScenesZ3ToZ6FrameTime() : GpuTest(320, 180) {}
+};
+
+TEST_F(ScenesZ3ToZ6FrameTime, DISABLED_Report) {
+  std::printf("device: %s\n", renderer.deviceName());
+  for (int scene = 3; scene <= 6; ++scene) {
+    const float start = 40.f * (scene + 1);
+    double total = 0, best = 1e30;
+    const int frames = 5;
+    for (int k = 0; k < frames; ++k) {
+      const auto begin = std::chrono::steady_clock::now();
+      const Picture picture = frame(scene, start + 4 + 8 * k, 5);
+      const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count();
+      ASSERT_EQ(picture.size(), std::size_t(320 * 180 * 4));
+      total += ms;
+      best = std::min(best, ms);
+    }
+    std::printf("Z%d at 320x180: mean %.0f ms, best %.0f ms per frame (scene, copy, final pass, read-back)\n", scene,
+                total / frames, best);
+  }
 }
 
 }  // namespace
