@@ -196,19 +196,19 @@ class TitleTest : public GpuTest {
 };
 
 // Tall enough (544 >= 542) for the logo to start wholly above the picture.
-class TitleTall : public TitleTest {
+class SceneZ1Tall : public TitleTest {
  protected:
-  TitleTall() : TitleTest(64, 544) {}
+  SceneZ1Tall() : TitleTest(64, 544) {}
 };
 
 // 400 rows: both line bands (.15 to .155 and .95 to .955 of the height) hold pixel rows; 480
 // columns: the logo's first glyphs (after its leading spaces, 200 pixels in) are on screen.
-class Title : public TitleTest {
+class SceneZ1 : public TitleTest {
  protected:
-  Title() : TitleTest(480, 400) {}
+  SceneZ1() : TitleTest(480, 400) {}
 };
 
-TEST_F(TitleTall, StartsAsTheFlatBackground) {
+TEST_F(SceneZ1Tall, StartsAsTheFlatBackground) {
   const Picture picture = title(0);
   const Rgb background = palette(.95f, .3f, .25f);
   const Rgba expected{toUnorm8(background[0]), toUnorm8(background[1]), toUnorm8(background[2]), 255};
@@ -223,7 +223,7 @@ TEST_F(TitleTall, StartsAsTheFlatBackground) {
   EXPECT_EQ(others, 0);
 }
 
-TEST_F(Title, FollowsItsFormulasPixelByPixel) {
+TEST_F(SceneZ1, FollowsItsFormulasPixelByPixel) {
   const float times[] = {0.f, 1.f, 2.5f, 4.f, 5.f, 1 / .14f, 12.f, 40.f, 74.f};
   for (int k = 0; k < 9; ++k) {
     const float t = times[k], e2 = k % 2 ? .7f : 0.f;
@@ -232,7 +232,7 @@ TEST_F(Title, FollowsItsFormulasPixelByPixel) {
   }
 }
 
-TEST_F(Title, LogoAndFullWidthLinesFromT4) {
+TEST_F(SceneZ1, LogoAndFullWidthLinesFromT4) {
   const float x = static_cast<float>(width()), y = static_cast<float>(height());
   const Rgb background = palette(.95f, .3f, .25f);
   for (float t : {4.f, 6.f}) {
@@ -287,7 +287,7 @@ TEST_F(Title, LogoAndFullWidthLinesFromT4) {
   }
 }
 
-TEST_F(Title, ScrollerFirstColumnReachesTheRightEdgeAtItsTime) {
+TEST_F(SceneZ1, ScrollerFirstColumnReachesTheRightEdgeAtItsTime) {
   const float x = static_cast<float>(width()), y = static_cast<float>(height());
   const Text& scroller = texts[2];
   const float t = 1 / .14f;
@@ -309,7 +309,7 @@ TEST_F(Title, ScrollerFirstColumnReachesTheRightEdgeAtItsTime) {
   EXPECT_GT(white, 10);
 }
 
-TEST_F(Title, CreditsPaleWithTheFlash) {
+TEST_F(SceneZ1, CreditsPaleWithTheFlash) {
   // At rest (t >= 5) the credits' inked texels take hue v.y*.01 + t and whiteness .2 + .3*e2.
   // At t = 5.5 neither the scroller nor any echo has entered yet.
   const float t = 5.5f, y = static_cast<float>(height()), x = static_cast<float>(width());
@@ -407,9 +407,9 @@ float4 z12Bits(float f) {
 }
 )";
 
-class RingProbe : public GpuTest {
+class SceneZ2Probe : public GpuTest {
  protected:
-  RingProbe() : GpuTest(80, 16, false) {}
+  SceneZ2Probe() : GpuTest(80, 16, false) {}
   void SetUp() override {
     GpuTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
@@ -426,7 +426,7 @@ class RingProbe : public GpuTest {
   std::array<Text, 6> texts{};
 };
 
-TEST_F(RingProbe, DistanceFunctionFollowsItsFormulas) {
+TEST_F(SceneZ2Probe, DistanceFunctionFollowsItsFormulas) {
   struct Moment {
     float t, e;
   };
@@ -465,9 +465,9 @@ TEST_F(RingProbe, DistanceFunctionFollowsItsFormulas) {
   }
 }
 
-class RingTunnelAt : public GpuTest {
+class SceneZ2At : public GpuTest {
  protected:
-  RingTunnelAt(int width, int height) : GpuTest(width, height, false) {}
+  SceneZ2At(int width, int height) : GpuTest(width, height, false) {}
   void SetUp() override {
     GpuTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
@@ -486,18 +486,18 @@ class RingTunnelAt : public GpuTest {
   std::array<Text, 6> texts{};
 };
 
-class RingTunnel : public RingTunnelAt {
+class SceneZ2 : public SceneZ2At {
  protected:
-  RingTunnel() : RingTunnelAt(64, 48) {}
+  SceneZ2() : SceneZ2At(64, 48) {}
 };
 
 // Large enough for the wall lettering to cover a few hundred pixels.
-class RingTunnelWide : public RingTunnelAt {
+class SceneZ2Wide : public SceneZ2At {
  protected:
-  RingTunnelWide() : RingTunnelAt(160, 96) {}
+  SceneZ2Wide() : SceneZ2At(160, 96) {}
 };
 
-TEST_F(RingTunnel, CentreRayAtT80IsBlack) {
+TEST_F(SceneZ2, CentreRayAtT80IsBlack) {
   const Picture picture = tunnel(80);
   EXPECT_EQ(pixel(picture, width() / 2, height() / 2), (Rgba{0, 0, 0, 255}));
   // The rest of the picture is the background seen along rays straight out from the axis.
@@ -511,7 +511,7 @@ TEST_F(RingTunnel, CentreRayAtT80IsBlack) {
   EXPECT_GT(lit, width() * height() / 2);
 }
 
-TEST_F(RingTunnelWide, FlashAddsOnlyTheWallLettering) {
+TEST_F(SceneZ2Wide, FlashAddsOnlyTheWallLettering) {
   const Rgba white{255, 255, 255, 255};
   int whitened = 0;
   for (float t : {100.f, 130.f}) {
@@ -570,7 +570,7 @@ float fractalNoise(std::array<float, 3> p) {
   return saturate(sum / 4);
 }
 
-TEST_F(RingTunnel, AtT80TheWallsShowTheBackgroundThroughTheToneSteps) {
+TEST_F(SceneZ2, AtT80TheWallsShowTheBackgroundThroughTheToneSteps) {
   // At t = 80 with e = 0 every ray runs straight out from the axis in the plane z = 0, between
   // the discs at z = -4 and z = 4, and ends on the tube, which adds nothing without a flash: each
   // pixel is the background noise after the tone steps, (c^2)^.45.
@@ -594,7 +594,7 @@ TEST_F(RingTunnel, AtT80TheWallsShowTheBackgroundThroughTheToneSteps) {
   EXPECT_EQ(compared, width() * height() - 1);
 }
 
-TEST_F(RingTunnel, LaterFramesAreDeterministic) {
+TEST_F(SceneZ2, LaterFramesAreDeterministic) {
   for (float t : {85.f, 100.f, 130.f, 159.f}) {
     const Picture first = tunnel(t, 1.7f, .4f), second = tunnel(t, 1.7f, .4f);
     EXPECT_EQ(first, second) << "t " << t;
@@ -606,12 +606,12 @@ TEST_F(RingTunnel, LaterFramesAreDeterministic) {
 
 // Frame time at 320x180, printed, never failing (run with --gtest_also_run_disabled_tests
 // --gtest_filter='*FrameTime*'). One frame: scene pass, copy into T, final pass, read-back.
-class TitleAndTunnelFrameTime : public GpuTest {
+class SceneZ1Z2FrameTime : public GpuTest {
  protected:
-  TitleAndTunnelFrameTime() : GpuTest(320, 180) {}
+  SceneZ1Z2FrameTime() : GpuTest(320, 180) {}
 };
 
-TEST_F(TitleAndTunnelFrameTime, DISABLED_Report) {
+TEST_F(SceneZ1Z2FrameTime, DISABLED_Report) {
   bindTexts(renderer);
   std::printf("device: %s\n", renderer.deviceName());
   struct Scene {
