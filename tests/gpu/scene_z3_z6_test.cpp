@@ -8,12 +8,14 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdint>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "gpu_fixture.h"
@@ -308,6 +310,178 @@ TEST_F(ScenesZ3ToZ6, ValidationLayerIsSilent) {
   }
   const std::vector<std::string>& errors = renderer.validationErrors();
   EXPECT_TRUE(errors.empty()) << errors.size() << " messages, first: " << (errors.empty() ? "" : errors[0]);
+}
+
+// The distance functions LA, MA, M3, M4 and M6 probed at chosen points: a test entry point
+// appended to the intro's text evaluates one probe per column of row 0 and sends the float out as
+// its four bytes. The points are scaled by 1 + e3 (e3 = 0) so that nothing folds at compile time.
+// Expected values come from the geometry the scenes describe.
+class DistanceProbes : public gpu_test::GpuTest {
+ protected:
+  DistanceProbes() : GpuTest(64, 1) {}
+
+  struct Probe {
+    std::string name;
+    std::string call;  // HLSL: statements that set the float r, with point P
+    Vec point;
+    double expected;
+    double tolerance;
+  };
+
+  // Runs the probes at music time t and energy e; returns the values in probe order.
+  std::vector<float> run(const std::vector<Probe>& probes, float t, float e) {
+    std::string hlsl = "float z36Probe(uint k) {\n  float r = 0;\n";
+    for (std::size_t k = 0; k < probes.size(); ++k) {
+      const Vec& q = probes[k].point;
+      char point[160];
+      std::snprintf(point, sizeof point, "float3(%.9g, %.9g, %.9g) * (1 + e3)", q[0], q[1], q[2]);
+      std::string call = probes[k].call;
+      for (std::size_t at; (at = call.find('P')) != std::string::npos;) call.replace(at, 1, point);
+      hlsl += "  if (k == " + std::to_string(k) + ") { " + call + " }\n";
+    }
+    hlsl += R"(  return r;
+}
+[numthreads(16,16,1)] void Z36PROBE(uint3 v : SV_DispatchThreadID) {
+  uint u = asuint(z36Probe(v.x));
+  storeW(v.xy, float4(u & 255, (u >> 8) & 255, (u >> 16) & 255, u >> 24) / 255);
+}
+)";
+    const int index = compileExtra(hlsl, "Z36PROBE");
+    EXPECT_GE(index, 0) << renderer.error();
+    std::vector<float> values;
+    if (index < 0) return values;
+    const Picture picture = renderer.renderPass(params(t, e).v, index);
+    for (std::size_t k = 0; k < probes.size(); ++k) {
+      const gpu_test::Rgba b = pixel(picture, int(k), 0);
+      values.push_back(std::bit_cast<float>(std::uint32_t(b[0]) | std::uint32_t(b[1]) << 8 |
+                                            std::uint32_t(b[2]) << 16 | std::uint32_t(b[3]) << 24));
+    }
+    return values;
+  }
+
+  void check(const std::vector<Probe>& probes, float t, float e) {
+    const std::vector<float> values = run(probes, t, e);
+    ASSERT_EQ(values.size(), probes.size());
+    for (std::size_t k = 0; k < probes.size(); ++k)
+      EXPECT_NEAR(values[k], probes[k].expected, probes[k].tolerance) << probes[k].name;
+  }
+};
+
+// Z3: the ball, the light bars, the lamps, and the free space of corridor and rooms (the etching
+// adds 0 or .005).
+TEST_F(DistanceProbes, CorridorAndLights) {
+  const double t = 181, e = 1.25;
+  const Vec ball{3 * std::cos(t + e * 1.3), std::abs(5 * std::sin(t * 3 + e * 1.7)) - 4.5,
+                 t * 6 + e * 99 + 77 + 66 * std::sin(t * .5 + e * 1.5)};
+  const double stretch = 1 - .3 * std::pow(std::cos(t * 6 + e * 3.4), 2);
+  // Corridor at a cell border (depth 40k): the walls 5 away, the bars and lamps far.
+  const double etch = .0025;
+  check({{"ball centre", "LA(P); r = D.w;", ball, -1, 1e-3},
+         {"ball, 2 above its centre", "LA(P); r = D.w;", {ball[0], ball[1] + 2, ball[2]}, 2 * stretch - 1, 1e-3},
+         {"ball, 2 beside its centre", "LA(P); r = D.w;", {ball[0] + 2, ball[1], ball[2]}, 1, 1e-3},
+         {"light bar centre", "LA(P); r = D.z;", {0, 5, 1060}, -.5, 1e-4},
+         {"light bar, 1 below", "LA(P); r = D.z;", {0, 4, 1060}, .5, 1e-4},
+         {"light bar, beyond its end", "LA(P); r = D.z;", {0, 5, 1066}, 2, 1e-4},
+         {"lamp", "r = LA(P);", {-9, 3.3, 1060}, 1, 1e-4},
+         {"corridor middle", "r = MA(P);", {0, 0, 1080}, 5 + etch, etch + 1e-4},
+         {"corridor, near the left wall", "r = MA(P);", {-4, 1, 1080}, 1 + etch, etch + 1e-4},
+         {"room, 2 from its side wall", "r = MA(P);", {7, 0, 1100}, 2 + etch, etch + 1e-4},
+         {"room, 1 from its end wall", "r = MA(P);", {7, 0, 1096}, 1 + etch, etch + 1e-4},
+         {"inside the wall", "r = MA(P);", {6, 0, 1080}, -1 + etch, etch + 1e-4}},
+        float(t), float(e));
+}
+
+// Z4: the tunnel wall (radius 14 + 4 sin(z .05) + 2 cos(z .13), bent in proportion to the
+// distance ahead of the camera) and the triangles.
+TEST_F(DistanceProbes, GlassTunnel) {
+  const double t = 221, e = .75, camera = t * 9 + e * 22;
+  auto radius = [](double z) { return 14 + 4 * std::sin(z * .05) + 2 * std::cos(z * .13); };
+  auto bent = [&](Vec q) {
+    const double lag = camera - q[2];
+    q[0] += .64 * std::sin(q[2] * .012 + e * 6) * lag;
+    q[1] += .36 * std::cos(q[2] * .007 + e * 5) * lag;
+    return q;
+  };
+  auto wall = [&](const Vec& q) {
+    const Vec b = bent(q);
+    return radius(q[2]) - std::hypot(b[0], b[1]);
+  };
+  auto triangles = [&](const Vec& q) {
+    Vec b = bent(q);
+    double z = b[2] + 2000;
+    z = z - 20 * std::trunc(z / 20) - 10;
+    double x = b[0], y = b[1];
+    turn(x, y, 16 * std::sin(std::floor(b[2] / 20) * 3 + b[2] * .01 + t * .05 + e));
+    auto prism = [&](double a, double h) { return std::max(std::max(std::abs(x) + y * .5, -y) - a, std::abs(z) - h); };
+    return std::max(prism(2, 5), -prism(1.7, 6));
+  };
+  std::vector<Probe> probes;
+  for (double ahead : {0.0, 3.0, 25.0, 60.0}) {
+    Vec q{1.5, -2, camera + ahead};
+    probes.push_back({"wall, " + std::to_string(ahead) + " ahead", "M3(P); r = D.z;", q, wall(q), 2e-3});
+  }
+  for (double dz : {-3.0, 1.0, 7.0}) {
+    for (Vec q : {Vec{0, -2.5, 0}, Vec{1.2, 1.6, 0}, Vec{-.5, 3.1, 0}}) {
+      q[2] = std::floor(camera / 20) * 20 + 10 + dz;
+      probes.push_back({"triangles at depth offset " + std::to_string(dz), "M3(P); r = D.y;", q, triangles(q), 2e-3});
+    }
+  }
+  check(probes, float(t), float(e));
+}
+
+// Z5: the tile identifier, the height of a tile at its centre, and the bars' eightfold symmetry
+// about the axis (their distance is unchanged by a turn of 45 degrees).
+TEST_F(DistanceProbes, TiledCylinder) {
+  const double t = 262, e = .5;
+  std::vector<Probe> probes;
+  for (Vec q : {Vec{-3, 5, 2341}, Vec{4, -7, 2358.5}, Vec{-6, -1, 2402}, Vec{2, 9, 2379}}) {
+    const double id = std::floor(std::atan2(q[0], q[1]) * 2.5) + std::floor(q[2] / 4) * 8;
+    probes.push_back({"identifier", "M4(P); r = D.w;", q, id, 1e-3});
+  }
+  // Tile centres: angle (4k + 2)/10, depth 4m + 2; 1.45 inside the tile's top surface.
+  for (auto [k, m] : {std::pair{0, 590}, std::pair{-3, 591}, std::pair{5, 600}}) {
+    const double angle = (4 * k + 2) / 10.0, z = 4 * m + 2;
+    const double half = 1 + .3 * std::sin(std::floor(angle * 2.5) + std::cos(std::floor(z / 4) * 8));
+    const double reach = 10 - half - 1.45;
+    probes.push_back({"tile " + std::to_string(k), "M4(P); r = D.x;",
+                      {reach * std::sin(angle), reach * std::cos(angle), z}, 1, 2e-3});
+  }
+  check(probes, float(t), float(e));
+
+  std::vector<Probe> pairs;
+  for (Vec q : {Vec{1, 3, 2345}, Vec{-2.5, .5, 2361}, Vec{.3, -4.2, 2377}}) {
+    Vec turned = q;
+    turn(turned[0], turned[1], std::acos(-1) / 4);
+    pairs.push_back({"bars", "M4(P); r = D.y;", q, 0, 0});
+    pairs.push_back({"bars turned", "M4(P); r = D.y;", turned, 0, 0});
+  }
+  const std::vector<float> values = run(pairs, float(t), float(e));
+  ASSERT_EQ(values.size(), pairs.size());
+  for (std::size_t k = 0; k < values.size(); k += 2) {
+    EXPECT_NEAR(values[k], values[k + 1], 2e-3) << "pair " << k / 2;
+    EXPECT_LT(values[k], 6) << "pair " << k / 2;
+  }
+}
+
+// Z6: the bulging hall (walls at +-64/(.6 + (y/100)^2)), the columns every 40 units in the walls
+// and the tiles at heights 40 + sin(b .3 + t + e 66).
+TEST_F(DistanceProbes, TiledHall) {
+  const double t = 301, e = .25;
+  auto tileHeight = [&](double x, double z) {
+    return 40 + std::sin(std::floor(x / 8) * std::floor(z / 8) * .3 + t + e * 66);
+  };
+  check({{"hall middle", "M6(P); r = D.x;", {0, 0, 20010}, 50, 1e-4},
+         {"hall, x 100 at mid-height", "M6(P); r = D.x;", {100, 0, 20010}, 4, 1e-3},
+         {"hall wall at the floor line", "M6(P); r = D.x;", {-64 / .85, 50, 20010}, 0, 1e-3},
+         {"hall, 5 under the ceiling", "M6(P); r = D.x;", {0, -45, 20010}, 5, 1e-4},
+         {"column centre", "M6(P); r = D.y;", {64 / .6, 0, 20020}, -2, 1e-3},
+         {"column face", "M6(P); r = D.y;", {-64 / .6, 0, 20022}, 0, 1e-3},
+         {"column top end", "M6(P); r = D.y;", {64 / .76, 40, 20020}, 0, 1e-3},
+         {"column, 1 above its top", "M6(P); r = D.y;", {64 / .7681, 41, 20060}, 1, 1e-3},
+         {"ceiling tile, 1 below", "M6(P); r = D.z;", {4, -(tileHeight(4, 20004) - 3.5), 20004}, 1, 1e-3},
+         {"floor tile, 1 above", "M6(P); r = D.z;", {12, tileHeight(12, 20004) - 3.5, 20004}, 1, 1e-3},
+         {"floor tile, negative x", "M6(P); r = D.z;", {-20, tileHeight(-20, 20012) - 3.5, 20012}, 1, 1e-3}},
+        float(t), float(e));
 }
 
 // Frame time per scene at 320 x 180: a benchmark that prints figures (run it with
