@@ -5,19 +5,22 @@
 #                                                the top-left; exit code 0 within 2 s of Escape
 #   intro_window_test.sh usage INTRO PROBE       intro without arguments: the usage text on
 #                                                stderr and in a box; then 1280x720; Escape
+#   intro_window_test.sh fullscreen INTRO PROBE  intro 320 176 1 under a window manager: the
+#                                                window and the picture cover the screen; Escape
 #   intro_window_test.sh nodevice INTRO PROBE    no Vulkan driver: a message and a non-zero code
 #   intro_window_test.sh startup INTRO PROBE [N] start-up time to the first picture, N runs
 set -u
 mode=$1 intro=$2 probe=$3 runs=${4:-5}
 
-for tool in Xvfb xdotool xwininfo; do
+for tool in Xvfb xdotool xwininfo xprop; do
   command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (scripts/deps installs it)"; exit 1; }
 done
 
 tmp=$(mktemp -d)
-xvfb_pid="" intro_pid=""
+xvfb_pid="" intro_pid="" wm_pid=""
 cleanup() {
   [ -n "$intro_pid" ] && kill -9 "$intro_pid" 2>/dev/null
+  [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
   rm -rf "$tmp"
 }
@@ -156,6 +159,39 @@ usage)
   [ "$right" -eq 0 ] && [ "$below" -eq 0 ] || fail "something is drawn outside the 1280x720 window"
   # A frame of 1280x720 on the software driver, on shared cores, can take a good part of a second.
   escape_and_wait 5000
+  echo "exit ${exit_ms} ms after Escape, code $rc"
+  [ "$rc" -eq 0 ] || fail "exit code $rc after Escape"
+  ;;
+fullscreen)
+  # Full screen needs a window manager that follows the window's full-screen request.
+  command -v openbox >/dev/null || fail "openbox is missing (scripts/deps installs it)"
+  openbox --sm-disable >"$tmp/wm.log" 2>&1 &
+  wm_pid=$!
+  until=$(( $(now_ms) + 5000 ))
+  until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do
+    [ "$(now_ms)" -lt "$until" ] || fail "the window manager did not start"
+    sleep 0.05
+  done
+  launch 320 176 1
+  "$probe" wait 0 0 320 176 20000 >/dev/null || fail "no picture within 20 s"
+  # The window grows to the whole screen once the manager has acted on the request.
+  until=$(( $(now_ms) + 5000 ))
+  until [[ $(window_line intro) == *" 1600x900+0+0 "* ]]; do
+    [ "$(now_ms)" -lt "$until" ] || fail "window is not 1600x900 at 0,0: $(window_line intro)"
+    sleep 0.05
+  done
+  # The picture follows it: every quarter of the screen shows something.
+  "$probe" wait 800 450 800 450 10000 >/dev/null || fail "the lower right quarter stays black"
+  sleep 0.3
+  quarters=""
+  for rect in "0 0" "800 0" "0 450" "800 450"; do
+    n=$(nonblack $rect 800 450)
+    quarters+="$n "
+    [ "$n" -gt 0 ] || fail "a quarter of the screen is black: $rect"
+  done
+  echo "full screen: $(window_line intro | sed 's/^ *//'); pixels not black per quarter: $quarters"
+  escape_and_wait 2000
+  kill "$wm_pid" 2>/dev/null
   echo "exit ${exit_ms} ms after Escape, code $rc"
   [ "$rc" -eq 0 ] || fail "exit code $rc after Escape"
   ;;
