@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# Cross-builds the Windows programs with mingw-w64 in a build tree of their own, checks that
+# intro.exe is a PE32+ GUI program that imports what the intro calls (Direct3D 11, the HLSL
+# compiler, wave-out, the window and the process calls) and carries no compiler run-time DLL, then
+# runs the portable unit tests under wine64 where it is installed.
+# Usage: cross_windows_test.sh SOURCE_ROOT BUILD_DIR [CMAKE]   Exit 77: skipped.
+set -uo pipefail
+root=$1
+build=$2
+cmake=${3:-cmake}
+triple=x86_64-w64-mingw32
+
+if ! command -v ${triple}-g++-posix >/dev/null 2>&1; then
+  echo "SKIPPED: ${triple}-g++-posix not found (Debian package g++-mingw-w64-x86-64; scripts/deps installs it)"
+  exit 77
+fi
+objdump=$(command -v ${triple}-objdump) || { echo "SKIPPED: ${triple}-objdump not found"; exit 77; }
+
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+echo "== configure ($build)"
+"$cmake" -S "$root/tests/cross/windows" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
+  -DCMAKE_BUILD_TYPE=Release -DINTRO_WERROR=ON >"$build.configure.log" 2>&1 ||
+  { cat "$build.configure.log"; echo "FAIL: configure"; exit 1; }
+echo "== build intro.exe and the unit tests"
+"$cmake" --build "$build" -j 2 --target intro unit_tests >"$build.build.log" 2>&1 ||
+  { tail -n 80 "$build.build.log"; echo "FAIL: build"; exit 1; }
+
+exe="$build/host/d3d11/intro.exe"
+[ -f "$exe" ] || { echo "FAIL: $exe was not built"; exit 1; }
+headers=$("$objdump" -p "$exe") || { echo "FAIL: objdump cannot read $exe"; exit 1; }
+
+echo "== intro.exe"
+grep -q "file format pei-x86-64" <<<"$headers" || fail "not a PE file for x86-64"
+grep -Eq "^Magic[[:space:]]+020b[[:space:]]+\(PE32\+\)" <<<"$headers" || fail "not PE32+"
+grep -Eq "^Subsystem[[:space:]]+00000002[[:space:]]+\(Windows GUI\)" <<<"$headers" || fail "not a Windows GUI program"
+
+# The DLLs it imports, lower case, one a line.
+dlls=$(grep -E "DLL Name:" <<<"$headers" | awk '{print tolower($NF)}' | sort -u)
+echo "imports: $(tr '\n' ' ' <<<"$dlls")"
+for dll in d3d11.dll 'd3dcompiler(_[0-9]+)?\.dll' winmm.dll user32.dll kernel32.dll; do
+  grep -Eqx "$dll" <<<"$dlls" || fail "does not import $dll"
+done
+for dll in 'libstdc\+\+.*' 'libgcc.*' 'libwinpthread.*'; do
+  if grep -Eqx "$dll" <<<"$dlls"; then fail "needs the compiler run-time DLL $dll"; fi
+done
+# The functions the back end calls.
+for function in D3D11CreateDeviceAndSwapChain D3DCompile waveOutOpen waveOutPrepareHeader waveOutWrite \
+                waveOutGetPosition CreateWindowExA MessageBoxA ShowCursor GetAsyncKeyState PeekMessageA \
+                CreateThread ExitProcess; do
+  grep -Eq "[[:space:]]$function\$" <<<"$headers" || fail "does not import $function"
+done
+# DXGI is only reached through the swap chain's interface (d3d11.dll loads it), so no function of
+# dxgi.dll is imported; the program is linked with it all the same.
+link_files=$(find "$build/host/d3d11/CMakeFiles/intro.dir" -name 'link.txt' -o -name 'linkLibs.rsp' 2>/dev/null)
+if [ -n "$link_files" ]; then
+  for library in d3d11 dxgi d3dcompiler winmm; do
+    grep -Eq -- "-l$library([[:space:]]|\$)|lib$library\.a" $link_files || fail "not linked with $library"
+  done
+fi
+
+# The portable unit tests, on Windows as under Linux.
+wine=""
+for candidate in wine64 /usr/lib/wine/wine64 wine; do
+  if command -v "$candidate" >/dev/null 2>&1; then wine=$(command -v "$candidate"); break; fi
+done
+if [ -z "$wine" ]; then
+  echo "== unit tests: not run, wine64 is not installed (Debian package wine64)"
+else
+  echo "== unit tests under $wine"
+  export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
+  unset WAYLAND_DISPLAY
+  for test in d3d11_rules_test show_test text_test synth_tests; do
+    log="$build/$test.wine.log"
+    start=$SECONDS
+    timeout 600 "$wine" "$build/$test.exe" >"$log" 2>&1
+    status=$?
+    summary=$(grep -E "^\[  (PASSED|FAILED)  \]|tests? from .* ran" "$log" | tr '\n' ' ')
+    echo "$test.exe: exit $status in $((SECONDS - start)) s: $summary"
+    if [ $status -ne 0 ] || ! grep -q "^\[  PASSED  \]" "$log"; then
+      tail -n 40 "$log"
+      fail "$test.exe under wine"
+    fi
+  done
+  "${wine%/*}/wineserver" -k >/dev/null 2>&1 || true
+fi
+
+if [ $failures -ne 0 ]; then
+  echo "$failures check(s) failed"
+  exit 1
+fi
+echo "cross build checks passed"
