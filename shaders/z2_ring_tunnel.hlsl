@@ -53,8 +53,10 @@ float M2(float3 p) {
   float g = z2Flight(), m = z2Since();
 
   // At t = 80 the rays have no forward part (a 180-degree view); the centre ray of an even-sized
-  // picture is then zero and normalises to NaN, which the store turns into black.
-  float3 r = normalize(float3(u.x / (y / x), u.y, 1 - saturate(1 - (t - 80) / 10)));
+  // picture is then zero and normalises to NaN, which the store turns into black. The NaN is
+  // written out: Vulkan leaves the normalisation of a zero vector undefined.
+  float3 r = float3(u.x / (y / x), u.y, 1 - saturate(1 - (t - 80) / 10));
+  r = dot(r, r) > 0 ? normalize(r) : float3(NAND, NAND, NAND);
   float3 p = float3(g * 2 * sin(m * 3 + e * 2) + .01, g * 2 * cos(m * 2 + e * 3) + .01, z2Depth());
   float3 q = p;
 

@@ -512,6 +512,10 @@ class SceneZ2Wide : public SceneZ2At {
 };
 
 TEST_F(SceneZ2, CentreRayAtT80IsBlack) {
+  // Also with the camera on the face of a disc (z = 33e = 3.5): a zero ray that were not NaN
+  // would count a hit there at once and take the disc's colour.
+  for (float e : {3.5f / 33, .3f})
+    EXPECT_EQ(pixel(tunnel(80, e), width() / 2, height() / 2), (Rgba{0, 0, 0, 255})) << "e " << e;
   const Picture picture = tunnel(80);
   EXPECT_EQ(pixel(picture, width() / 2, height() / 2), (Rgba{0, 0, 0, 255}));
   // The rest of the picture is the background seen along rays straight out from the axis.
