@@ -12,6 +12,9 @@ namespace {
 
 using namespace synth;
 
+// Decoded StackOps carry their operation in the opcode: stackOpBase + operation (0..9).
+constexpr std::uint8_t stackOpBase = 16;
+
 struct DecodedUnit {
   std::uint8_t opcode;
   std::uint8_t slot;
@@ -69,7 +72,11 @@ void decode(const Song& song, DecodedProgram& program) {
           unit.firstLine = cursor;
           cursor += unit.delay.lines;
           break;
-        case opStackOp: unit.byte = b[0]; break;
+        case opStackOp:
+          // Each operation a case of its own in runDecoded's switch (0 and 10..255 are one).
+          unit.byte = b[0];
+          unit.opcode = static_cast<std::uint8_t>(stackOpBase + (b[0] <= 9 ? b[0] : 0));
+          break;
         case opParamStore:
           unit.pair[0] = p[0];
           unit.word = static_cast<std::uint16_t>(b[1] | (b[2] << 8));
@@ -89,7 +96,8 @@ void decode(const Song& song, DecodedProgram& program) {
 void runDecoded(SynthMemory& memory, const Song& song, DecodedProgram& program, int instrument) {
   InstrumentWorkspace& workspace = memory.workspaces[instrument];
   const std::int32_t note = workspace.note;
-  SignalStack stack;
+  TopCachedStack stack;
+  stack.head = 0.0;
   stack.depth = 0;
   DecodedUnit* const end = program.units + program.begin[instrument + 1];
   for (DecodedUnit* unit = program.units + program.begin[instrument]; unit != end; ++unit) {
@@ -112,7 +120,16 @@ void runDecoded(SynthMemory& memory, const Song& song, DecodedProgram& program, 
                                          song.delayLengths.data() + unit->delay.firstEntry,
                                          unit->delay, stack.top());
         break;
-      case opStackOp: runStackOp(unit->byte, note, stack); break;
+      case stackOpBase + 0: runStackOp(0, note, stack); break;
+      case stackOpBase + 1: runStackOp(1, note, stack); break;
+      case stackOpBase + 2: runStackOp(2, note, stack); break;
+      case stackOpBase + 3: runStackOp(3, note, stack); break;
+      case stackOpBase + 4: runStackOp(4, note, stack); break;
+      case stackOpBase + 5: runStackOp(5, note, stack); break;
+      case stackOpBase + 6: runStackOp(6, note, stack); break;
+      case stackOpBase + 7: runStackOp(7, note, stack); break;
+      case stackOpBase + 8: runStackOp(8, note, stack); break;
+      case stackOpBase + 9: runStackOp(9, note, stack); break;
       case opParamStore: runParamStore(workspace, unit->pair[0], unit->word, stack); break;
       case opPan: runPan(slot, unit->pair[0], stack); break;
       case opOutput: runOutput(workspace, unit->pair[0], unit->pair[1], stack); break;

@@ -92,12 +92,15 @@ inline double clampSignal(double x) {
 }
 
 // x reduced modulo 1, remainder toward zero (the sign of x). The straightforward form calls
-// fmod; the fast form subtracts the truncated value, which is exact for |x| < 2^52 (the
-// fractional bits of a double always fit), with fmod's sign of a zero result and fmod itself
-// for everything larger, infinite or NaN.
+// fmod; the fast form subtracts the whole part, which is exact (fmod's result always is, and
+// the difference of x and its truncation is too for |x| < 2^52: the fractional bits of a double
+// always fit), giving a zero result fmod's sign, and leaves larger, infinite or NaN x to fmod.
 template <bool Fast>
 inline double mod1(double x) {
   if constexpr (Fast) {
+    // Phases land in [1, 4) (a phase, plus an offset below 2, plus 1): there x - k, for the
+    // whole k in 1..3 below x, is exact (x lies within [k/2, 2k]).
+    if (x >= 1.0 && x < 4.0) return x - (x < 2.0 ? 1.0 : x < 3.0 ? 2.0 : 3.0);
     if (std::fabs(x) < 0x1p52) {
       const double r = x - static_cast<double>(static_cast<long long>(x));
       return r == 0.0 ? std::copysign(0.0, x) : r;
@@ -132,6 +135,24 @@ struct SignalStack {
   void push(double x) { value[depth++] = x; }
   double pop() { return value[--depth]; }
   double& top() { return value[depth - 1]; }
+};
+
+// The same stack with its top kept apart (in a register, in the decoded render's loop); below[0]
+// is a spare entry under the bottom so that no operation needs a test of the depth.
+struct TopCachedStack {
+  double head;
+  double below[9];
+  int depth;
+  void push(double x) {
+    below[depth++] = head;
+    head = x;
+  }
+  double pop() {
+    const double x = head;
+    head = below[--depth];
+    return x;
+  }
+  double& top() { return head; }
 };
 
 // ---- Envelope (opcode 1) ----
@@ -245,8 +266,9 @@ inline double runOscillator(UnitSlot& slot, std::int32_t note, const OscillatorC
 
 // ---- ParamStore (opcode 7) ----
 
+template <class Stack>
 inline void runParamStore(InstrumentWorkspace& workspace, double amount, std::uint16_t word,
-                          SignalStack& stack) {
+                          Stack& stack) {
   const double v = 2.0 * (amount - double{oneHalf}) * stack.top();
   const unsigned target = word & storeTargetMask;  // checked to be below 1024
   UnitSlot& slot = workspace.slots[target >> 4];
@@ -347,8 +369,9 @@ inline double runDelayBank(DelayLine* pool, const std::uint16_t* lengths,
     if (readIndex >= length) readIndex -= length;
     const double y = line.samples[readIndex];
     acc += y;
-    line.dampState = static_cast<float>(keep * y + c.damping * double{line.dampState});
-    line.samples[writeIndex] = static_cast<float>(in + c.feedback * double{line.dampState});
+    const float damped = static_cast<float>(keep * y + c.damping * double{line.dampState});
+    line.dampState = damped;
+    line.samples[writeIndex] = static_cast<float>(in + c.feedback * double{damped});
     ++writeIndex;
     if (writeIndex == length) writeIndex = 0;
     line.writeIndex = writeIndex;
@@ -362,7 +385,8 @@ inline double runDelayBank(DelayLine* pool, const std::uint16_t* lengths,
 
 // ---- StackOp (opcode 6) ----
 
-inline void runStackOp(std::uint8_t operation, std::int32_t note, SignalStack& s) {
+template <class Stack>
+inline void runStackOp(std::uint8_t operation, std::int32_t note, Stack& s) {
   switch (operation) {
     case 1:
       s.pop();
@@ -381,9 +405,9 @@ inline void runStackOp(std::uint8_t operation, std::int32_t note, SignalStack& s
       s.push(s.top());
       break;
     case 5: {
-      const double a = s.value[s.depth - 1];
-      s.value[s.depth - 1] = s.value[s.depth - 2];
-      s.value[s.depth - 2] = a;
+      const double a = s.pop(), b = s.pop();
+      s.push(a);
+      s.push(b);
       break;
     }
     case 6: {
@@ -418,15 +442,16 @@ inline void runStackOp(std::uint8_t operation, std::int32_t note, SignalStack& s
 
 // ---- Pan (opcode 8), Output (9), Accumulate (10) ----
 
-inline void runPan(const UnitSlot& slot, double position, SignalStack& s) {
+template <class Stack>
+inline void runPan(const UnitSlot& slot, double position, Stack& s) {
   const double p = position + double{fieldFloat(slot, 0)};
   const double x = s.pop();
   s.push(x * p);          // right, below
   s.push(x * (1.0 - p));  // left, on top
 }
 
-inline void runOutput(InstrumentWorkspace& workspace, double mainGain, double auxGain,
-                      SignalStack& s) {
+template <class Stack>
+inline void runOutput(InstrumentWorkspace& workspace, double mainGain, double auxGain, Stack& s) {
   const double left = s.pop(), right = s.pop();
   workspace.auxOut[0] = static_cast<float>(left * auxGain);
   workspace.auxOut[1] = static_cast<float>(right * auxGain);
@@ -434,8 +459,8 @@ inline void runOutput(InstrumentWorkspace& workspace, double mainGain, double au
   workspace.mainOut[1] = static_cast<float>(right * mainGain);
 }
 
-inline void runAccumulate(const InstrumentWorkspace* tracks, std::uint8_t selector,
-                          SignalStack& s) {
+template <class Stack>
+inline void runAccumulate(const InstrumentWorkspace* tracks, std::uint8_t selector, Stack& s) {
   double left = 0.0, right = 0.0;
   for (int i = 0; i < trackCount; ++i) {
     const float* pair = selector == 8 ? tracks[i].auxOut : tracks[i].mainOut;

@@ -21,13 +21,13 @@ namespace song {
 inline constexpr std::array<Arrangement, 15> tracks{
     // 0: kick
     arrangement(patterns, R"(
-      24*rest | 4*kickHalf | 3*kick kickFour
+      24*rest | 4*kickHalf | 3*kick kickBuild
       7*[ kick kick kick kickDouble ] kick kick kick kickFill
       3*[ kick kick kick kickDouble ] kick kick kick kickFill
-      15*kickHalf kickFour
+      15*kickHalf kickBuild
       3*[ kick kick kick kickDouble ] kick kick kick kickFill
       3*[ kick kick kick kickDouble ] kick kick kick kickFill
-      8*rest 7*kickHalf kickFour
+      8*rest 7*kickHalf kickBuild
       3*[ kick kickBreak kick kickDouble ] kick kickBreak kick kickFill
       3*[ kick kick kickBreak kickDouble ] kick kick kickBreak kickFill
       3*[ kick kick kick kickDouble ] kick kick kick kickFill
@@ -56,7 +56,7 @@ inline constexpr std::array<Arrangement, 15> tracks{
       4*rest 11*snareHalf snareRoll
       3*[ snare snare snare snareFill ] snare snare snare snareRoll
       3*[ snare snare snare snareFill ] snare snare snare snareRoll
-      8*rest 6*snareHalf snareFill rest
+      8*rest 7*snareHalf rest
       3*[ snare snareGhost snare snareFill ] snare snareGhost snare snareRoll
       3*[ snare snareGhost snare snareFill ] snare snareGhost snare snareRoll
       3*[ snare snare snare snareFill ] snare snare snare snareFill
@@ -69,7 +69,7 @@ inline constexpr std::array<Arrangement, 15> tracks{
       16*rest
       hat hat hat hatLift hat hat hat hatLift 7*hat rest
       15*hat rest
-      8*rest 7*hatSparse rest
+      12*rest 3*hatSparse rest
       15*hat rest
       15*hat rest
       16*hat
@@ -136,9 +136,9 @@ inline constexpr std::array<Arrangement, 15> tracks{
       endE 3*rest)"),
     // 9: wood
     arrangement(patterns, R"(
-      12*rest 16*woodIntro 3*woodGhost rest
-      8*rest 7*woodGhost rest 8*rest 7*woodGhost rest
-      7*woodGhost rest 7*woodGhost rest
+      12*rest 16*woodIntro 2*woodGhost 2*rest
+      8*rest 7*woodGhost rest 8*rest 6*woodGhost 2*rest
+      7*woodGhost rest 6*woodGhost 2*rest
       7*rest woodFill 8*rest
       8*rest 7*woodGhost rest
       7*woodGhost 9*rest
@@ -196,7 +196,7 @@ inline constexpr std::array<Arrangement, 15> tracks{
       2*[ crash 7*rest ]
       2*[ crash 7*rest ]
       2*[ crash 7*rest ]
-      crash 7*rest crash 2*rest crashHalf 4*rest
+      crash 7*rest crash crashHalf 6*rest
       2*[ crash 7*rest ]
       crash 3*rest)"),
     // 14: arpeggio

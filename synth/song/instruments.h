@@ -20,8 +20,8 @@ inline constexpr Unit kick[] = {
     HoldShaper{.shape = 40, .holdRate = 128},                                      // curve the decay
     DelayBank{.input = 0, .dry = 128, .feedback = 0, .damping = 0, .modRate = 0, .modDepth = 0,
               .first = 19, .lines = 1},                                            // DC blocker only
-    Filter{.frequency = 26, .damping = 90, .mode = pass::low},                     // ~290 Hz, slight peak
-    Filter{.frequency = 7, .damping = 128, .mode = pass::high},                    // below 25 Hz out
+    Filter{.frequency = 20, .damping = 128, .mode = pass::low},                    // ~170 Hz: round thump
+    Filter{.frequency = 9, .damping = 128, .mode = pass::high},                    // below 35 Hz out
     Pan{.position = 64},
     Output{.main = 136, .aux = 6},
 };
@@ -57,7 +57,7 @@ inline constexpr Unit lead[] = {
     Pan{.position = 64},                                                           // [left, right]
     DelayBank{.input = 128, .dry = 0, .feedback = 0, .damping = 0, .modRate = 20, .modDepth = 28,
               .first = 19, .lines = 1},                                            // left 11 ms later
-    Output{.main = 64, .aux = 56},
+    Output{.main = 92, .aux = 72},
 };
 
 // Track 2: snare. Tone and noise under one envelope product; the first envelope feeds its own
@@ -89,7 +89,7 @@ inline constexpr Unit snare[] = {
     DelayBank{.input = 26, .dry = 128, .feedback = 40, .damping = 90, .modRate = 0, .modDepth = 0,
               .first = 20, .lines = 1},                                            // faint echo
     Pan{.position = 60},
-    Output{.main = 80, .aux = 36},
+    Output{.main = 100, .aux = 44},
 };
 
 // Track 3: hi-hat. Noise through two high-passes, a sizzle boost and a gentle top cut.
@@ -106,7 +106,7 @@ inline constexpr Unit hat[] = {
     Filter{.frequency = 110, .damping = 128, .mode = pass::low},                   // tame the top
     Filter{.frequency = 110, .damping = 128, .mode = pass::low},
     Pan{.position = 82},
-    Output{.main = 40, .aux = 12},
+    Output{.main = 64, .aux = 20},
 };
 
 // Track 4: the opening line. Two soft oscillators detuned against each other by one LFO
@@ -178,9 +178,9 @@ inline constexpr Unit bass[] = {
     StackOp{Stack::multiply},
     Filter{.frequency = 38, .damping = 64, .mode = pass::low},                     // ~620 Hz, resonant
     Filter{.frequency = 12, .damping = 80, .mode = pass::peak},                    // sub ~60 Hz
-    Filter{.frequency = 6, .damping = 128, .mode = pass::high},                    // below 15 Hz out
+    Filter{.frequency = 9, .damping = 128, .mode = pass::high},                    // below 35 Hz out
     Pan{.position = 64},
-    Output{.main = 92, .aux = 6},
+    Output{.main = 78, .aux = 6},
 };
 
 // Tracks 7 and 8: pads. Two saws (or a pulse and a saw) on the same note, one darkened; the
@@ -202,7 +202,7 @@ inline constexpr Unit warmPad[] = {
     Filter{.frequency = 60, .damping = 128, .mode = pass::low},
     Filter{.frequency = 14, .damping = 128, .mode = pass::high},                   // ~85 Hz
     Pan{.position = 40},
-    Output{.main = 76, .aux = 72},
+    Output{.main = 44, .aux = 44},
 };
 
 inline constexpr Unit brightPad[] = {
@@ -222,7 +222,7 @@ inline constexpr Unit brightPad[] = {
     Filter{.frequency = 72, .damping = 128, .mode = pass::low},
     Filter{.frequency = 16, .damping = 128, .mode = pass::high},
     Pan{.position = 88},
-    Output{.main = 66, .aux = 72},
+    Output{.main = 38, .aux = 42},
 };
 
 // Track 9: wood. A driven sine two octaves up with a very short envelope: a tuned block.
@@ -309,7 +309,7 @@ inline constexpr Unit clap[] = {
     Pan{.position = 64},
     DelayBank{.input = 128, .dry = 0, .feedback = 0, .damping = 0, .modRate = 0, .modDepth = 0,
               .first = 19, .lines = 1},                                            // left 11 ms later
-    Output{.main = 70, .aux = 36},
+    Output{.main = 90, .aux = 44},
 };
 
 // Track 13: crash. Flashes e2: the first envelope jumps to 1 and settles at 0.45, the second

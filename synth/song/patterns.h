@@ -18,9 +18,9 @@ inline constexpr std::array<NamedPattern, 93> patterns{{
     {"hat", "-  -  C3 .  -  -  C3 .  -  -  C3 .  -  -  C3 ."},
     {"kickDouble", "B1 .  B1 .  .  .  .  .  .  .  B1 .  .  .  .  ."},
     {"kickHalf", "B1 .  .  .  .  .  .  .  .  .  .  .  .  .  .  ."},
-    {"kickFour", "B1 .  .  .  B1 .  .  .  B1 .  .  .  B1 .  .  ."},
+    {"kickBuild", "B1 .  .  .  B1 .  .  .  B1 .  .  .  .  .  .  ."},
     {"snareFill", "-  -  -  -  G2 .  .  .  -  -  -  -  G2 .  G2 G2"},
-    {"snareRoll", "G2 .  G2 .  G2 .  G2 .  G2 .  G2 .  G2 .  G2 ."},
+    {"snareRoll", "-  -  -  -  G2 .  G2 .  G2 .  G2 .  G2 .  G2 G2"},
     // 10
     {"snareHalf", "-  -  -  -  -  -  -  -  G2 .  .  .  .  .  .  ."},
     {"woodGhost", "-  -  -  -  -  -  -  E3 -  -  -  -  -  -  -  A3"},
@@ -30,11 +30,11 @@ inline constexpr std::array<NamedPattern, 93> patterns{{
     {"bellOff", "-  -  A3 .  -  -  A3 .  -  -  A3 .  -  -  A3 ."},
     {"tomFill", "-  -  -  -  -  -  -  -  D3 .  B2 .  G2 .  E2 ."},
     {"tomGroove", "E2 .  .  B2 .  .  G2 .  .  .  E2 .  D3 .  .  ."},
-    {"woodIntro", "E3 .  .  A3 .  .  E3 .  .  .  G3 .  E3 .  .  ."},
+    {"woodIntro", "E3 .  .  A3 .  .  E3 .  .  .  G3 .  .  .  .  ."},
     {"clapTwo", "-  -  -  -  C3 .  .  .  -  -  -  -  C3 .  .  ."},
     // 20
     {"hatLift", "-  -  C3 .  -  -  C3 .  -  -  C3 .  -  C3 C3 ."},
-    {"kickFill", "B1 .  .  .  .  .  .  .  .  .  B1 .  B1 .  B1 ."},
+    {"kickFill", "B1 .  .  .  .  .  .  .  .  .  B1 .  .  .  B1 ."},
     {"bellQuarter", "A3 .  .  .  A3 .  .  .  A3 .  .  .  A3 .  .  ."},
     {"leadA4b", "D3 .  .  .  .  .  B2 .  .  .  D3 .  .  .  G3 ."},
     // the opening line
@@ -104,7 +104,7 @@ inline constexpr std::array<NamedPattern, 93> patterns{{
     {"hatSparse", "-  -  C3 .  -  -  -  -  -  -  C3 .  -  -  -  -"},
     {"kickBreak", "B1 .  .  .  .  .  .  B1 .  .  B1 .  .  .  .  ."},
     {"snareGhost", "-  -  -  -  G2 .  .  .  -  -  -  -  G2 .  .  G2"},
-    {"woodFill", "E3 .  A3 .  E3 .  G3 .  -  -  -  -  -  -  -  -"},
+    {"woodFill", "E3 .  A3 .  .  .  E3 .  .  .  .  .  E3 .  .  ."},
     {"tomRoll", "D3 .  B2 .  G2 .  E2 .  D3 .  B2 .  G2 .  E2 ."},
     {"clapFour", "-  -  -  -  C3 .  .  .  -  -  -  -  -  -  -  -"},
     // 80

@@ -70,14 +70,16 @@ TEST(ShapeSignal, ClampsAndShapes) {
 }
 
 TEST(ModuloOne, FastFormMatchesFmodBitForBit) {
-  std::vector<double> values{0.0, -0.0, 1.0, -1.0, -2.0, 2.0, 0.5, -0.5, 1.9999999, 0x1p52,
+  std::vector<double> values{0.0, -0.0, 1.0, -1.0, -2.0, 2.0, 3.0, 4.0, 0.5, -0.5, 1.9999999,
+                             std::nextafter(4.0, 0.0), std::nextafter(1.0, 0.0), 0x1p52,
                              0x1p52 + 1, -0x1p53, 1e300, 1e-310, -1e-310,
                              std::numeric_limits<double>::infinity(), 0x1p52 - 0.5};
   std::uint64_t state = 12345;
   for (int i = 0; i < 20000; ++i) {
     state = state * 6364136223846793005ull + 1442695040888963407ull;
     const double unit = static_cast<double>(state >> 11) * 0x1p-53;
-    values.push_back((unit - 0.25) * 4);      // -1 .. 3
+    values.push_back((unit - 0.25) * 6);      // -1.5 .. 4.5
+    values.push_back(std::floor(unit * 8) - 2);  // whole numbers -2 .. 5
     values.push_back(static_cast<float>(unit) + 1.0);
   }
   for (double x : values) {
