@@ -15,21 +15,25 @@ using namespace synth;
 // Decoded StackOps carry their operation in the opcode: stackOpBase + operation (0..9).
 constexpr std::uint8_t stackOpBase = 16;
 
-struct DecodedUnit {
+// One unit with its constants, in one cache line.
+struct alignas(64) DecodedUnit {
   std::uint8_t opcode;
   std::uint8_t slot;
-  std::uint8_t byte;   // Filter bits, StackOp operation, Accumulate selector
-  std::uint16_t word;  // ParamStore word
-  std::uint32_t firstLine;  // DelayBank: its first line in the pool
+  std::uint8_t byte;        // Filter bits, StackOp operation, Accumulate selector
+  std::uint16_t word;       // ParamStore word
+  std::uint16_t firstLine;  // DelayBank: its first line in the pool
   union {
     EnvelopeConstants envelope;
-    OscillatorConstants oscillator;
+    struct {
+      OscillatorConstants constants;
+      PitchCache pitch;
+    } oscillator;
     DelayBankConstants delay;
     double pair[2];  // Filter: frequency, damping; HoldShaper: shape factor, hold rate;
                      // ParamStore: amount; Pan: position; Output: main, aux gain
   };
-  PitchCache pitch;  // Oscillator
 };
+static_assert(sizeof(DecodedUnit) == 64);
 
 struct DecodedProgram {
   DecodedUnit units[instrumentCount * unitSlotsPerInstrument];
@@ -64,12 +68,15 @@ void decode(const Song& song, DecodedProgram& program) {
       }
       switch (opcode) {
         case opEnvelope: unit.envelope = makeEnvelopeConstants(p); break;
-        case opOscillator: unit.oscillator = makeOscillatorConstants(p, b); break;
+        case opOscillator:
+          unit.oscillator.constants = makeOscillatorConstants(p, b);
+          unit.oscillator.pitch = emptyPitchCache;
+          break;
         case opFilter: unit.pair[0] = p[0]; unit.pair[1] = p[1]; unit.byte = b[2]; break;
         case opHoldShaper: unit.pair[0] = shapeFactor(p[0]); unit.pair[1] = p[1]; break;
         case opDelayBank:
           unit.delay = makeDelayBankConstants(p, b);
-          unit.firstLine = cursor;
+          unit.firstLine = static_cast<std::uint16_t>(cursor);  // below 1024: checked
           cursor += unit.delay.lines;
           break;
         case opStackOp:
@@ -107,7 +114,8 @@ void runDecoded(SynthMemory& memory, const Song& song, DecodedProgram& program, 
         stack.push(runEnvelope(slot, workspace.releaseCount, note, unit->envelope));
         break;
       case opOscillator:
-        stack.push(runOscillator<true>(slot, note, unit->oscillator, memory.noiseSeed, &unit->pitch));
+        stack.push(runOscillator<true>(slot, note, unit->oscillator.constants, memory.noiseSeed,
+                                       &unit->oscillator.pitch));
         break;
       case opFilter:
         stack.top() = runFilter(slot, note, unit->pair[0], unit->pair[1], unit->byte, stack.top());

@@ -7,6 +7,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <numbers>
 
 #include "synth.h"
@@ -157,12 +158,15 @@ struct TopCachedStack {
 
 // ---- Envelope (opcode 1) ----
 
+// Constants keep parameters as the floats loadParams gives (widened where used), derived values
+// as doubles; the decoded render keeps one unit in a cache line.
 struct EnvelopeConstants {
-  double attackRate, decayRate, sustain, releaseRate, gain;
+  double attackRate, decayRate, releaseRate;
+  float sustain, gain;
 };
 
 inline EnvelopeConstants makeEnvelopeConstants(const float* p) {
-  return {envelopeRate(p[0]), envelopeRate(p[1]), double{p[2]}, envelopeRate(p[3]), double{p[4]}};
+  return {envelopeRate(p[0]), envelopeRate(p[1]), envelopeRate(p[3]), p[2], p[4]};
 }
 
 inline double runEnvelope(UnitSlot& slot, std::int32_t releaseCount, std::int32_t note,
@@ -178,8 +182,9 @@ inline double runEnvelope(UnitSlot& slot, std::int32_t releaseCount, std::int32_
     setFieldFloat(slot, 1, level);
   } else if (stage == stageDecay) {
     const double s = double{level} - c.decayRate;
-    level = static_cast<float>(s > c.sustain ? s : c.sustain);
-    if (c.sustain >= s) setFieldInt(slot, 0, stageSustain);
+    const double sustain = c.sustain;
+    level = static_cast<float>(s > sustain ? s : sustain);
+    if (sustain >= s) setFieldInt(slot, 0, stageSustain);
     setFieldFloat(slot, 1, level);
   } else if (stage == stageRelease) {
     const double s = double{level} - c.releaseRate;
@@ -188,42 +193,44 @@ inline double runEnvelope(UnitSlot& slot, std::int32_t releaseCount, std::int32_
     setFieldFloat(slot, 1, level);
   }
   // Sustain, done (and any other stage value a store may have left): the level stays.
-  return double{level} * (c.gain + double{fieldFloat(slot, 2)});
+  return double{level} * (double{c.gain} + double{fieldFloat(slot, 2)});
 }
 
 // ---- Oscillator (opcode 2) ----
 
 struct OscillatorConstants {
-  double transpose, detune, phaseOffset, colour, shapeA, gain, base;
+  double shapeA;
+  float transpose, detune, phaseOffset, colour, gain, base;
   std::uint32_t gateMask;
   std::uint8_t flags;
 };
 
 inline OscillatorConstants makeOscillatorConstants(const float* p, const std::uint8_t* b) {
   const std::uint8_t flags = b[7];
-  return {double{p[0]},
-          double{p[1]},
-          double{p[2]},
-          double{p[4]},
-          shapeFactor(p[5]),
-          double{p[6]},
-          double{(flags & flagLfo) ? lfoBase : pitchBase},
+  return {shapeFactor(p[5]),
+          p[0],
+          p[1],
+          p[2],
+          p[4],
+          p[6],
+          (flags & flagLfo) ? lfoBase : pitchBase,
           static_cast<std::uint32_t>(b[3]) + 256u * b[4],
           flags};
 }
 
 // Last pitch exponent and its increment, so that the exponential is computed only when the
-// exponent changes (the decoded path keeps one per oscillator; the interpreter none).
+// exponent changes (the decoded path keeps one per oscillator; the interpreter none). An empty
+// cache holds a NaN exponent, which equals nothing.
 struct PitchCache {
   double exponent;
   double increment;
-  bool valid;
 };
+inline constexpr PitchCache emptyPitchCache{std::numeric_limits<double>::quiet_NaN(), 0.0};
 
 inline double oscillatorIncrement(double exponent, double base, PitchCache* cache) {
-  if (cache != nullptr && cache->valid && cache->exponent == exponent) return cache->increment;
+  if (cache != nullptr && cache->exponent == exponent) return cache->increment;
   const double increment = powerOfTwo(exponent * double{oneTwelfth}) * base;
-  if (cache != nullptr) *cache = {exponent, increment, true};
+  if (cache != nullptr) *cache = {exponent, increment};
   return increment;
 }
 
@@ -231,14 +238,14 @@ template <bool Fast>
 inline double runOscillator(UnitSlot& slot, std::int32_t note, const OscillatorConstants& c,
                             std::uint32_t& noiseSeed, PitchCache* cache) {
   if (note == 0) return 0.0;
-  double exponent = 128.0 * (c.transpose - double{oneHalf} + double{fieldFloat(slot, 1)}) +
-                    2.0 * (c.detune - double{oneHalf}) + double{fieldFloat(slot, 2)};
+  double exponent = 128.0 * (double{c.transpose} - double{oneHalf} + double{fieldFloat(slot, 1)}) +
+                    2.0 * (double{c.detune} - double{oneHalf}) + double{fieldFloat(slot, 2)};
   if ((c.flags & flagLfo) == 0) exponent += note;
-  const double increment = oscillatorIncrement(exponent, c.base, cache);
+  const double increment = oscillatorIncrement(exponent, double{c.base}, cache);
   const float phase = static_cast<float>(mod1<Fast>(double{fieldFloat(slot, 0)} + increment + 1.0));
   setFieldFloat(slot, 0, phase);
-  const double phi = mod1<Fast>(double{phase} + c.phaseOffset + 1.0);
-  const double colour = c.colour + double{fieldFloat(slot, 5)};
+  const double phi = mod1<Fast>(double{phase} + double{c.phaseOffset} + 1.0);
+  const double colour = double{c.colour} + double{fieldFloat(slot, 5)};
   double wave = 0.0;
   if (c.flags & flagSine) {
     if (phi <= colour) {
@@ -261,7 +268,7 @@ inline double runOscillator(UnitSlot& slot, std::int32_t note, const OscillatorC
     setFieldFloat(slot, 5, level);
     wave = double{level};
   }
-  return shapeWithFactor<Fast>(wave, c.shapeA) * c.gain;
+  return shapeWithFactor<Fast>(wave, c.shapeA) * double{c.gain};
 }
 
 // ---- ParamStore (opcode 7) ----
@@ -324,18 +331,19 @@ inline double runHoldShaper(UnitSlot& slot, std::int32_t note, double shapeA, do
 // ---- DelayBank (opcode 5) ----
 
 struct DelayBankConstants {
-  double inputGain, dryGain, feedback, damping, phaseStep, depth;
+  double phaseStep, depth;
+  float inputGain, dryGain, feedback, damping;
   std::uint8_t firstEntry, lines;
 };
 
 inline DelayBankConstants makeDelayBankConstants(const float* p, const std::uint8_t* b) {
   const double rate = p[4], depth = p[5];
-  return {double{p[0]},
-          double{p[1]},
-          double{p[2]},
-          double{p[3]},
-          rate * rate * rate * rate / double{delayModulationScale},
+  return {rate * rate * rate * rate / double{delayModulationScale},
           depth * depth * depth * depth,
+          p[0],
+          p[1],
+          p[2],
+          p[3],
           b[6],
           b[7]};
 }
@@ -356,10 +364,11 @@ inline std::int32_t delayOffset(DelayLine& first, const DelayBankConstants& c) {
 template <bool Fast>
 inline double runDelayBank(DelayLine* pool, const std::uint16_t* lengths,
                            const DelayBankConstants& c, double x) {
-  const double in = x * (c.inputGain * c.inputGain);
-  double acc = x * c.dryGain;
+  const double inputGain = c.inputGain, feedback = c.feedback, damping = c.damping;
+  const double in = x * (inputGain * inputGain);
+  double acc = x * double{c.dryGain};
   const std::int32_t m = delayOffset<Fast>(pool[0], c);
-  const double keep = 1.0 - c.damping;
+  const double keep = 1.0 - damping;
   for (int i = 0; i < c.lines; ++i) {
     DelayLine& line = pool[i];
     const std::int32_t length = lengths[i];
@@ -369,9 +378,9 @@ inline double runDelayBank(DelayLine* pool, const std::uint16_t* lengths,
     if (readIndex >= length) readIndex -= length;
     const double y = line.samples[readIndex];
     acc += y;
-    const float damped = static_cast<float>(keep * y + c.damping * double{line.dampState});
+    const float damped = static_cast<float>(keep * y + damping * double{line.dampState});
     line.dampState = damped;
-    line.samples[writeIndex] = static_cast<float>(in + c.feedback * double{damped});
+    line.samples[writeIndex] = static_cast<float>(in + feedback * double{damped});
     ++writeIndex;
     if (writeIndex == length) writeIndex = 0;
     line.writeIndex = writeIndex;

@@ -370,7 +370,7 @@ TEST(Oscillator, SilentTrackKeepsItsPhase) {
 }
 
 TEST(Oscillator, PitchCacheGivesTheSameIncrement) {
-  PitchCache cache{};
+  PitchCache cache = emptyPitchCache;
   for (double e : {69.0, 69.0, 12.5, -3.0, 12.5}) {
     EXPECT_EQ(oscillatorIncrement(e, pitchBase, &cache), oscillatorIncrement(e, pitchBase, nullptr));
   }
