@@ -23,7 +23,7 @@ inline constexpr Unit kick[] = {
     Filter{.frequency = 20, .damping = 128, .mode = pass::low},                    // ~170 Hz: round thump
     Filter{.frequency = 9, .damping = 128, .mode = pass::high},                    // below 35 Hz out
     Pan{.position = 64},
-    Output{.main = 136, .aux = 6},
+    Output{.main = 116, .aux = 6},
 };
 
 // Track 1: lead. Four detuned saws two octaves up, a square an octave up and a sine sparkle;
@@ -57,7 +57,7 @@ inline constexpr Unit lead[] = {
     Pan{.position = 64},                                                           // [left, right]
     DelayBank{.input = 128, .dry = 0, .feedback = 0, .damping = 0, .modRate = 20, .modDepth = 28,
               .first = 19, .lines = 1},                                            // left 11 ms later
-    Output{.main = 92, .aux = 72},
+    Output{.main = 84, .aux = 64},
 };
 
 // Track 2: snare. Tone and noise under one envelope product; the first envelope feeds its own
@@ -89,7 +89,7 @@ inline constexpr Unit snare[] = {
     DelayBank{.input = 26, .dry = 128, .feedback = 40, .damping = 90, .modRate = 0, .modDepth = 0,
               .first = 20, .lines = 1},                                            // faint echo
     Pan{.position = 60},
-    Output{.main = 100, .aux = 44},
+    Output{.main = 88, .aux = 40},
 };
 
 // Track 3: hi-hat. Noise through two high-passes, a sizzle boost and a gentle top cut.
@@ -167,7 +167,7 @@ inline constexpr Unit stab[] = {
 // Track 6: bass. One slightly rounded saw an octave down, resonant low-pass, a sub boost; the
 // second envelope, held and shaped, kicks the pitch up for the first few milliseconds of a note.
 inline constexpr Unit bass[] = {
-    Envelope{.attack = 16, .decay = 76, .sustain = 82, .release = 64, .gain = 128},  // sustain 0.64
+    Envelope{.attack = 16, .decay = 76, .sustain = 64, .release = 64, .gain = 128},  // sustain 0.5
     ParamStore{.amount = 72, .target = to::envelopeGain},
     Envelope{.attack = 0, .decay = 56, .sustain = 0, .release = 40, .gain = 8},
     HoldShaper{.shape = 64, .holdRate = 128},
@@ -180,13 +180,13 @@ inline constexpr Unit bass[] = {
     Filter{.frequency = 12, .damping = 80, .mode = pass::peak},                    // sub ~60 Hz
     Filter{.frequency = 9, .damping = 128, .mode = pass::high},                    // below 35 Hz out
     Pan{.position = 64},
-    Output{.main = 78, .aux = 6},
+    Output{.main = 80, .aux = 6},
 };
 
 // Tracks 7 and 8: pads. Two saws (or a pulse and a saw) on the same note, one darkened; the
 // second envelope rises slowly and pulls one oscillator a few cents away from the other.
 inline constexpr Unit warmPad[] = {
-    Envelope{.attack = 72, .decay = 80, .sustain = 72, .release = 80, .gain = 128},  // sustain 0.56
+    Envelope{.attack = 72, .decay = 80, .sustain = 48, .release = 80, .gain = 128},  // sustain 0.375
     ParamStore{.amount = 64, .target = to::envelopeGain},                          // no feedback
     Envelope{.attack = 88, .decay = 88, .sustain = 128, .release = 80, .gain = 2},
     ParamStore{.amount = 74, .target = to::oscillator5Transpose},                  // drifts ~ +5 cents
@@ -202,11 +202,11 @@ inline constexpr Unit warmPad[] = {
     Filter{.frequency = 60, .damping = 128, .mode = pass::low},
     Filter{.frequency = 14, .damping = 128, .mode = pass::high},                   // ~85 Hz
     Pan{.position = 40},
-    Output{.main = 44, .aux = 44},
+    Output{.main = 60, .aux = 60},
 };
 
 inline constexpr Unit brightPad[] = {
-    Envelope{.attack = 70, .decay = 78, .sustain = 72, .release = 82, .gain = 128},
+    Envelope{.attack = 70, .decay = 78, .sustain = 48, .release = 82, .gain = 128},
     ParamStore{.amount = 64, .target = to::envelopeGain},
     Envelope{.attack = 84, .decay = 90, .sustain = 100, .release = 80, .gain = 1},
     ParamStore{.amount = 76, .target = to::oscillator6Transpose},
@@ -222,7 +222,7 @@ inline constexpr Unit brightPad[] = {
     Filter{.frequency = 72, .damping = 128, .mode = pass::low},
     Filter{.frequency = 16, .damping = 128, .mode = pass::high},
     Pan{.position = 88},
-    Output{.main = 38, .aux = 42},
+    Output{.main = 52, .aux = 56},
 };
 
 // Track 9: wood. A driven sine two octaves up with a very short envelope: a tuned block.
@@ -354,7 +354,7 @@ inline constexpr Unit arp[] = {
     Filter{.frequency = 100, .damping = 128, .mode = pass::low},
     HoldShaper{.shape = 64, .holdRate = 128},
     Pan{.position = 78},
-    Output{.main = 56, .aux = 40},
+    Output{.main = 50, .aux = 36},
 };
 
 // The master bus: reverberate the sends (left and right on different line lengths), add the

@@ -238,15 +238,19 @@ TEST(BuiltinSong, EveryTrackPlays) {
   }
 }
 
-// Flashes are accents: no more distinct hit rows per bar than the pictures can take.
+// Flashes are accents: no more distinct hit rows per bar than the pictures can take. A hit on
+// the first row of the next bar counts too: the frame loop reads the level logged at the end of
+// a 256-frame block, which can see it a few milliseconds before the bar ends.
 TEST(BuiltinSong, FlashHitsPerBarStayWithinLimits) {
   for (int k = 0; k < positions; ++k) {
     std::set<int> kicks, snares;
     for (int t : {0, 13}) {
       for (int r : onsets(t, k)) kicks.insert(r);
+      if (k + 1 < positions && onsets(t, k + 1).count(0)) kicks.insert(16);
     }
     for (int t : {2, 3, 9, 10, 11, 12}) {
       for (int r : onsets(t, k)) snares.insert(r);
+      if (k + 1 < positions && onsets(t, k + 1).count(0)) snares.insert(16);
     }
     EXPECT_LE(kicks.size(), 4u) << "bar " << k;
     EXPECT_LE(snares.size(), 8u) << "bar " << k;
