@@ -2,12 +2,16 @@
 // time, sync values and size (scene by the timeline, then the final pass); bad arguments exit 2.
 #include <png.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
 #include "gpu_fixture.h"
+#include "show.h"
+#include "song.h"
+#include "synth.h"
 #include "text_textures.h"
 
 namespace {
@@ -76,12 +80,36 @@ TEST_F(FrameTool, WritesThePresentedPictureForTheTimelinesScene) {
 }
 
 TEST_F(FrameTool, SyncValuesComeFromTheSongWhenLeftOut) {
+  // The frame loop's update at 60 frames per second over the built-in song up to t = 100 (Z2,
+  // whose picture moves with e), as the intro would have it there.
+  const float t = 100.0f;
+  const auto target = static_cast<std::uint32_t>(std::llround(static_cast<double>(t) / 2.5 * 61520.0));
+  SynthMemoryPtr memory = allocateSynthMemory();
+  ASSERT_TRUE(renderSongFrames(*memory, builtinSong(), (target / 256 + 2) * 256));
+  const SynthMemory& song = *memory;
+  const ShowState state = simulateShow(target, 60.0, [&song](std::uint32_t position) {
+    EnvelopeLevels levels;
+    for (int track = 0; track < syncTrackCount; ++track) levels.level[track] = trackLevel(song, position, track);
+    return levels;
+  });
+  EXPECT_GT(state.e, 0.0f) << "the song drives e by t = 100";
+
+  TextTexture texts[textCount];
+  rasteriseTexts(texts);
+  for (int id = 0; id < textCount; ++id) {
+    ASSERT_TRUE(renderer.setText(textSlot(static_cast<TextId>(id)), texts[id].width, texts[id].height, texts[id].rgba));
+  }
   const std::string file = path("song.png");
-  ASSERT_EQ(runTool("--t 3 --size 72x40 --out \"" + file + "\""), 0);
+  ASSERT_EQ(runTool("--t 100 --size 72x40 --out \"" + file + "\""), 0);
   Png png;
   ASSERT_TRUE(readPng(file, png));
   EXPECT_EQ(png.width, 72);
   EXPECT_EQ(png.height, 40);
+  EXPECT_EQ(png.rgba, frame(2, t, state.e, state.e2, state.e3));
+  // Given on the command line, a value replaces the song's.
+  ASSERT_EQ(runTool("--t 100 --e 0 --size 72x40 --out \"" + file + "\""), 0);
+  ASSERT_TRUE(readPng(file, png));
+  EXPECT_EQ(png.rgba, frame(2, t, 0.0f, state.e2, state.e3));
   std::filesystem::remove(file);
 }
 
