@@ -80,7 +80,7 @@ void decode(const Song& song, DecodedProgram& program) {
           cursor += unit.delay.lines;
           break;
         case opStackOp:
-          // Each operation a case of its own in runDecoded's switch (0 and 10..255 are one).
+          // Each operation a case of its own in runCommands's switch (0 and 10..255 are one).
           unit.byte = b[0];
           unit.opcode = static_cast<std::uint8_t>(stackOpBase + (b[0] <= 9 ? b[0] : 0));
           break;
@@ -100,7 +100,8 @@ void decode(const Song& song, DecodedProgram& program) {
   program.delayLinesUsed = cursor;
 }
 
-void runDecoded(SynthMemory& memory, const Song& song, DecodedProgram& program, int instrument) {
+// The dispatcher: runs one instrument's decoded units for one frame.
+void runCommands(SynthMemory& memory, const Song& song, DecodedProgram& program, int instrument) {
   InstrumentWorkspace& workspace = memory.workspaces[instrument];
   const std::int32_t note = workspace.note;
   TopCachedStack stack;
@@ -147,6 +148,13 @@ void runDecoded(SynthMemory& memory, const Song& song, DecodedProgram& program, 
   }
 }
 
+// One track for one frame: its units, then the end of a finished note and the log entry.
+void runInstrument(SynthMemory& memory, const Song& song, DecodedProgram& program, int track,
+                   std::uint32_t frame) {
+  runCommands(memory, song, program, track);
+  endNoteAndLog(memory, track, frame);
+}
+
 }  // namespace
 
 bool renderSongFrames(SynthMemory& memory, const Song& song, std::uint32_t endFrame) {
@@ -167,11 +175,10 @@ bool renderSongFrames(SynthMemory& memory, const Song& song, std::uint32_t endFr
       const bool firstFrameOfTick = n % framesPerTick == 0;
       for (int track = 0; track < trackCount; ++track) {
         if (firstFrameOfTick) triggerNote(memory.workspaces[track], song, track, tick);
-        runDecoded(memory, song, program, track);
-        finishTrack(memory, track, n);
+        runInstrument(memory, song, program, track, n);
       }
       master.note = trackCount;
-      runDecoded(memory, song, program, trackCount);
+      runCommands(memory, song, program, trackCount);
       memory.soundBuffer[2 * std::size_t{n}] = clipSample(master.mainOut[0]);
       memory.soundBuffer[2 * std::size_t{n} + 1] = clipSample(master.mainOut[1]);
       if ((n + 1) % envelopeLogPeriod == 0) {

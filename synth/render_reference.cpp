@@ -123,6 +123,13 @@ void runCommands(SynthMemory& memory, const Song& song, InstrumentWorkspace& wor
   }
 }
 
+// One track for one frame: its units, then the end of a finished note and the log entry.
+void runInstrument(SynthMemory& memory, const Song& song, int track, std::uint32_t frame,
+                   ReadPositions& read) {
+  runCommands(memory, song, memory.workspaces[track], read);
+  endNoteAndLog(memory, track, frame);
+}
+
 }  // namespace
 
 bool renderSongFramesReference(SynthMemory& memory, const Song& song, std::uint32_t endFrame) {
@@ -138,8 +145,7 @@ bool renderSongFramesReference(SynthMemory& memory, const Song& song, std::uint3
     memory.delayCursor = 0;
     for (int track = 0; track < trackCount; ++track) {
       if (firstFrameOfTick) triggerNote(memory.workspaces[track], song, track, tick);
-      runCommands(memory, song, memory.workspaces[track], read);
-      finishTrack(memory, track, n);
+      runInstrument(memory, song, track, n, read);
     }
     master.note = trackCount;
     runCommands(memory, song, master, read);

@@ -496,8 +496,9 @@ inline void triggerNote(InstrumentWorkspace& workspace, const Song& song, int tr
   workspace.note = note;
 }
 
-// After a track's run: ends a finished note and logs its first envelope's level.
-inline void finishTrack(SynthMemory& memory, int track, std::uint32_t frame) {
+// The part of runInstrument after the track's units: ends a finished note (first envelope done)
+// and logs the first envelope's level into record frame >> 8.
+inline void endNoteAndLog(SynthMemory& memory, int track, std::uint32_t frame) {
   InstrumentWorkspace& workspace = memory.workspaces[track];
   if (fieldInt(workspace.slots[0], 0) == stageDone) workspace.note = 0;
   memory.envelopeLog[frame >> 8].level[2 * track] = fieldFloat(workspace.slots[0], 1);
