@@ -91,7 +91,8 @@ int createDevice(int width, int height, int verticalSync) {
   winHost.syncInterval = verticalSync == 1 ? 1 : 0;
 
   // The debug layer is missing on most machines: then the hardware device without it, then the
-  // software rasteriser (WARP), and only when that fails too the error becomes the exit code.
+  // software rasteriser (WARP), and only when that fails too the error becomes the exit code. A
+  // device below feature level 11_0 cannot run the compute shaders and counts as a failure.
   const struct {
     D3D_DRIVER_TYPE driverType;
     UINT flags;
@@ -104,6 +105,15 @@ int createDevice(int width, int height, int verticalSync) {
   HRESULT result = E_FAIL;
   for (const auto& attempt : attempts) {
     result = createDeviceWith(attempt.driverType, attempt.flags);
+    if (SUCCEEDED(result) && winHost.pd3dDevice->GetFeatureLevel() < D3D_FEATURE_LEVEL_11_0) {
+      // Compute shaders of model 5.0 need level 11_0: a device below it would show nothing.
+      std::fprintf(stderr, "intro: the %s offers no feature level 11_0\n", attempt.name);
+      release(winHost.pImmediateContext);
+      release(winHost.pSwapChain);
+      release(winHost.pd3dDevice);
+      result = DXGI_ERROR_UNSUPPORTED;
+      continue;
+    }
     if (SUCCEEDED(result)) break;
     std::fprintf(stderr, "intro: no %s (0x%08lX)\n", attempt.name, static_cast<unsigned long>(result));
   }
