@@ -6,7 +6,7 @@
 //   powD(x, y)    pow(x, 2) = x*x (any x); other powers of a negative base NaN; pow(0, y>0) = 0
 //   signD(x)      int -1/0/1 (float..float4 -> int..int4)
 //   normD(s)      normalize of a scalar: its sign, NaN at 0
-//   maxD, minD    a NaN operand returns the other one
+//   maxD, minD    a NaN operand returns the other one (float..float4)
 //   LOADT(tex, p) Load from T or T1..T5 at float2/float3 p (the third component is ignored: mip 0),
 //                 truncated toward zero; outside the texture reads float4(0, 0, 0, 0)
 //   storeW(v, c)  the store into w: NaN -> 0, saturated, pixels outside w are not written
@@ -70,6 +70,12 @@ float normD(float a) { return a > 0 ? 1 : (a < 0 ? -1 : NAND); }
 
 float maxD(float a, float b) { return isnan(a) ? b : (isnan(b) ? a : max(a, b)); }
 float minD(float a, float b) { return isnan(a) ? b : (isnan(b) ? a : min(a, b)); }
+float2 maxD(float2 a, float2 b) { return float2(maxD(a.x, b.x), maxD(a.y, b.y)); }
+float3 maxD(float3 a, float3 b) { return float3(maxD(a.x, b.x), maxD(a.y, b.y), maxD(a.z, b.z)); }
+float4 maxD(float4 a, float4 b) { return float4(maxD(a.x, b.x), maxD(a.y, b.y), maxD(a.z, b.z), maxD(a.w, b.w)); }
+float2 minD(float2 a, float2 b) { return float2(minD(a.x, b.x), minD(a.y, b.y)); }
+float3 minD(float3 a, float3 b) { return float3(minD(a.x, b.x), minD(a.y, b.y), minD(a.z, b.z)); }
+float4 minD(float4 a, float4 b) { return float4(minD(a.x, b.x), minD(a.y, b.y), minD(a.z, b.z), minD(a.w, b.w)); }
 
 // One loader per texture (Direct3D and Vulkan both take textures as globals most easily).
 #define LOADT_BODY(tex)                                                                  \

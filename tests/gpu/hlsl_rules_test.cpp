@@ -106,11 +106,19 @@ TEST_F(HlslRules, MaxAndMinReturnTheOtherOperandOfANaN) {
   float n = asfloat(asuint(e) | 0x7fc00000u);
   float k = e2;
   float r[8] = {maxD(n, k), maxD(k, n), minD(n, k), minD(k, n), max(n, k), max(k, n), min(n, k), min(k, n)};
-  storeW(v.xy, bitsOf(r[min(v.x, 7)]));
+  float3 a = float3(n, k, -k);
+  float3 b = float3(e3, n, e3);
+  float3 hi = maxD(a, b);
+  float3 lo = minD(a, b);
+  float q[6] = {hi.x, hi.y, hi.z, lo.x, lo.y, lo.z};
+  storeW(v.xy, bitsOf(v.y == 0 ? r[min(v.x, 7)] : q[min(v.x, 5)]));
 })",
-                           "Q", 0.0f, 3.25f);
+                           "Q", 0.0f, 3.25f, 1.5f);
   ASSERT_FALSE(picture.empty());
   for (int x = 0; x < 8; ++x) EXPECT_EQ(value(picture, x, 0), 3.25f) << "case " << x;
+  // Per component, vectors too: (NaN, k, -k) against (e3, NaN, e3).
+  const float expected[6] = {1.5f, 3.25f, 1.5f, 1.5f, 3.25f, -3.25f};
+  for (int x = 0; x < 6; ++x) EXPECT_EQ(value(picture, x, 1), expected[x]) << "vector case " << x;
 }
 
 TEST_F(HlslRules, SignIsAnIntegerAndNormalizeOfAScalarIsItsSign) {
