@@ -13,8 +13,8 @@ inline constexpr Unit kick[] = {
     Envelope{.attack = 0, .decay = 68, .sustain = 0, .release = 40, .gain = 128},  // 156 ms to silence
     Oscillator{.transpose = 64, .detune = 58, .phase = 0, .gateLow = 0, .colour = 128, .shape = 127,
                .gain = 128, .flags = wave::sine},                                   // body, slightly flat
-    Oscillator{.transpose = 76, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
-               .gain = 40, .flags = wave::sine},                                    // octave knock
+    Oscillator{.transpose = 76, .detune = 64, .phase = 32, .gateLow = 0, .colour = 128, .shape = 64,
+               .gain = 40, .flags = wave::sine},                                    // octave knock, starts high
     StackOp{Stack::add},                                                           // [osc, env]
     StackOp{Stack::multiply},                                                      // [kick]
     HoldShaper{.shape = 40, .holdRate = 128},                                      // curve the decay
@@ -266,20 +266,20 @@ inline constexpr Unit tom[] = {
 };
 
 // Track 11: bell. Two pulses ring-modulated at a tritone plus a third pulse: metallic; a short
-// chorused comb and a band-pass; flashes e3 with the hats.
+// chorused comb and a band-pass; flashes e3 with the hats. The expanding shaper curves the decay.
 inline constexpr Unit bell[] = {
     Envelope{.attack = 0, .decay = 74, .sustain = 0, .release = 60, .gain = 128},
-    Oscillator{.transpose = 64, .detune = 64, .phase = 0, .gateLow = 0, .colour = 64, .shape = 64,
-               .gain = 48, .flags = wave::pulse},
-    Oscillator{.transpose = 70, .detune = 70, .phase = 0, .gateLow = 0, .colour = 64, .shape = 64,
-               .gain = 128, .flags = wave::pulse},
-    Oscillator{.transpose = 81, .detune = 40, .phase = 0, .gateLow = 0, .colour = 64, .shape = 64,
-               .gain = 128, .flags = wave::pulse},
+    Oscillator{.transpose = 88, .detune = 64, .phase = 0, .gateLow = 0, .colour = 64, .shape = 64,
+               .gain = 48, .flags = wave::pulse},                                  // two octaves up
+    Oscillator{.transpose = 94, .detune = 70, .phase = 0, .gateLow = 0, .colour = 64, .shape = 64,
+               .gain = 128, .flags = wave::pulse},                                 // + a tritone
+    Oscillator{.transpose = 105, .detune = 40, .phase = 0, .gateLow = 0, .colour = 64, .shape = 64,
+               .gain = 128, .flags = wave::pulse},                                 // + 17 semitones
     StackOp{Stack::multiply},                                                      // ring modulation
     StackOp{Stack::add},
     StackOp{Stack::multiply},                                                      // [bell]
     Filter{.frequency = 70, .damping = 80, .mode = pass::band},
-    HoldShaper{.shape = 80, .holdRate = 128},
+    HoldShaper{.shape = 40, .holdRate = 128},                                      // bend the decay
     DelayBank{.input = 60, .dry = 128, .feedback = 60, .damping = 60, .modRate = 30, .modDepth = 28,
               .first = 19, .lines = 1},
     Filter{.frequency = 40, .damping = 128, .mode = pass::high},
@@ -293,7 +293,7 @@ inline constexpr Unit bell[] = {
 // Track 12: clap. Band-passed noise, its own reverberator; the gate closes once, early in each
 // hit (step pattern 0xFFFD), which makes the double strike of hands.
 inline constexpr Unit clap[] = {
-    Envelope{.attack = 0, .decay = 70, .sustain = 0, .release = 60, .gain = 64},
+    Envelope{.attack = 0, .decay = 70, .sustain = 0, .release = 60, .gain = 80},
     ParamStore{.amount = 104, .target = to::envelopeGain},
     Oscillator{.transpose = 64, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
                .gain = 128, .flags = wave::noise},
@@ -309,7 +309,7 @@ inline constexpr Unit clap[] = {
     Pan{.position = 64},
     DelayBank{.input = 128, .dry = 0, .feedback = 0, .damping = 0, .modRate = 0, .modDepth = 0,
               .first = 19, .lines = 1},                                            // left 11 ms later
-    Output{.main = 90, .aux = 44},
+    Output{.main = 120, .aux = 48},
 };
 
 // Track 13: crash. Flashes e2: the first envelope jumps to 1 and settles at 0.45, the second
@@ -329,18 +329,18 @@ inline constexpr Unit crash[] = {
     Output{.main = 40, .aux = 24},
 };
 
-// Track 14: arpeggio. Saw, square and an octave saw, driven, a quarter-note echo, then a
+// Track 14: arpeggio. Saw and square an octave up and a saw two octaves up, driven, a quarter-note echo, then a
 // resonant low-pass that the second envelope opens on every note.
 inline constexpr Unit arp[] = {
     Envelope{.attack = 20, .decay = 68, .sustain = 0, .release = 50, .gain = 128},
     Envelope{.attack = 0, .decay = 64, .sustain = 0, .release = 50, .gain = 128},
     ParamStore{.amount = 108, .target = to::filter13Frequency},                    // +0.69 x env 2
     StackOp{Stack::pop},
-    Oscillator{.transpose = 64, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
-               .gain = 48, .flags = wave::trisaw},
-    Oscillator{.transpose = 64, .detune = 70, .phase = 40, .gateLow = 0, .colour = 64, .shape = 64,
+    Oscillator{.transpose = 76, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
+               .gain = 48, .flags = wave::trisaw},                                 // an octave up
+    Oscillator{.transpose = 76, .detune = 70, .phase = 40, .gateLow = 0, .colour = 64, .shape = 64,
                .gain = 36, .flags = wave::pulse},
-    Oscillator{.transpose = 76, .detune = 60, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
+    Oscillator{.transpose = 88, .detune = 60, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
                .gain = 24, .flags = wave::trisaw},
     StackOp{Stack::add},
     StackOp{Stack::add},
