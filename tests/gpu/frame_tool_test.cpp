@@ -1,6 +1,7 @@
 // intro-tool frame: the PNG holds exactly the picture the headless renderer presents for the same
 // time, sync values and size (scene by the timeline, then the final pass); bad arguments exit 2.
 #include <png.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -46,7 +47,9 @@ class FrameTool : public GpuTest {
  protected:
   FrameTool() : GpuTest(72, 40) {}
   std::string path(const char* name) const {
-    return (std::filesystem::temp_directory_path() / (std::string("intro_frame_tool_") + name)).string();
+    // The process id keeps concurrent runs (other build trees, parallel CTest) apart.
+    return (std::filesystem::temp_directory_path() /
+            ("intro_frame_tool_" + std::to_string(getpid()) + "_" + name)).string();
   }
 };
 
