@@ -232,6 +232,23 @@ TEST(IntroStartUp, OnlyExactlyOneSwitchesFullScreenOrVerticalSync) {
   EXPECT_EQ(callsStartingWith(windowed, "createDevice"), std::vector<std::string>{"createDevice 1920x1080 vsync 0"});
 }
 
+TEST(IntroStartUp, AnUnusableSizeShowsTheUsageAndTakesTheDefaults) {
+  Script plan;
+  plan.positions = {songFrames};
+  for (std::initializer_list<const char*> arguments :
+       {std::initializer_list<const char*>{"intro", "1920"}, {"intro", "abc", "600"}, {"intro", "-640", "480", "1", "1"}}) {
+    const IntroRun run = runIntro(plan, arguments);
+    EXPECT_EQ(run.exitCode, 0);
+    ASSERT_GE(run.calls.size(), 3u);
+    EXPECT_EQ(run.calls[0], "showUsage usageCaption usageText");
+    EXPECT_EQ(run.calls[1], "createWindow 1280x720");
+  }
+  // Z and W are still read after an unusable size.
+  const IntroRun run = runIntro(plan, {"intro", "-640", "480", "1", "1"});
+  EXPECT_EQ(callsStartingWith(run, "createDevice"), std::vector<std::string>{"createDevice 1280x720 vsync 1"});
+  EXPECT_EQ(callsStartingWith(run, "setFullscreen").size(), 1u);
+}
+
 TEST(IntroStartUp, ADeviceFailureEndsTheRunWithItsCode) {
   Script plan;
   plan.deviceResult = 3;
