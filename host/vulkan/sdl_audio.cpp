@@ -21,7 +21,7 @@ struct AudioState {
   SDL_AudioDeviceID device = 0;
   std::uint64_t deliveredFrames = 0;  // callback thread only
   PlayClock clock;
-  bool playing = false;         // a device runs the callback
+  bool playing = false;            // a device runs the callback
   std::int64_t steadyStartNs = 0;  // the clock without a device
 };
 AudioState audio;
