@@ -6,7 +6,9 @@
 // returns the exit code: 0 success, 1 failure while working, 2 a usage error or a bad input file.
 #define INTRO_TOOL_COMMANDS(X)                                                          \
   X("song", songCommand, "render the soundtrack to WAV, or export the built-in song")          \
-  X("frame", frameCommand, "render one picture of the intro at music time T to PNG")
+  X("frame", frameCommand, "render one picture of the intro at music time T to PNG")            \
+  X("capture", captureCommand, "render the show, or a stretch of it, to MP4 with its soundtrack") \
+  X("sheet", sheetCommand, "render a still of every scene and the end into one PNG")
 
 #define INTRO_TOOL_DECLARE(name, function, help) int function(int argc, char** argv);
 INTRO_TOOL_COMMANDS(INTRO_TOOL_DECLARE)

@@ -1,0 +1,305 @@
+// intro-tool capture: the MP4 holds exactly the planned frames and the matching sound (ffprobe);
+// every picture handed to the encoder is the one intro-tool frame renders for the same music
+// time and sync values, with sync values as the intro has them live; bad arguments, a missing or
+// failing encoder and an interrupt leave no file behind.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <thread>
+
+#include "capture_encoder.h"
+#include "capture_show.h"
+#include "shader_source.h"
+#include "tool_runner.h"
+
+extern char** environ;
+
+namespace {
+
+using tool_test::Png;
+using tool_test::readPng;
+using tool_test::runTool;
+using tool_test::Scratch;
+
+// key=value lines of ffprobe for one stream of file.
+std::map<std::string, std::string> probeStream(const Scratch& scratch, const std::string& file,
+                                               const std::string& stream) {
+  const auto out = scratch / "probe.txt";
+  const std::string command = "ffprobe -v error -count_frames -select_streams " + stream +
+                              " -show_entries stream=codec_type,codec_name,profile,pix_fmt,width,height,"
+                              "color_space,color_primaries,color_transfer,color_range,nb_read_frames,duration,"
+                              "sample_rate,channels,bit_rate -of default=noprint_wrappers=1 \"" +
+                              file + "\" >\"" + out.string() + "\" 2>&1";
+  std::map<std::string, std::string> values;
+  const int status = std::system(command.c_str());
+  std::istringstream lines(tool_test::readFile(out));
+  std::filesystem::remove(out);
+  if (status != 0) return values;
+  for (std::string line; std::getline(lines, line);) {
+    const auto equals = line.find('=');
+    if (equals != std::string::npos) values[line.substr(0, equals)] = line.substr(equals + 1);
+  }
+  return values;
+}
+
+bool haveProgram(const char* name) { return !findProgram(name).empty(); }
+
+// A renderer at width x height as the tool sets one up; skips the test without a Vulkan device.
+#define START_RENDERER(renderer, width, height)                                          \
+  do {                                                                                   \
+    std::string startError;                                                              \
+    if (!startShowRenderer(renderer, width, height, true, startError)) {                 \
+      if (renderer.noDevice()) GTEST_SKIP() << "no Vulkan device: " << renderer.error(); \
+      FAIL() << startError;                                                              \
+    }                                                                                    \
+  } while (false)
+
+TEST(CaptureTool, FirstMusicUnitHasTheExpectedFramesStreamsAndDuration) {
+  if (!haveProgram("ffmpeg") || !haveProgram("ffprobe")) GTEST_SKIP() << "ffmpeg and ffprobe are needed";
+  Scratch scratch("capture_unit");
+  const std::string file = (scratch / "first.mp4").string();
+  // The temporary sound file goes to TMPDIR: the scratch folder, checked for leftovers below.
+  const auto result = runTool(scratch, "capture --out \"" + file + "\" --size 64x48 --fps 30 --from 0 --to 1",
+                              "TMPDIR=\"" + scratch.path().string() + "\"");
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_NE(result.err.find("17/17 frames"), std::string::npos) << result.err;  // the last progress line
+
+  // t = 1 is play position 24,608; frames at 30 fps are 1,470 sample frames apart.
+  std::uint64_t expectedFrames = 0;
+  while (std::llround(static_cast<double>(expectedFrames) * 44100.0 / 30.0) < std::llround(1.0 / 2.5 * 61520.0)) {
+    ++expectedFrames;
+  }
+  ASSERT_EQ(expectedFrames, 17u);
+  const double expectedSeconds = static_cast<double>(expectedFrames) / 30.0;
+
+  auto video = probeStream(scratch, file, "v");
+  EXPECT_EQ(video["codec_type"], "video");
+  EXPECT_EQ(video["codec_name"], "h264");
+  EXPECT_EQ(video["profile"], "High");
+  EXPECT_EQ(video["pix_fmt"], "yuv420p");
+  EXPECT_EQ(video["width"], "64");
+  EXPECT_EQ(video["height"], "48");
+  EXPECT_EQ(video["color_space"], "bt709");
+  EXPECT_EQ(video["color_primaries"], "bt709");
+  EXPECT_EQ(video["color_transfer"], "bt709");
+  EXPECT_EQ(video["color_range"], "tv");
+  EXPECT_EQ(video["nb_read_frames"], std::to_string(expectedFrames));
+  EXPECT_NEAR(std::atof(video["duration"].c_str()), expectedSeconds, 1e-3);
+
+  auto audio = probeStream(scratch, file, "a");
+  EXPECT_EQ(audio["codec_type"], "audio");
+  EXPECT_EQ(audio["codec_name"], "aac");
+  EXPECT_EQ(audio["sample_rate"], "44100");
+  EXPECT_EQ(audio["channels"], "2");
+  // AAC works in blocks of 1,024 samples (23 ms); the stream ends within one of the video's end.
+  EXPECT_NEAR(std::atof(audio["duration"].c_str()), expectedSeconds, 1024.0 / 44100.0);
+  const double bitRate = std::atof(audio["bit_rate"].c_str());
+  EXPECT_GT(bitRate, 150e3);
+  EXPECT_LT(bitRate, 240e3);
+
+  EXPECT_EQ(scratch.files(), std::vector<std::string>{"first.mp4"});  // no temporary left
+}
+
+// Reads intro-tool frame's PNG for music time t and sync values at the renderer's size.
+void frameToolPicture(const Scratch& scratch, const float (&params)[8], int width, int height, Png& png) {
+  const std::string file = (scratch / "frame.png").string();
+  char arguments[512];
+  std::snprintf(arguments, sizeof arguments, "frame --t %.9g --e %.9g --e2 %.9g --e3 %.9g --size %dx%d --out \"%s\"",
+                static_cast<double>(params[3]), static_cast<double>(params[0]), static_cast<double>(params[1]),
+                static_cast<double>(params[2]), width, height, file.c_str());
+  const auto result = runTool(scratch, arguments);
+  ASSERT_EQ(result.exitCode, 0) << arguments << "\n" << result.err;
+  ASSERT_TRUE(readPng(file, png));
+  std::filesystem::remove(file);
+}
+
+TEST(CaptureTool, FramesHandedToTheEncoderAreTheFrameToolsPictures) {
+  constexpr int width = 64;
+  constexpr int height = 48;
+  HeadlessRenderer renderer;
+  START_RENDERER(renderer, width, height);
+  Scratch scratch("capture_frames");
+
+  // Z1 with the final pass's glow (t 77) and Z3 just after its start, mid-mosaic (t 161), both at
+  // 30 frames per second: sync values run from the start of the song, not from --from.
+  const double ranges[][2] = {{77.0, 77.15}, {161.0, 161.15}};
+  const int fps = 30;
+  SynthMemoryPtr memory = allocateSynthMemory();
+  const auto last = planCapture(fps, ranges[1][0], ranges[1][1]);
+  ASSERT_TRUE(last);
+  ASSERT_TRUE(renderSongFor(*memory, last->soundEnd, framePosition(last->endFrame - 1, fps)));
+
+  for (const auto& range : ranges) {
+    const auto plan = planCapture(fps, range[0], range[1]);
+    ASSERT_TRUE(plan);
+    ASSERT_GE(plan->frameCount(), 2u);
+    struct Kept {
+      CapturedFrame frame;
+      std::vector<std::uint8_t> rgba;
+    };
+    std::vector<Kept> kept;
+    const CaptureResult result = runCapture(*plan, *memory, renderer, [&kept](const CapturedFrame& frame) {
+      kept.push_back({frame, *frame.rgba});
+      return true;
+    });
+    ASSERT_EQ(result, CaptureResult::finished) << renderer.error();
+    ASSERT_EQ(kept.size(), plan->frameCount());
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+      const CapturedFrame& frame = kept[i].frame;
+      SCOPED_TRACE(testing::Message() << "frame " << frame.index << ", t " << frame.params[3]);
+      EXPECT_EQ(frame.index, plan->firstFrame + i);
+      EXPECT_EQ(frame.position, framePosition(frame.index, fps));
+      EXPECT_GE(frame.params[3], static_cast<float>(range[0]) - 1e-4f);
+      EXPECT_LT(frame.params[3], static_cast<float>(range[1]));
+      // The loop's state as a live run at this frame rate has it at this position.
+      const ShowState live = songShowStateAt(*memory, frame.position, fps);
+      EXPECT_EQ(frame.state.e, live.e);
+      EXPECT_EQ(frame.state.e2, live.e2);
+      EXPECT_EQ(frame.state.e3, live.e3);
+      EXPECT_EQ(frame.state.t, live.t);
+      EXPECT_EQ(frame.params[0], live.e);
+      EXPECT_EQ(frame.params[3], live.t);
+      EXPECT_EQ(frame.params[4], static_cast<float>(width));
+      EXPECT_EQ(frame.params[5], static_cast<float>(height));
+      EXPECT_GT(frame.state.e, 0.0f);  // the music has driven e since the start of the song
+    }
+    // The first and the last picture against intro-tool frame (the others differ only in t).
+    for (const std::size_t i : {std::size_t{0}, kept.size() - 1}) {
+      Png png;
+      frameToolPicture(scratch, kept[i].frame.params, width, height, png);
+      ASSERT_EQ(png.width, width);
+      ASSERT_EQ(png.height, height);
+      EXPECT_TRUE(png.rgba == kept[i].rgba) << "t " << kept[i].frame.params[3] << ": capture and frame disagree";
+    }
+    EXPECT_NE(kept.front().rgba, kept.back().rgba) << "the picture should move within " << range[0] << " to "
+                                                   << range[1];
+  }
+  EXPECT_TRUE(renderer.validationErrors().empty()) << renderer.validationErrors().front();
+}
+
+TEST(CaptureTool, BadArgumentsGiveClearErrors) {
+  Scratch scratch("capture_bad");
+  const std::string out = "--out \"" + (scratch / "bad.mp4").string() + "\"";
+  const struct {
+    std::string arguments;
+    const char* message;
+  } cases[] = {
+      {"", "--out is required"},
+      {"--size 1920x1080", "--out is required"},
+      {out + " --size 0x48", "--size wants"},
+      {out + " --size 63x48", "even sides"},
+      {out + " --size 64", "--size wants"},
+      {out + " --size 64x-48", "--size wants"},
+      {out + " --size 16384x16384", "--size wants"},
+      {out + " --fps 0", "--fps wants"},
+      {out + " --fps 29.97", "--fps wants"},
+      {out + " --fps 1000", "--fps wants"},
+      {out + " --from -1", "--from wants a music time"},
+      {out + " --to 491", "--to wants a music time"},
+      {out + " --from ten", "--from wants a music time"},
+      {out + " --from nan", "--from wants a music time"},
+      {out + " --from 5 --to 5", "is empty"},
+      {out + " --from 6 --to 5", "is empty"},
+      {out + " --from 490", "is empty"},
+      {out + " --fps 1 --from 1 --to 1.01", "holds no frame"},
+      {out + " --bogus 1", "unknown option '--bogus'"},
+      {out + " --fps", "--fps needs a value"},
+  };
+  for (const auto& c : cases) {
+    const auto result = runTool(scratch, "capture " + c.arguments);
+    EXPECT_EQ(result.exitCode, 2) << c.arguments;
+    EXPECT_NE(result.err.find(c.message), std::string::npos) << c.arguments << "\n" << result.err;
+    EXPECT_NE(result.err.find("usage: intro-tool capture"), std::string::npos) << c.arguments;
+  }
+  EXPECT_TRUE(scratch.files().empty());
+}
+
+TEST(CaptureTool, MissingOrFailingEncoderLeavesNoFile) {
+  Scratch scratch("capture_encoder");
+  const std::string out = "--out \"" + (scratch / "x.mp4").string() + "\" --size 64x48 --fps 30 --to 0.2";
+  {
+    const auto result = runTool(scratch, "capture " + out, "INTRO_FFMPEG=/no/such/folder/ffmpeg");
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("/no/such/folder/ffmpeg was not found"), std::string::npos) << result.err;
+  }
+  {
+    const auto result = runTool(scratch, "capture " + out, "PATH=/nonexistent");
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("ffmpeg was not found"), std::string::npos) << result.err;
+  }
+  {
+    // An encoder that stops at once: the first frames find the pipe closed.
+    const auto result = runTool(scratch, "capture " + out,
+                                "TMPDIR=\"" + scratch.path().string() + "\" INTRO_FFMPEG=" + findProgram("false"));
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("exited with status 1"), std::string::npos) << result.err;
+  }
+  {
+    const auto result =
+        runTool(scratch, "capture --out \"" + (scratch / "no-such-folder" / "x.mp4").string() + "\" --to 1");
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("cannot write"), std::string::npos) << result.err;
+  }
+  EXPECT_TRUE(scratch.files().empty());
+}
+
+TEST(CaptureTool, InterruptLeavesNoFile) {
+  if (!haveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg is needed";
+  Scratch scratch("capture_interrupt");
+  const std::string file = (scratch / "long.mp4").string();
+  const std::string err = (scratch / "stderr.txt").string();
+  // Forty music units at 30 fps: 480 frames, far more than the test waits for.
+  std::vector<std::string> arguments = {INTRO_TOOL_PATH, "capture", "--out", file, "--size", "64x48",
+                                        "--fps",         "30",      "--to",  "40"};
+  std::vector<char*> argv;
+  for (std::string& argument : arguments) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  // The temporary sound file goes to TMPDIR: the scratch folder, checked for leftovers below.
+  std::vector<std::string> environment = {"TMPDIR=" + scratch.path().string()};
+  for (char** variable = environ; *variable != nullptr; ++variable) {
+    if (std::strncmp(*variable, "TMPDIR=", 7) != 0) environment.emplace_back(*variable);
+  }
+  std::vector<char*> envp;
+  for (std::string& variable : environment) envp.push_back(variable.data());
+  envp.push_back(nullptr);
+  pid_t pid = -1;
+  ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()), 0);
+  posix_spawn_file_actions_destroy(&actions);
+
+  // Wait until frames are on their way to the encoder, then press Ctrl-C.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+  bool encoding = false;
+  int status = 0;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (tool_test::readFile(err).find("frames/s") != std::string::npos) {
+      encoding = true;
+      break;
+    }
+    if (::waitpid(pid, &status, WNOHANG) == pid) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ASSERT_TRUE(encoding) << tool_test::readFile(err);
+  ASSERT_EQ(::kill(pid, SIGINT), 0);
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by a signal instead of cleaning up";
+  EXPECT_EQ(WEXITSTATUS(status), 128 + SIGINT);
+  const std::string messages = tool_test::readFile(err);
+  EXPECT_NE(messages.find("interrupted"), std::string::npos) << messages;
+  std::filesystem::remove(err);
+  EXPECT_TRUE(scratch.files().empty()) << scratch.files().front();
+}
+
+}  // namespace

@@ -1,0 +1,146 @@
+// intro-tool sheet: eleven captioned stills (ten scenes and the end) in a grid four across; each
+// still is the picture intro-tool frame renders at that moment with the song's sync values.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "capture_sheet.h"
+#include "capture_show.h"
+#include "tool_runner.h"
+
+namespace {
+
+using tool_test::Png;
+using tool_test::readPng;
+using tool_test::runTool;
+using tool_test::Scratch;
+
+constexpr int stillWidth = 64;
+constexpr int stillHeight = 36;
+
+struct Cell {
+  int x0, y0;
+};
+Cell cellOf(int i) {
+  return {(i % sheetColumns) * stillWidth, (i / sheetColumns) * (stillHeight + sheetCaptionHeight(stillWidth))};
+}
+
+// The region's pixels as RGBA words.
+std::vector<std::uint32_t> region(const Png& png, int x0, int y0, int w, int h) {
+  std::vector<std::uint32_t> pixels;
+  for (int y = y0; y < y0 + h; ++y) {
+    for (int x = x0; x < x0 + w; ++x) {
+      const std::uint8_t* p = &png.rgba[(static_cast<std::size_t>(y) * static_cast<std::size_t>(png.width) + x) * 4];
+      pixels.push_back(static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+                       static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24);
+    }
+  }
+  return pixels;
+}
+
+class SheetTool : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    HeadlessRenderer probe;
+    if (!probe.init(16, 16, false) && probe.noDevice()) {
+      skipReason_ = "no Vulkan device: " + probe.error();
+      return;
+    }
+    scratch_ = new Scratch("sheet");
+    char arguments[256];
+    std::snprintf(arguments, sizeof arguments, "sheet --out \"%s\" --size %dx%d",
+                  (*scratch_ / "sheet.png").string().c_str(), stillWidth, stillHeight);
+    result_ = runTool(*scratch_, arguments);
+    if (result_.exitCode == 0) readPng((*scratch_ / "sheet.png").string(), sheet_);
+  }
+  static void TearDownTestSuite() {
+    delete scratch_;
+    scratch_ = nullptr;
+  }
+  void SetUp() override {
+    if (!skipReason_.empty()) GTEST_SKIP() << skipReason_;
+    ASSERT_EQ(result_.exitCode, 0) << result_.err;
+    ASSERT_GT(sheet_.width, 0);
+  }
+
+  static inline Scratch* scratch_ = nullptr;
+  static inline tool_test::Result result_;
+  static inline Png sheet_;
+  static inline std::string skipReason_;
+};
+
+TEST_F(SheetTool, ElevenStillsFourAcrossWithCaptions) {
+  EXPECT_EQ(sheetMomentCount, 11);
+  EXPECT_EQ(sheet_.width, 4 * stillWidth);
+  EXPECT_EQ(sheet_.height, 3 * (stillHeight + sheetCaptionHeight(stillWidth)));
+  const std::uint32_t white = 0xFFFFFFFFu;
+  for (int i = 0; i < sheetColumns * sheetRows; ++i) {
+    const Cell cell = cellOf(i);
+    const auto caption = region(sheet_, cell.x0, cell.y0 + stillHeight, stillWidth, sheetCaptionHeight(stillWidth));
+    const bool inked = std::find(caption.begin(), caption.end(), white) != caption.end();
+    EXPECT_EQ(inked, i < sheetMomentCount) << "caption of cell " << i;
+  }
+  for (std::uint32_t word : region(sheet_, 0, 0, sheet_.width, sheet_.height)) {
+    ASSERT_EQ(word >> 24, 255u) << "the sheet is opaque";
+  }
+}
+
+TEST_F(SheetTool, ScenesShowPicturesAndTheEndIsBlack) {
+  std::vector<std::vector<std::uint32_t>> stills;
+  for (int i = 0; i < sheetMomentCount; ++i) {
+    const Cell cell = cellOf(i);
+    stills.push_back(region(sheet_, cell.x0, cell.y0, stillWidth, stillHeight));
+  }
+  for (int i = 0; i + 1 < sheetMomentCount; ++i) {
+    const std::set<std::uint32_t> colours(stills[i].begin(), stills[i].end());
+    EXPECT_GT(colours.size(), 20u) << sheetMoments[i].entryPoint << " at t " << sheetMoments[i].t
+                                   << " should show a picture, not a flat block";
+    for (int j = 0; j < i; ++j) EXPECT_NE(stills[i], stills[j]) << "cells " << i << " and " << j;
+  }
+  for (std::uint32_t word : stills.back()) ASSERT_EQ(word, 0xFF000000u) << "the end is black";
+}
+
+TEST_F(SheetTool, StillsAreTheFrameToolsPictures) {
+  // Z1 at t 40 and Z2 at t 120, sync values from the song on both sides (the later scenes differ
+  // only in how far the song is rendered first).
+  for (const int i : {0, 1}) {
+    const SheetMoment& moment = sheetMoments[i];
+    const std::string file = (*scratch_ / "frame.png").string();
+    char arguments[256];
+    std::snprintf(arguments, sizeof arguments, "frame --t %g --size %dx%d --out \"%s\"", static_cast<double>(moment.t),
+                  stillWidth, stillHeight, file.c_str());
+    const auto result = runTool(*scratch_, arguments);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    Png frame;
+    ASSERT_TRUE(readPng(file, frame));
+    for (std::size_t p = 3; p < frame.rgba.size(); p += 4) frame.rgba[p] = 255;  // the sheet is opaque
+    const Cell cell = cellOf(i);
+    EXPECT_EQ(region(sheet_, cell.x0, cell.y0, stillWidth, stillHeight),
+              region(frame, 0, 0, stillWidth, stillHeight))
+        << moment.entryPoint << " at t " << moment.t;
+  }
+}
+
+TEST(SheetToolArguments, BadArgumentsGiveClearErrors) {
+  Scratch scratch("sheet_bad");
+  const std::string out = "--out \"" + (scratch / "bad.png").string() + "\"";
+  const struct {
+    std::string arguments;
+    const char* message;
+  } cases[] = {
+      {"", "--out is required"},
+      {out + " --size 8x8", "--size wants"},
+      {out + " --size 64", "--size wants"},
+      {out + " --size 5000x100", "--size wants"},
+      {out + " --frames 3", "unknown option '--frames'"},
+      {out + " --size", "--size needs a value"},
+  };
+  for (const auto& c : cases) {
+    const auto result = runTool(scratch, "sheet " + c.arguments);
+    EXPECT_EQ(result.exitCode, 2) << c.arguments;
+    EXPECT_NE(result.err.find(c.message), std::string::npos) << c.arguments << "\n" << result.err;
+  }
+  EXPECT_TRUE(scratch.files().empty());
+}
+
+}  // namespace

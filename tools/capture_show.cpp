@@ -1,0 +1,97 @@
+#include "capture_show.h"
+
+#include <algorithm>
+
+#include "shader_source.h"
+#include "song.h"
+#include "text_textures.h"
+#include "timing.h"
+
+bool startShowRenderer(HeadlessRenderer& renderer, int width, int height, bool validation, std::string& error) {
+  if (!renderer.init(width, height, validation)) {
+    error = "Vulkan: " + renderer.error();
+    return false;
+  }
+  if (!renderer.compile(shaderSource)) {
+    error = "the shader text does not compile:\n" + renderer.error();
+    return false;
+  }
+  TextTexture texts[textCount];
+  rasteriseTexts(texts);
+  for (int id = 0; id < textCount; ++id) {
+    const TextTexture& text = texts[id];
+    if (!renderer.setText(textSlot(static_cast<TextId>(id)), text.width, text.height, text.rgba)) {
+      error = std::string("text texture ") + text.stem + ": " + renderer.error();
+      return false;
+    }
+  }
+  return true;
+}
+
+EnvelopeLevels songLevelsAt(const SynthMemory& rendered, std::uint32_t position) {
+  EnvelopeLevels levels;
+  for (int track = 0; track < syncTrackCount; ++track) levels.level[track] = trackLevel(rendered, position, track);
+  return levels;
+}
+
+bool renderSongFor(SynthMemory& memory, std::uint32_t soundEnd, std::uint32_t lastPicturePosition) {
+  // The record that a position reads covers 256 frames; it is complete once its block is.
+  const std::uint64_t recordEnd = (static_cast<std::uint64_t>(envelopeRecordOf(lastPicturePosition)) + 1) * envelopeLogPeriod;
+  const std::uint64_t end = std::min<std::uint64_t>(songFrames, std::max<std::uint64_t>(soundEnd, recordEnd));
+  return renderSongFrames(memory, builtinSong(), static_cast<std::uint32_t>(end));
+}
+
+ShowState songShowStateAt(const SynthMemory& rendered, std::uint32_t target, double framesPerSecond) {
+  return simulateShow(target, framesPerSecond,
+                      [&rendered](std::uint32_t position) { return songLevelsAt(rendered, position); });
+}
+
+namespace {
+
+// The first frame k whose play position is at least position.
+std::uint64_t firstFrameAtOrAfter(std::uint32_t position, int framesPerSecond) {
+  // k * 44100 / fps >= position - 1/2 holds from about position * fps / 44100 on; step to it.
+  std::uint64_t k = static_cast<std::uint64_t>(position) * static_cast<std::uint64_t>(framesPerSecond) / sampleRate;
+  while (k > 0 && framePosition(k - 1, framesPerSecond) >= position) --k;
+  while (framePosition(k, framesPerSecond) < position) ++k;
+  return k;
+}
+
+}  // namespace
+
+std::optional<CapturePlan> planCapture(int framesPerSecond, double from, double to) {
+  if (framesPerSecond <= 0 || !(from < to)) return std::nullopt;
+  CapturePlan plan;
+  plan.framesPerSecond = framesPerSecond;
+  plan.firstFrame = firstFrameAtOrAfter(playPositionAt(from), framesPerSecond);
+  plan.endFrame = firstFrameAtOrAfter(playPositionAt(to), framesPerSecond);
+  if (plan.endFrame <= plan.firstFrame) return std::nullopt;
+  plan.soundBegin = framePosition(plan.firstFrame, framesPerSecond);
+  plan.soundEnd = framePosition(plan.endFrame, framesPerSecond);
+  return plan;
+}
+
+CaptureResult runCapture(const CapturePlan& plan, const SynthMemory& rendered, HeadlessRenderer& renderer,
+                         const FrameSink& sink) {
+  ShowState state;
+  float params[8] = {};
+  writePictureSize(params, renderer.width(), renderer.height());
+  const std::size_t pictureBytes =
+      static_cast<std::size_t>(renderer.width()) * static_cast<std::size_t>(renderer.height()) * 4;
+  for (std::uint64_t k = 0; k < plan.endFrame; ++k) {
+    const std::uint32_t position = framePosition(k, plan.framesPerSecond);
+    advanceFrame(state, position, songLevelsAt(rendered, position));
+    if (k < plan.firstFrame) continue;
+    writeFrameParams(params, state);
+    const std::vector<std::uint8_t> picture = renderer.render(params, state.sceneIndex);
+    if (picture.size() != pictureBytes) return CaptureResult::renderFailed;
+    CapturedFrame frame;
+    frame.index = k;
+    frame.position = position;
+    frame.state = state;
+    std::copy(std::begin(params), std::end(params), frame.params);
+    frame.rgba = &picture;
+    if (!sink(frame)) return CaptureResult::stopped;
+  }
+  return CaptureResult::finished;
+}

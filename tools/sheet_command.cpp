@@ -1,0 +1,184 @@
+// intro-tool sheet: one PNG with a still of each of the ten scenes and of the end, every still
+// captioned in the intro's own bitmap font with its entry point, music time and a short name.
+//
+//   intro-tool sheet --out FILE.png [--size WxH]
+//
+// --size is the size of one still. Each still is the presented picture (scene, then the final
+// pass) with e, e2 and e3 from the built-in song as the intro has them at 60 frames per second.
+// Four stills across; the sheet is opaque. Written under a temporary name, then renamed.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "capture_args.h"
+#include "capture_png.h"
+#include "capture_sheet.h"
+#include "capture_show.h"
+#include "commands.h"
+#include "shader_source.h"
+#include "text_textures.h"
+
+namespace {
+
+const char* const sheetUsage =
+    "usage: intro-tool sheet --out FILE.png [--size WxH]\n"
+    "  --out FILE.png  the sheet to write: the ten scenes and the end, four stills across\n"
+    "  --size WxH      size of one still, each side 16 to 4096 (default 384x216)\n"
+    "  INTRO_VALIDATION=1 turns the Vulkan validation layer on\n";
+
+constexpr int smallestSide = 16;
+constexpr int largestSide = 4096;
+
+int usageError(const std::string& what) {
+  std::fprintf(stderr, "intro-tool sheet: %s\n%s", what.c_str(), sheetUsage);
+  return 2;
+}
+
+int failure(const std::string& what) {
+  std::fprintf(stderr, "intro-tool sheet: %s\n", what.c_str());
+  return 1;
+}
+
+struct Canvas {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint8_t> rgba;
+
+  void fill(int x0, int y0, int w, int h, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+    for (int y = std::max(0, y0); y < std::min(height, y0 + h); ++y) {
+      for (int x = std::max(0, x0); x < std::min(width, x0 + w); ++x) {
+        std::uint8_t* p = &rgba[(static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + x) * 4];
+        p[0] = r;
+        p[1] = g;
+        p[2] = b;
+        p[3] = 255;
+      }
+    }
+  }
+  // The picture at (x0, y0), made opaque.
+  void place(const std::vector<std::uint8_t>& picture, int pictureWidth, int pictureHeight, int x0, int y0) {
+    for (int y = 0; y < pictureHeight; ++y) {
+      std::uint8_t* to = &rgba[(static_cast<std::size_t>(y0 + y) * static_cast<std::size_t>(width) + x0) * 4];
+      const std::uint8_t* from = &picture[static_cast<std::size_t>(y) * static_cast<std::size_t>(pictureWidth) * 4];
+      for (int x = 0; x < pictureWidth; ++x) {
+        to[4 * x] = from[4 * x];
+        to[4 * x + 1] = from[4 * x + 1];
+        to[4 * x + 2] = from[4 * x + 2];
+        to[4 * x + 3] = 255;
+      }
+    }
+  }
+  // Text in the intro's font, scaled, clipped to the box (x0, y0, w, h).
+  void text(const std::string& characters, int x0, int y0, int scale, int clipWidth) {
+    if (characters.empty()) return;
+    const int length = static_cast<int>(characters.size());
+    std::vector<std::uint32_t> glyphs(static_cast<std::size_t>(glyphWidth * length * glyphHeight));
+    rasteriseText(characters.data(), length, glyphs.data());
+    const int textWidth = glyphWidth * length;
+    for (int gy = 0; gy < glyphHeight; ++gy) {
+      for (int gx = 0; gx < textWidth; ++gx) {
+        if (glyphs[static_cast<std::size_t>(gy * textWidth + gx)] == 0) continue;
+        if ((gx + 1) * scale > clipWidth) break;
+        fill(x0 + gx * scale, y0 + gy * scale, scale, scale, 255, 255, 255);
+      }
+    }
+  }
+};
+
+// "Z3 T 180  CORRIDOR", without the name where it does not fit (the font has no "=" or ":").
+std::string caption(const SheetMoment& moment, int room) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%s T %g", moment.entryPoint, static_cast<double>(moment.t));
+  const std::string full = std::string(text) + "  " + moment.name;
+  return static_cast<int>(full.size()) * glyphWidth <= room ? full : text;
+}
+
+}  // namespace
+
+int sheetCommand(int argc, char** argv) {
+  std::string out;
+  int width = 384;
+  int height = 216;
+  for (int i = 1; i < argc; ++i) {
+    const std::string option = argv[i];
+    if (option == "--help" || option == "-h") {
+      std::fputs(sheetUsage, stdout);
+      return 0;
+    }
+    if (option != "--out" && option != "--size") return usageError("unknown option '" + option + "'");
+    if (i + 1 >= argc) return usageError(option + " needs a value");
+    const char* value = argv[++i];
+    if (option == "--out") {
+      out = value;
+      if (out.empty()) return usageError("--out wants a file name");
+    } else if (!parseSize(value, largestSide, width, height) || width < smallestSide || height < smallestSide) {
+      return usageError(std::string("--size wants WIDTHxHEIGHT, each side 16 to 4096, not '") + value + "'");
+    }
+  }
+  if (out.empty()) return usageError("--out is required");
+
+  // The song up to the last moment, then the loop's update at 60 frames per second up to each.
+  std::uint32_t lastPosition = 0;
+  for (const SheetMoment& moment : sheetMoments) lastPosition = std::max(lastPosition, playPositionAt(moment.t));
+  SynthMemoryPtr memory = allocateSynthMemory();
+  if (!renderSongFor(*memory, 0, lastPosition)) return failure("the built-in song does not render");
+
+  const char* validation = std::getenv("INTRO_VALIDATION");
+  HeadlessRenderer renderer;
+  std::string error;
+  if (!startShowRenderer(renderer, width, height, validation != nullptr && std::strcmp(validation, "1") == 0, error)) {
+    return failure(error);
+  }
+
+  const int captionHeight = sheetCaptionHeight(width);
+  const int scale = sheetFontScale(width);
+  Canvas sheet;
+  sheet.width = sheetColumns * width;
+  sheet.height = sheetRows * (height + captionHeight);
+  sheet.rgba.assign(static_cast<std::size_t>(sheet.width) * static_cast<std::size_t>(sheet.height) * 4, 0);
+  sheet.fill(0, 0, sheet.width, sheet.height, 16, 16, 20);
+  for (int i = 0; i < sheetMomentCount; ++i) {
+    const SheetMoment& moment = sheetMoments[i];
+    const ShowState state = songShowStateAt(*memory, playPositionAt(moment.t), 60.0);
+    float params[8] = {};
+    writePictureSize(params, width, height);
+    writeFrameParams(params, state);
+    params[3] = moment.t;  // the caption's time exactly
+    const int sceneIndex = sceneIndexOf(moment.t / 2.5f);
+    const std::vector<std::uint8_t> picture = renderer.render(params, sceneIndex);
+    if (picture.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4) {
+      return failure("rendering failed: " + renderer.error());
+    }
+    const int x0 = (i % sheetColumns) * width;
+    const int y0 = (i / sheetColumns) * (height + captionHeight);
+    sheet.place(picture, width, height, x0, y0);
+    const int room = width - 6 * scale;
+    sheet.text(caption(moment, room / scale), x0 + 3 * scale, y0 + height + 3 * scale, scale, room);
+    std::fprintf(stderr, "sheet: %s at t %g (e %.3g, e2 %.3g, e3 %.3g)\n", shaderEntryPoints[sceneIndex - 1],
+                 static_cast<double>(moment.t), static_cast<double>(state.e), static_cast<double>(state.e2),
+                 static_cast<double>(state.e3));
+  }
+  for (const std::string& message : renderer.validationErrors()) {
+    std::fprintf(stderr, "intro-tool sheet: validation: %s\n", message.c_str());
+  }
+  if (!renderer.validationErrors().empty()) return failure("the Vulkan validation layer reported errors");
+
+  const std::string temporary = out + ".partial-" + std::to_string(::getpid());
+  if (!writeRgbaPng(temporary, sheet.rgba, sheet.width, sheet.height, error)) return failure(error);
+  std::error_code renameError;
+  std::filesystem::rename(temporary, out, renameError);
+  if (renameError) {
+    std::filesystem::remove(temporary, renameError);
+    return failure("cannot write " + out);
+  }
+  std::printf("%s: %dx%d, %d stills of %dx%d on %s\n", out.c_str(), sheet.width, sheet.height, sheetMomentCount, width,
+              height, renderer.deviceName());
+  return 0;
+}
