@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <system_error>
 #include <thread>
 
 #include "synth.h"
@@ -44,8 +45,14 @@ std::uint32_t copySoundFrames(const SynthMemory& memory, std::uint32_t firstFram
   return available;
 }
 
-void startRenderThread(SynthMemory& memory, const Song& song) {
+bool startRenderThread(SynthMemory& memory, const Song& song) {
   std::atomic_ref<std::uint32_t> started(memory.renderThreadStarted);
-  if (started.exchange(1, std::memory_order_acq_rel) != 0) return;
-  std::thread([&memory, &song] { renderSong(memory, song); }).detach();
+  if (started.exchange(1, std::memory_order_acq_rel) != 0) return true;
+  try {
+    std::thread([&memory, &song] { renderSong(memory, song); }).detach();
+  } catch (const std::system_error&) {
+    started.store(0, std::memory_order_release);
+    return false;
+  }
+  return true;
 }

@@ -89,5 +89,6 @@ std::uint32_t copySoundFrames(const SynthMemory& memory, std::uint32_t firstFram
                               std::uint32_t frameCount, float* out);
 
 // Starts renderSong(memory, song) on a detached thread; a second call on the same memory does
-// nothing. `song` and `memory` must outlive the thread (a static song and memory do).
-void startRenderThread(SynthMemory& memory, const Song& song);
+// nothing. `song` and `memory` must outlive the thread (a static song and memory do). Returns
+// false when no thread could be started (nothing renders then: the song plays as silence).
+bool startRenderThread(SynthMemory& memory, const Song& song);

@@ -119,6 +119,33 @@ TEST(NoteRules, NewNoteReleaseAndRepeatedRelease) {
   EXPECT_EQ(w.releaseCount, 2);  // hold rows are not counted
 }
 
+TEST(NoteRules, ANoteRunsOnIntoTheNextPatternThroughHoldRows) {
+  SongBuilder s;
+  const std::uint8_t start = s.pattern({1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 60});
+  const std::uint8_t carry = s.pattern({1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0});
+  s.play(0, 0, 0, 2);  // silent at its first positions
+  s.play(0, start, 2, 3);
+  s.play(0, carry, 3, 4);
+  s.envelope(96, 0, 128, 64, 128).pan(64).output(128, 0).end();
+  for (int track = 1; track < trackCount; ++track) s.end();
+  s.accumulate(0).output(128, 0).end();
+  Rendered r(std::move(s));
+  const InstrumentWorkspace& w = r.to(32 * tick);
+  EXPECT_EQ(w.note, 0);  // pattern 0 is all releases of a note never started
+  EXPECT_EQ(w.releaseCount, 32);
+  EXPECT_EQ(r.level(), 0.0f);
+  r.to(48 * tick + 10);  // the note starts at the last row of pattern `start`
+  EXPECT_EQ(w.note, 60);
+  EXPECT_EQ(w.releaseCount, 0);
+  r.to(59 * tick);  // eleven rows of 1 into `carry`: still held, still rising
+  EXPECT_EQ(w.note, 60);
+  EXPECT_EQ(w.releaseCount, 0);
+  EXPECT_EQ(r.level(), std::ldexp(static_cast<float>(12 * tick), -18));
+  r.to(59 * tick + 1);  // then released
+  EXPECT_EQ(w.releaseCount, 1);
+  EXPECT_EQ(r.stage(), 3);
+}
+
 TEST(NoteRules, BytesFrom128ReleaseAndNeverStartANote) {
   for (std::uint8_t byte : {128, 200, 255}) {
     Rendered r(oneTrackSong({byte, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}));
@@ -280,8 +307,8 @@ TEST(Readers, RenderThreadPublishesWhileOthersRead) {
       while (renderedFrames(memory) < songFrames) std::this_thread::yield();
     }
   } waitForEnd{*memory};
-  startRenderThread(*memory, view);
-  startRenderThread(*memory, view);  // a second start does nothing
+  EXPECT_TRUE(startRenderThread(*memory, view));
+  EXPECT_TRUE(startRenderThread(*memory, view));  // a second start does nothing
   std::uint32_t seen = 0;
   float frame[2];
   while (seen < songFrames) {
