@@ -2,6 +2,9 @@
 
 #include <shaderc/shaderc.h>
 
+#include <algorithm>
+#include <cstring>
+
 namespace vk_compile {
 
 namespace {
@@ -57,6 +60,13 @@ bool compileHlsl(const char* source, std::size_t length, const char* entryPoint,
   }
   if (result != nullptr) shaderc_result_release(result);
   return ok;
+}
+
+void copyMessage(const std::string& message, char* buffer, std::size_t size) {
+  if (buffer == nullptr || size == 0) return;
+  const std::size_t n = std::min(message.size(), size - 1);
+  std::memcpy(buffer, message.data(), n);
+  buffer[n] = '\0';
 }
 
 }  // namespace vk_compile

@@ -17,6 +17,7 @@
 #include "sdl_window.h"
 #include "shader_source.h"
 #include "text_textures.h"
+#include "vk_compile.h"
 #include "vk_core.h"
 
 namespace platform {
@@ -240,11 +241,7 @@ bool compileShaders(const char* source, char* message, std::size_t messageSize) 
     const int index = i == 11 ? 0 : i + 1;
     std::string text;
     if (!state.core.compilePipeline(source, length, shaderEntryPoints[i], index, text)) {
-      if (messageSize > 0) {
-        const std::size_t n = std::min(text.size(), messageSize - 1);
-        std::memcpy(message, text.data(), n);
-        message[n] = '\0';
-      }
+      vk_compile::copyMessage(text, message, messageSize);
       return false;
     }
   }
