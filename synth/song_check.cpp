@@ -9,6 +9,15 @@
 #include "synth.h"
 #include "units.h"
 
+// printf-style checking of the problem texts (gnu_printf: mingw's stdio is the ANSI one in C++).
+#if defined(__clang__)
+#define PROBLEM_FORMAT [[gnu::format(printf, 4, 5)]]
+#elif defined(__GNUC__)
+#define PROBLEM_FORMAT [[gnu::format(gnu_printf, 4, 5)]]
+#else
+#define PROBLEM_FORMAT
+#endif
+
 namespace {
 
 using synth::Opcode;
@@ -21,7 +30,7 @@ struct ProblemSink {
   std::size_t count = 0;
   bool stopAtFirst = false;
 
-  [[gnu::format(printf, 4, 5)]] void report(const char* table, std::size_t index,
+  PROBLEM_FORMAT void report(const char* table, std::size_t index,
                                              const char* format, ...) {
     ++count;
     if (problems == nullptr) return;
