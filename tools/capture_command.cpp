@@ -274,10 +274,10 @@ int captureCommand(int argc, char** argv) {
                static_cast<unsigned long long>(plan.frameCount()), options.width, options.height,
                options.framesPerSecond, options.from, options.to);
   SynthMemoryPtr memory = allocateSynthMemory();
-  if (!renderSongFor(*memory, plan.soundEnd, framePosition(plan.endFrame - 1, plan.framesPerSecond))) {
+  if (!renderSongFor(*memory, plan.soundEnd, framePosition(plan.endFrame - 1, plan.framesPerSecond), interrupted)) {
+    if (interrupted()) return interruptedExit(options.out);
     return failure("the built-in song does not render");
   }
-  if (interrupted()) return interruptedExit(options.out);
   std::string error;
   if (!writeSound(*memory, plan, encoder.soundPath, error)) return failure(error);
 

@@ -12,9 +12,9 @@ struct SheetMoment {
 // from Z2 on each moment lies in the middle of its window, where the final pass leaves the
 // picture whole (it turns it into blocks around every scene change).
 inline constexpr SheetMoment sheetMoments[] = {
-    {"Z1", 40.0f, "TITLE"},           {"Z2", 120.0f, "RING TUNNEL"},    {"Z3", 180.0f, "CORRIDOR"},
+    {"Z1", 40.0f, "TITLE"},           {"Z2", 120.0f, "RING TUNNEL"},    {"Z3", 190.0f, "CORRIDOR"},
     {"Z4", 220.0f, "GLASS TUNNEL"},   {"Z5", 260.0f, "TILED CYLINDER"}, {"Z6", 300.0f, "TILED HALL"},
-    {"Z7", 340.0f, "LATTICE TUNNEL"}, {"Z8", 380.0f, "PLATES AND BLOBS"},  {"Z9", 420.0f, "CHECKERBOARDS"},
+    {"Z7", 340.0f, "LATTICE TUNNEL"}, {"Z8", 366.0f, "PLATES AND BLOBS"},  {"Z9", 420.0f, "CHECKERBOARDS"},
     {"ZA", 460.0f, "GLASS RINGS"},    {"ZB", 485.0f, "THE END"},
 };
 inline constexpr int sheetMomentCount = static_cast<int>(sizeof sheetMoments / sizeof sheetMoments[0]);

@@ -34,11 +34,18 @@ EnvelopeLevels songLevelsAt(const SynthMemory& rendered, std::uint32_t position)
   return levels;
 }
 
-bool renderSongFor(SynthMemory& memory, std::uint32_t soundEnd, std::uint32_t lastPicturePosition) {
+bool renderSongFor(SynthMemory& memory, std::uint32_t soundEnd, std::uint32_t lastPicturePosition,
+                   bool (*stopRequested)()) {
   // The record that a position reads covers 256 frames; it is complete once its block is.
   const std::uint64_t recordEnd = (static_cast<std::uint64_t>(envelopeRecordOf(lastPicturePosition)) + 1) * envelopeLogPeriod;
   const std::uint64_t end = std::min<std::uint64_t>(songFrames, std::max<std::uint64_t>(soundEnd, recordEnd));
-  return renderSongFrames(memory, builtinSong(), static_cast<std::uint32_t>(end));
+  constexpr std::uint32_t step = 16 * framesPerPattern;  // about 22 s of sound
+  for (std::uint32_t at = renderedFrames(memory); at < end;) {
+    at = static_cast<std::uint32_t>(std::min<std::uint64_t>(end, static_cast<std::uint64_t>(at) + step));
+    if (!renderSongFrames(memory, builtinSong(), at)) return false;
+    if (stopRequested != nullptr && stopRequested()) return false;
+  }
+  return true;
 }
 
 ShowState songShowStateAt(const SynthMemory& rendered, std::uint32_t target, double framesPerSecond) {

@@ -22,8 +22,11 @@ EnvelopeLevels songLevelsAt(const SynthMemory& rendered, std::uint32_t position)
 
 // Renders the song into memory far enough that every sample frame below soundEnd and the
 // envelope record read at play position lastPicturePosition are complete (both clamped to the
-// song). Returns false when the song does not render.
-bool renderSongFor(SynthMemory& memory, std::uint32_t soundEnd, std::uint32_t lastPicturePosition);
+// song), in steps of a few seconds of sound; stopRequested, when given, is asked after each step
+// and ends the work early (the function then returns false). Returns false when the song does not
+// render.
+bool renderSongFor(SynthMemory& memory, std::uint32_t soundEnd, std::uint32_t lastPicturePosition,
+                   bool (*stopRequested)() = nullptr);
 
 // e, e2, e3, t and scene as the intro's loop, running at framesPerSecond from the start of the
 // song, has them at play position target (the last frame lands exactly on target).
