@@ -38,58 +38,41 @@ std::vector<std::uint32_t> region(const Png& png, int x0, int y0, int w, int h) 
   return pixels;
 }
 
-class SheetTool : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
+// One sheet for all the checks (it renders nearly the whole song first).
+TEST(SheetTool, CaptionedStillsOfEveryScene) {
+  {
     HeadlessRenderer probe;
-    if (!probe.init(16, 16, false) && probe.noDevice()) {
-      skipReason_ = "no Vulkan device: " + probe.error();
-      return;
-    }
-    scratch_ = new Scratch("sheet");
-    char arguments[256];
-    std::snprintf(arguments, sizeof arguments, "sheet --out \"%s\" --size %dx%d",
-                  (*scratch_ / "sheet.png").string().c_str(), stillWidth, stillHeight);
-    result_ = runTool(*scratch_, arguments);
-    if (result_.exitCode == 0) readPng((*scratch_ / "sheet.png").string(), sheet_);
+    if (!probe.init(16, 16, false) && probe.noDevice()) GTEST_SKIP() << "no Vulkan device: " << probe.error();
   }
-  static void TearDownTestSuite() {
-    delete scratch_;
-    scratch_ = nullptr;
-  }
-  void SetUp() override {
-    if (!skipReason_.empty()) GTEST_SKIP() << skipReason_;
-    ASSERT_EQ(result_.exitCode, 0) << result_.err;
-    ASSERT_GT(sheet_.width, 0);
-  }
+  Scratch scratch("sheet");
+  char arguments[256];
+  std::snprintf(arguments, sizeof arguments, "sheet --out \"%s\" --size %dx%d", (scratch / "sheet.png").string().c_str(),
+                stillWidth, stillHeight);
+  const auto result = runTool(scratch, arguments);
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  Png sheet;
+  ASSERT_TRUE(readPng((scratch / "sheet.png").string(), sheet));
 
-  static inline Scratch* scratch_ = nullptr;
-  static inline tool_test::Result result_;
-  static inline Png sheet_;
-  static inline std::string skipReason_;
-};
-
-TEST_F(SheetTool, ElevenStillsFourAcrossWithCaptions) {
+  // Eleven stills four across, a caption under each, opaque.
   EXPECT_EQ(sheetMomentCount, 11);
-  EXPECT_EQ(sheet_.width, 4 * stillWidth);
-  EXPECT_EQ(sheet_.height, 3 * (stillHeight + sheetCaptionHeight(stillWidth)));
+  ASSERT_EQ(sheet.width, 4 * stillWidth);
+  ASSERT_EQ(sheet.height, 3 * (stillHeight + sheetCaptionHeight(stillWidth)));
   const std::uint32_t white = 0xFFFFFFFFu;
   for (int i = 0; i < sheetColumns * sheetRows; ++i) {
     const Cell cell = cellOf(i);
-    const auto caption = region(sheet_, cell.x0, cell.y0 + stillHeight, stillWidth, sheetCaptionHeight(stillWidth));
+    const auto caption = region(sheet, cell.x0, cell.y0 + stillHeight, stillWidth, sheetCaptionHeight(stillWidth));
     const bool inked = std::find(caption.begin(), caption.end(), white) != caption.end();
     EXPECT_EQ(inked, i < sheetMomentCount) << "caption of cell " << i;
   }
-  for (std::uint32_t word : region(sheet_, 0, 0, sheet_.width, sheet_.height)) {
+  for (std::uint32_t word : region(sheet, 0, 0, sheet.width, sheet.height)) {
     ASSERT_EQ(word >> 24, 255u) << "the sheet is opaque";
   }
-}
 
-TEST_F(SheetTool, ScenesShowPicturesAndTheEndIsBlack) {
+  // Every scene shows a picture (no flat mosaic block), each a different one; the end is black.
   std::vector<std::vector<std::uint32_t>> stills;
   for (int i = 0; i < sheetMomentCount; ++i) {
     const Cell cell = cellOf(i);
-    stills.push_back(region(sheet_, cell.x0, cell.y0, stillWidth, stillHeight));
+    stills.push_back(region(sheet, cell.x0, cell.y0, stillWidth, stillHeight));
   }
   for (int i = 0; i + 1 < sheetMomentCount; ++i) {
     const std::set<std::uint32_t> colours(stills[i].begin(), stills[i].end());
@@ -98,25 +81,21 @@ TEST_F(SheetTool, ScenesShowPicturesAndTheEndIsBlack) {
     for (int j = 0; j < i; ++j) EXPECT_NE(stills[i], stills[j]) << "cells " << i << " and " << j;
   }
   for (std::uint32_t word : stills.back()) ASSERT_EQ(word, 0xFF000000u) << "the end is black";
-}
 
-TEST_F(SheetTool, StillsAreTheFrameToolsPictures) {
-  // Z1 at t 40 and Z2 at t 120, sync values from the song on both sides (the later scenes differ
-  // only in how far the song is rendered first).
+  // Z1 at t 40 and Z2 at t 120 against intro-tool frame, sync values from the song on both sides
+  // (the later scenes differ only in how far the song is rendered first).
   for (const int i : {0, 1}) {
     const SheetMoment& moment = sheetMoments[i];
-    const std::string file = (*scratch_ / "frame.png").string();
-    char arguments[256];
+    const std::string file = (scratch / "frame.png").string();
     std::snprintf(arguments, sizeof arguments, "frame --t %g --size %dx%d --out \"%s\"", static_cast<double>(moment.t),
                   stillWidth, stillHeight, file.c_str());
-    const auto result = runTool(*scratch_, arguments);
-    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const auto frameResult = runTool(scratch, arguments);
+    ASSERT_EQ(frameResult.exitCode, 0) << frameResult.err;
     Png frame;
     ASSERT_TRUE(readPng(file, frame));
     for (std::size_t p = 3; p < frame.rgba.size(); p += 4) frame.rgba[p] = 255;  // the sheet is opaque
     const Cell cell = cellOf(i);
-    EXPECT_EQ(region(sheet_, cell.x0, cell.y0, stillWidth, stillHeight),
-              region(frame, 0, 0, stillWidth, stillHeight))
+    EXPECT_EQ(region(sheet, cell.x0, cell.y0, stillWidth, stillHeight), region(frame, 0, 0, stillWidth, stillHeight))
         << moment.entryPoint << " at t " << moment.t;
   }
 }
