@@ -8,7 +8,8 @@
 //   normD(s)      normalize of a scalar: its sign, NaN at 0
 //   maxD, minD    a NaN operand returns the other one (float..float4)
 //   LOADT(tex, p) Load from T or T1..T5 at float2/float3 p (the third component is ignored: mip 0),
-//                 truncated toward zero; outside the texture reads float4(0, 0, 0, 0)
+//                 truncated toward zero (NaN -> 0, as Direct3D converts); outside the texture reads
+//                 float4(0, 0, 0, 0)
 //   storeW(v, c)  the store into w: NaN -> 0, saturated, pixels outside w are not written
 //   NAND, INFD    quiet NaN and +infinity (INFD stands for 1.#INF)
 // Every local and static gets a start value. INTRO_VULKAN is defined only by the Vulkan host.
@@ -79,6 +80,7 @@ float4 minD(float4 a, float4 b) { return float4(minD(a.x, b.x), minD(a.y, b.y), 
 
 // One loader per texture (Direct3D and Vulkan both take textures as globals most easily).
 #define LOADT_BODY(tex)                                                                  \
+  p = float2(isnan(p.x) ? 0 : p.x, isnan(p.y) ? 0 : p.y);                                \
   uint sx = 0, sy = 0;                                                                   \
   tex.GetDimensions(sx, sy);                                                             \
   float2 s = float2(sx, sy);                                                             \

@@ -219,10 +219,13 @@ TEST_F(HlslRules, LoadTruncatesTowardZeroAndReadsZeroOutside) {
     for (int i = 0; i < 14; ++i) {
       const float px = points[i][0];
       const float py = points[i][1];
-      const bool inside = px > -1 && py > -1 && px < 4 && py < 3;
+      // A NaN coordinate converts to 0, as Direct3D's float-to-integer conversion does.
+      const float qx = std::isnan(px) ? 0.0f : px;
+      const float qy = std::isnan(py) ? 0.0f : py;
+      const bool inside = qx > -1 && qy > -1 && qx < 4 && qy < 3;
       gpu_test::Rgba expected{0, 0, 0, 0};
       if (inside) {
-        const auto at = static_cast<std::size_t>(static_cast<int>(std::trunc(py)) * 4 + static_cast<int>(std::trunc(px))) * 4;
+        const auto at = static_cast<std::size_t>(static_cast<int>(std::trunc(qy)) * 4 + static_cast<int>(std::trunc(qx))) * 4;
         expected = {texels[at], texels[at + 1], texels[at + 2], texels[at + 3]};
       }
       EXPECT_EQ(pixel(picture, i, row), expected) << "at (" << px << ", " << py << ")" << (row ? " float3" : " float2");
