@@ -100,10 +100,10 @@ inline constexpr std::array<Arrangement, 15> tracks{
                 wholeA2 hold wholeF2 hold bassC bassC bassG bassG
       8*[ bassA bassF bassC bassG ]
       8*[ fall bassE ]
-      4*[ wholeF2 wholeG2 wholeE2 wholeA2 ]
+      8*rest 2*[ wholeF2 wholeG2 wholeE2 wholeA2 ]
       4*[ bassA bassF bassC bassG ]
       4*[ bassARoll bassF bassC bassGRise ]
-      4*[ wholeF2 wholeG2 wholeE2 wholeA2 ]
+      8*rest 2*[ wholeF2 wholeG2 wholeE2 wholeA2 ]
       8*[ fall bassE ]
       4*[ bassF bassG bassEm bassA ]
       4*[ bassARoll bassF bassC bassGRise ]

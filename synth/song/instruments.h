@@ -106,7 +106,7 @@ inline constexpr Unit hat[] = {
     Filter{.frequency = 110, .damping = 128, .mode = pass::low},                   // tame the top
     Filter{.frequency = 110, .damping = 128, .mode = pass::low},
     Pan{.position = 82},
-    Output{.main = 64, .aux = 20},
+    Output{.main = 88, .aux = 24},
 };
 
 // Track 4: the opening line. Two soft oscillators detuned against each other by one LFO

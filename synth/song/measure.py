@@ -9,7 +9,8 @@ integrated loudness (ffmpeg's ebur128), which tracks sound, and, from the envelo
 frame loop run at 60 frames per second, the flashes of e2 and e3 and the growth of e in every
 bar (a pattern). Exits 1 when a figure is outside the soundtrack's limits:
   clip share below 0.1 %, loudness -16..-9 LUFS, |DC| at most 0.01, every track sounding,
-  at most 4 e2 and 8 e3 flashes per bar, e growing by 0.2..1 per bar from bar 32 to 191.
+  at most 4 e2 and 8 e3 flashes per bar, e growing by 0.2..1 per bar from bar 32 to 191,
+  the last bar below 0.01.
 """
 import array
 import math
@@ -129,6 +130,8 @@ def main():
     print(f'DC offset left {dc[0]:+.5f}, right {dc[1]:+.5f}; integrated loudness {lufs:.1f} LUFS')
     print('tracks sounding: ' + ' '.join(str(t) for t in range(15) if sounding[t]))
     print(f'e at the end {e:.2f}; most e2 flashes in a bar {max(f2)}, most e3 flashes {max(f3)}')
+    tail = [max(abs(x) for x in samples[2 * FRAMES_PER_BAR * k:2 * FRAMES_PER_BAR * (k + 1)]) for k in (193, 194, 195)]
+    print('peak in bars 193, 194, 195: ' + ', '.join(f'{v:.4f}' for v in tail))
     grow = growth[32:192]
     print(f'e growth per bar, bars 32..191: min {min(grow):.2f}, max {max(grow):.2f}, mean {sum(grow) / len(grow):.2f}')
     if 100.0 * clipped / n >= 0.1:
@@ -139,6 +142,8 @@ def main():
         bad.append('DC offset')
     if not all(sounding):
         bad.append('silent tracks')
+    if tail[-1] > 0.01:
+        bad.append('still sounding at the end')
     for k in range(BARS):
         if f2[k] > 4 or f3[k] > 8 or (32 <= k < 192 and not 0.2 <= growth[k] <= 1.0):
             bad.append(f'bar {k}')
