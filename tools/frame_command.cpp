@@ -6,8 +6,6 @@
 //
 // Sync values not given on the command line come from the built-in song: the song is rendered up
 // to T and the frame loop's update runs at 60 frames per second up to T, as in the intro.
-#include <png.h>
-
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -17,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "capture_png.h"
+#include "capture_show.h"
 #include "commands.h"
 #include "shader_source.h"
 #include "show.h"
@@ -69,60 +69,6 @@ bool parseSize(const char* text, int& width, int& height) {
   return side(text, x, width) && side(x + 1, x + std::strlen(x), height);
 }
 
-bool writePng(const std::string& path, const std::vector<std::uint8_t>& rgba, int width, int height,
-              std::string& error) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) {
-    error = "cannot open " + path + " for writing: " + std::strerror(errno);
-    return false;
-  }
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-  if (png == nullptr || info == nullptr) {
-    png_destroy_write_struct(&png, &info);
-    std::fclose(file);
-    error = "libpng cannot start";
-    return false;
-  }
-  std::vector<png_bytep> rows(static_cast<std::size_t>(height));
-  for (int y = 0; y < height; ++y) {
-    rows[static_cast<std::size_t>(y)] =
-        const_cast<png_bytep>(rgba.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width) * 4);
-  }
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    std::fclose(file);
-    error = "libpng failed while writing " + path;
-    return false;
-  }
-  png_init_io(png, file);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, PNG_COLOR_TYPE_RGBA,
-               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  png_write_image(png, rows.data());
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  if (std::fclose(file) != 0) {
-    error = "cannot finish writing " + path;
-    return false;
-  }
-  return true;
-}
-
-// e, e2, e3 as the intro's frame loop has them at play position target, running at 60 fps.
-ShowState songShowState(std::uint32_t target) {
-  SynthMemoryPtr memory = allocateSynthMemory();
-  // The envelope record that the last frame reads must be complete.
-  const std::uint32_t end = std::min<std::uint32_t>(songFrames, (target / 256 + 2) * 256);
-  renderSongFrames(*memory, builtinSong(), end);
-  const SynthMemory& rendered = *memory;
-  return simulateShow(target, 60.0, [&rendered](std::uint32_t position) {
-    EnvelopeLevels levels;
-    for (int track = 0; track < syncTrackCount; ++track) levels.level[track] = trackLevel(rendered, position, track);
-    return levels;
-  });
-}
-
 }  // namespace
 
 int frameCommand(int argc, char** argv) {
@@ -169,7 +115,12 @@ int frameCommand(int argc, char** argv) {
   if (!sync[0] || !sync[1] || !sync[2]) {
     const double exact = static_cast<double>(*t) / 2.5 * 61520.0;
     const auto target = static_cast<std::uint32_t>(std::min<double>(std::llround(exact), songFrames));
-    const ShowState state = songShowState(target);
+    SynthMemoryPtr memory = allocateSynthMemory();
+    if (!renderSongFor(*memory, 0, target)) {
+      std::fprintf(stderr, "intro-tool frame: the built-in song does not render\n");
+      return 1;
+    }
+    const ShowState state = songShowStateAt(*memory, target, 60.0);
     if (!sync[0]) sync[0] = state.e;
     if (!sync[1]) sync[1] = state.e2;
     if (!sync[2]) sync[2] = state.e3;
@@ -177,22 +128,10 @@ int frameCommand(int argc, char** argv) {
 
   const char* validation = std::getenv("INTRO_VALIDATION");
   HeadlessRenderer renderer;
-  if (!renderer.init(width, height, validation != nullptr && std::strcmp(validation, "1") == 0)) {
-    std::fprintf(stderr, "intro-tool frame: Vulkan: %s\n", renderer.error().c_str());
+  std::string error;
+  if (!startShowRenderer(renderer, width, height, validation != nullptr && std::strcmp(validation, "1") == 0, error)) {
+    std::fprintf(stderr, "intro-tool frame: %s\n", error.c_str());
     return 1;
-  }
-  if (!renderer.compile(shaderSource)) {
-    std::fprintf(stderr, "intro-tool frame: the shader text does not compile:\n%s\n", renderer.error().c_str());
-    return 1;
-  }
-  TextTexture texts[textCount];
-  rasteriseTexts(texts);
-  for (int id = 0; id < textCount; ++id) {
-    const TextTexture& text = texts[id];
-    if (!renderer.setText(textSlot(static_cast<TextId>(id)), text.width, text.height, text.rgba)) {
-      std::fprintf(stderr, "intro-tool frame: text texture %s: %s\n", text.stem, renderer.error().c_str());
-      return 1;
-    }
   }
   const float params[8] = {*sync[0], *sync[1], *sync[2], *t, static_cast<float>(width), static_cast<float>(height), 0, 0};
   const std::vector<std::uint8_t> picture = renderer.render(params, sceneIndex);
@@ -204,8 +143,7 @@ int frameCommand(int argc, char** argv) {
     std::fprintf(stderr, "intro-tool frame: validation: %s\n", message.c_str());
   }
   if (!renderer.validationErrors().empty()) return 1;
-  std::string error;
-  if (!writePng(out, picture, width, height, error)) {
+  if (!writeRgbaPng(out, picture, width, height, error)) {
     std::fprintf(stderr, "intro-tool frame: %s\n", error.c_str());
     return 1;
   }
