@@ -36,6 +36,17 @@ bool layerPresent(const char* name) {
   return false;
 }
 
+bool layerExtensionPresent(const char* layer, const char* name) {
+  std::uint32_t count = 0;
+  vkEnumerateInstanceExtensionProperties(layer, &count, nullptr);
+  std::vector<VkExtensionProperties> extensions(count);
+  vkEnumerateInstanceExtensionProperties(layer, &count, extensions.data());
+  for (const auto& extension : extensions) {
+    if (std::strcmp(extension.extensionName, name) == 0) return true;
+  }
+  return false;
+}
+
 bool deviceExtensionPresent(VkPhysicalDevice device, const char* name) {
   std::uint32_t count = 0;
   vkEnumerateDeviceExtensionProperties(device, nullptr, &count, nullptr);
@@ -95,6 +106,7 @@ Core::~Core() { destroy(); }
 bool Core::createInstance(const std::vector<const char*>& extensions, std::string& error) {
   std::vector<const char*> enabled = extensions;
   std::vector<const char*> layers;
+  bool syncValidation = false;
   if (validation) {
     if (!layerPresent(validationLayer)) {
       error = "the validation layer VK_LAYER_KHRONOS_validation is not installed";
@@ -102,6 +114,9 @@ bool Core::createInstance(const std::vector<const char*>& extensions, std::strin
     }
     layers.push_back(validationLayer);
     enabled.push_back(VK_EXT_DEBUG_UTILS_EXTENSION_NAME);
+    // Synchronisation checks too (barriers between the passes, the copies and the read-back).
+    syncValidation = layerExtensionPresent(validationLayer, VK_EXT_VALIDATION_FEATURES_EXTENSION_NAME);
+    if (syncValidation) enabled.push_back(VK_EXT_VALIDATION_FEATURES_EXTENSION_NAME);
   }
   VkApplicationInfo app{};
   app.sType = VK_STRUCTURE_TYPE_APPLICATION_INFO;
@@ -118,9 +133,16 @@ bool Core::createInstance(const std::vector<const char*>& extensions, std::strin
   messengerInfo.pfnUserCallback = onValidationMessage;
   messengerInfo.pUserData = this;
 
+  const VkValidationFeatureEnableEXT syncFeature = VK_VALIDATION_FEATURE_ENABLE_SYNCHRONIZATION_VALIDATION_EXT;
+  VkValidationFeaturesEXT features{};
+  features.sType = VK_STRUCTURE_TYPE_VALIDATION_FEATURES_EXT;
+  features.pNext = &messengerInfo;
+  features.enabledValidationFeatureCount = 1;
+  features.pEnabledValidationFeatures = &syncFeature;
+
   VkInstanceCreateInfo info{};
   info.sType = VK_STRUCTURE_TYPE_INSTANCE_CREATE_INFO;
-  info.pNext = validation ? &messengerInfo : nullptr;
+  info.pNext = !validation ? nullptr : syncValidation ? static_cast<const void*>(&features) : &messengerInfo;
   info.pApplicationInfo = &app;
   info.enabledLayerCount = static_cast<std::uint32_t>(layers.size());
   info.ppEnabledLayerNames = layers.data();
