@@ -32,8 +32,8 @@ class HeadlessRenderer {
 
   // Instance (with VK_LAYER_KHRONOS_validation, synchronisation checks included, when validation
   // is set), device, and a width x height back buffer and render texture. The text textures
-  // start blank at their sizes (256, 2048, 80, 2048, 96 by 13). False with error() set; noDevice() tells whether
-  // the reason is that no Vulkan device exists at all.
+  // start blank at their sizes (256, 2048, 80, 2048, 96 by 13). False with error() set;
+  // noDevice() tells whether the reason is that no Vulkan device exists at all.
   bool init(int width, int height, bool validation);
   bool noDevice() const { return noDevice_; }
   const std::string& error() const { return error_; }
