@@ -6,8 +6,8 @@
 
 namespace song {
 
-// Track 0: kick. Flashes e2 on every hit. A hard-shaped sine (nearly a square) and its octave,
-// multiplied by a linear decay that the expanding shaper bends into a punchy curve, then rounded
+// Track 0: kick, played on C2 (65 Hz: at home in Am, C and F). Flashes e2 on every hit. A
+// hard-shaped sine (nearly a square) and its octave, multiplied by a linear decay that the expanding shaper bends into a punchy curve, then rounded
 // by a low-pass to a thump around 60 Hz.
 inline constexpr Unit kick[] = {
     Envelope{.attack = 0, .decay = 68, .sustain = 0, .release = 40, .gain = 128},  // 156 ms to silence
@@ -23,7 +23,7 @@ inline constexpr Unit kick[] = {
     Filter{.frequency = 20, .damping = 128, .mode = pass::low},                    // ~170 Hz: round thump
     Filter{.frequency = 9, .damping = 128, .mode = pass::high},                    // below 35 Hz out
     Pan{.position = 64},
-    Output{.main = 116, .aux = 6},
+    Output{.main = 136, .aux = 6},
 };
 
 // Track 1: lead. Four detuned saws two octaves up, a square an octave up and a sine sparkle;

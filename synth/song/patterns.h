@@ -12,13 +12,13 @@ inline constexpr std::array<NamedPattern, 93> patterns{{
     // 0: silence
     {"rest", "-  -  -  -  -  -  -  -  -  -  -  -  -  -  -  -"},
     // drums
-    {"kick", "B1 .  .  .  .  .  .  .  .  .  B1 .  .  .  .  ."},
+    {"kick", "C2 .  .  .  .  .  .  .  .  .  C2 .  .  .  .  ."},
     {"fall", "A2 .  .  .  .  -  G2 .  .  .  .  .  F2 .  .  ."},  // A G F: bass and lead riff
     {"snare", "-  -  -  -  G2 .  .  .  -  -  -  -  G2 .  .  ."},
     {"hat", "-  -  C3 .  -  -  C3 .  -  -  C3 .  -  -  C3 ."},
-    {"kickDouble", "B1 .  B1 .  .  .  .  .  .  .  B1 .  .  .  .  ."},
-    {"kickHalf", "B1 .  .  .  .  .  .  .  .  .  .  .  .  .  .  ."},
-    {"kickBuild", "B1 .  .  .  B1 .  .  .  B1 .  .  .  .  .  .  ."},
+    {"kickDouble", "C2 .  C2 .  .  .  .  .  .  .  C2 .  .  .  .  ."},
+    {"kickHalf", "C2 .  .  .  .  .  .  .  .  .  .  .  .  .  .  ."},
+    {"kickBuild", "C2 .  .  .  C2 .  .  .  C2 .  .  .  .  .  .  ."},
     {"snareFill", "-  -  -  -  G2 .  .  .  -  -  -  -  G2 .  G2 G2"},
     {"snareRoll", "-  -  -  -  G2 .  G2 .  G2 .  G2 .  G2 .  G2 G2"},
     // 10
@@ -34,7 +34,7 @@ inline constexpr std::array<NamedPattern, 93> patterns{{
     {"clapTwo", "-  -  -  -  C3 .  .  .  -  -  -  -  C3 .  .  ."},
     // 20
     {"hatLift", "-  -  C3 .  -  -  C3 .  -  -  C3 .  -  C3 C3 ."},
-    {"kickFill", "B1 .  .  .  .  .  .  .  .  .  B1 .  .  .  B1 ."},
+    {"kickFill", "C2 .  .  .  .  .  .  .  .  .  C2 .  .  .  C2 ."},
     {"bellQuarter", "A3 .  .  .  A3 .  .  .  A3 .  .  .  A3 .  .  ."},
     {"leadA4b", "D3 .  .  .  .  .  B2 .  .  .  D3 .  .  .  G3 ."},
     // the opening line
@@ -102,7 +102,7 @@ inline constexpr std::array<NamedPattern, 93> patterns{{
     {"stabE", "E3 .  -  -  -  -  E3 .  -  -  E3 .  -  -  -  -"},
     // more drums
     {"hatSparse", "-  -  C3 .  -  -  -  -  -  -  C3 .  -  -  -  -"},
-    {"kickBreak", "B1 .  .  .  .  .  .  B1 .  .  B1 .  .  .  .  ."},
+    {"kickBreak", "C2 .  .  .  .  .  .  C2 .  .  C2 .  .  .  .  ."},
     {"snareGhost", "-  -  -  -  G2 .  .  .  -  -  -  -  G2 .  .  G2"},
     {"woodFill", "E3 .  A3 .  .  .  E3 .  .  .  .  .  E3 .  .  ."},
     {"tomRoll", "D3 .  B2 .  G2 .  E2 .  D3 .  B2 .  G2 .  E2 ."},
