@@ -7,8 +7,8 @@
 namespace song {
 
 // Track 0: kick, played on C2 (65 Hz: at home in Am, C and F). Flashes e2 on every hit. A
-// hard-shaped sine (nearly a square) and its octave, multiplied by a linear decay that the expanding shaper bends into a punchy curve, then rounded
-// by a low-pass to a thump around 60 Hz.
+// hard-shaped sine (nearly a square) and its octave, multiplied by a linear decay that the
+// expanding shaper bends into a punchy curve, then rounded by a low-pass into a thump.
 inline constexpr Unit kick[] = {
     Envelope{.attack = 0, .decay = 68, .sustain = 0, .release = 40, .gain = 128},  // 156 ms to silence
     Oscillator{.transpose = 64, .detune = 58, .phase = 0, .gateLow = 0, .colour = 128, .shape = 127,
@@ -120,8 +120,8 @@ inline constexpr Unit openingLine[] = {
                .gain = 56, .flags = wave::trisaw},                                 // skewed saw
     Oscillator{.transpose = 56, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
                .gain = 128, .flags = wave::sine | wave::lfo},                     // 1.8 Hz
-    ParamStore{.amount = 74, .target = to::oscillator1Detune},                     // +-0.16 semitone
-    ParamStore{.amount = 54, .target = to::oscillator2Detune},                     // the other way
+    ParamStore{.amount = 70, .target = to::oscillator1Detune},                     // +-9 cents
+    ParamStore{.amount = 58, .target = to::oscillator2Detune},                     // the other way
     StackOp{Stack::pop},
     StackOp{Stack::add},                                                           // [osc, env]
     Filter{.frequency = 54, .damping = 96, .mode = pass::low},                     // ~1.3 kHz
@@ -189,7 +189,7 @@ inline constexpr Unit warmPad[] = {
     Envelope{.attack = 72, .decay = 80, .sustain = 48, .release = 80, .gain = 128},  // sustain 0.375
     ParamStore{.amount = 64, .target = to::envelopeGain},                          // no feedback
     Envelope{.attack = 88, .decay = 88, .sustain = 128, .release = 80, .gain = 2},
-    ParamStore{.amount = 74, .target = to::oscillator5Transpose},                  // drifts ~ +5 cents
+    ParamStore{.amount = 68, .target = to::oscillator5Transpose},                  // drifts up to +12 cents
     StackOp{Stack::pop},
     Oscillator{.transpose = 76, .detune = 60, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
                .gain = 64, .flags = wave::trisaw},
@@ -209,7 +209,7 @@ inline constexpr Unit brightPad[] = {
     Envelope{.attack = 70, .decay = 78, .sustain = 48, .release = 82, .gain = 128},
     ParamStore{.amount = 64, .target = to::envelopeGain},
     Envelope{.attack = 84, .decay = 90, .sustain = 100, .release = 80, .gain = 1},
-    ParamStore{.amount = 76, .target = to::oscillator6Transpose},
+    ParamStore{.amount = 70, .target = to::oscillator6Transpose},                  // up to +9 cents
     StackOp{Stack::pop},
     Oscillator{.transpose = 76, .detune = 64, .phase = 0, .gateLow = 0, .colour = 64, .shape = 64,
                .gain = 50, .flags = wave::pulse},
