@@ -8,13 +8,14 @@ struct SheetMoment {
   const char* name;        // caption in the intro's font (capitals, digits, space)
 };
 
-// The ten scenes and the end, in the order of the show. Z1 shows the title with the scroller;
-// from Z2 on each moment lies in the middle of its window, where the final pass leaves the
-// picture whole (it turns it into blocks around every scene change).
+// The ten scenes and the end, in the order of the show. Each moment lies in the middle of its
+// scene's window, where the final pass leaves the picture whole (it turns it into blocks around
+// every scene change); among those, chosen by eye. The first beat of a pattern (t a multiple of
+// 2.5) often has the drums set the flash values to 1, which washes some scenes out.
 inline constexpr SheetMoment sheetMoments[] = {
-    {"Z1", 40.0f, "TITLE"},           {"Z2", 120.0f, "RING TUNNEL"},    {"Z3", 190.0f, "CORRIDOR"},
-    {"Z4", 220.0f, "GLASS TUNNEL"},   {"Z5", 260.0f, "TILED CYLINDER"}, {"Z6", 300.0f, "TILED HALL"},
-    {"Z7", 340.0f, "LATTICE TUNNEL"}, {"Z8", 366.0f, "PLATES AND BLOBS"},  {"Z9", 420.0f, "CHECKERBOARDS"},
+    {"Z1", 41.0f, "TITLE"},           {"Z2", 121.0f, "RING TUNNEL"},    {"Z3", 190.0f, "CORRIDOR"},
+    {"Z4", 220.0f, "GLASS TUNNEL"},   {"Z5", 261.0f, "TILED CYLINDER"}, {"Z6", 301.0f, "TILED HALL"},
+    {"Z7", 340.0f, "LATTICE TUNNEL"}, {"Z8", 366.0f, "PLATES AND BLOBS"},  {"Z9", 421.0f, "CHECKERBOARDS"},
     {"ZA", 460.0f, "GLASS RINGS"},    {"ZB", 485.0f, "THE END"},
 };
 inline constexpr int sheetMomentCount = static_cast<int>(sizeof sheetMoments / sizeof sheetMoments[0]);
