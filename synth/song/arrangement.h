@@ -196,20 +196,20 @@ inline constexpr std::array<Arrangement, 15> tracks{
       2*[ crash 7*rest ]
       2*[ crash 7*rest ]
       2*[ crash 7*rest ]
-      crash 7*rest crash crashHalf 6*rest
+      2*[ crash 7*rest ]
       2*[ crash 7*rest ]
       crash 3*rest)"),
     // 14: arpeggio
     arrangement(patterns, R"(
-      24*rest arpAm arpAm arpF arpF arpC arpC arpG arpG
+      24*rest arpAm arpAm arpF arpF arpC arpC arpG arpRise
       32*rest
       8*[ arpFall arpE ]
       16*rest
-      4*[ arpAm arpF arpC arpG ]
+      3*[ arpAm arpF arpC arpG ] arpAm arpF arpC arpRise
       16*rest
-      4*[ arpF arpG arpEm arpAm ]
+      3*[ arpF arpG arpEm arpAm ] arpF arpG arpEm arpRise
       8*[ arpFall arpE ]
-      4*[ arpF arpG arpEm arpAm ]
+      3*[ arpF arpG arpEm arpAm ] arpF arpG arpEm arpRise
       2*[ arpAm arpF arpC arpG ] 2*[ arpAmHigh arpF arpC arpG ]
       4*rest)"),
 };
