@@ -110,6 +110,91 @@ TEST(CaptureTool, FirstMusicUnitHasTheExpectedFramesStreamsAndDuration) {
   EXPECT_EQ(scratch.files(), std::vector<std::string>{"first.mp4"});  // no temporary left
 }
 
+// Root mean square of each block of 1,024 stereo frames.
+std::vector<double> blockLevels(const float* samples, std::size_t frames) {
+  std::vector<double> levels;
+  for (std::size_t at = 0; at + 1024 <= frames; at += 1024) {
+    double sum = 0.0;
+    for (std::size_t i = 2 * at; i < 2 * (at + 1024); ++i) sum += static_cast<double>(samples[i]) * samples[i];
+    levels.push_back(std::sqrt(sum / 2048.0));
+  }
+  return levels;
+}
+
+// Pearson correlation of a against b shifted by lag blocks, over the blocks both cover.
+double correlation(const std::vector<double>& a, const std::vector<double>& b, int lag) {
+  double sa = 0, sb = 0, saa = 0, sbb = 0, sab = 0;
+  int n = 0;
+  for (int i = 0; i < static_cast<int>(a.size()); ++i) {
+    const int j = i + lag;
+    if (j < 0 || j >= static_cast<int>(b.size())) continue;
+    sa += a[i];
+    sb += b[j];
+    saa += a[i] * a[i];
+    sbb += b[j] * b[j];
+    sab += a[i] * b[j];
+    ++n;
+  }
+  const double cov = sab - sa * sb / n;
+  const double va = saa - sa * sa / n;
+  const double vb = sbb - sb * sb / n;
+  return va > 0 && vb > 0 ? cov / std::sqrt(va * vb) : 0.0;
+}
+
+TEST(CaptureTool, SoundIsTheStretchOfTheSoundtrackUnderTheFrames) {
+  if (!haveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg is needed";
+  Scratch scratch("capture_sound");
+  const std::string file = (scratch / "sound.mp4").string();
+  const double from = 20.0;
+  const double to = 22.0;
+  char arguments[256];
+  std::snprintf(arguments, sizeof arguments, "capture --out \"%s\" --size 32x32 --fps 10 --from %g --to %g",
+                file.c_str(), from, to);
+  const auto result = runTool(scratch, arguments);
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+
+  // The decoded sound (AAC; its encoder delay is undone by the file's edit list).
+  const auto raw = scratch / "sound.f32";
+  const std::string decode = "ffmpeg -v error -i \"" + file + "\" -map 0:a -f f32le -ac 2 -ar 44100 \"" +
+                             raw.string() + "\"";
+  ASSERT_EQ(std::system(decode.c_str()), 0);
+  const std::string bytes = tool_test::readFile(raw);
+  std::vector<float> decoded(bytes.size() / sizeof(float));
+  std::memcpy(decoded.data(), bytes.data(), decoded.size() * sizeof(float));
+
+  // The soundtrack from the first frame's play position on.
+  const auto plan = planCapture(10, from, to);
+  ASSERT_TRUE(plan);
+  SynthMemoryPtr memory = allocateSynthMemory();
+  ASSERT_TRUE(renderSongFor(*memory, plan->soundEnd + 44100, 0));
+  const std::uint32_t frames = plan->soundEnd - plan->soundBegin;
+  EXPECT_NEAR(static_cast<double>(decoded.size() / 2), frames, 1024.0);
+  // A longer stretch, starting a whole number of blocks (about half the length) early, to look for
+  // a shift either way.
+  const std::uint32_t early = frames / 2 / 1024 * 1024;
+  std::vector<float> soundtrack(2 * std::size_t{2 * frames});
+  copySoundFrames(*memory, plan->soundBegin - early, 2 * frames, soundtrack.data());
+
+  const std::vector<double> heard = blockLevels(decoded.data(), decoded.size() / 2);
+  const std::vector<double> song = blockLevels(soundtrack.data(), 2 * frames);
+  ASSERT_GT(heard.size(), 40u);
+  const int offset = static_cast<int>(early / 1024);  // blocks of the early part
+  int bestLag = 0;
+  double best = -2.0;
+  for (int lag = -offset; lag <= offset; ++lag) {
+    const double c = correlation(heard, song, offset + lag);
+    if (c > best) {
+      best = c;
+      bestLag = lag;
+    }
+  }
+  EXPECT_EQ(bestLag, 0) << "the sound is shifted by about " << bestLag * 1024 << " sample frames";
+  EXPECT_GT(best, 0.9);
+  double loudest = 0.0;
+  for (double level : heard) loudest = std::max(loudest, level);
+  EXPECT_GT(loudest, 0.01) << "silence where the song plays";
+}
+
 // Reads intro-tool frame's PNG for music time t and sync values at the renderer's size.
 void frameToolPicture(const Scratch& scratch, const float (&params)[8], int width, int height, Png& png) {
   const std::string file = (scratch / "frame.png").string();
