@@ -317,6 +317,7 @@ int captureCommand(int argc, char** argv) {
     return failure(error + (status.empty() ? std::string() : "; " + status));
   }
   if (!ffmpeg.finish(error)) return failure(error);
+  if (interrupted()) return interruptedExit(options.out);  // while ffmpeg finished the file
   if (!renderer.validationErrors().empty()) return failure("the Vulkan validation layer reported errors");
 
   std::error_code renameError;

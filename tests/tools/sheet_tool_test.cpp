@@ -2,6 +2,7 @@
 // still is the picture intro-tool frame renders at that moment with the song's sync values.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
 #include "capture_sheet.h"
