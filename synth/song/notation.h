@@ -3,7 +3,7 @@
 //
 // Instruments are lists of named units whose fields are the parameter bytes (a byte b means
 // b / 128 to the unit, except where a field says "raw"). Patterns are lines of 16 row tokens:
-//   a note name  C2 .. C#4, with # or b   starts a note (A3 = 220 Hz before any transpose)
+//   a note name  such as A3, C#4 or Bb2   starts a note (A3 = 220 Hz before any transpose)
 //   .                                      holds (the playing note goes on, silence stays silent)
 //   -                                      releases
 // Patterns have names; a track's arrangement is a line of 196 pattern names, where "4*hold"

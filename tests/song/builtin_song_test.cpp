@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <set>
 #include <string>
@@ -220,6 +221,21 @@ TEST(BuiltinSong, DelayLinesAreTheReverberatorsAndSingleLines) {
     }
   }
   EXPECT_EQ(lines, 52);
+}
+
+// The first envelope of a flashing track jumps to 1 and stays above 0.7 long enough for a frame
+// at 60 per second (735 frames apart, levels logged every 256) to see it, then falls below 0.7
+// until the next hit; a sustained part's first envelope stays high while the note is held.
+TEST(BuiltinSong, FirstEnvelopesSuitThePictures) {
+  const auto all = instruments();
+  const auto rate = [](std::uint8_t b) { return std::exp2(-0.1875 * b); };
+  for (int t : {0, 13, 2, 3, 9, 10, 11, 12}) {
+    const auto& env = all[t][0].params;
+    EXPECT_LE(1.0 / rate(env[0]), 64.0) << "track " << t << " attack";
+    EXPECT_GE(0.3 / rate(env[1]), 1000.0) << "track " << t << " decay";
+    EXPECT_LT(env[2] / 128.0, 0.7) << "track " << t << " sustain";
+  }
+  for (int t : {6, 7, 8}) EXPECT_GE(all[t][0].params[2] / 128.0, 0.3) << "track " << t << " sustain";
 }
 
 // Rows at which a track starts a note in a bar (new notes are what make a first envelope jump).
