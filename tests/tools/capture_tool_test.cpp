@@ -108,6 +108,14 @@ TEST(CaptureTool, FirstMusicUnitHasTheExpectedFramesStreamsAndDuration) {
   EXPECT_GT(bitRate, 150e3);
   EXPECT_LT(bitRate, 240e3);
 
+  // The index (moov) ahead of the media data (mdat), for playback while downloading.
+  const std::string bytes = tool_test::readFile(file);
+  const auto moov = bytes.find("moov");
+  const auto mdat = bytes.find("mdat");
+  ASSERT_NE(moov, std::string::npos);
+  ASSERT_NE(mdat, std::string::npos);
+  EXPECT_LT(moov, mdat);
+
   EXPECT_EQ(scratch.files(), std::vector<std::string>{"first.mp4"});  // no temporary left
 }
 
