@@ -1,6 +1,6 @@
 // The render driver. Before rendering, each instrument's opcode and parameter streams are
-// decoded once into a list of units with their constants (envelope rates, shaping factors,
-// delay line bindings); every frame then runs those lists. The output is bit for bit that of
+// decoded once into register programs with their units' constants (envelope rates, shaping
+// factors, delay line bindings); every frame then runs those programs. The output is bit for bit that of
 // the straightforward dispatcher (render_reference.cpp), which the tests check.
 #include <algorithm>
 #include <atomic>
@@ -12,35 +12,280 @@ namespace {
 
 using namespace synth;
 
-// Decoded StackOps carry their operation in the opcode: stackOpBase + operation (0..9).
-constexpr std::uint8_t stackOpBase = 16;
+// The decoded form: per instrument two straight-line programs of register operations, one for
+// frames where the track sounds (note not 0) and one for silent frames. Decoding follows the
+// signal stack statically (its depth at every unit is fixed, checked with the song): each
+// stack entry becomes a register, so popping, duplicating and swapping cost nothing, and every
+// operation reads its operands from registers and writes fresh ones. In the silent program
+// envelopes and oscillators give a known 0 (as the units do without a note), filters and hold
+// shapers pass their input on (and vanish), and sums and products of known values are worked
+// out while decoding, with the same double operations the units perform.
+enum Code : std::uint8_t {
+  codeEnvelope,
+  codeOscillatorNone,
+  codeOscillatorSine,
+  codeOscillatorTrisaw,
+  codeOscillatorPulse,
+  codeOscillatorNoise,
+  codeOscillatorGate,
+  codeFilter,
+  codeFilterLow,
+  codeFilterHigh,
+  codeFilterBand,
+  codeFilterAll,
+  codeHoldShaper,
+  codeDelayBank,
+  codeDelayLine,  // one line, unmodulated
+  codeAdd,
+  codeMultiply,
+  codeNote,
+  codeParamStore,
+  codePan,
+  codeOutput,
+  codeAccumulate,
+};
 
-// One unit with its constants, in one cache line.
-struct alignas(64) DecodedUnit {
-  std::uint8_t opcode;
+// Registers of one program (a unit gives at most two values; known values take one each).
+constexpr int registersPerProgram = 3 * unitSlotsPerInstrument + 8;
+
+// One operation with its constants, in one cache line. Registers a, b (inputs) and c (output).
+struct alignas(64) Operation {
+  std::uint8_t code;
   std::uint8_t slot;
-  std::uint8_t byte;        // Filter bits, StackOp operation, Accumulate selector
-  std::uint16_t word;       // ParamStore word
-  std::uint16_t firstLine;  // DelayBank: its first line in the pool
+  std::uint8_t byte;  // Filter bits, Accumulate selector
+  std::uint8_t a, b, c;
   union {
     EnvelopeConstants envelope;
     struct {
       OscillatorConstants constants;
       PitchCache pitch;
     } oscillator;
-    DelayBankConstants delay;
+    struct {
+      DelayBankConstants constants;
+      std::uint16_t firstLine;  // its first line in the pool
+    } delay;
+    struct {
+      double amount;
+      std::uint16_t word;
+    } store;
     double pair[2];  // Filter: frequency, damping; HoldShaper: shape factor, hold rate;
-                     // ParamStore: amount; Pan: position; Output: main, aux gain
+                     // Pan: position; Output: main, aux gain
   };
 };
-static_assert(sizeof(DecodedUnit) == 64);
+static_assert(sizeof(Operation) == 64);
+
+struct Program {
+  int begin, end;  // operations begin .. end - 1
+  double* registers;
+};
 
 struct DecodedProgram {
-  DecodedUnit units[instrumentCount * unitSlotsPerInstrument];
-  int begin[instrumentCount + 1];    // units of instrument i: begin[i] .. begin[i + 1] - 1
+  Operation operations[2 * instrumentCount * unitSlotsPerInstrument];
+  double registers[2 * instrumentCount][registersPerProgram];
+  Program sounding[instrumentCount], silent[instrumentCount];
   std::uint32_t delayLinesUsed;      // delayCursor after a frame
   float paramScratch[16];            // what loadParams leaves behind after a frame,
   bool scratchWritten[16];           // in the entries it writes at all
+};
+
+// A signal stack entry while decoding: its register, and its value when known.
+struct Entry {
+  std::uint8_t reg;
+  bool known;
+  double value;
+};
+
+class ProgramBuilder {
+ public:
+  ProgramBuilder(DecodedProgram& program, int& count, double* registers, bool silent,
+                 std::int32_t fixedNote)
+      : program_(program), count_(count), registers_(registers), silent_(silent),
+        fixedNote_(fixedNote) {}
+
+  // Emits the operation for one unit (or none).
+  void unit(std::uint8_t opcode, int slot, const float* p, const std::uint8_t* b,
+            std::uint32_t firstLine) {
+    switch (opcode) {
+      case opEnvelope:
+        if (silent_) {
+          pushKnown(0.0);
+        } else {
+          Operation& op = emit(codeEnvelope, slot);
+          op.envelope = makeEnvelopeConstants(p);
+          op.c = pushFresh();
+        }
+        break;
+      case opOscillator:
+        if (silent_) {
+          pushKnown(0.0);
+        } else {
+          const OscillatorConstants constants = makeOscillatorConstants(p, b);
+          Operation& op = emit(static_cast<std::uint8_t>(int{codeOscillatorNone} + int{waveKind(constants.flags)}), slot);
+          op.oscillator.constants = constants;
+          op.oscillator.pitch = emptyPitchCache;
+          op.c = pushFresh();
+        }
+        break;
+      case opFilter:
+        if (!silent_) {
+          const std::uint8_t bits = b[2];
+          const std::uint8_t code = bits == 1   ? codeFilterLow
+                                    : bits == 2 ? codeFilterHigh
+                                    : bits == 4 ? codeFilterBand
+                                    : bits == 7 ? codeFilterAll
+                                                : codeFilter;
+          Operation& op = emit(code, slot);
+          op.pair[0] = p[0];
+          op.pair[1] = p[1];
+          op.byte = bits;
+          op.a = pop().reg;
+          op.c = pushFresh();
+        }
+        break;
+      case opHoldShaper:
+        if (!silent_) {
+          Operation& op = emit(codeHoldShaper, slot);
+          op.pair[0] = shapeFactor(p[0]);
+          op.pair[1] = p[1];
+          op.a = pop().reg;
+          op.c = pushFresh();
+        }
+        break;
+      case opDelayBank: {
+        const DelayBankConstants constants = makeDelayBankConstants(p, b);
+        const bool oneLine = constants.lines == 1 && constants.depth == 0.0;
+        Operation& op = emit(oneLine ? codeDelayLine : codeDelayBank, slot);
+        op.delay.constants = constants;
+        op.delay.firstLine = static_cast<std::uint16_t>(firstLine);  // below 1024: checked
+        op.a = pop().reg;
+        op.c = pushFresh();
+        break;
+      }
+      case opStackOp: stackOp(b[0]); break;
+      case opParamStore: {
+        Operation& op = emit(codeParamStore, slot);
+        op.store.amount = p[0];
+        op.store.word = static_cast<std::uint16_t>(b[1] | (b[2] << 8));
+        op.a = top().reg;
+        if (op.store.word & storePopBit) pop();
+        break;
+      }
+      case opPan: {
+        Operation& op = emit(codePan, slot);
+        op.pair[0] = p[0];
+        op.a = pop().reg;
+        op.b = pushFresh();  // right, below
+        op.c = pushFresh();  // left, on top
+        break;
+      }
+      case opOutput: {
+        Operation& op = emit(codeOutput, slot);
+        op.pair[0] = p[0];
+        op.pair[1] = p[1];
+        op.a = pop().reg;  // left
+        op.b = pop().reg;  // right
+        break;
+      }
+      case opAccumulate: {
+        Operation& op = emit(codeAccumulate, slot);
+        op.byte = b[0];
+        op.b = pushFresh();  // right, below
+        op.c = pushFresh();  // left, on top
+        break;
+      }
+      default: break;  // Nop
+    }
+  }
+
+ private:
+  Operation& emit(std::uint8_t code, int slot) {
+    Operation& op = program_.operations[count_++];
+    op = Operation{};
+    op.code = code;
+    op.slot = static_cast<std::uint8_t>(slot);
+    return op;
+  }
+  std::uint8_t fresh() { return static_cast<std::uint8_t>(used_++); }
+  std::uint8_t pushFresh() {
+    const std::uint8_t reg = fresh();
+    stack_[depth_++] = {reg, false, 0.0};
+    return reg;
+  }
+  void pushKnown(double value) {
+    const std::uint8_t reg = fresh();
+    registers_[reg] = value;
+    stack_[depth_++] = {reg, true, value};
+  }
+  Entry pop() { return stack_[--depth_]; }
+  const Entry& top() const { return stack_[depth_ - 1]; }
+
+  // x + y or x * y, worked out now when both are known.
+  void pushArithmetic(bool add, const Entry& x, const Entry& y) {
+    if (x.known && y.known) {
+      pushKnown(add ? x.value + y.value : x.value * y.value);
+      return;
+    }
+    Operation& op = emit(add ? codeAdd : codeMultiply, 0);
+    op.a = x.reg;
+    op.b = y.reg;
+    op.c = pushFresh();
+  }
+
+  // The same stack effects as runStackOp, on entries.
+  void stackOp(std::uint8_t operation) {
+    switch (operation) {
+      case 1: pop(); break;
+      case 2:
+      case 3: {
+        const Entry a = pop(), t = pop();
+        pushArithmetic(operation == 2, t, a);
+        break;
+      }
+      case 4: {
+        const Entry t = top();
+        stack_[depth_++] = t;
+        break;
+      }
+      case 5: {
+        const Entry a = pop(), b = pop();
+        stack_[depth_++] = a;
+        stack_[depth_++] = b;
+        break;
+      }
+      case 6:
+      case 7: {
+        const Entry a = pop();
+        const Entry t = top();
+        pushArithmetic(operation == 6, a, t);
+        break;
+      }
+      case 9:
+        if (silent_ || fixedNote_ != 0) {
+          pushKnown(static_cast<double>(silent_ ? 0 : fixedNote_) * double{parameterScale});
+        } else {
+          Operation& op = emit(codeNote, 0);
+          op.c = pushFresh();
+        }
+        break;
+      default: {  // 8: add pair; 0 and 10..255: multiply pair
+        const bool add = operation == 8;
+        const Entry a0 = pop(), a1 = pop();
+        const Entry b0 = pop(), b1 = pop();
+        pushArithmetic(add, b1, a1);
+        pushArithmetic(add, b0, a0);
+        break;
+      }
+    }
+  }
+
+  DecodedProgram& program_;
+  int& count_;
+  double* registers_;
+  bool silent_;
+  std::int32_t fixedNote_;  // the master's note, 0 for tracks
+  Entry stack_[16] = {};
+  int depth_ = 0;
+  int used_ = 0;
 };
 
 // Walks the streams of a checked song once, as one frame of the dispatcher would.
@@ -50,102 +295,131 @@ void decode(const Song& song, DecodedProgram& program) {
   std::uint32_t cursor = 0;
   std::fill(std::begin(program.scratchWritten), std::end(program.scratchWritten), false);
   for (int instrument = 0; instrument < instrumentCount; ++instrument) {
-    program.begin[instrument] = count;
-    for (int slot = 0;; ++slot) {
-      const std::uint8_t opcode = song.instrumentCommands[commandAt++];
-      if (opcode == opEnd) break;
-      DecodedUnit& unit = program.units[count++];
-      unit = DecodedUnit{};
-      unit.opcode = opcode;
-      unit.slot = static_cast<std::uint8_t>(slot);
-      const std::uint8_t* b = song.instrumentParams.data() + paramAt;
-      const int loaded = opcode == opParamStore ? 1 : parameterBytes[opcode];
-      float p[8] = {};
-      for (int i = 0; i < loaded; ++i) {
-        p[i] = static_cast<float>(b[i]) * parameterScale;
-        program.paramScratch[i] = p[i];
-        program.scratchWritten[i] = true;
+    const bool master = instrument == trackCount;
+    const std::int32_t fixedNote = master ? trackCount : 0;
+    double* soundingRegisters = program.registers[2 * instrument];
+    double* silentRegisters = program.registers[2 * instrument + 1];
+    std::fill(soundingRegisters, soundingRegisters + registersPerProgram, 0.0);
+    std::fill(silentRegisters, silentRegisters + registersPerProgram, 0.0);
+    // The master always sounds (note 15); its silent program stays empty.
+    const std::size_t firstCommand = commandAt, firstParam = paramAt;
+    const std::uint32_t firstCursor = cursor;
+    program.silent[instrument] = {count, count, silentRegisters};
+    for (int pass = 0; pass < (master ? 1 : 2); ++pass) {
+      commandAt = firstCommand;
+      paramAt = firstParam;
+      cursor = firstCursor;
+      ProgramBuilder builder(program, count, pass == 0 ? soundingRegisters : silentRegisters,
+                             pass == 1, fixedNote);
+      const int begin = count;
+      for (int slot = 0;; ++slot) {
+        const std::uint8_t opcode = song.instrumentCommands[commandAt++];
+        if (opcode == opEnd) break;
+        const std::uint8_t* b = song.instrumentParams.data() + paramAt;
+        const int loaded = opcode == opParamStore ? 1 : parameterBytes[opcode];
+        float p[8] = {};
+        for (int i = 0; i < loaded; ++i) {
+          p[i] = static_cast<float>(b[i]) * parameterScale;
+          program.paramScratch[i] = p[i];
+          program.scratchWritten[i] = true;
+        }
+        builder.unit(opcode, slot, p, b, cursor);
+        if (opcode == opDelayBank) cursor += b[7];
+        paramAt += static_cast<std::size_t>(parameterBytes[opcode]);
       }
-      switch (opcode) {
-        case opEnvelope: unit.envelope = makeEnvelopeConstants(p); break;
-        case opOscillator:
-          unit.oscillator.constants = makeOscillatorConstants(p, b);
-          unit.oscillator.pitch = emptyPitchCache;
-          break;
-        case opFilter: unit.pair[0] = p[0]; unit.pair[1] = p[1]; unit.byte = b[2]; break;
-        case opHoldShaper: unit.pair[0] = shapeFactor(p[0]); unit.pair[1] = p[1]; break;
-        case opDelayBank:
-          unit.delay = makeDelayBankConstants(p, b);
-          unit.firstLine = static_cast<std::uint16_t>(cursor);  // below 1024: checked
-          cursor += unit.delay.lines;
-          break;
-        case opStackOp:
-          // Each operation a case of its own in runCommands's switch (0 and 10..255 are one).
-          unit.byte = b[0];
-          unit.opcode = static_cast<std::uint8_t>(stackOpBase + (b[0] <= 9 ? b[0] : 0));
-          break;
-        case opParamStore:
-          unit.pair[0] = p[0];
-          unit.word = static_cast<std::uint16_t>(b[1] | (b[2] << 8));
-          break;
-        case opPan: unit.pair[0] = p[0]; break;
-        case opOutput: unit.pair[0] = p[0]; unit.pair[1] = p[1]; break;
-        case opAccumulate: unit.byte = b[0]; break;
-        default: break;
-      }
-      paramAt += static_cast<std::size_t>(parameterBytes[opcode]);
+      (pass == 0 ? program.sounding : program.silent)[instrument] = {
+          begin, count, pass == 0 ? soundingRegisters : silentRegisters};
     }
   }
-  program.begin[instrumentCount] = count;
   program.delayLinesUsed = cursor;
 }
 
-// The dispatcher: runs one instrument's decoded units for one frame.
-void runCommands(SynthMemory& memory, const Song& song, DecodedProgram& program, int instrument) {
-  InstrumentWorkspace& workspace = memory.workspaces[instrument];
+// Runs one of an instrument's programs for one frame.
+void run(SynthMemory& memory, const Song& song, DecodedProgram& program, const Program& code,
+         InstrumentWorkspace& workspace) {
   const std::int32_t note = workspace.note;
-  TopCachedStack stack;
-  stack.head = 0.0;
-  stack.depth = 0;
-  DecodedUnit* const end = program.units + program.begin[instrument + 1];
-  for (DecodedUnit* unit = program.units + program.begin[instrument]; unit != end; ++unit) {
-    UnitSlot& slot = workspace.slots[unit->slot];
-    switch (unit->opcode) {
-      case opEnvelope:
-        stack.push(runEnvelope(slot, workspace.releaseCount, note, unit->envelope));
+  double* const r = code.registers;
+  Operation* const end = program.operations + code.end;
+  for (Operation* op = program.operations + code.begin; op != end; ++op) {
+    UnitSlot& slot = workspace.slots[op->slot];
+    switch (op->code) {
+      case codeEnvelope:
+        r[op->c] = runEnvelope(slot, workspace.releaseCount, 1, op->envelope);
         break;
-      case opOscillator:
-        stack.push(runOscillator<true>(slot, note, unit->oscillator.constants, memory.noiseSeed,
-                                       &unit->oscillator.pitch));
+      case codeOscillatorNone:
+        r[op->c] = oscillatorFrame<true, waveNone>(slot, note, op->oscillator.constants,
+                                                   memory.noiseSeed, &op->oscillator.pitch);
         break;
-      case opFilter:
-        stack.top() = runFilter(slot, note, unit->pair[0], unit->pair[1], unit->byte, stack.top());
+      case codeOscillatorSine:
+        r[op->c] = oscillatorFrame<true, waveSine>(slot, note, op->oscillator.constants,
+                                                   memory.noiseSeed, &op->oscillator.pitch);
         break;
-      case opHoldShaper:
-        stack.top() = runHoldShaper<true>(slot, note, unit->pair[0], unit->pair[1], stack.top());
+      case codeOscillatorTrisaw:
+        r[op->c] = oscillatorFrame<true, waveTrisaw>(slot, note, op->oscillator.constants,
+                                                     memory.noiseSeed, &op->oscillator.pitch);
         break;
-      case opDelayBank:
-        stack.top() = runDelayBank<true>(memory.delayPool + unit->firstLine,
-                                         song.delayLengths.data() + unit->delay.firstEntry,
-                                         unit->delay, stack.top());
+      case codeOscillatorPulse:
+        r[op->c] = oscillatorFrame<true, wavePulse>(slot, note, op->oscillator.constants,
+                                                    memory.noiseSeed, &op->oscillator.pitch);
         break;
-      case stackOpBase + 0: runStackOp(0, note, stack); break;
-      case stackOpBase + 1: runStackOp(1, note, stack); break;
-      case stackOpBase + 2: runStackOp(2, note, stack); break;
-      case stackOpBase + 3: runStackOp(3, note, stack); break;
-      case stackOpBase + 4: runStackOp(4, note, stack); break;
-      case stackOpBase + 5: runStackOp(5, note, stack); break;
-      case stackOpBase + 6: runStackOp(6, note, stack); break;
-      case stackOpBase + 7: runStackOp(7, note, stack); break;
-      case stackOpBase + 8: runStackOp(8, note, stack); break;
-      case stackOpBase + 9: runStackOp(9, note, stack); break;
-      case opParamStore: runParamStore(workspace, unit->pair[0], unit->word, stack); break;
-      case opPan: runPan(slot, unit->pair[0], stack); break;
-      case opOutput: runOutput(workspace, unit->pair[0], unit->pair[1], stack); break;
-      case opAccumulate: runAccumulate(memory.workspaces, unit->byte, stack); break;
-      default: break;  // Nop
+      case codeOscillatorNoise:
+        r[op->c] = oscillatorFrame<true, waveNoise>(slot, note, op->oscillator.constants,
+                                                    memory.noiseSeed, &op->oscillator.pitch);
+        break;
+      case codeOscillatorGate:
+        r[op->c] = oscillatorFrame<true, waveGate>(slot, note, op->oscillator.constants,
+                                                   memory.noiseSeed, &op->oscillator.pitch);
+        break;
+      case codeFilter:
+        r[op->c] = runFilter(slot, 1, op->pair[0], op->pair[1], op->byte, r[op->a]);
+        break;
+      case codeFilterLow:
+        r[op->c] = runFilter(slot, 1, op->pair[0], op->pair[1], 1, r[op->a]);
+        break;
+      case codeFilterHigh:
+        r[op->c] = runFilter(slot, 1, op->pair[0], op->pair[1], 2, r[op->a]);
+        break;
+      case codeFilterBand:
+        r[op->c] = runFilter(slot, 1, op->pair[0], op->pair[1], 4, r[op->a]);
+        break;
+      case codeFilterAll:
+        r[op->c] = runFilter(slot, 1, op->pair[0], op->pair[1], 7, r[op->a]);
+        break;
+      case codeHoldShaper:
+        r[op->c] = runHoldShaper<true>(slot, 1, op->pair[0], op->pair[1], r[op->a]);
+        break;
+      case codeDelayBank:
+        r[op->c] = runDelayBank<true>(memory.delayPool + op->delay.firstLine,
+                                      song.delayLengths.data() + op->delay.constants.firstEntry,
+                                      op->delay.constants, r[op->a]);
+        break;
+      case codeDelayLine:
+        r[op->c] = runDelayLine(memory.delayPool[op->delay.firstLine],
+                                song.delayLengths[op->delay.constants.firstEntry],
+                                op->delay.constants, r[op->a]);
+        break;
+      case codeAdd: r[op->c] = r[op->a] + r[op->b]; break;
+      case codeMultiply: r[op->c] = r[op->a] * r[op->b]; break;
+      case codeNote: r[op->c] = static_cast<double>(note) * double{parameterScale}; break;
+      case codeParamStore: storeParam(workspace, op->store.amount, op->store.word, r[op->a]); break;
+      case codePan: {
+        const double position = op->pair[0] + double{fieldFloat(slot, 0)};
+        const double x = r[op->a];
+        r[op->b] = x * position;
+        r[op->c] = x * (1.0 - position);
+        break;
+      }
+      case codeOutput: writeOutput(workspace, op->pair[0], op->pair[1], r[op->a], r[op->b]); break;
+      case codeAccumulate: sumOutputs(memory.workspaces, op->byte, r[op->c], r[op->b]); break;
+      default: break;
     }
   }
+}
+
+void runCommands(SynthMemory& memory, const Song& song, DecodedProgram& program, int instrument) {
+  InstrumentWorkspace& workspace = memory.workspaces[instrument];
+  run(memory, song, program,
+      workspace.note != 0 ? program.sounding[instrument] : program.silent[instrument], workspace);
 }
 
 // One track for one frame: its units, then the end of a finished note and the log entry.

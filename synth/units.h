@@ -234,49 +234,79 @@ inline double oscillatorIncrement(double exponent, double base, PitchCache* cach
   return increment;
 }
 
+// Waveform of an oscillator, chosen by its flags in this order of precedence; the decoded render
+// picks it once, the interpreter every frame (waveByFlags).
+enum WaveKind : int { waveByFlags = -1, waveNone, waveSine, waveTrisaw, wavePulse, waveNoise, waveGate };
+
+inline WaveKind waveKind(std::uint8_t flags) {
+  if (flags & flagSine) return waveSine;
+  if (flags & flagTrisaw) return waveTrisaw;
+  if (flags & flagPulse) return wavePulse;
+  if (flags & flagNoise) return waveNoise;
+  if (flags & flagGate) return waveGate;
+  return waveNone;
+}
+
+// One frame of a sounding oscillator (note not 0) whose waveform is Kind.
+template <bool Fast, int Kind>
+inline double oscillatorFrame(UnitSlot& slot, std::int32_t note, const OscillatorConstants& c,
+                              std::uint32_t& noiseSeed, PitchCache* cache) {
+  if constexpr (Kind == waveByFlags) {
+    switch (waveKind(c.flags)) {
+      case waveSine: return oscillatorFrame<Fast, waveSine>(slot, note, c, noiseSeed, cache);
+      case waveTrisaw: return oscillatorFrame<Fast, waveTrisaw>(slot, note, c, noiseSeed, cache);
+      case wavePulse: return oscillatorFrame<Fast, wavePulse>(slot, note, c, noiseSeed, cache);
+      case waveNoise: return oscillatorFrame<Fast, waveNoise>(slot, note, c, noiseSeed, cache);
+      case waveGate: return oscillatorFrame<Fast, waveGate>(slot, note, c, noiseSeed, cache);
+      default: return oscillatorFrame<Fast, waveNone>(slot, note, c, noiseSeed, cache);
+    }
+  } else {
+    double exponent = 128.0 * (double{c.transpose} - double{oneHalf} + double{fieldFloat(slot, 1)}) +
+                      2.0 * (double{c.detune} - double{oneHalf}) + double{fieldFloat(slot, 2)};
+    if ((c.flags & flagLfo) == 0) exponent += note;
+    const double increment = oscillatorIncrement(exponent, double{c.base}, cache);
+    const float phase = static_cast<float>(mod1<Fast>(double{fieldFloat(slot, 0)} + increment + 1.0));
+    setFieldFloat(slot, 0, phase);
+    const double phi = mod1<Fast>(double{phase} + double{c.phaseOffset} + 1.0);
+    const double colour = double{c.colour} + double{fieldFloat(slot, 5)};
+    double wave = 0.0;
+    if constexpr (Kind == waveSine) {
+      if (phi <= colour) {
+        // Dividing by a colour of exactly 1 changes nothing; the fast form skips it.
+        wave = std::sin((Fast && colour == 1.0) ? twoPi * phi : twoPi * phi / colour);
+      }
+    } else if constexpr (Kind == waveTrisaw) {
+      wave = phi <= colour ? 2.0 * phi / colour - 1.0 : 2.0 * (1.0 - phi) / (1.0 - colour) - 1.0;
+    } else if constexpr (Kind == wavePulse) {
+      wave = phi <= colour ? 1.0 : -1.0;
+    } else if constexpr (Kind == waveNoise) {
+      noiseSeed *= noiseMultiplier;
+      wave = static_cast<double>(static_cast<std::int32_t>(noiseSeed)) / noiseDivisor;
+    } else if constexpr (Kind == waveGate) {
+      // lrint rounds ties to even in the default rounding mode; & 15 is the modulo 16.
+      const long step = std::lrint(double{gateSteps} * phi) & 15;
+      const double target = ((c.gateMask >> step) & 1u) ? 1.0 : 0.0;
+      const float level = static_cast<float>(
+          target + double{smoothingCoefficient} * (double{fieldFloat(slot, 5)} - target));
+      setFieldFloat(slot, 5, level);
+      wave = double{level};
+    }
+    return shapeWithFactor<Fast>(wave, c.shapeA) * double{c.gain};
+  }
+}
+
 template <bool Fast>
 inline double runOscillator(UnitSlot& slot, std::int32_t note, const OscillatorConstants& c,
                             std::uint32_t& noiseSeed, PitchCache* cache) {
   if (note == 0) return 0.0;
-  double exponent = 128.0 * (double{c.transpose} - double{oneHalf} + double{fieldFloat(slot, 1)}) +
-                    2.0 * (double{c.detune} - double{oneHalf}) + double{fieldFloat(slot, 2)};
-  if ((c.flags & flagLfo) == 0) exponent += note;
-  const double increment = oscillatorIncrement(exponent, double{c.base}, cache);
-  const float phase = static_cast<float>(mod1<Fast>(double{fieldFloat(slot, 0)} + increment + 1.0));
-  setFieldFloat(slot, 0, phase);
-  const double phi = mod1<Fast>(double{phase} + double{c.phaseOffset} + 1.0);
-  const double colour = double{c.colour} + double{fieldFloat(slot, 5)};
-  double wave = 0.0;
-  if (c.flags & flagSine) {
-    if (phi <= colour) {
-      // Dividing by a colour of exactly 1 changes nothing; the fast form skips it.
-      wave = std::sin((Fast && colour == 1.0) ? twoPi * phi : twoPi * phi / colour);
-    }
-  } else if (c.flags & flagTrisaw) {
-    wave = phi <= colour ? 2.0 * phi / colour - 1.0 : 2.0 * (1.0 - phi) / (1.0 - colour) - 1.0;
-  } else if (c.flags & flagPulse) {
-    wave = phi <= colour ? 1.0 : -1.0;
-  } else if (c.flags & flagNoise) {
-    noiseSeed *= noiseMultiplier;
-    wave = static_cast<double>(static_cast<std::int32_t>(noiseSeed)) / noiseDivisor;
-  } else if (c.flags & flagGate) {
-    // lrint rounds ties to even in the default rounding mode; & 15 is the modulo 16.
-    const long step = std::lrint(double{gateSteps} * phi) & 15;
-    const double target = ((c.gateMask >> step) & 1u) ? 1.0 : 0.0;
-    const float level = static_cast<float>(
-        target + double{smoothingCoefficient} * (double{fieldFloat(slot, 5)} - target));
-    setFieldFloat(slot, 5, level);
-    wave = double{level};
-  }
-  return shapeWithFactor<Fast>(wave, c.shapeA) * double{c.gain};
+  return oscillatorFrame<Fast, waveByFlags>(slot, note, c, noiseSeed, cache);
 }
 
 // ---- ParamStore (opcode 7) ----
 
-template <class Stack>
-inline void runParamStore(InstrumentWorkspace& workspace, double amount, std::uint16_t word,
-                          Stack& stack) {
-  const double v = 2.0 * (amount - double{oneHalf}) * stack.top();
+// The store itself, of the stack's top x (the caller pops when the word says so).
+inline void storeParam(InstrumentWorkspace& workspace, double amount, std::uint16_t word, double x) {
+  const double v = 2.0 * (amount - double{oneHalf}) * x;
   const unsigned target = word & storeTargetMask;  // checked to be below 1024
   UnitSlot& slot = workspace.slots[target >> 4];
   const int field = static_cast<int>(target & 15);
@@ -285,6 +315,12 @@ inline void runParamStore(InstrumentWorkspace& workspace, double amount, std::ui
   } else {
     setFieldFloat(slot, field, static_cast<float>(v));
   }
+}
+
+template <class Stack>
+inline void runParamStore(InstrumentWorkspace& workspace, double amount, std::uint16_t word,
+                          Stack& stack) {
+  storeParam(workspace, amount, word, stack.top());
   if (word & storePopBit) stack.pop();
 }
 
@@ -392,6 +428,30 @@ inline double runDelayBank(DelayLine* pool, const std::uint16_t* lengths,
   return out;
 }
 
+// runDelayBank<true> for a bank of one line with modulation depth 0 (read offset 0).
+inline double runDelayLine(DelayLine& line, std::int32_t length, const DelayBankConstants& c,
+                           double x) {
+  const double inputGain = c.inputGain, feedback = c.feedback, damping = c.damping;
+  const double in = x * (inputGain * inputGain);
+  double acc = x * double{c.dryGain};
+  line.lfoPhase = static_cast<float>(mod1<true>(double{line.lfoPhase} + c.phaseStep + 1.0));
+  const double keep = 1.0 - damping;
+  std::int32_t writeIndex = line.writeIndex;
+  if (writeIndex < 0 || writeIndex >= length) writeIndex = 0;  // never, for a checked song
+  const double y = line.samples[writeIndex];
+  acc += y;
+  const float damped = static_cast<float>(keep * y + damping * double{line.dampState});
+  line.dampState = damped;
+  line.samples[writeIndex] = static_cast<float>(in + feedback * double{damped});
+  ++writeIndex;
+  if (writeIndex == length) writeIndex = 0;
+  line.writeIndex = writeIndex;
+  const double out = acc - double{line.dcIn} + double{smoothingCoefficient} * double{line.dcOut};
+  line.dcIn = static_cast<float>(acc);
+  line.dcOut = static_cast<float>(out);
+  return out;
+}
+
 // ---- StackOp (opcode 6) ----
 
 template <class Stack>
@@ -459,9 +519,8 @@ inline void runPan(const UnitSlot& slot, double position, Stack& s) {
   s.push(x * (1.0 - p));  // left, on top
 }
 
-template <class Stack>
-inline void runOutput(InstrumentWorkspace& workspace, double mainGain, double auxGain, Stack& s) {
-  const double left = s.pop(), right = s.pop();
+inline void writeOutput(InstrumentWorkspace& workspace, double mainGain, double auxGain,
+                        double left, double right) {
   workspace.auxOut[0] = static_cast<float>(left * auxGain);
   workspace.auxOut[1] = static_cast<float>(right * auxGain);
   workspace.mainOut[0] = static_cast<float>(left * mainGain);
@@ -469,13 +528,27 @@ inline void runOutput(InstrumentWorkspace& workspace, double mainGain, double au
 }
 
 template <class Stack>
-inline void runAccumulate(const InstrumentWorkspace* tracks, std::uint8_t selector, Stack& s) {
-  double left = 0.0, right = 0.0;
+inline void runOutput(InstrumentWorkspace& workspace, double mainGain, double auxGain, Stack& s) {
+  const double left = s.pop(), right = s.pop();
+  writeOutput(workspace, mainGain, auxGain, left, right);
+}
+
+// Sums of the tracks' main (or, for selector 8, aux) outputs.
+inline void sumOutputs(const InstrumentWorkspace* tracks, std::uint8_t selector, double& left,
+                       double& right) {
+  left = 0.0;
+  right = 0.0;
   for (int i = 0; i < trackCount; ++i) {
     const float* pair = selector == 8 ? tracks[i].auxOut : tracks[i].mainOut;
     left += pair[0];
     right += pair[1];
   }
+}
+
+template <class Stack>
+inline void runAccumulate(const InstrumentWorkspace* tracks, std::uint8_t selector, Stack& s) {
+  double left, right;
+  sumOutputs(tracks, selector, left, right);
   s.push(right);
   s.push(left);
 }
