@@ -26,7 +26,7 @@ inline constexpr Unit kick[] = {
     Output{.main = 136, .aux = 6},
 };
 
-// Track 1: lead. Four detuned saws two octaves up, a square an octave up and a sine sparkle;
+// Track 1: lead. Three detuned saws two octaves up, a square an octave up, a sine three up;
 // the second envelope sweeps the low-pass down (ParamStore amount 1: minus the envelope).
 // Dotted-eighth echo, and the left side delayed by 11 ms for width.
 inline constexpr Unit lead[] = {
@@ -92,7 +92,7 @@ inline constexpr Unit snare[] = {
     Output{.main = 88, .aux = 40},
 };
 
-// Track 3: hi-hat. Noise through two high-passes, a sizzle boost and a gentle top cut.
+// Track 3: hi-hat. Noise through two high-passes and two gentle low-passes.
 inline constexpr Unit hat[] = {
     Envelope{.attack = 0, .decay = 66, .sustain = 0, .release = 50, .gain = 40},
     ParamStore{.amount = 112, .target = to::envelopeGain},
@@ -265,8 +265,9 @@ inline constexpr Unit tom[] = {
     Output{.main = 84, .aux = 36},
 };
 
-// Track 11: bell. Two pulses ring-modulated at a tritone plus a third pulse: metallic; a short
-// chorused comb and a band-pass; flashes e3 with the hats. The expanding shaper curves the decay.
+// Track 11: bell. Two pulses two octaves up ring-modulated at a tritone, plus a third pulse:
+// metallic; the expanding shaper curves the decay; a short chorused comb and a band-pass.
+// Flashes e3 together with the hats.
 inline constexpr Unit bell[] = {
     Envelope{.attack = 0, .decay = 74, .sustain = 0, .release = 60, .gain = 128},
     Oscillator{.transpose = 88, .detune = 64, .phase = 0, .gateLow = 0, .colour = 64, .shape = 64,
@@ -329,8 +330,8 @@ inline constexpr Unit crash[] = {
     Output{.main = 40, .aux = 24},
 };
 
-// Track 14: arpeggio. Saw and square an octave up and a saw two octaves up, driven, a quarter-note echo, then a
-// resonant low-pass that the second envelope opens on every note.
+// Track 14: arpeggio. Saw and square an octave up and a saw two octaves up, driven, a
+// quarter-note echo, then a resonant low-pass that the second envelope opens on every note.
 inline constexpr Unit arp[] = {
     Envelope{.attack = 20, .decay = 68, .sustain = 0, .release = 50, .gain = 128},
     Envelope{.attack = 0, .decay = 64, .sustain = 0, .release = 50, .gain = 128},
