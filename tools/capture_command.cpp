@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "capture_args.h"
+#include "output_file.h"
 #include "capture_encoder.h"
 #include "capture_show.h"
 #include "commands.h"
@@ -258,7 +259,7 @@ int captureCommand(int argc, char** argv) {
 
   catchInterrupts();
   TemporaryFiles temporaries;
-  encoder.outPath = options.out + ".partial-" + std::to_string(::getpid());
+  encoder.outPath = temporaryOutputPath(options.out);
   if (!createFile(encoder.outPath)) return failure("cannot write " + options.out + ": " + std::strerror(errno));
   temporaries.add(encoder.outPath);
   {
@@ -320,9 +321,7 @@ int captureCommand(int argc, char** argv) {
   if (interrupted()) return interruptedExit(options.out);  // while ffmpeg finished the file
   if (!renderer.validationErrors().empty()) return failure("the Vulkan validation layer reported errors");
 
-  std::error_code renameError;
-  std::filesystem::rename(encoder.outPath, options.out, renameError);
-  if (renameError) return failure("cannot write " + options.out + ": " + renameError.message());
+  if (!publishOutput(encoder.outPath, options.out, error)) return failure(error);
   temporaries.keep(encoder.outPath);
   std::printf("%s: %llu frames, %dx%d at %d frames/s, t %g to %g (%.3f s), %.2f frames/s on %s\n",
               options.out.c_str(), static_cast<unsigned long long>(plan.frameCount()), options.width, options.height,

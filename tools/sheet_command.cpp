@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "capture_args.h"
+#include "output_file.h"
 #include "capture_png.h"
 #include "capture_sheet.h"
 #include "capture_show.h"
@@ -170,14 +171,9 @@ int sheetCommand(int argc, char** argv) {
   }
   if (!renderer.validationErrors().empty()) return failure("the Vulkan validation layer reported errors");
 
-  const std::string temporary = out + ".partial-" + std::to_string(::getpid());
+  const std::string temporary = temporaryOutputPath(out);
   if (!writeRgbaPng(temporary, sheet.rgba, sheet.width, sheet.height, error)) return failure(error);
-  std::error_code renameError;
-  std::filesystem::rename(temporary, out, renameError);
-  if (renameError) {
-    std::filesystem::remove(temporary, renameError);
-    return failure("cannot write " + out);
-  }
+  if (!publishOutput(temporary, out, error)) return failure(error);
   std::printf("%s: %dx%d, %d stills of %dx%d on %s\n", out.c_str(), sheet.width, sheet.height, sheetMomentCount, width,
               height, renderer.deviceName());
   return 0;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "output_file.h"
 #include "song_file.h"
 #include "synth.h"
 
@@ -46,7 +47,7 @@ class PendingFile {
  public:
   explicit PendingFile(std::string target)
       : target_(std::move(target)),
-        temporary_(target_ + ".partial-" + std::to_string(::getpid())) {}
+        temporary_(temporaryOutputPath(target_)) {}
   PendingFile(const PendingFile&) = delete;
   PendingFile& operator=(const PendingFile&) = delete;
   ~PendingFile() {
@@ -58,11 +59,9 @@ class PendingFile {
   const std::string& path() const { return temporary_; }
   const std::string& target() const { return target_; }
   bool commit() {
-    std::error_code error;
-    std::filesystem::rename(temporary_, target_, error);
-    if (error) {
-      std::fprintf(stderr, "intro-tool song: cannot write %s: %s\n", target_.c_str(),
-                   error.message().c_str());
+    std::string error;
+    if (!publishOutput(temporary_, target_, error)) {
+      std::fprintf(stderr, "intro-tool song: %s\n", error.c_str());
       return false;
     }
     committed_ = true;

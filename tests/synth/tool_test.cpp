@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -153,6 +154,31 @@ TEST_F(ToolTest, UnwritableOutputFailsAndLeavesNoPartialFile) {
   // The WAV is fine but the log cannot be written: neither appears.
   EXPECT_EQ(tool("song --frames 100 --out " + path("a.wav") + " --envelope-log " + path("no/a.csv")).code, 1);
   EXPECT_TRUE(files().empty());
+}
+
+}  // namespace
+
+namespace {
+
+// An output that is not a regular file (a pipe here, /dev/null in practice) must receive the
+// bytes and stay what it was: moving a finished temporary over it would replace it.
+TEST_F(ToolTest, AnOutputThatIsNotARegularFileIsWrittenNotReplaced) {
+  const std::string fifo = path("pipe.wav");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string received = path("received.wav");
+  const std::string reader = "cat " + fifo + " > " + received + " &";
+  ASSERT_EQ(std::system(reader.c_str()), 0);
+
+  EXPECT_EQ(tool("song --frames 1000 --out " + fifo).code, 0);
+  for (int i = 0; i < 200 && fs::file_size(received) < 8000; ++i) ::usleep(10000);
+
+  EXPECT_TRUE(fs::is_fifo(fifo));
+  std::ifstream in(received, std::ios::binary);
+  std::string header(4, '\0');
+  in.read(header.data(), 4);
+  EXPECT_EQ(header, "RIFF");
+  EXPECT_GE(fs::file_size(received), 1000u * 8u);
+  for (const std::string& name : files()) EXPECT_EQ(name.find(".partial-"), std::string::npos) << name;
 }
 
 }  // namespace

@@ -1,0 +1,14 @@
+#pragma once
+#include <string>
+
+// The tool writes each output under a temporary name and moves it into place only once it is
+// complete, so that a failure or Ctrl-C leaves nothing half-written. An output that is not a
+// regular file (/dev/null, a pipe, a terminal) must never be replaced by a rename: its temporary
+// lies in the system's temporary folder and its bytes are copied into it instead.
+
+// Where to write the output before it is complete.
+std::string temporaryOutputPath(const std::string& target);
+
+// Moves (or, for a non-regular target, copies) the finished temporary into the target and
+// removes the temporary. On failure returns false with a message and leaves the target as it was.
+bool publishOutput(const std::string& temporary, const std::string& target, std::string& error);
