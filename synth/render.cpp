@@ -43,6 +43,7 @@ enum Code : std::uint8_t {
   codePan,
   codeOutput,
   codeAccumulate,
+  codeEnd,  // closes every program
 };
 
 // Registers of one program (a unit gives at most two values; known values take one each).
@@ -75,12 +76,12 @@ struct alignas(64) Operation {
 static_assert(sizeof(Operation) == 64);
 
 struct Program {
-  int begin, end;  // operations begin .. end - 1
+  int begin;  // its first operation; codeEnd follows the last
   double* registers;
 };
 
 struct DecodedProgram {
-  Operation operations[2 * instrumentCount * unitSlotsPerInstrument];
+  Operation operations[2 * instrumentCount * (unitSlotsPerInstrument + 1)];
   double registers[2 * instrumentCount][registersPerProgram];
   Program sounding[instrumentCount], silent[instrumentCount];
   std::uint32_t delayLinesUsed;      // delayCursor after a frame
@@ -197,6 +198,8 @@ class ProgramBuilder {
     }
   }
 
+ void end() { emit(codeEnd, 0); }
+
  private:
   Operation& emit(std::uint8_t code, int slot) {
     Operation& op = program_.operations[count_++];
@@ -295,17 +298,15 @@ void decode(const Song& song, DecodedProgram& program) {
   std::uint32_t cursor = 0;
   std::fill(std::begin(program.scratchWritten), std::end(program.scratchWritten), false);
   for (int instrument = 0; instrument < instrumentCount; ++instrument) {
-    const bool master = instrument == trackCount;
-    const std::int32_t fixedNote = master ? trackCount : 0;
+    const std::int32_t fixedNote = instrument == trackCount ? trackCount : 0;
     double* soundingRegisters = program.registers[2 * instrument];
     double* silentRegisters = program.registers[2 * instrument + 1];
     std::fill(soundingRegisters, soundingRegisters + registersPerProgram, 0.0);
     std::fill(silentRegisters, silentRegisters + registersPerProgram, 0.0);
-    // The master always sounds (note 15); its silent program stays empty.
+    // The master always sounds (note 15); its silent program is never run.
     const std::size_t firstCommand = commandAt, firstParam = paramAt;
     const std::uint32_t firstCursor = cursor;
-    program.silent[instrument] = {count, count, silentRegisters};
-    for (int pass = 0; pass < (master ? 1 : 2); ++pass) {
+    for (int pass = 0; pass < 2; ++pass) {
       commandAt = firstCommand;
       paramAt = firstParam;
       cursor = firstCursor;
@@ -327,94 +328,145 @@ void decode(const Song& song, DecodedProgram& program) {
         if (opcode == opDelayBank) cursor += b[7];
         paramAt += static_cast<std::size_t>(parameterBytes[opcode]);
       }
+      builder.end();
       (pass == 0 ? program.sounding : program.silent)[instrument] = {
-          begin, count, pass == 0 ? soundingRegisters : silentRegisters};
+          begin, pass == 0 ? soundingRegisters : silentRegisters};
     }
   }
   program.delayLinesUsed = cursor;
 }
 
-// Runs one of an instrument's programs for one frame.
+// Runs one of an instrument's programs for one frame. With GCC and Clang each operation jumps
+// straight to the next one's code (labels as values); elsewhere a loop over a switch.
+#if defined(__GNUC__)
+#define INTRO_THREADED_DISPATCH 1
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpedantic"
+#else
+#define INTRO_THREADED_DISPATCH 0
+#endif
 void run(SynthMemory& memory, const Song& song, DecodedProgram& program, const Program& code,
          InstrumentWorkspace& workspace) {
   const std::int32_t note = workspace.note;
   double* const r = code.registers;
-  Operation* const end = program.operations + code.end;
-  for (Operation* op = program.operations + code.begin; op != end; ++op) {
-    UnitSlot& slot = workspace.slots[op->slot];
+  Operation* op = program.operations + code.begin;
+#if INTRO_THREADED_DISPATCH
+  static const void* const labels[] = {
+      &&L_codeEnvelope,       &&L_codeOscillatorNone,  &&L_codeOscillatorSine,
+      &&L_codeOscillatorTrisaw, &&L_codeOscillatorPulse, &&L_codeOscillatorNoise,
+      &&L_codeOscillatorGate, &&L_codeFilter,          &&L_codeFilterLow,
+      &&L_codeFilterHigh,     &&L_codeFilterBand,      &&L_codeFilterAll,
+      &&L_codeHoldShaper,     &&L_codeDelayBank,       &&L_codeDelayLine,
+      &&L_codeAdd,            &&L_codeMultiply,        &&L_codeNote,
+      &&L_codeParamStore,     &&L_codePan,             &&L_codeOutput,
+      &&L_codeAccumulate,     &&L_codeEnd};
+  static_assert(std::size(labels) == codeEnd + 1);
+#define OPERATION(name) L_##name:
+#define NEXT                  \
+  ++op;                       \
+  goto* labels[op->code]
+  goto* labels[op->code];
+#else
+#define OPERATION(name) case name:
+#define NEXT   \
+  ++op;        \
+  continue
+  for (;;) {
     switch (op->code) {
-      case codeEnvelope:
-        r[op->c] = runEnvelope(slot, workspace.releaseCount, 1, op->envelope);
-        break;
-      case codeOscillatorNone:
-        r[op->c] = oscillatorFrame<true, waveNone>(slot, note, op->oscillator.constants,
-                                                   memory.noiseSeed, &op->oscillator.pitch);
-        break;
-      case codeOscillatorSine:
-        r[op->c] = oscillatorFrame<true, waveSine>(slot, note, op->oscillator.constants,
-                                                   memory.noiseSeed, &op->oscillator.pitch);
-        break;
-      case codeOscillatorTrisaw:
-        r[op->c] = oscillatorFrame<true, waveTrisaw>(slot, note, op->oscillator.constants,
-                                                     memory.noiseSeed, &op->oscillator.pitch);
-        break;
-      case codeOscillatorPulse:
-        r[op->c] = oscillatorFrame<true, wavePulse>(slot, note, op->oscillator.constants,
-                                                    memory.noiseSeed, &op->oscillator.pitch);
-        break;
-      case codeOscillatorNoise:
-        r[op->c] = oscillatorFrame<true, waveNoise>(slot, note, op->oscillator.constants,
-                                                    memory.noiseSeed, &op->oscillator.pitch);
-        break;
-      case codeOscillatorGate:
-        r[op->c] = oscillatorFrame<true, waveGate>(slot, note, op->oscillator.constants,
-                                                   memory.noiseSeed, &op->oscillator.pitch);
-        break;
-      case codeFilter:
-        r[op->c] = runFilter(slot, 1, op->pair[0], op->pair[1], op->byte, r[op->a]);
-        break;
-      case codeFilterLow:
-        r[op->c] = runFilter(slot, 1, op->pair[0], op->pair[1], 1, r[op->a]);
-        break;
-      case codeFilterHigh:
-        r[op->c] = runFilter(slot, 1, op->pair[0], op->pair[1], 2, r[op->a]);
-        break;
-      case codeFilterBand:
-        r[op->c] = runFilter(slot, 1, op->pair[0], op->pair[1], 4, r[op->a]);
-        break;
-      case codeFilterAll:
-        r[op->c] = runFilter(slot, 1, op->pair[0], op->pair[1], 7, r[op->a]);
-        break;
-      case codeHoldShaper:
-        r[op->c] = runHoldShaper<true>(slot, 1, op->pair[0], op->pair[1], r[op->a]);
-        break;
-      case codeDelayBank:
-        r[op->c] = runDelayBank<true>(memory.delayPool + op->delay.firstLine,
-                                      song.delayLengths.data() + op->delay.constants.firstEntry,
-                                      op->delay.constants, r[op->a]);
-        break;
-      case codeDelayLine:
-        r[op->c] = runDelayLine(memory.delayPool[op->delay.firstLine],
-                                song.delayLengths[op->delay.constants.firstEntry],
-                                op->delay.constants, r[op->a]);
-        break;
-      case codeAdd: r[op->c] = r[op->a] + r[op->b]; break;
-      case codeMultiply: r[op->c] = r[op->a] * r[op->b]; break;
-      case codeNote: r[op->c] = static_cast<double>(note) * double{parameterScale}; break;
-      case codeParamStore: storeParam(workspace, op->store.amount, op->store.word, r[op->a]); break;
-      case codePan: {
-        const double position = op->pair[0] + double{fieldFloat(slot, 0)};
-        const double x = r[op->a];
-        r[op->b] = x * position;
-        r[op->c] = x * (1.0 - position);
-        break;
-      }
-      case codeOutput: writeOutput(workspace, op->pair[0], op->pair[1], r[op->a], r[op->b]); break;
-      case codeAccumulate: sumOutputs(memory.workspaces, op->byte, r[op->c], r[op->b]); break;
-      default: break;
+#endif
+  OPERATION(codeEnvelope)
+    r[op->c] = runEnvelope(workspace.slots[op->slot], workspace.releaseCount, 1, op->envelope);
+    NEXT;
+  OPERATION(codeOscillatorNone)
+    r[op->c] = oscillatorFrame<true, waveNone>(workspace.slots[op->slot], note, op->oscillator.constants,
+                                               memory.noiseSeed, &op->oscillator.pitch);
+    NEXT;
+  OPERATION(codeOscillatorSine)
+    r[op->c] = oscillatorFrame<true, waveSine>(workspace.slots[op->slot], note, op->oscillator.constants,
+                                               memory.noiseSeed, &op->oscillator.pitch);
+    NEXT;
+  OPERATION(codeOscillatorTrisaw)
+    r[op->c] = oscillatorFrame<true, waveTrisaw>(workspace.slots[op->slot], note, op->oscillator.constants,
+                                                 memory.noiseSeed, &op->oscillator.pitch);
+    NEXT;
+  OPERATION(codeOscillatorPulse)
+    r[op->c] = oscillatorFrame<true, wavePulse>(workspace.slots[op->slot], note, op->oscillator.constants,
+                                                memory.noiseSeed, &op->oscillator.pitch);
+    NEXT;
+  OPERATION(codeOscillatorNoise)
+    r[op->c] = oscillatorFrame<true, waveNoise>(workspace.slots[op->slot], note, op->oscillator.constants,
+                                                memory.noiseSeed, &op->oscillator.pitch);
+    NEXT;
+  OPERATION(codeOscillatorGate)
+    r[op->c] = oscillatorFrame<true, waveGate>(workspace.slots[op->slot], note, op->oscillator.constants,
+                                               memory.noiseSeed, &op->oscillator.pitch);
+    NEXT;
+  OPERATION(codeFilter)
+    r[op->c] = runFilter(workspace.slots[op->slot], 1, op->pair[0], op->pair[1], op->byte, r[op->a]);
+    NEXT;
+  OPERATION(codeFilterLow)
+    r[op->c] = runFilter(workspace.slots[op->slot], 1, op->pair[0], op->pair[1], 1, r[op->a]);
+    NEXT;
+  OPERATION(codeFilterHigh)
+    r[op->c] = runFilter(workspace.slots[op->slot], 1, op->pair[0], op->pair[1], 2, r[op->a]);
+    NEXT;
+  OPERATION(codeFilterBand)
+    r[op->c] = runFilter(workspace.slots[op->slot], 1, op->pair[0], op->pair[1], 4, r[op->a]);
+    NEXT;
+  OPERATION(codeFilterAll)
+    r[op->c] = runFilter(workspace.slots[op->slot], 1, op->pair[0], op->pair[1], 7, r[op->a]);
+    NEXT;
+  OPERATION(codeHoldShaper)
+    r[op->c] = runHoldShaper<true>(workspace.slots[op->slot], 1, op->pair[0], op->pair[1], r[op->a]);
+    NEXT;
+  OPERATION(codeDelayBank)
+    r[op->c] = runDelayBank<true>(memory.delayPool + op->delay.firstLine,
+                                  song.delayLengths.data() + op->delay.constants.firstEntry,
+                                  op->delay.constants, r[op->a]);
+    NEXT;
+  OPERATION(codeDelayLine)
+    r[op->c] = runDelayLine(memory.delayPool[op->delay.firstLine],
+                            song.delayLengths[op->delay.constants.firstEntry], op->delay.constants,
+                            r[op->a]);
+    NEXT;
+  OPERATION(codeAdd)
+    r[op->c] = r[op->a] + r[op->b];
+    NEXT;
+  OPERATION(codeMultiply)
+    r[op->c] = r[op->a] * r[op->b];
+    NEXT;
+  OPERATION(codeNote)
+    r[op->c] = static_cast<double>(note) * double{parameterScale};
+    NEXT;
+  OPERATION(codeParamStore)
+    storeParam(workspace, op->store.amount, op->store.word, r[op->a]);
+    NEXT;
+  OPERATION(codePan) {
+    const double position = op->pair[0] + double{fieldFloat(workspace.slots[op->slot], 0)};
+    const double x = r[op->a];
+    r[op->b] = x * position;
+    r[op->c] = x * (1.0 - position);
+  }
+    NEXT;
+  OPERATION(codeOutput)
+    writeOutput(workspace, op->pair[0], op->pair[1], r[op->a], r[op->b]);
+    NEXT;
+  OPERATION(codeAccumulate)
+    sumOutputs(memory.workspaces, op->byte, r[op->c], r[op->b]);
+    NEXT;
+  OPERATION(codeEnd)
+    return;
+#if !INTRO_THREADED_DISPATCH
+      default: return;
     }
   }
+#endif
+#undef OPERATION
+#undef NEXT
 }
+#if INTRO_THREADED_DISPATCH
+#pragma GCC diagnostic pop
+#endif
 
 void runCommands(SynthMemory& memory, const Song& song, DecodedProgram& program, int instrument) {
   InstrumentWorkspace& workspace = memory.workspaces[instrument];
