@@ -35,7 +35,8 @@ enum Code : std::uint8_t {
   codeFilterAll,
   codeHoldShaper,
   codeDelayBank,
-  codeDelayLine,  // one line, unmodulated
+  codeDelayLine,   // one line, unmodulated
+  codeDelayBank8,  // eight lines, unmodulated
   codeAdd,
   codeMultiply,
   codeNote,
@@ -80,11 +81,22 @@ struct Program {
   double* registers;
 };
 
+// A delay line's state while rendering, kept together for all lines (the pool keeps each line's
+// beside its samples, 256 KiB apart); read from the pool before rendering and written back
+// after. The bank's direct-current filter state lives in its last line, the modulation phase in
+// its first, as in the pool.
+struct LineState {
+  float* samples;
+  std::int32_t writeIndex, length;
+  float dampState, dcIn, dcOut, lfoPhase;
+};
+
 struct DecodedProgram {
   Operation operations[2 * instrumentCount * (unitSlotsPerInstrument + 1)];
   double registers[2 * instrumentCount][registersPerProgram];
   Program sounding[instrumentCount], silent[instrumentCount];
   std::uint32_t delayLinesUsed;      // delayCursor after a frame
+  LineState lines[delayLineCount];   // lines 0 .. delayLinesUsed - 1 (a frame runs every bank)
   float paramScratch[16];            // what loadParams leaves behind after a frame,
   bool scratchWritten[16];           // in the entries it writes at all
 };
@@ -154,8 +166,11 @@ class ProgramBuilder {
         break;
       case opDelayBank: {
         const DelayBankConstants constants = makeDelayBankConstants(p, b);
-        const bool oneLine = constants.lines == 1 && constants.depth == 0.0;
-        Operation& op = emit(oneLine ? codeDelayLine : codeDelayBank, slot);
+        const bool unmodulated = constants.depth == 0.0;
+        Operation& op = emit(unmodulated && constants.lines == 1   ? codeDelayLine
+                             : unmodulated && constants.lines == 8 ? codeDelayBank8
+                                                                   : codeDelayBank,
+                             slot);
         op.delay.constants = constants;
         op.delay.firstLine = static_cast<std::uint16_t>(firstLine);  // below 1024: checked
         op.a = pop().reg;
@@ -325,7 +340,10 @@ void decode(const Song& song, DecodedProgram& program) {
           program.scratchWritten[i] = true;
         }
         builder.unit(opcode, slot, p, b, cursor);
-        if (opcode == opDelayBank) cursor += b[7];
+        if (opcode == opDelayBank) {
+          for (int i = 0; i < b[7]; ++i) program.lines[cursor + i].length = song.delayLengths[b[6] + i];
+          cursor += b[7];
+        }
         paramAt += static_cast<std::size_t>(parameterBytes[opcode]);
       }
       builder.end();
@@ -334,6 +352,47 @@ void decode(const Song& song, DecodedProgram& program) {
     }
   }
   program.delayLinesUsed = cursor;
+}
+
+// runDelayBank<true> on line states: `Lines` lines (0: c.lines), read offset 0 unless Modulated.
+template <int Lines, bool Modulated>
+inline double runLines(LineState* line, const DelayBankConstants& c, double x) {
+  const double inputGain = c.inputGain, feedback = c.feedback, damping = c.damping;
+  const double in = x * (inputGain * inputGain);
+  double acc = x * double{c.dryGain};
+  std::int32_t m = 0;
+  if constexpr (Modulated) {
+    m = delayOffset<true>(line[0], c);
+  } else {
+    line[0].lfoPhase = static_cast<float>(mod1<true>(double{line[0].lfoPhase} + c.phaseStep + 1.0));
+  }
+  const double keep = 1.0 - damping;
+  const int count = Lines > 0 ? Lines : c.lines;
+  for (int i = 0; i < count; ++i) {
+    LineState& l = line[i];
+    const std::int32_t length = l.length;
+    std::int32_t writeIndex = l.writeIndex;
+    // Never out of range for a checked song; the unsigned comparison also catches negatives.
+    if (static_cast<std::uint32_t>(writeIndex) >= static_cast<std::uint32_t>(length)) writeIndex = 0;
+    std::int32_t readIndex = writeIndex;
+    if constexpr (Modulated) {
+      readIndex += m;
+      if (readIndex >= length) readIndex -= length;
+    }
+    const double y = l.samples[readIndex];
+    acc += y;
+    const float damped = static_cast<float>(keep * y + damping * double{l.dampState});
+    l.dampState = damped;
+    l.samples[writeIndex] = static_cast<float>(in + feedback * double{damped});
+    ++writeIndex;
+    if (writeIndex == length) writeIndex = 0;
+    l.writeIndex = writeIndex;
+  }
+  LineState& last = line[count - 1];
+  const double out = acc - double{last.dcIn} + double{smoothingCoefficient} * double{last.dcOut};
+  last.dcIn = static_cast<float>(acc);
+  last.dcOut = static_cast<float>(out);
+  return out;
 }
 
 // Runs one of an instrument's programs for one frame. With GCC and Clang each operation jumps
@@ -345,7 +404,7 @@ void decode(const Song& song, DecodedProgram& program) {
 #else
 #define INTRO_THREADED_DISPATCH 0
 #endif
-void run(SynthMemory& memory, const Song& song, DecodedProgram& program, const Program& code,
+void run(SynthMemory& memory, DecodedProgram& program, const Program& code,
          InstrumentWorkspace& workspace) {
   const std::int32_t note = workspace.note;
   double* const r = code.registers;
@@ -357,6 +416,7 @@ void run(SynthMemory& memory, const Song& song, DecodedProgram& program, const P
       &&L_codeOscillatorGate, &&L_codeFilter,          &&L_codeFilterLow,
       &&L_codeFilterHigh,     &&L_codeFilterBand,      &&L_codeFilterAll,
       &&L_codeHoldShaper,     &&L_codeDelayBank,       &&L_codeDelayLine,
+      &&L_codeDelayBank8,
       &&L_codeAdd,            &&L_codeMultiply,        &&L_codeNote,
       &&L_codeParamStore,     &&L_codePan,             &&L_codeOutput,
       &&L_codeAccumulate,     &&L_codeEnd};
@@ -420,14 +480,13 @@ void run(SynthMemory& memory, const Song& song, DecodedProgram& program, const P
     r[op->c] = runHoldShaper<true>(workspace.slots[op->slot], 1, op->pair[0], op->pair[1], r[op->a]);
     NEXT;
   OPERATION(codeDelayBank)
-    r[op->c] = runDelayBank<true>(memory.delayPool + op->delay.firstLine,
-                                  song.delayLengths.data() + op->delay.constants.firstEntry,
-                                  op->delay.constants, r[op->a]);
+    r[op->c] = runLines<0, true>(program.lines + op->delay.firstLine, op->delay.constants, r[op->a]);
     NEXT;
   OPERATION(codeDelayLine)
-    r[op->c] = runDelayLine(memory.delayPool[op->delay.firstLine],
-                            song.delayLengths[op->delay.constants.firstEntry], op->delay.constants,
-                            r[op->a]);
+    r[op->c] = runLines<1, false>(program.lines + op->delay.firstLine, op->delay.constants, r[op->a]);
+    NEXT;
+  OPERATION(codeDelayBank8)
+    r[op->c] = runLines<8, false>(program.lines + op->delay.firstLine, op->delay.constants, r[op->a]);
     NEXT;
   OPERATION(codeAdd)
     r[op->c] = r[op->a] + r[op->b];
@@ -468,16 +527,15 @@ void run(SynthMemory& memory, const Song& song, DecodedProgram& program, const P
 #pragma GCC diagnostic pop
 #endif
 
-void runCommands(SynthMemory& memory, const Song& song, DecodedProgram& program, int instrument) {
+void runCommands(SynthMemory& memory, DecodedProgram& program, int instrument) {
   InstrumentWorkspace& workspace = memory.workspaces[instrument];
-  run(memory, song, program,
+  run(memory, program,
       workspace.note != 0 ? program.sounding[instrument] : program.silent[instrument], workspace);
 }
 
 // One track for one frame: its units, then the end of a finished note and the log entry.
-void runInstrument(SynthMemory& memory, const Song& song, DecodedProgram& program, int track,
-                   std::uint32_t frame) {
-  runCommands(memory, song, program, track);
+void runInstrument(SynthMemory& memory, DecodedProgram& program, int track, std::uint32_t frame) {
+  runCommands(memory, program, track);
   endNoteAndLog(memory, track, frame);
 }
 
@@ -489,6 +547,16 @@ bool renderSongFrames(SynthMemory& memory, const Song& song, std::uint32_t endFr
   if (memory.renderPosition >= endFrame) return true;
   DecodedProgram program;
   decode(song, program);
+  for (std::uint32_t i = 0; i < program.delayLinesUsed; ++i) {
+    DelayLine& line = memory.delayPool[i];
+    LineState& state = program.lines[i];
+    state.samples = line.samples;
+    state.writeIndex = line.writeIndex;
+    state.dampState = line.dampState;
+    state.dcIn = line.dcIn;
+    state.dcOut = line.dcOut;
+    state.lfoPhase = line.lfoPhase;
+  }
   if (memory.noiseSeed == 0) memory.noiseSeed = 1;
   std::atomic_ref<std::uint32_t> published(memory.publishedFrames);
   InstrumentWorkspace& master = memory.workspaces[trackCount];
@@ -501,10 +569,10 @@ bool renderSongFrames(SynthMemory& memory, const Song& song, std::uint32_t endFr
       const bool firstFrameOfTick = n % framesPerTick == 0;
       for (int track = 0; track < trackCount; ++track) {
         if (firstFrameOfTick) triggerNote(memory.workspaces[track], song, track, tick);
-        runInstrument(memory, song, program, track, n);
+        runInstrument(memory, program, track, n);
       }
       master.note = trackCount;
-      runCommands(memory, song, program, trackCount);
+      runCommands(memory, program, trackCount);
       memory.soundBuffer[2 * std::size_t{n}] = clipSample(master.mainOut[0]);
       memory.soundBuffer[2 * std::size_t{n} + 1] = clipSample(master.mainOut[1]);
       if ((n + 1) % envelopeLogPeriod == 0) {
@@ -514,6 +582,15 @@ bool renderSongFrames(SynthMemory& memory, const Song& song, std::uint32_t endFr
     }
   }
   // The state the dispatcher leaves behind after a frame.
+  for (std::uint32_t i = 0; i < program.delayLinesUsed; ++i) {
+    DelayLine& line = memory.delayPool[i];
+    const LineState& state = program.lines[i];
+    line.writeIndex = state.writeIndex;
+    line.dampState = state.dampState;
+    line.dcIn = state.dcIn;
+    line.dcOut = state.dcOut;
+    line.lfoPhase = state.lfoPhase;
+  }
   memory.delayCursor = program.delayLinesUsed;
   for (int i = 0; i < 16; ++i) {
     if (program.scratchWritten[i]) memory.paramScratch[i] = program.paramScratch[i];

@@ -386,8 +386,8 @@ inline DelayBankConstants makeDelayBankConstants(const float* p, const std::uint
 
 // Modulated read offset m. The fast form leaves out the sine when the depth is 0, where m is 0
 // whatever the sine gives (it is finite: the phase always is).
-template <bool Fast>
-inline std::int32_t delayOffset(DelayLine& first, const DelayBankConstants& c) {
+template <bool Fast, class Line>
+inline std::int32_t delayOffset(Line& first, const DelayBankConstants& c) {
   const float phase = static_cast<float>(mod1<Fast>(double{first.lfoPhase} + c.phaseStep + 1.0));
   first.lfoPhase = phase;
   if (Fast && c.depth == 0.0) return 0;
@@ -425,30 +425,6 @@ inline double runDelayBank(DelayLine* pool, const std::uint16_t* lengths,
   const double out = acc - double{last.dcIn} + double{smoothingCoefficient} * double{last.dcOut};
   last.dcIn = static_cast<float>(acc);
   last.dcOut = static_cast<float>(out);
-  return out;
-}
-
-// runDelayBank<true> for a bank of one line with modulation depth 0 (read offset 0).
-inline double runDelayLine(DelayLine& line, std::int32_t length, const DelayBankConstants& c,
-                           double x) {
-  const double inputGain = c.inputGain, feedback = c.feedback, damping = c.damping;
-  const double in = x * (inputGain * inputGain);
-  double acc = x * double{c.dryGain};
-  line.lfoPhase = static_cast<float>(mod1<true>(double{line.lfoPhase} + c.phaseStep + 1.0));
-  const double keep = 1.0 - damping;
-  std::int32_t writeIndex = line.writeIndex;
-  if (writeIndex < 0 || writeIndex >= length) writeIndex = 0;  // never, for a checked song
-  const double y = line.samples[writeIndex];
-  acc += y;
-  const float damped = static_cast<float>(keep * y + damping * double{line.dampState});
-  line.dampState = damped;
-  line.samples[writeIndex] = static_cast<float>(in + feedback * double{damped});
-  ++writeIndex;
-  if (writeIndex == length) writeIndex = 0;
-  line.writeIndex = writeIndex;
-  const double out = acc - double{line.dcIn} + double{smoothingCoefficient} * double{line.dcOut};
-  line.dcIn = static_cast<float>(acc);
-  line.dcOut = static_cast<float>(out);
   return out;
 }
 
