@@ -58,9 +58,7 @@ bool deviceExtensionPresent(VkPhysicalDevice device, const char* name) {
   return false;
 }
 
-std::string failed(const char* what, VkResult result) {
-  return std::string(what) + " failed (" + resultName(result) + ")";
-}
+}  // namespace
 
 VkImageMemoryBarrier imageBarrier(VkImage image, VkAccessFlags from, VkAccessFlags to, VkImageLayout oldLayout,
                                   VkImageLayout newLayout) {
@@ -76,8 +74,6 @@ VkImageMemoryBarrier imageBarrier(VkImage image, VkAccessFlags from, VkAccessFla
   barrier.subresourceRange = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 1, 0, 1};
   return barrier;
 }
-
-}  // namespace
 
 const char* resultName(VkResult result) {
   switch (result) {
@@ -99,6 +95,10 @@ const char* resultName(VkResult result) {
     case VK_ERROR_NATIVE_WINDOW_IN_USE_KHR: return "VK_ERROR_NATIVE_WINDOW_IN_USE_KHR";
     default: return "VkResult error";
   }
+}
+
+std::string failed(const char* what, VkResult result) {
+  return std::string(what) + " failed (" + resultName(result) + ")";
 }
 
 Core::~Core() { destroy(); }

@@ -114,7 +114,13 @@ struct Core {
   bool uploadImage(Image& image, const std::uint8_t* rgba, std::string& error);
 };
 
+// A barrier on the whole colour image (one mip level, one layer), no queue family transfer.
+VkImageMemoryBarrier imageBarrier(VkImage image, VkAccessFlags from, VkAccessFlags to, VkImageLayout oldLayout,
+                                  VkImageLayout newLayout);
+
 // A short text for a VkResult.
 const char* resultName(VkResult result);
+// "what failed (VK_...)".
+std::string failed(const char* what, VkResult result);
 
 }  // namespace vk_core

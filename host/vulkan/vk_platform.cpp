@@ -163,7 +163,7 @@ bool buildSwapchain(std::string& error) {
   result = vkCreateSwapchainKHR(state.core.device, &info, nullptr, &state.swapchain);
   if (result != VK_SUCCESS) {
     state.swapchain = VK_NULL_HANDLE;
-    error = std::string("vkCreateSwapchainKHR failed (") + vk_core::resultName(result) + ")";
+    error = vk_core::failed("vkCreateSwapchainKHR", result);
     return false;
   }
   state.format = chosen->format;
@@ -186,21 +186,6 @@ bool windowSizeChanged() {
   SDL_Vulkan_GetDrawableSize(state.window, &width, &height);
   return width > 0 && height > 0 &&
          (static_cast<std::uint32_t>(width) != state.extent.width || static_cast<std::uint32_t>(height) != state.extent.height);
-}
-
-VkImageMemoryBarrier swapchainBarrier(VkImage image, VkAccessFlags from, VkAccessFlags to, VkImageLayout oldLayout,
-                                      VkImageLayout newLayout) {
-  VkImageMemoryBarrier barrier{};
-  barrier.sType = VK_STRUCTURE_TYPE_IMAGE_MEMORY_BARRIER;
-  barrier.srcAccessMask = from;
-  barrier.dstAccessMask = to;
-  barrier.oldLayout = oldLayout;
-  barrier.newLayout = newLayout;
-  barrier.srcQueueFamilyIndex = VK_QUEUE_FAMILY_IGNORED;
-  barrier.dstQueueFamilyIndex = VK_QUEUE_FAMILY_IGNORED;
-  barrier.image = image;
-  barrier.subresourceRange = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 1, 0, 1};
-  return barrier;
 }
 
 }  // namespace
@@ -286,8 +271,8 @@ void drawFrame(const float (&shaderParams)[8], int sceneIndex) {
   state.core.recordFrame(shaderParams, sceneIndex, false);
   VkCommandBuffer cb = state.core.commandBuffer;
   VkImage target = state.images[imageIndex];
-  VkImageMemoryBarrier toBlit = swapchainBarrier(target, 0, VK_ACCESS_TRANSFER_WRITE_BIT, VK_IMAGE_LAYOUT_UNDEFINED,
-                                                 VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL);
+  VkImageMemoryBarrier toBlit = vk_core::imageBarrier(target, 0, VK_ACCESS_TRANSFER_WRITE_BIT,
+                                                      VK_IMAGE_LAYOUT_UNDEFINED, VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL);
   vkCmdPipelineBarrier(cb, VK_PIPELINE_STAGE_TRANSFER_BIT, VK_PIPELINE_STAGE_TRANSFER_BIT, 0, 0, nullptr, 0, nullptr, 1,
                        &toBlit);
   const vk_core::Image& w = state.core.backBuffer;
@@ -301,8 +286,8 @@ void drawFrame(const float (&shaderParams)[8], int sceneIndex) {
                         static_cast<std::uint32_t>(w.height) == state.extent.height;
   vkCmdBlitImage(cb, w.image, VK_IMAGE_LAYOUT_GENERAL, target, VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, 1, &region,
                  sameSize ? VK_FILTER_NEAREST : VK_FILTER_LINEAR);
-  VkImageMemoryBarrier toPresent = swapchainBarrier(target, VK_ACCESS_TRANSFER_WRITE_BIT, 0,
-                                                    VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, VK_IMAGE_LAYOUT_PRESENT_SRC_KHR);
+  VkImageMemoryBarrier toPresent = vk_core::imageBarrier(
+      target, VK_ACCESS_TRANSFER_WRITE_BIT, 0, VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, VK_IMAGE_LAYOUT_PRESENT_SRC_KHR);
   vkCmdPipelineBarrier(cb, VK_PIPELINE_STAGE_TRANSFER_BIT, VK_PIPELINE_STAGE_BOTTOM_OF_PIPE_BIT, 0, 0, nullptr, 0,
                        nullptr, 1, &toPresent);
   state.core.submit(state.acquired, VK_PIPELINE_STAGE_TRANSFER_BIT, state.renderDone[imageIndex]);
