@@ -3,6 +3,7 @@
 #include <cfloat>
 #include <cstring>
 
+#include "shader_source.h"
 #include "vk_compile.h"
 
 namespace vk_core {
@@ -655,6 +656,16 @@ bool Core::compilePipeline(const char* source, std::size_t length, const char* e
     vkDestroyPipeline(device, pipelines[static_cast<std::size_t>(index)], nullptr);
   }
   pipelines[static_cast<std::size_t>(index)] = pipeline;
+  return true;
+}
+
+bool Core::compileIntro(const char* source, std::string& message) {
+  const std::size_t length = std::strlen(source);
+  for (int i = 0; i < 12; ++i) {
+    // "ZZ" (compiled last) is pipeline 0; the scenes follow the timeline from 1.
+    const int index = i == 11 ? 0 : i + 1;
+    if (!compilePipeline(source, length, shaderEntryPoints[i], index, message)) return false;
+  }
   return true;
 }
 

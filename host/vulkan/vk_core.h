@@ -84,6 +84,9 @@ struct Core {
   // False with the compiler's message.
   bool compilePipeline(const char* source, std::size_t length, const char* entryPoint, int index,
                        std::string& message);
+  // Compiles the intro's twelve entry points of source in compile order ("Z1".."ZB", "ZZ") into
+  // pipelines 1..11 and 0. False at the first failure with the compiler's message.
+  bool compileIntro(const char* source, std::string& message);
   // Replaces the text texture of slot (1..5) with width x height RGBA8 texels.
   bool setText(int slot, int width, int height, const std::uint8_t* rgba, std::string& error);
 

@@ -2,15 +2,7 @@
 
 #include <cstring>
 
-#include "shader_source.h"
 #include "vk_core.h"
-
-namespace {
-
-// Pipeline index of the entry point at position i of the compile order: "ZZ" (last) is 0.
-int pipelineIndexOf(int i) { return i == 11 ? 0 : i + 1; }
-
-}  // namespace
 
 HeadlessRenderer::HeadlessRenderer() : core_(std::make_unique<vk_core::Core>()) {}
 
@@ -40,13 +32,7 @@ bool HeadlessRenderer::init(int width, int height, bool validation) {
   return true;
 }
 
-bool HeadlessRenderer::compile(const char* source) {
-  const std::size_t length = std::strlen(source);
-  for (int i = 0; i < 12; ++i) {
-    if (!core_->compilePipeline(source, length, shaderEntryPoints[i], pipelineIndexOf(i), error_)) return false;
-  }
-  return true;
-}
+bool HeadlessRenderer::compile(const char* source) { return core_->compileIntro(source, error_); }
 
 int HeadlessRenderer::compileEntry(const char* source, const char* entryPoint) {
   const int index = static_cast<int>(core_->pipelines.size()) < firstExtraPipeline

@@ -15,7 +15,6 @@
 
 #include "platform.h"
 #include "sdl_window.h"
-#include "shader_source.h"
 #include "text_textures.h"
 #include "vk_compile.h"
 #include "vk_core.h"
@@ -220,15 +219,10 @@ int createDevice(int width, int height, int verticalSync) {
 }
 
 bool compileShaders(const char* source, char* message, std::size_t messageSize) {
-  const std::size_t length = std::strlen(source);
-  for (int i = 0; i < 12; ++i) {
-    // Compile order Z1..ZA, ZB, ZZ; ZZ is pipeline 0, the others follow the timeline from 1.
-    const int index = i == 11 ? 0 : i + 1;
-    std::string text;
-    if (!state.core.compilePipeline(source, length, shaderEntryPoints[i], index, text)) {
-      vk_compile::copyMessage(text, message, messageSize);
-      return false;
-    }
+  std::string text;
+  if (!state.core.compileIntro(source, text)) {
+    vk_compile::copyMessage(text, message, messageSize);
+    return false;
   }
   reportValidation();
   return true;
