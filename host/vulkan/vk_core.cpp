@@ -504,6 +504,7 @@ bool Core::uploadImage(Image& image, const std::uint8_t* rgba, std::string& erro
     destroyBuffer(staging);
     return false;
   }
+  // createBuffer leaves the staging memory zeroed: without texels the image is cleared.
   if (rgba != nullptr) std::memcpy(staging.mapped, rgba, static_cast<std::size_t>(size));
   beginCommands();
   VkImageMemoryBarrier toCopy = imageBarrier(image.image, 0, VK_ACCESS_TRANSFER_WRITE_BIT, VK_IMAGE_LAYOUT_UNDEFINED,
@@ -543,8 +544,7 @@ bool Core::createTargets(int width, int height, std::string& error) {
     }
   }
   // T starts as zeros in shader-read layout; w starts as zeros in GENERAL layout.
-  std::vector<std::uint8_t> zeros(static_cast<std::size_t>(width) * height * 4, 0);
-  if (!uploadImage(renderTexture, zeros.data(), error)) return false;
+  if (!uploadImage(renderTexture, nullptr, error)) return false;
   beginCommands();
   VkImageMemoryBarrier toGeneral = imageBarrier(backBuffer.image, 0, VK_ACCESS_TRANSFER_WRITE_BIT,
                                                 VK_IMAGE_LAYOUT_UNDEFINED, VK_IMAGE_LAYOUT_GENERAL);
@@ -575,11 +575,6 @@ bool Core::setText(int slot, int width, int height, const std::uint8_t* rgba, st
   destroyImage(image);
   if (!createImage(image, width, height, VK_IMAGE_USAGE_SAMPLED_BIT | VK_IMAGE_USAGE_TRANSFER_DST_BIT, error)) {
     return false;
-  }
-  std::vector<std::uint8_t> zeros;
-  if (rgba == nullptr) {
-    zeros.assign(static_cast<std::size_t>(width) * height * 4, 0);
-    rgba = zeros.data();
   }
   if (!uploadImage(image, rgba, error)) return false;
   writeDescriptors();

@@ -87,7 +87,8 @@ struct Core {
   // Compiles the intro's twelve entry points of source in compile order ("Z1".."ZB", "ZZ") into
   // pipelines 1..11 and 0. False at the first failure with the compiler's message.
   bool compileIntro(const char* source, std::string& message);
-  // Replaces the text texture of slot (1..5) with width x height RGBA8 texels.
+  // Replaces the text texture of slot (1..5) with width x height RGBA8 texels (zeros when rgba
+  // is null).
   bool setText(int slot, int width, int height, const std::uint8_t* rgba, std::string& error);
 
   // Records into commandBuffer (begun by the caller): the scene pass, and unless sceneOnly the
@@ -114,6 +115,7 @@ struct Core {
   void destroyBuffer(Buffer& buffer);
   bool memoryType(std::uint32_t bits, VkMemoryPropertyFlags flags, std::uint32_t& index) const;
   void writeDescriptors();
+  // Fills image with rgba (width*height*4 bytes; zeros when null) and leaves it shader-readable.
   bool uploadImage(Image& image, const std::uint8_t* rgba, std::string& error);
 };
 
