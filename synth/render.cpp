@@ -84,10 +84,12 @@ struct Program {
 // A delay line's state while rendering, kept together for all lines (the pool keeps each line's
 // beside its samples, 256 KiB apart); read from the pool before rendering and written back
 // after. The bank's direct-current filter state lives in its last line, the modulation phase in
-// its first, as in the pool.
+// its first, as in the pool. The write index is a pointer here, put in range when it is read
+// (as runDelayBank would in the first frame; every frame keeps it so, lengths being at least 1).
 struct LineState {
+  float* cursor;   // samples + write index
+  float* end;      // samples + length
   float* samples;
-  std::int32_t writeIndex, length;
   float dampState, dcIn, dcOut, lfoPhase;
 };
 
@@ -97,6 +99,7 @@ struct DecodedProgram {
   Program sounding[instrumentCount], silent[instrumentCount];
   std::uint32_t delayLinesUsed;      // delayCursor after a frame
   LineState lines[delayLineCount];   // lines 0 .. delayLinesUsed - 1 (a frame runs every bank)
+  std::int32_t lengths[delayLineCount];
   float paramScratch[16];            // what loadParams leaves behind after a frame,
   bool scratchWritten[16];           // in the entries it writes at all
 };
@@ -341,7 +344,7 @@ void decode(const Song& song, DecodedProgram& program) {
         }
         builder.unit(opcode, slot, p, b, cursor);
         if (opcode == opDelayBank) {
-          for (int i = 0; i < b[7]; ++i) program.lines[cursor + i].length = song.delayLengths[b[6] + i];
+          for (int i = 0; i < b[7]; ++i) program.lengths[cursor + i] = song.delayLengths[b[6] + i];
           cursor += b[7];
         }
         paramAt += static_cast<std::size_t>(parameterBytes[opcode]);
@@ -370,23 +373,18 @@ inline double runLines(LineState* line, const DelayBankConstants& c, double x) {
   const int count = Lines > 0 ? Lines : c.lines;
   for (int i = 0; i < count; ++i) {
     LineState& l = line[i];
-    const std::int32_t length = l.length;
-    std::int32_t writeIndex = l.writeIndex;
-    // Never out of range for a checked song; the unsigned comparison also catches negatives.
-    if (static_cast<std::uint32_t>(writeIndex) >= static_cast<std::uint32_t>(length)) writeIndex = 0;
-    std::int32_t readIndex = writeIndex;
+    float* const write = l.cursor;
+    const float* read = write;
     if constexpr (Modulated) {
-      readIndex += m;
-      if (readIndex >= length) readIndex -= length;
+      read += m;
+      if (read >= l.end) read -= l.end - l.samples;
     }
-    const double y = l.samples[readIndex];
+    const double y = *read;
     acc += y;
     const float damped = static_cast<float>(keep * y + damping * double{l.dampState});
     l.dampState = damped;
-    l.samples[writeIndex] = static_cast<float>(in + feedback * double{damped});
-    ++writeIndex;
-    if (writeIndex == length) writeIndex = 0;
-    l.writeIndex = writeIndex;
+    *write = static_cast<float>(in + feedback * double{damped});
+    l.cursor = write + 1 == l.end ? l.samples : write + 1;
   }
   LineState& last = line[count - 1];
   const double out = acc - double{last.dcIn} + double{smoothingCoefficient} * double{last.dcOut};
@@ -550,8 +548,12 @@ bool renderSongFrames(SynthMemory& memory, const Song& song, std::uint32_t endFr
   for (std::uint32_t i = 0; i < program.delayLinesUsed; ++i) {
     DelayLine& line = memory.delayPool[i];
     LineState& state = program.lines[i];
+    const std::int32_t length = program.lengths[i];
+    std::int32_t writeIndex = line.writeIndex;
+    if (writeIndex < 0 || writeIndex >= length) writeIndex = 0;
     state.samples = line.samples;
-    state.writeIndex = line.writeIndex;
+    state.cursor = line.samples + writeIndex;
+    state.end = line.samples + length;
     state.dampState = line.dampState;
     state.dcIn = line.dcIn;
     state.dcOut = line.dcOut;
@@ -585,7 +587,7 @@ bool renderSongFrames(SynthMemory& memory, const Song& song, std::uint32_t endFr
   for (std::uint32_t i = 0; i < program.delayLinesUsed; ++i) {
     DelayLine& line = memory.delayPool[i];
     const LineState& state = program.lines[i];
-    line.writeIndex = state.writeIndex;
+    line.writeIndex = static_cast<std::int32_t>(state.cursor - state.samples);
     line.dampState = state.dampState;
     line.dcIn = state.dcIn;
     line.dcOut = state.dcOut;
