@@ -1,5 +1,5 @@
 #pragma once
-// Option values of intro-tool capture and sheet.
+// Option values of intro-tool frame, capture and sheet.
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>

@@ -282,10 +282,8 @@ int captureCommand(int argc, char** argv) {
   std::string error;
   if (!writeSound(*memory, plan, encoder.soundPath, error)) return failure(error);
 
-  const char* validation = std::getenv("INTRO_VALIDATION");
   HeadlessRenderer renderer;
-  if (!startShowRenderer(renderer, options.width, options.height,
-                         validation != nullptr && std::strcmp(validation, "1") == 0, error)) {
+  if (!startShowRenderer(renderer, options.width, options.height, validationRequested(), error)) {
     return failure(error);
   }
   if (interrupted()) return interruptedExit(options.out);

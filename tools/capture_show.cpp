@@ -1,11 +1,18 @@
 #include "capture_show.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 
 #include "shader_source.h"
 #include "song.h"
 #include "text_textures.h"
 #include "timing.h"
+
+bool validationRequested() {
+  const char* validation = std::getenv("INTRO_VALIDATION");
+  return validation != nullptr && std::strcmp(validation, "1") == 0;
+}
 
 bool startShowRenderer(HeadlessRenderer& renderer, int width, int height, bool validation, std::string& error) {
   if (!renderer.init(width, height, validation)) {

@@ -13,6 +13,9 @@
 #include "synth.h"
 #include "vk_headless.h"
 
+// Whether INTRO_VALIDATION=1 asks for the Vulkan validation layer.
+bool validationRequested();
+
 // Initialises renderer at width x height, compiles the intro's twelve entry points and binds the
 // five text textures. False with a message in error.
 bool startShowRenderer(HeadlessRenderer& renderer, int width, int height, bool validation, std::string& error);

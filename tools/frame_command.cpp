@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "capture_args.h"
 #include "capture_png.h"
 #include "capture_show.h"
 #include "commands.h"
@@ -53,22 +54,6 @@ std::optional<float> parseFloat(const char* text) {
   return value;
 }
 
-bool parseSize(const char* text, int& width, int& height) {
-  const char* x = std::strchr(text, 'x');
-  if (x == nullptr) return false;
-  auto side = [](const char* from, const char* to, int& out) {
-    if (from == to || to - from > 5) return false;
-    int value = 0;
-    for (const char* c = from; c != to; ++c) {
-      if (*c < '0' || *c > '9') return false;
-      value = value * 10 + (*c - '0');
-    }
-    out = value;
-    return value >= 1 && value <= largestSide;
-  };
-  return side(text, x, width) && side(x + 1, x + std::strlen(x), height);
-}
-
 }  // namespace
 
 int frameCommand(int argc, char** argv) {
@@ -94,7 +79,7 @@ int frameCommand(int argc, char** argv) {
         sync[option == "--e" ? 0 : option == "--e2" ? 1 : 2] = number;
       }
     } else if (option == "--size") {
-      if (!parseSize(value, width, height)) {
+      if (!parseSize(value, largestSide, width, height)) {
         return usageError(std::string("--size wants WIDTHxHEIGHT, each 1 to ") + std::to_string(largestSide) +
                           ", not '" + value + "'");
       }
@@ -113,8 +98,7 @@ int frameCommand(int argc, char** argv) {
   const float patternClock = *t / 2.5f;
   const int sceneIndex = sceneIndexOf(patternClock);
   if (!sync[0] || !sync[1] || !sync[2]) {
-    const double exact = static_cast<double>(*t) / 2.5 * 61520.0;
-    const auto target = static_cast<std::uint32_t>(std::min<double>(std::llround(exact), songFrames));
+    const std::uint32_t target = std::min(playPositionAt(*t), songFrames);
     SynthMemoryPtr memory = allocateSynthMemory();
     if (!renderSongFor(*memory, 0, target)) {
       std::fprintf(stderr, "intro-tool frame: the built-in song does not render\n");
@@ -126,10 +110,9 @@ int frameCommand(int argc, char** argv) {
     if (!sync[2]) sync[2] = state.e3;
   }
 
-  const char* validation = std::getenv("INTRO_VALIDATION");
   HeadlessRenderer renderer;
   std::string error;
-  if (!startShowRenderer(renderer, width, height, validation != nullptr && std::strcmp(validation, "1") == 0, error)) {
+  if (!startShowRenderer(renderer, width, height, validationRequested(), error)) {
     std::fprintf(stderr, "intro-tool frame: %s\n", error.c_str());
     return 1;
   }

@@ -131,10 +131,9 @@ int sheetCommand(int argc, char** argv) {
   SynthMemoryPtr memory = allocateSynthMemory();
   if (!renderSongFor(*memory, 0, lastPosition)) return failure("the built-in song does not render");
 
-  const char* validation = std::getenv("INTRO_VALIDATION");
   HeadlessRenderer renderer;
   std::string error;
-  if (!startShowRenderer(renderer, width, height, validation != nullptr && std::strcmp(validation, "1") == 0, error)) {
+  if (!startShowRenderer(renderer, width, height, validationRequested(), error)) {
     return failure(error);
   }
 
