@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -25,6 +26,15 @@ namespace gpu_test {
 
 using Rgba = std::array<int, 4>;
 using Picture = std::vector<std::uint8_t>;
+
+// HLSL for test entry points that hand floats back: storeW(v.xy, bitsOf(f)) stores the four bytes
+// of f, one per channel (exact through the 8-bit store); GpuTest::floatAt reads them back.
+inline constexpr const char* floatTransport = R"(
+float4 bitsOf(float f) {
+  uint u = asuint(f);
+  return float4(u & 255, (u >> 8) & 255, (u >> 16) & 255, u >> 24) / 255;
+}
+)";
 
 class GpuTest : public ::testing::Test {
  protected:
@@ -68,6 +78,12 @@ class GpuTest : public ::testing::Test {
   Rgba pixel(const Picture& picture, int x, int y) const {
     const std::size_t at = (static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) + x) * 4;
     return {picture[at], picture[at + 1], picture[at + 2], picture[at + 3]};
+  }
+  // The float whose four bytes the pixel holds (floatTransport's bitsOf).
+  float floatAt(const Picture& picture, int x, int y) const {
+    const Rgba p = pixel(picture, x, y);
+    return std::bit_cast<float>(static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+                                static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24);
   }
   // The intro's text followed by more HLSL (a test entry point); its pipeline index, or -1.
   int compileExtra(const std::string& hlsl, const char* entryPoint) {

@@ -2,7 +2,6 @@
 // appended to the intro's text and compiled exactly like the intro's own. Inputs come from the
 // parameters so that nothing folds at compile time; every result float leaves the shader as its
 // four bytes (one per channel, exact through the 8-bit store).
-#include <bit>
 #include <cmath>
 #include <limits>
 
@@ -14,29 +13,16 @@ namespace {
 using gpu_test::GpuTest;
 using gpu_test::Picture;
 
-// Shader side of the float transport, and the NaN that the parameter e = 0 turns into at run time.
-const char* const transport = R"(
-float4 bitsOf(float f) {
-  uint u = asuint(f);
-  return float4(u & 255, (u >> 8) & 255, (u >> 16) & 255, u >> 24) / 255;
-}
-)";
-
 class HlslRules : public GpuTest {
  protected:
   HlslRules() : GpuTest(16, 8) {}
 
   // Runs entry point of hlsl (appended to the intro's text and the transport) with e..t.
   Picture run(const std::string& hlsl, const char* entry, float e, float e2 = 0, float e3 = 0, float t = 0) {
-    const int index = compileExtra(std::string(transport) + hlsl, entry);
+    const int index = compileExtra(std::string(gpu_test::floatTransport) + hlsl, entry);
     EXPECT_GE(index, 0) << renderer.error();
     if (index < 0) return {};
     return renderer.renderPass(params(t, e, e2, e3).v, index);
-  }
-  float value(const Picture& picture, int x, int y) const {
-    const auto p = pixel(picture, x, y);
-    return std::bit_cast<float>(static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-                                static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24);
   }
 };
 
@@ -55,14 +41,14 @@ TEST_F(HlslRules, FmodTakesTheSignOfTheDividend) {
     for (int x = 0; x < 16; ++x) {
       const float a = (static_cast<float>(x) - 7.5f) * 0.37f;
       const float b = row == 0 ? 2.0f : -2.0f;
-      const float r = value(picture, x, row);
+      const float r = floatAt(picture, x, row);
       EXPECT_NEAR(r, std::fmod(a, b), 1e-5f) << "a " << a << " b " << b;
       EXPECT_TRUE(r == 0.0f || std::signbit(r) == std::signbit(a)) << "a " << a << " b " << b << " gives " << r;
       EXPECT_LT(std::fabs(r), std::fabs(b));
     }
   }
   // The worked case of the rule, exact: fmod(-5.5, 2) is -1.5 (the divisor's sign would give .5).
-  EXPECT_EQ(value(picture, 3, 2), -1.5f);
+  EXPECT_EQ(floatAt(picture, 3, 2), -1.5f);
 }
 
 TEST_F(HlslRules, PowSquaresAnyBaseAndIsNaNForOtherPowersOfANegativeBase) {
@@ -81,7 +67,7 @@ TEST_F(HlslRules, PowSquaresAnyBaseAndIsNaNForOtherPowersOfANegativeBase) {
     for (int x = 0; x < 16; ++x) {
       const float a = (static_cast<float>(x) - 7) * 0.5f;
       const float b = exponents[row];
-      const float r = value(picture, x, row);
+      const float r = floatAt(picture, x, row);
       if (b == 2) {
         EXPECT_EQ(r, a * a) << a;
       } else if (a < 0 || (a == 0 && b == 0)) {
@@ -116,10 +102,10 @@ TEST_F(HlslRules, MaxAndMinReturnTheOtherOperandOfANaN) {
 })",
                            "Q", 0.0f, 3.25f, 1.5f);
   ASSERT_FALSE(picture.empty());
-  for (int x = 0; x < 8; ++x) EXPECT_EQ(value(picture, x, 0), 3.25f) << "case " << x;
+  for (int x = 0; x < 8; ++x) EXPECT_EQ(floatAt(picture, x, 0), 3.25f) << "case " << x;
   // Per component, vectors too: (NaN, k, -k) against (e3, NaN, e3).
   const float expected[6] = {1.5f, 3.25f, 1.5f, 1.5f, 3.25f, -3.25f};
-  for (int x = 0; x < 6; ++x) EXPECT_EQ(value(picture, x, 1), expected[x]) << "vector case " << x;
+  for (int x = 0; x < 6; ++x) EXPECT_EQ(floatAt(picture, x, 1), expected[x]) << "vector case " << x;
 }
 
 TEST_F(HlslRules, SignIsAnIntegerAndNormalizeOfAScalarIsItsSign) {
@@ -136,13 +122,13 @@ TEST_F(HlslRules, SignIsAnIntegerAndNormalizeOfAScalarIsItsSign) {
   for (int x = 0; x < 16; ++x) {
     const float a = x == 15 ? 0.0f : (static_cast<float>(x) - 7.5f) * 0.25f;
     const int sign = (a > 0) - (a < 0);
-    EXPECT_EQ(value(picture, x, 0), static_cast<float>(sign * 3)) << a;
+    EXPECT_EQ(floatAt(picture, x, 0), static_cast<float>(sign * 3)) << a;
     if (a == 0) {
-      EXPECT_TRUE(std::isnan(value(picture, x, 1)));
+      EXPECT_TRUE(std::isnan(floatAt(picture, x, 1)));
     } else {
-      EXPECT_EQ(value(picture, x, 1), static_cast<float>(sign)) << a;
+      EXPECT_EQ(floatAt(picture, x, 1), static_cast<float>(sign)) << a;
     }
-    EXPECT_EQ(value(picture, x, 2), static_cast<float>(-sign)) << a;
+    EXPECT_EQ(floatAt(picture, x, 2), static_cast<float>(-sign)) << a;
   }
 }
 
@@ -160,18 +146,18 @@ TEST_F(HlslRules, IntegerLiteralsDivideAsIntegersAndVectorsTruncate) {
 })",
                            "Q", 1.0f);
   ASSERT_FALSE(picture.empty());
-  EXPECT_EQ(value(picture, 0, 0), static_cast<float>(222 / 9));
-  EXPECT_EQ(value(picture, 1, 0), static_cast<float>(222 / 16));
-  EXPECT_EQ(value(picture, 0, 0), 24.0f);
-  EXPECT_EQ(value(picture, 1, 0), 13.0f);
-  EXPECT_EQ(value(picture, 2, 0), 2.0f);   // float4 * float3: the leading three components
-  EXPECT_EQ(value(picture, 3, 0), 6.0f);
-  EXPECT_EQ(value(picture, 4, 0), 12.0f);
-  EXPECT_EQ(value(picture, 5, 0), 7.0f);   // float4 + float3: .xyz
-  EXPECT_EQ(value(picture, 6, 0), 1.0f);   // float4 into a float keeps .x
-  EXPECT_EQ(value(picture, 7, 0), 1.0f / 3.0f);
-  EXPECT_EQ(value(picture, 8, 0), 2.0f / 3.0f);
-  EXPECT_EQ(value(picture, 9, 0), 1.0f);
+  EXPECT_EQ(floatAt(picture, 0, 0), static_cast<float>(222 / 9));
+  EXPECT_EQ(floatAt(picture, 1, 0), static_cast<float>(222 / 16));
+  EXPECT_EQ(floatAt(picture, 0, 0), 24.0f);
+  EXPECT_EQ(floatAt(picture, 1, 0), 13.0f);
+  EXPECT_EQ(floatAt(picture, 2, 0), 2.0f);   // float4 * float3: the leading three components
+  EXPECT_EQ(floatAt(picture, 3, 0), 6.0f);
+  EXPECT_EQ(floatAt(picture, 4, 0), 12.0f);
+  EXPECT_EQ(floatAt(picture, 5, 0), 7.0f);   // float4 + float3: .xyz
+  EXPECT_EQ(floatAt(picture, 6, 0), 1.0f);   // float4 into a float keeps .x
+  EXPECT_EQ(floatAt(picture, 7, 0), 1.0f / 3.0f);
+  EXPECT_EQ(floatAt(picture, 8, 0), 2.0f / 3.0f);
+  EXPECT_EQ(floatAt(picture, 9, 0), 1.0f);
 }
 
 TEST_F(HlslRules, TheStoreTurnsNaNIntoZeroAndSaturates) {

@@ -9,7 +9,6 @@
 // pictures: the flash only adds, and only through the wall lettering; the centre ray at t = 80.
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -431,11 +430,6 @@ class SceneZ2Probe : public GpuTest {
     ASSERT_GE(probe, 0) << renderer.error();
     texts = bindTexts(renderer);
   }
-  float value(const Picture& picture, int x, int y) const {
-    const Rgba p = pixel(picture, x, y);
-    return std::bit_cast<float>(static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-                                static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24);
-  }
   int probe = -1;
   std::array<Text, 6> texts{};
 };
@@ -469,11 +463,11 @@ TEST_F(SceneZ2Probe, DistanceFunctionFollowsItsFormulas) {
         ++compared;
         const std::string where = "t " + std::to_string(moment.t) + " point " + std::to_string(i) + "," +
                                   std::to_string(j);
-        EXPECT_NEAR(value(picture, i, j), f.result, .0021 + 1e-3 * (1 + std::fabs(f.result))) << where;
-        EXPECT_NEAR(value(picture, 16 + i, j), f.body, 1e-3 * (1 + std::fabs(f.body))) << where;
-        EXPECT_NEAR(value(picture, 32 + i, j), f.lettering, .004 + 1e-3 * std::fabs(f.lettering)) << where;
-        EXPECT_NEAR(value(picture, 48 + i, j), f.tube, 1e-3 * (1 + std::fabs(f.tube))) << where;
-        EXPECT_NEAR(value(picture, 64 + i, j), f.foldX, 1e-3 * (1 + std::fabs(f.foldX))) << where;
+        EXPECT_NEAR(floatAt(picture, i, j), f.result, .0021 + 1e-3 * (1 + std::fabs(f.result))) << where;
+        EXPECT_NEAR(floatAt(picture, 16 + i, j), f.body, 1e-3 * (1 + std::fabs(f.body))) << where;
+        EXPECT_NEAR(floatAt(picture, 32 + i, j), f.lettering, .004 + 1e-3 * std::fabs(f.lettering)) << where;
+        EXPECT_NEAR(floatAt(picture, 48 + i, j), f.tube, 1e-3 * (1 + std::fabs(f.tube))) << where;
+        EXPECT_NEAR(floatAt(picture, 64 + i, j), f.foldX, 1e-3 * (1 + std::fabs(f.foldX))) << where;
       }
     EXPECT_GT(compared, 200) << "t " << moment.t;
   }

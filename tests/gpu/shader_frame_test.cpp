@@ -1,7 +1,6 @@
 // The shader frame's macros, noise and statics against their formulas, computed here on the CPU
 // in single precision. Results leave the shader as the four bytes of each float.
 #include <algorithm>
-#include <bit>
 #include <cmath>
 
 #include "gpu_fixture.h"
@@ -11,27 +10,15 @@ namespace {
 using gpu_test::GpuTest;
 using gpu_test::Picture;
 
-const char* const transport = R"(
-float4 bitsOf(float f) {
-  uint u = asuint(f);
-  return float4(u & 255, (u >> 8) & 255, (u >> 16) & 255, u >> 24) / 255;
-}
-)";
-
 class ShaderFrame : public GpuTest {
  protected:
   ShaderFrame() : GpuTest(32, 16) {}
 
   Picture run(const std::string& hlsl, float e, float e2 = 0, float e3 = 0, float t = 0) {
-    const int index = compileExtra(std::string(transport) + hlsl, "Q");
+    const int index = compileExtra(std::string(gpu_test::floatTransport) + hlsl, "Q");
     EXPECT_GE(index, 0) << renderer.error();
     if (index < 0) return {};
     return renderer.renderPass(params(t, e, e2, e3).v, index);
-  }
-  float value(const Picture& picture, int x, int y) const {
-    const auto p = pixel(picture, x, y);
-    return std::bit_cast<float>(static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-                                static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24);
   }
 };
 
@@ -77,7 +64,7 @@ TEST_F(ShaderFrame, ShapesRotationAndSmoothMinimum) {
         std::sqrt(x * x + y * y) - .8f,  // an infinite half-length removes the z axis
     };
     for (int i = 0; i < 12; ++i) {
-      EXPECT_NEAR(value(picture, i, row), expected[i], 2e-5f + std::fabs(expected[i]) * 2e-5f)
+      EXPECT_NEAR(floatAt(picture, i, row), expected[i], 2e-5f + std::fabs(expected[i]) * 2e-5f)
           << "quantity " << i << " row " << row;
     }
   }
@@ -97,7 +84,7 @@ TEST_F(ShaderFrame, FoldPutsEveryPointIntoTheSectorAroundPlusY) {
   ASSERT_FALSE(picture.empty());
   for (int row = 0; row < 4; ++row) {
     for (int x = 0; x < 16; ++x) {
-      const float angle = value(picture, x, row);
+      const float angle = floatAt(picture, x, row);
       EXPECT_GE(angle, -pi / 8 - 1e-5f) << x << "," << row;
       EXPECT_LT(angle, pi / 8 + 1e-5f) << x << "," << row;
       // The fold turns by whole sectors of pi/4.
@@ -106,7 +93,7 @@ TEST_F(ShaderFrame, FoldPutsEveryPointIntoTheSectorAroundPlusY) {
       EXPECT_NEAR(turns, std::round(turns), 1e-3f) << x << "," << row;
     }
   }
-  for (int x = 0; x < 16; ++x) EXPECT_NEAR(value(picture, x, 4), 1.75f, 1e-5f);
+  for (int x = 0; x < 16; ++x) EXPECT_NEAR(floatAt(picture, x, 4), 1.75f, 1e-5f);
 }
 
 TEST_F(ShaderFrame, PaletteRunsThroughTheHues) {
@@ -121,12 +108,12 @@ TEST_F(ShaderFrame, PaletteRunsThroughTheHues) {
   // Blue, cyan, green, yellow, red, magenta.
   const float hues[6][3] = {{0, 0, 1}, {0, 1, 1}, {0, 1, 0}, {1, 1, 0}, {1, 0, 0}, {1, 0, 1}};
   for (int h = 0; h < 6; ++h) {
-    for (int c = 0; c < 3; ++c) EXPECT_NEAR(value(picture, h, c), hues[h][c], 1e-5f) << "hue " << h << " channel " << c;
+    for (int c = 0; c < 3; ++c) EXPECT_NEAR(floatAt(picture, h, c), hues[h][c], 1e-5f) << "hue " << h << " channel " << c;
   }
   // The worked example: whiteness .3, intensity .25.
-  EXPECT_NEAR(value(picture, 0, 3), .1275f, 1e-6f);
-  EXPECT_NEAR(value(picture, 1, 3), .075f, 1e-6f);
-  EXPECT_NEAR(value(picture, 2, 3), .25f, 1e-6f);
+  EXPECT_NEAR(floatAt(picture, 0, 3), .1275f, 1e-6f);
+  EXPECT_NEAR(floatAt(picture, 1, 3), .075f, 1e-6f);
+  EXPECT_NEAR(floatAt(picture, 2, 3), .25f, 1e-6f);
 }
 
 float hash(float m) { return std::sin(std::cos(m) * m); }
@@ -158,7 +145,7 @@ TEST_F(ShaderFrame, ValueNoiseAndFractalNoise) {
       const float px = static_cast<float>(x) * .37f - 2.9f;
       const float py = static_cast<float>(row % 4) * .61f - 1.3f;
       const float pz = static_cast<float>(x + row) * .23f - .7f;
-      const float got = value(picture, x, row);
+      const float got = floatAt(picture, x, row);
       if (row < 4) {
         EXPECT_NEAR(got, noise(px, py, pz), 2e-4f) << x << "," << row;
         EXPECT_GE(got, -1.0f);
@@ -189,15 +176,15 @@ TEST_F(ShaderFrame, StaticsStartAtTheirValues) {
 })",
                            0.5f);
   ASSERT_FALSE(picture.empty());
-  EXPECT_EQ(value(picture, 0, 0), std::acos(-1.0f));
-  for (int i = 1; i <= 3; ++i) EXPECT_EQ(value(picture, i, 0), 0.0f);
-  for (int i = 4; i <= 7; ++i) EXPECT_EQ(value(picture, i, 0), 9.0f);
-  EXPECT_EQ(value(picture, 8, 0), 1.0f);
+  EXPECT_EQ(floatAt(picture, 0, 0), std::acos(-1.0f));
+  for (int i = 1; i <= 3; ++i) EXPECT_EQ(floatAt(picture, i, 0), 0.0f);
+  for (int i = 4; i <= 7; ++i) EXPECT_EQ(floatAt(picture, i, 0), 9.0f);
+  EXPECT_EQ(floatAt(picture, 8, 0), 1.0f);
   // A thread that writes the statics changes only its own copies.
-  EXPECT_EQ(value(picture, 1, 1), 0.5f);
-  EXPECT_EQ(value(picture, 4, 1), 0.5f);
-  EXPECT_EQ(value(picture, 1, 2), 0.0f);
-  EXPECT_EQ(value(picture, 4, 2), 9.0f);
+  EXPECT_EQ(floatAt(picture, 1, 1), 0.5f);
+  EXPECT_EQ(floatAt(picture, 4, 1), 0.5f);
+  EXPECT_EQ(floatAt(picture, 1, 2), 0.0f);
+  EXPECT_EQ(floatAt(picture, 4, 2), 9.0f);
 }
 
 }  // namespace
