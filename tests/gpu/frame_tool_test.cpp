@@ -1,6 +1,5 @@
 // intro-tool frame: the PNG holds exactly the picture the headless renderer presents for the same
 // time, sync values and size (scene by the timeline, then the final pass); bad arguments exit 2.
-#include <png.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -14,28 +13,13 @@
 #include "song.h"
 #include "synth.h"
 #include "text_textures.h"
+#include "tool_runner.h"
 
 namespace {
 
 using gpu_test::GpuTest;
-using gpu_test::Picture;
-
-struct Png {
-  int width = 0;
-  int height = 0;
-  Picture rgba;
-};
-
-bool readPng(const std::string& path, Png& out) {
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  if (png_image_begin_read_from_file(&image, path.c_str()) == 0) return false;
-  image.format = PNG_FORMAT_RGBA;
-  out.width = static_cast<int>(image.width);
-  out.height = static_cast<int>(image.height);
-  out.rgba.resize(PNG_IMAGE_SIZE(image));
-  return png_image_finish_read(&image, nullptr, out.rgba.data(), 0, nullptr) != 0;
-}
+using tool_test::Png;
+using tool_test::readPng;
 
 int runTool(const std::string& arguments) {
   const std::string command = std::string("\"") + INTRO_TOOL_PATH + "\" frame " + arguments + " >/dev/null 2>&1";
