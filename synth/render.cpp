@@ -33,6 +33,11 @@ enum Code : std::uint8_t {
   codeFilterHigh,
   codeFilterBand,
   codeFilterAll,
+  codeFixedFilter,  // the same five with a coefficient worked out while decoding
+  codeFixedFilterLow,
+  codeFixedFilterHigh,
+  codeFixedFilterBand,
+  codeFixedFilterAll,
   codeHoldShaper,
   codeDelayBank,
   codeDelayLine,   // one line, unmodulated
@@ -114,9 +119,9 @@ struct Entry {
 class ProgramBuilder {
  public:
   ProgramBuilder(DecodedProgram& program, int& count, double* registers, bool silent,
-                 std::int32_t fixedNote)
+                 std::int32_t fixedNote, const UnitSlot* fields, const std::uint64_t* targets)
       : program_(program), count_(count), registers_(registers), silent_(silent),
-        fixedNote_(fixedNote) {}
+        fixedNote_(fixedNote), fields_(fields), targets_(targets) {}
 
   // Emits the operation for one unit (or none).
   void unit(std::uint8_t opcode, int slot, const float* p, const std::uint8_t* b,
@@ -150,8 +155,11 @@ class ProgramBuilder {
                                     : bits == 4 ? codeFilterBand
                                     : bits == 7 ? codeFilterAll
                                                 : codeFilter;
-          Operation& op = emit(code, slot);
-          op.pair[0] = p[0];
+          // Field 4 stays 0 where no store writes it (only a new note clears it otherwise): the
+          // coefficient is then the same every frame.
+          const bool fixed = !targeted(slot, 4) && fields_[slot].field[4] == 0;
+          Operation& op = emit(static_cast<std::uint8_t>(fixed ? code + (codeFixedFilter - codeFilter) : code), slot);
+          op.pair[0] = fixed ? filterCoefficient(fields_[slot], p[0]) : p[0];
           op.pair[1] = p[1];
           op.byte = bits;
           op.a = pop().reg;
@@ -219,6 +227,9 @@ class ProgramBuilder {
  void end() { emit(codeEnd, 0); }
 
  private:
+  bool targeted(int slot, int field) const {
+    return (targets_[slot / 4] >> (16 * (slot % 4) + field)) & 1u;
+  }
   Operation& emit(std::uint8_t code, int slot) {
     Operation& op = program_.operations[count_++];
     op = Operation{};
@@ -304,13 +315,16 @@ class ProgramBuilder {
   double* registers_;
   bool silent_;
   std::int32_t fixedNote_;  // the master's note, 0 for tracks
+  const UnitSlot* fields_;  // the instrument's slots as rendering starts
+  const std::uint64_t* targets_;  // fields some ParamStore of the instrument writes: bit f of slot s
+                                  // in targets_[s / 4] at 16 (s % 4) + f
   Entry stack_[16] = {};
   int depth_ = 0;
   int used_ = 0;
 };
 
 // Walks the streams of a checked song once, as one frame of the dispatcher would.
-void decode(const Song& song, DecodedProgram& program) {
+void decode(const Song& song, const SynthMemory& memory, DecodedProgram& program) {
   std::size_t commandAt = 0, paramAt = 0;
   int count = 0;
   std::uint32_t cursor = 0;
@@ -323,13 +337,25 @@ void decode(const Song& song, DecodedProgram& program) {
     std::fill(silentRegisters, silentRegisters + registersPerProgram, 0.0);
     // The master always sounds (note 15); its silent program is never run.
     const std::size_t firstCommand = commandAt, firstParam = paramAt;
+    // The fields this instrument's stores write.
+    std::uint64_t targets[unitSlotsPerInstrument / 4] = {};
+    for (std::size_t command = commandAt, param = paramAt;; ++command) {
+      const std::uint8_t opcode = song.instrumentCommands[command];
+      if (opcode == opEnd) break;
+      if (opcode == opParamStore) {
+        const unsigned target = (song.instrumentParams[param + 1] | (song.instrumentParams[param + 2] << 8)) &
+                                storeTargetMask;  // checked to be below 1024
+        targets[target / 64] |= std::uint64_t{1} << (target % 64);
+      }
+      param += static_cast<std::size_t>(parameterBytes[opcode]);
+    }
     const std::uint32_t firstCursor = cursor;
     for (int pass = 0; pass < 2; ++pass) {
       commandAt = firstCommand;
       paramAt = firstParam;
       cursor = firstCursor;
       ProgramBuilder builder(program, count, pass == 0 ? soundingRegisters : silentRegisters,
-                             pass == 1, fixedNote);
+                             pass == 1, fixedNote, memory.workspaces[instrument].slots, targets);
       const int begin = count;
       for (int slot = 0;; ++slot) {
         const std::uint8_t opcode = song.instrumentCommands[commandAt++];
@@ -413,6 +439,8 @@ void run(SynthMemory& memory, DecodedProgram& program, const Program& code,
       &&L_codeOscillatorTrisaw, &&L_codeOscillatorPulse, &&L_codeOscillatorNoise,
       &&L_codeOscillatorGate, &&L_codeFilter,          &&L_codeFilterLow,
       &&L_codeFilterHigh,     &&L_codeFilterBand,      &&L_codeFilterAll,
+      &&L_codeFixedFilter,    &&L_codeFixedFilterLow,  &&L_codeFixedFilterHigh,
+      &&L_codeFixedFilterBand, &&L_codeFixedFilterAll,
       &&L_codeHoldShaper,     &&L_codeDelayBank,       &&L_codeDelayLine,
       &&L_codeDelayBank8,
       &&L_codeAdd,            &&L_codeMultiply,        &&L_codeNote,
@@ -473,6 +501,21 @@ void run(SynthMemory& memory, DecodedProgram& program, const Program& code,
     NEXT;
   OPERATION(codeFilterAll)
     r[op->c] = runFilter(workspace.slots[op->slot], 1, op->pair[0], op->pair[1], 7, r[op->a]);
+    NEXT;
+  OPERATION(codeFixedFilter)
+    r[op->c] = filterStep(workspace.slots[op->slot], op->pair[0], op->pair[1], op->byte, r[op->a]);
+    NEXT;
+  OPERATION(codeFixedFilterLow)
+    r[op->c] = filterStep(workspace.slots[op->slot], op->pair[0], op->pair[1], 1, r[op->a]);
+    NEXT;
+  OPERATION(codeFixedFilterHigh)
+    r[op->c] = filterStep(workspace.slots[op->slot], op->pair[0], op->pair[1], 2, r[op->a]);
+    NEXT;
+  OPERATION(codeFixedFilterBand)
+    r[op->c] = filterStep(workspace.slots[op->slot], op->pair[0], op->pair[1], 4, r[op->a]);
+    NEXT;
+  OPERATION(codeFixedFilterAll)
+    r[op->c] = filterStep(workspace.slots[op->slot], op->pair[0], op->pair[1], 7, r[op->a]);
     NEXT;
   OPERATION(codeHoldShaper)
     r[op->c] = runHoldShaper<true>(workspace.slots[op->slot], 1, op->pair[0], op->pair[1], r[op->a]);
@@ -544,7 +587,7 @@ bool renderSongFrames(SynthMemory& memory, const Song& song, std::uint32_t endFr
   endFrame = std::min(endFrame, songFrames);
   if (memory.renderPosition >= endFrame) return true;
   DecodedProgram program;
-  decode(song, program);
+  decode(song, memory, program);
   for (std::uint32_t i = 0; i < program.delayLinesUsed; ++i) {
     DelayLine& line = memory.delayPool[i];
     LineState& state = program.lines[i];

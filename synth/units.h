@@ -227,9 +227,22 @@ struct PitchCache {
 };
 inline constexpr PitchCache emptyPitchCache{std::numeric_limits<double>::quiet_NaN(), 0.0};
 
+// powerOfTwo with the scaling by 2^whole done as a product where that is exact: exp2 of the
+// fraction lies in (1/2, 2), so for |whole| below 1000 the result is a normal number and ldexp
+// (which then rounds nothing) gives the same bits as the multiplication.
+inline double powerOfTwoFast(double x) {
+  if (x > -1000.0 && x < 1000.0) {
+    const double whole = std::trunc(x);
+    const auto exponentBits = static_cast<std::uint64_t>(static_cast<std::int64_t>(whole) + 1023);
+    return std::exp2(x - whole) * std::bit_cast<double>(exponentBits << 52);
+  }
+  return powerOfTwo(x);
+}
+
 inline double oscillatorIncrement(double exponent, double base, PitchCache* cache) {
   if (cache != nullptr && cache->exponent == exponent) return cache->increment;
-  const double increment = powerOfTwo(exponent * double{oneTwelfth}) * base;
+  const double increment = cache != nullptr ? powerOfTwoFast(exponent * double{oneTwelfth}) * base
+                                            : powerOfTwo(exponent * double{oneTwelfth}) * base;
   if (cache != nullptr) *cache = {exponent, increment};
   return increment;
 }
@@ -326,11 +339,14 @@ inline void runParamStore(InstrumentWorkspace& workspace, double amount, std::ui
 
 // ---- Filter (opcode 3) ----
 
-inline double runFilter(UnitSlot& slot, std::int32_t note, double frequency, double damping,
-                        std::uint8_t bits, double x) {
-  if (note == 0) return x;
+// The filter's coefficient: the square of its frequency plus the modulation in field 4, as a float.
+inline double filterCoefficient(const UnitSlot& slot, double frequency) {
   const double sum = frequency + double{fieldFloat(slot, 4)};
-  const double f = static_cast<float>(sum * sum);
+  return static_cast<float>(sum * sum);
+}
+
+// One frame of a filter with coefficient f.
+inline double filterStep(UnitSlot& slot, double f, double damping, std::uint8_t bits, double x) {
   const double band0 = fieldFloat(slot, 2);
   const double low = double{fieldFloat(slot, 0)} + f * band0;
   const double high = x - low - damping * band0;
@@ -344,6 +360,12 @@ inline double runFilter(UnitSlot& slot, std::int32_t note, double frequency, dou
   if (bits & 4) out += band;
   if (bits & 8) out += low - high;
   return out;
+}
+
+inline double runFilter(UnitSlot& slot, std::int32_t note, double frequency, double damping,
+                        std::uint8_t bits, double x) {
+  if (note == 0) return x;
+  return filterStep(slot, filterCoefficient(slot, frequency), damping, bits, x);
 }
 
 // ---- HoldShaper (opcode 4) ----
