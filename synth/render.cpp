@@ -49,6 +49,7 @@ enum Code : std::uint8_t {
   codePan,
   codeOutput,
   codeAccumulate,
+  codeMasterAccumulate,  // the master's: sums the driver formed as the tracks finished
   codeEnd,  // closes every program
 };
 
@@ -105,6 +106,10 @@ struct DecodedProgram {
   std::uint32_t delayLinesUsed;      // delayCursor after a frame
   LineState lines[delayLineCount];   // lines 0 .. delayLinesUsed - 1 (a frame runs every bank)
   std::int32_t lengths[delayLineCount];
+  // The tracks' outputs summed in track order as each finishes its frame (left, right of the
+  // main outputs, then of the aux outputs): what sumOutputs gives when the master runs, the
+  // additions done early, off the master's chain.
+  double trackSums[4];
   float paramScratch[16];            // what loadParams leaves behind after a frame,
   bool scratchWritten[16];           // in the entries it writes at all
 };
@@ -214,7 +219,7 @@ class ProgramBuilder {
         break;
       }
       case opAccumulate: {
-        Operation& op = emit(codeAccumulate, slot);
+        Operation& op = emit(fixedNote_ == trackCount ? codeMasterAccumulate : codeAccumulate, slot);
         op.byte = b[0];
         op.b = pushFresh();  // right, below
         op.c = pushFresh();  // left, on top
@@ -445,7 +450,7 @@ void run(SynthMemory& memory, DecodedProgram& program, const Program& code,
       &&L_codeDelayBank8,
       &&L_codeAdd,            &&L_codeMultiply,        &&L_codeNote,
       &&L_codeParamStore,     &&L_codePan,             &&L_codeOutput,
-      &&L_codeAccumulate,     &&L_codeEnd};
+      &&L_codeAccumulate,     &&L_codeMasterAccumulate, &&L_codeEnd};
   static_assert(std::size(labels) == codeEnd + 1);
 #define OPERATION(name) L_##name:
 #define NEXT                  \
@@ -554,6 +559,12 @@ void run(SynthMemory& memory, DecodedProgram& program, const Program& code,
   OPERATION(codeAccumulate)
     sumOutputs(memory.workspaces, op->byte, r[op->c], r[op->b]);
     NEXT;
+  OPERATION(codeMasterAccumulate) {
+    const double* sum = op->byte == 8 ? program.trackSums + 2 : program.trackSums;
+    r[op->c] = sum[0];
+    r[op->b] = sum[1];
+  }
+    NEXT;
   OPERATION(codeEnd)
     return;
 #if !INTRO_THREADED_DISPATCH
@@ -612,10 +623,17 @@ bool renderSongFrames(SynthMemory& memory, const Song& song, std::uint32_t endFr
     const std::uint32_t tickEnd = std::min((tick + 1) * framesPerTick, endFrame);
     for (; n < tickEnd; ++n) {
       const bool firstFrameOfTick = n % framesPerTick == 0;
+      double sums[4] = {0.0, 0.0, 0.0, 0.0};
       for (int track = 0; track < trackCount; ++track) {
-        if (firstFrameOfTick) triggerNote(memory.workspaces[track], song, track, tick);
+        InstrumentWorkspace& workspace = memory.workspaces[track];
+        if (firstFrameOfTick) triggerNote(workspace, song, track, tick);
         runInstrument(memory, program, track, n);
+        sums[0] += workspace.mainOut[0];
+        sums[1] += workspace.mainOut[1];
+        sums[2] += workspace.auxOut[0];
+        sums[3] += workspace.auxOut[1];
       }
+      std::copy(std::begin(sums), std::end(sums), program.trackSums);
       master.note = trackCount;
       runCommands(memory, program, trackCount);
       memory.soundBuffer[2 * std::size_t{n}] = clipSample(master.mainOut[0]);
