@@ -26,12 +26,6 @@ char compilerMessage[4096];
 
 TextTexture textTextures[textCount];
 
-EnvelopeLevels levelsAt(std::uint32_t position) {
-  EnvelopeLevels levels;
-  for (int track = 0; track < syncTrackCount; ++track) levels.level[track] = trackLevel(synthMemory, position, track);
-  return levels;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -62,7 +56,7 @@ int main(int argc, char** argv) {
   // The frame loop: the play position is the only clock.
   for (;;) {
     const std::uint32_t position = platform::playPosition();
-    advanceFrame(show, position, levelsAt(position));
+    advanceFrame(show, position, songLevelsAt(synthMemory, position));
     writeFrameParams(shaderParams, show);
     platform::drawFrame(shaderParams, show.sceneIndex);
     // The frame that reaches the end is still shown; then the keyboard is not read.

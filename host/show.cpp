@@ -2,6 +2,7 @@
 
 #include <cstddef>
 
+#include "synth.h"
 #include "timing.h"
 
 // Every step below is one single-precision operation stored into a float, in the order the
@@ -12,6 +13,12 @@ EnvelopeLevels levelsFromLog(const float* envelopeLog, std::uint32_t recordsAvai
   if (envelopeLog == nullptr || index >= recordsAvailable) return levels;
   const float* record = envelopeLog + static_cast<std::size_t>(index) * 32;
   for (int i = 0; i < syncTrackCount; ++i) levels.level[i] = record[2 * i];
+  return levels;
+}
+
+EnvelopeLevels songLevelsAt(const SynthMemory& memory, std::uint32_t position) {
+  EnvelopeLevels levels;
+  for (int track = 0; track < syncTrackCount; ++track) levels.level[track] = trackLevel(memory, position, track);
   return levels;
 }
 

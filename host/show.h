@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdint>
 
+struct SynthMemory;
+
 inline constexpr int syncTrackCount = 16;
 
 // Envelope levels of one EnvelopeRecord: level[i] is float 2i of the record (track i's first
@@ -15,6 +17,10 @@ struct EnvelopeLevels {
 // The levels of record `index` of an envelope log of 32 floats per record. Records at or beyond
 // recordsAvailable (not yet rendered, or past the log) read as zeros.
 EnvelopeLevels levelsFromLog(const float* envelopeLog, std::uint32_t recordsAvailable, std::uint32_t index);
+
+// The levels that the frame loop reads at play position p from the synthesizer's memory (the
+// first envelope of each track; zeros where the song is not rendered yet).
+EnvelopeLevels songLevelsAt(const SynthMemory& memory, std::uint32_t position);
 
 // The record that play position p reads: p >> 8.
 inline constexpr std::uint32_t envelopeRecordOf(std::uint32_t position) { return position >> 8; }

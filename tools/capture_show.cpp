@@ -35,12 +35,6 @@ bool startShowRenderer(HeadlessRenderer& renderer, int width, int height, bool v
   return true;
 }
 
-EnvelopeLevels songLevelsAt(const SynthMemory& rendered, std::uint32_t position) {
-  EnvelopeLevels levels;
-  for (int track = 0; track < syncTrackCount; ++track) levels.level[track] = trackLevel(rendered, position, track);
-  return levels;
-}
-
 bool renderSongFor(SynthMemory& memory, std::uint32_t soundEnd, std::uint32_t lastPicturePosition,
                    bool (*stopRequested)()) {
   // The record that a position reads covers 256 frames; it is complete once its block is.

@@ -20,9 +20,6 @@ bool validationRequested();
 // five text textures. False with a message in error.
 bool startShowRenderer(HeadlessRenderer& renderer, int width, int height, bool validation, std::string& error);
 
-// The envelope levels that the frame loop reads at play position p from a rendered song.
-EnvelopeLevels songLevelsAt(const SynthMemory& rendered, std::uint32_t position);
-
 // Renders the song into memory far enough that every sample frame below soundEnd and the
 // envelope record read at play position lastPicturePosition are complete (both clamped to the
 // song), in steps of a few seconds of sound; stopRequested, when given, is asked after each step
