@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <system_error>
+#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -45,4 +46,18 @@ bool publishOutput(const std::string& temporary, const std::string& target, std:
     return false;
   }
   return true;
+}
+
+PendingOutput::PendingOutput(std::string target)
+    : target_(std::move(target)), temporary_(temporaryOutputPath(target_)) {}
+
+PendingOutput::~PendingOutput() {
+  if (committed_) return;
+  std::error_code ignored;
+  fs::remove(temporary_, ignored);
+}
+
+bool PendingOutput::commit(std::string& error) {
+  committed_ = publishOutput(temporary_, target_, error);
+  return committed_;
 }

@@ -12,3 +12,22 @@ std::string temporaryOutputPath(const std::string& target);
 // Moves (or, for a non-regular target, copies) the finished temporary into the target and
 // removes the temporary. On failure returns false with a message and leaves the target as it was.
 bool publishOutput(const std::string& temporary, const std::string& target, std::string& error);
+
+// One output written under its temporary name: the temporary is removed unless commit() has
+// published it.
+class PendingOutput {
+ public:
+  explicit PendingOutput(std::string target);
+  PendingOutput(const PendingOutput&) = delete;
+  PendingOutput& operator=(const PendingOutput&) = delete;
+  ~PendingOutput();
+  const std::string& path() const { return temporary_; }  // where to write
+  const std::string& target() const { return target_; }
+  // publishOutput of the finished temporary; false with a message.
+  bool commit(std::string& error);
+
+ private:
+  std::string target_;
+  std::string temporary_;
+  bool committed_ = false;
+};

@@ -170,9 +170,9 @@ int sheetCommand(int argc, char** argv) {
   }
   if (!renderer.validationErrors().empty()) return failure("the Vulkan validation layer reported errors");
 
-  const std::string temporary = temporaryOutputPath(out);
-  if (!writeRgbaPng(temporary, sheet.rgba, sheet.width, sheet.height, error)) return failure(error);
-  if (!publishOutput(temporary, out, error)) return failure(error);
+  PendingOutput output(out);
+  if (!writeRgbaPng(output.path(), sheet.rgba, sheet.width, sheet.height, error)) return failure(error);
+  if (!output.commit(error)) return failure(error);
   std::printf("%s: %dx%d, %d stills of %dx%d on %s\n", out.c_str(), sheet.width, sheet.height, sheetMomentCount, width,
               height, renderer.deviceName());
   return 0;

@@ -42,37 +42,6 @@ struct Options {
   std::uint32_t frames = songFrames;
 };
 
-// A file written under a temporary name in the target's folder, renamed by commit().
-class PendingFile {
- public:
-  explicit PendingFile(std::string target)
-      : target_(std::move(target)),
-        temporary_(temporaryOutputPath(target_)) {}
-  PendingFile(const PendingFile&) = delete;
-  PendingFile& operator=(const PendingFile&) = delete;
-  ~PendingFile() {
-    if (!committed_) {
-      std::error_code ignored;
-      std::filesystem::remove(temporary_, ignored);
-    }
-  }
-  const std::string& path() const { return temporary_; }
-  const std::string& target() const { return target_; }
-  bool commit() {
-    std::string error;
-    if (!publishOutput(temporary_, target_, error)) {
-      std::fprintf(stderr, "intro-tool song: %s\n", error.c_str());
-      return false;
-    }
-    committed_ = true;
-    return true;
-  }
-
- private:
-  std::string target_, temporary_;
-  bool committed_ = false;
-};
-
 std::optional<int> parseOptions(int argc, char** argv, Options& options) {
   for (int i = 1; i < argc; ++i) {
     const std::string flag = argv[i];
@@ -110,7 +79,7 @@ std::optional<int> parseOptions(int argc, char** argv, Options& options) {
   return std::nullopt;
 }
 
-bool writeWav(const PendingFile& file, const SynthMemory& memory, std::uint32_t frames) {
+bool writeWav(const PendingOutput& file, const SynthMemory& memory, std::uint32_t frames) {
   SF_INFO info{};
   info.samplerate = static_cast<int>(sampleRate);
   info.channels = 2;
@@ -130,7 +99,7 @@ bool writeWav(const PendingFile& file, const SynthMemory& memory, std::uint32_t 
   return sf_close(sound) == 0 && ok;
 }
 
-bool writeEnvelopeLog(const PendingFile& file, const SynthMemory& memory, std::uint32_t frames) {
+bool writeEnvelopeLog(const PendingOutput& file, const SynthMemory& memory, std::uint32_t frames) {
   std::FILE* out = std::fopen(file.path().c_str(), "w");
   if (out == nullptr) {
     std::fprintf(stderr, "intro-tool song: cannot write %s: %s\n", file.target().c_str(),
@@ -156,7 +125,7 @@ bool writeEnvelopeLog(const PendingFile& file, const SynthMemory& memory, std::u
   return true;
 }
 
-bool writeText(const PendingFile& file, const std::string& text) {
+bool writeText(const PendingOutput& file, const std::string& text) {
   std::ofstream out(file.path(), std::ios::binary);
   out << text;
   out.close();
@@ -193,7 +162,7 @@ int songCommand(int argc, char** argv) {
     return 1;
   }
 
-  std::optional<PendingFile> exported, wav, log;
+  std::optional<PendingOutput> exported, wav, log;
   if (!options.exportFile.empty()) {
     exported.emplace(options.exportFile);
     if (!writeText(*exported, songToJson(song))) return 1;
@@ -216,8 +185,12 @@ int songCommand(int argc, char** argv) {
     }
   }
   // Everything is written: give the files their names.
-  for (std::optional<PendingFile>* file : {&exported, &wav, &log}) {
-    if (file->has_value() && !(*file)->commit()) return 1;
+  for (std::optional<PendingOutput>* file : {&exported, &wav, &log}) {
+    std::string error;
+    if (file->has_value() && !(*file)->commit(error)) {
+      std::fprintf(stderr, "intro-tool song: %s\n", error.c_str());
+      return 1;
+    }
   }
   return 0;
 }
