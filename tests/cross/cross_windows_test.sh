@@ -73,7 +73,11 @@ if [ -z "$wine" ]; then
   echo "== unit tests: not run, wine64 is not installed (Debian package wine64)"
 else
   echo "== unit tests under $wine"
-  export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
+  # A prefix of its own each run: one left over from an earlier, interrupted run can lose its
+  # Direct3D device for good, and setting up a new one costs only seconds.
+  WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/intro-wine.XXXXXX")
+  trap '"${wine%/*}/wineserver" -k >/dev/null 2>&1; rm -rf "$WINEPREFIX"' EXIT
+  export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
   unset WAYLAND_DISPLAY
   for test in d3d11_rules_test show_test text_test synth_tests; do
     log="$build/$test.wine.log"
@@ -91,6 +95,10 @@ else
   # Direct3D 11, which needs a display. Its HLSL compiler does not take compute shaders yet, so the
   # tests that run the probe shaders are skipped there.
   if command -v xvfb-run >/dev/null 2>&1; then
+    # The wine session of the tests above has no display; a program started while it lingers
+    # would join it and find no Direct3D device. End it first.
+    "${wine%/*}/wineserver" -k >/dev/null 2>&1 || true
+    "${wine%/*}/wineserver" -w >/dev/null 2>&1 || true
     log="$build/d3d11_backend_test.wine.log"
     start=$SECONDS
     timeout 600 xvfb-run -a -s "-screen 0 640x480x24" "$wine" "$build/d3d11_backend_test.exe" >"$log" 2>&1
