@@ -105,6 +105,7 @@ std::string failed(const char* what, VkResult result) {
 Core::~Core() { destroy(); }
 
 bool Core::createInstance(const std::vector<const char*>& extensions, std::string& error) {
+  noDevice = false;
   std::vector<const char*> enabled = extensions;
   std::vector<const char*> layers;
   bool syncValidation = false;
@@ -153,6 +154,8 @@ bool Core::createInstance(const std::vector<const char*>& extensions, std::strin
   if (result != VK_SUCCESS) {
     error = failed("vkCreateInstance", result);
     instance = VK_NULL_HANDLE;
+    // Without a loader or a driver there is nothing to run on.
+    noDevice = result == VK_ERROR_INCOMPATIBLE_DRIVER || result == VK_ERROR_INITIALIZATION_FAILED;
     return false;
   }
   if (validation) {
@@ -171,8 +174,10 @@ bool Core::createDevice(VkSurfaceKHR surface, std::string& error) {
   vkEnumeratePhysicalDevices(instance, &count, nullptr);
   std::vector<VkPhysicalDevice> devices(count);
   vkEnumeratePhysicalDevices(instance, &count, devices.data());
+  noDevice = false;
   if (count == 0) {
     error = "no Vulkan device";
+    noDevice = true;
     return false;
   }
   // Prefer a discrete, then an integrated GPU, then anything (a software driver); within the
@@ -211,6 +216,7 @@ bool Core::createDevice(VkSurfaceKHR surface, std::string& error) {
   if (physicalDevice == VK_NULL_HANDLE) {
     error = surface != VK_NULL_HANDLE ? "no Vulkan 1.1 device can compute and present to the window"
                                       : "no Vulkan 1.1 device with a compute queue";
+    noDevice = true;
     return false;
   }
 

@@ -78,6 +78,11 @@ struct Core {
   // Physical device (the first with a compute queue; with surface, one that can present to it),
   // logical device, queue, command buffer, fence, descriptor layout, sampler, constant buffer.
   bool createDevice(VkSurfaceKHR surface, std::string& error);
+  // Set when createInstance or createDevice failed because there is no device to run on: the
+  // instance could not be made for want of a loader or driver (VK_ERROR_INCOMPATIBLE_DRIVER,
+  // VK_ERROR_INITIALIZATION_FAILED), or no physical device qualifies. Any other failure (a
+  // missing validation layer, a device that refuses to be created) leaves it false.
+  bool noDevice = false;
   // w and T at width x height, the blank text textures, the descriptor set.
   bool createTargets(int width, int height, std::string& error);
   // Compiles entryPoint of source into a pipeline at index (the vector grows as needed).

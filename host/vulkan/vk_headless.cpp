@@ -16,14 +16,8 @@ bool HeadlessRenderer::init(int width, int height, bool validation) {
   core_ = std::make_unique<vk_core::Core>();
   core_->validation = validation;
   noDevice_ = false;
-  if (!core_->createInstance({}, error_)) {
-    // Without a loader, a driver or a device there is nothing to run on.
-    noDevice_ = error_.find("VK_ERROR_INCOMPATIBLE_DRIVER") != std::string::npos ||
-                error_.find("VK_ERROR_INITIALIZATION_FAILED") != std::string::npos;
-    return false;
-  }
-  if (!core_->createDevice(VK_NULL_HANDLE, error_)) {
-    noDevice_ = core_->physicalDevice == VK_NULL_HANDLE;
+  if (!core_->createInstance({}, error_) || !core_->createDevice(VK_NULL_HANDLE, error_)) {
+    noDevice_ = core_->noDevice;
     return false;
   }
   if (!core_->createTargets(width, height, error_)) return false;
