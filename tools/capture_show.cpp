@@ -86,13 +86,14 @@ CaptureResult runCapture(const CapturePlan& plan, const SynthMemory& rendered, H
   writePictureSize(params, renderer.width(), renderer.height());
   const std::size_t pictureBytes =
       static_cast<std::size_t>(renderer.width()) * static_cast<std::size_t>(renderer.height()) * 4;
+  // One picture buffer for the whole capture: each frame is read back into it.
+  std::vector<std::uint8_t> picture(pictureBytes);
   for (std::uint64_t k = 0; k < plan.endFrame; ++k) {
     const std::uint32_t position = framePosition(k, plan.framesPerSecond);
     advanceFrame(state, position, songLevelsAt(rendered, position));
     if (k < plan.firstFrame) continue;
     writeFrameParams(params, state);
-    const std::vector<std::uint8_t> picture = renderer.render(params, state.sceneIndex);
-    if (picture.size() != pictureBytes) return CaptureResult::renderFailed;
+    if (!renderer.render(params, state.sceneIndex, picture)) return CaptureResult::renderFailed;
     CapturedFrame frame;
     frame.index = k;
     frame.position = position;

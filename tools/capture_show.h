@@ -53,7 +53,9 @@ struct CapturedFrame {
   std::uint32_t position = 0;  // play position it shows
   ShowState state;             // the loop's state after this frame's update
   float params[8] = {};        // e, e2, e3, t, x, y, 0, 0 as uploaded
-  const std::vector<std::uint8_t>* rgba = nullptr;  // width * height * 4 bytes, row 0 at the top
+  // width * height * 4 bytes, row 0 at the top. The capture reads every frame back into this one
+  // buffer: it holds this frame's picture only until the sink returns.
+  const std::vector<std::uint8_t>* rgba = nullptr;
 };
 
 // Returns false to stop the capture early (the sink's own failure, or an interrupt).

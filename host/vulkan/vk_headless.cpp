@@ -48,18 +48,40 @@ std::vector<std::uint8_t> HeadlessRenderer::renderPass(const float (&params)[8],
   return run(params, pipelineIndex, true);
 }
 
+bool HeadlessRenderer::render(const float (&params)[8], int pipelineIndex, std::span<std::uint8_t> picture) {
+  if (core_->device == VK_NULL_HANDLE || width_ <= 0) {
+    error_ = "the renderer is not set up";
+    return false;
+  }
+  const std::size_t bytes = static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_) * 4;
+  if (picture.size() != bytes) {
+    error_ = "the picture buffer holds " + std::to_string(picture.size()) + " bytes, not the " +
+             std::to_string(bytes) + " of a " + std::to_string(width_) + "x" + std::to_string(height_) + " picture";
+    return false;
+  }
+  const std::uint8_t* readback = renderToReadback(params, pipelineIndex, false);
+  if (readback == nullptr) return false;
+  std::memcpy(picture.data(), readback, bytes);
+  return true;
+}
+
 std::vector<std::uint8_t> HeadlessRenderer::run(const float (&params)[8], int pipelineIndex, bool sceneOnly) {
-  if (core_->device == VK_NULL_HANDLE) return {};
+  const std::uint8_t* readback = renderToReadback(params, pipelineIndex, sceneOnly);
+  if (readback == nullptr) return {};
+  return std::vector<std::uint8_t>(readback, readback + core_->readback.size);
+}
+
+const std::uint8_t* HeadlessRenderer::renderToReadback(const float (&params)[8], int pipelineIndex, bool sceneOnly) {
+  if (core_->device == VK_NULL_HANDLE) return nullptr;
   core_->beginCommands();
   core_->recordFrame(params, pipelineIndex, sceneOnly);
   if (!core_->recordReadback(error_)) {
     vkEndCommandBuffer(core_->commandBuffer);
-    return {};
+    return nullptr;
   }
   core_->submit(VK_NULL_HANDLE, 0, VK_NULL_HANDLE);
   core_->waitIdle();
-  const auto* bytes = static_cast<const std::uint8_t*>(core_->readback.mapped);
-  return std::vector<std::uint8_t>(bytes, bytes + core_->readback.size);
+  return static_cast<const std::uint8_t*>(core_->readback.mapped);
 }
 
 const char* HeadlessRenderer::deviceName() const { return core_->properties.deviceName; }

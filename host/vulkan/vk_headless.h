@@ -7,6 +7,7 @@
 //   if (!r.compile(shaderSource)) ... r.error() holds the compiler's message ...
 //   float params[8] = {e, e2, e3, t, 320, 180, 0, 0};
 //   std::vector<std::uint8_t> rgba = r.render(params, sceneIndexForTime(t));
+//   r.render(params, sceneIndexForTime(t), buffer);  // into the caller's width*height*4 bytes
 //
 // Pipeline indices follow the intro: 0 is "ZZ", 1..11 are "Z1".."ZA", "ZB"; compileEntry adds
 // more (test shaders) at indices from firstExtraPipeline on. Pictures are width*height*4 bytes,
@@ -14,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -50,6 +52,9 @@ class HeadlessRenderer {
   // The frame as presented: pipeline pipelineIndex into w, copy into T, "ZZ" into w.
   // params: e, e2, e3, t, x, y and two unused floats (x, y should be the picture size).
   std::vector<std::uint8_t> render(const float (&params)[8], int pipelineIndex);
+  // The same into picture, which the caller owns and keeps from frame to frame (nothing is
+  // allocated): it must hold exactly width() * height() * 4 bytes. False with error() set.
+  bool render(const float (&params)[8], int pipelineIndex, std::span<std::uint8_t> picture);
   // Only pipeline pipelineIndex into w (no copy, no final pass).
   std::vector<std::uint8_t> renderPass(const float (&params)[8], int pipelineIndex);
 
@@ -61,6 +66,8 @@ class HeadlessRenderer {
 
  private:
   std::vector<std::uint8_t> run(const float (&params)[8], int pipelineIndex, bool sceneOnly);
+  // Renders and reads the picture back; the read-back bytes (width * height * 4), or null.
+  const std::uint8_t* renderToReadback(const float (&params)[8], int pipelineIndex, bool sceneOnly);
 
   std::unique_ptr<vk_core::Core> core_;
   std::string error_;

@@ -1,11 +1,15 @@
 // The headless renderer's set-up: noDevice() tells "no Vulkan device at all" (the GPU tests skip
-// then) apart from other failures (which must fail them).
+// then) apart from other failures (which must fail them). Rendering into a buffer of the caller's
+// gives the same pictures as the render that returns a new one.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "gpu_fixture.h"
 #include "vk_headless.h"
 
 namespace {
@@ -72,6 +76,40 @@ TEST(HeadlessRendererInit, NonPositiveSizeIsNotAMissingDevice) {
   EXPECT_FALSE(renderer.noDevice());
   EXPECT_FALSE(renderer.init(16, -1, false));
   EXPECT_FALSE(renderer.noDevice());
+}
+
+class RenderInto : public gpu_test::GpuTest {
+ protected:
+  RenderInto() : GpuTest(40, 24) {}
+};
+
+TEST_F(RenderInto, TheCallersBufferGetsThePresentedPicture) {
+  // Z1 at two times (the picture moves), then the clear pass, all through one buffer.
+  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(width()) * static_cast<std::size_t>(height()) * 4, 7);
+  const std::uint8_t* const storage = buffer.data();
+  const struct {
+    int scene;
+    float t;
+  } frames[] = {{1, 77.0f}, {1, 78.0f}, {11, 485.0f}};
+  std::vector<std::uint8_t> previous;
+  for (const auto& f : frames) {
+    ASSERT_TRUE(renderer.render(params(f.t, 12.5f, 0.25f, 0.75f).v, f.scene, buffer)) << renderer.error();
+    EXPECT_EQ(buffer.data(), storage);
+    EXPECT_EQ(buffer.size(), static_cast<std::size_t>(width()) * static_cast<std::size_t>(height()) * 4);
+    EXPECT_EQ(buffer, frame(f.scene, f.t, 12.5f, 0.25f, 0.75f)) << "t " << f.t;
+    EXPECT_NE(buffer, previous) << "t " << f.t;
+    previous = buffer;
+  }
+}
+
+TEST_F(RenderInto, ABufferOfTheWrongSizeIsRefusedUntouched) {
+  const std::size_t bytes = static_cast<std::size_t>(width()) * static_cast<std::size_t>(height()) * 4;
+  for (const std::size_t size : {std::size_t{0}, bytes - 1, bytes + 4}) {
+    std::vector<std::uint8_t> buffer(size, 7);
+    EXPECT_FALSE(renderer.render(params(77.0f).v, 1, buffer)) << size << " bytes";
+    EXPECT_NE(renderer.error().find(std::to_string(size) + " bytes"), std::string::npos) << renderer.error();
+    EXPECT_EQ(buffer, std::vector<std::uint8_t>(size, 7));
+  }
 }
 
 }  // namespace

@@ -281,6 +281,49 @@ TEST(CaptureTool, FramesHandedToTheEncoderAreTheFrameToolsPictures) {
   EXPECT_TRUE(renderer.validationErrors().empty()) << renderer.validationErrors().front();
 }
 
+TEST(CaptureTool, EveryFrameIsReadBackIntoOneBuffer) {
+  // A capture allocates no picture per frame: the sink sees the same buffer every time, holding
+  // that frame's picture.
+  constexpr int width = 64;
+  constexpr int height = 48;
+  HeadlessRenderer renderer;
+  START_RENDERER(renderer, width, height);
+  const int fps = 30;
+  const auto plan = planCapture(fps, 77.0, 77.2);
+  ASSERT_TRUE(plan);
+  ASSERT_GE(plan->frameCount(), 3u);
+  SynthMemoryPtr memory = allocateSynthMemory();
+  ASSERT_TRUE(renderSongFor(*memory, plan->soundEnd, framePosition(plan->endFrame - 1, fps)));
+  std::vector<const std::vector<std::uint8_t>*> buffers;
+  std::vector<const std::uint8_t*> storage;
+  std::vector<std::vector<std::uint8_t>> pictures;
+  std::vector<std::vector<float>> params;
+  std::vector<int> scenes;
+  ASSERT_EQ(runCapture(*plan, *memory, renderer,
+                       [&](const CapturedFrame& frame) {
+                         buffers.push_back(frame.rgba);
+                         storage.push_back(frame.rgba->data());
+                         pictures.push_back(*frame.rgba);
+                         params.emplace_back(std::begin(frame.params), std::end(frame.params));
+                         scenes.push_back(frame.state.sceneIndex);
+                         return true;
+                       }),
+            CaptureResult::finished)
+      << renderer.error();
+  ASSERT_EQ(buffers.size(), plan->frameCount());
+  for (std::size_t i = 0; i < buffers.size(); ++i) {
+    EXPECT_EQ(buffers[i], buffers.front()) << "frame " << i;
+    EXPECT_EQ(storage[i], storage.front()) << "frame " << i;
+    ASSERT_EQ(pictures[i].size(), static_cast<std::size_t>(width) * height * 4);
+    // Each picture is its own frame's, not a later one's.
+    float frameParams[8];
+    std::copy(params[i].begin(), params[i].end(), frameParams);
+    EXPECT_TRUE(pictures[i] == renderer.render(frameParams, scenes[i])) << "frame " << i;
+  }
+  EXPECT_NE(pictures.front(), pictures.back());
+  EXPECT_TRUE(renderer.validationErrors().empty()) << renderer.validationErrors().front();
+}
+
 // Mean absolute difference of the colour channels of two RGBA pictures.
 double meanColourError(const std::uint8_t* a, const std::uint8_t* b, std::size_t bytes) {
   double sum = 0.0;
