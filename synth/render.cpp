@@ -149,6 +149,9 @@ class ProgramBuilder {
           Operation& op = emit(static_cast<std::uint8_t>(int{codeOscillatorNone} + int{waveKind(constants.flags)}), slot);
           op.oscillator.constants = constants;
           op.oscillator.pitch = emptyPitchCache;
+          // Fixed pitch where nothing writes fields 1 and 2 (see the filter's field 4).
+          op.byte = !targeted(slot, 1) && !targeted(slot, 2) && fields_[slot].field[1] == 0 &&
+                    fields_[slot].field[2] == 0;
           op.c = pushFresh();
         }
         break;
@@ -469,28 +472,40 @@ void run(SynthMemory& memory, DecodedProgram& program, const Program& code,
     r[op->c] = runEnvelope(workspace.slots[op->slot], workspace.releaseCount, 1, op->envelope);
     NEXT;
   OPERATION(codeOscillatorNone)
-    r[op->c] = oscillatorFrame<true, waveNone>(workspace.slots[op->slot], note, op->oscillator.constants,
-                                               memory.noiseSeed, &op->oscillator.pitch);
+    r[op->c] = op->byte ? oscillatorFrame<true, waveNone, true>(workspace.slots[op->slot], note, op->oscillator.constants,
+                                                      memory.noiseSeed, &op->oscillator.pitch)
+                        : oscillatorFrame<true, waveNone>(workspace.slots[op->slot], note, op->oscillator.constants,
+                                                      memory.noiseSeed, &op->oscillator.pitch);
     NEXT;
   OPERATION(codeOscillatorSine)
-    r[op->c] = oscillatorFrame<true, waveSine>(workspace.slots[op->slot], note, op->oscillator.constants,
-                                               memory.noiseSeed, &op->oscillator.pitch);
+    r[op->c] = op->byte ? oscillatorFrame<true, waveSine, true>(workspace.slots[op->slot], note, op->oscillator.constants,
+                                                      memory.noiseSeed, &op->oscillator.pitch)
+                        : oscillatorFrame<true, waveSine>(workspace.slots[op->slot], note, op->oscillator.constants,
+                                                      memory.noiseSeed, &op->oscillator.pitch);
     NEXT;
   OPERATION(codeOscillatorTrisaw)
-    r[op->c] = oscillatorFrame<true, waveTrisaw>(workspace.slots[op->slot], note, op->oscillator.constants,
-                                                 memory.noiseSeed, &op->oscillator.pitch);
+    r[op->c] = op->byte ? oscillatorFrame<true, waveTrisaw, true>(workspace.slots[op->slot], note, op->oscillator.constants,
+                                                      memory.noiseSeed, &op->oscillator.pitch)
+                        : oscillatorFrame<true, waveTrisaw>(workspace.slots[op->slot], note, op->oscillator.constants,
+                                                      memory.noiseSeed, &op->oscillator.pitch);
     NEXT;
   OPERATION(codeOscillatorPulse)
-    r[op->c] = oscillatorFrame<true, wavePulse>(workspace.slots[op->slot], note, op->oscillator.constants,
-                                                memory.noiseSeed, &op->oscillator.pitch);
+    r[op->c] = op->byte ? oscillatorFrame<true, wavePulse, true>(workspace.slots[op->slot], note, op->oscillator.constants,
+                                                      memory.noiseSeed, &op->oscillator.pitch)
+                        : oscillatorFrame<true, wavePulse>(workspace.slots[op->slot], note, op->oscillator.constants,
+                                                      memory.noiseSeed, &op->oscillator.pitch);
     NEXT;
   OPERATION(codeOscillatorNoise)
-    r[op->c] = oscillatorFrame<true, waveNoise>(workspace.slots[op->slot], note, op->oscillator.constants,
-                                                memory.noiseSeed, &op->oscillator.pitch);
+    r[op->c] = op->byte ? oscillatorFrame<true, waveNoise, true>(workspace.slots[op->slot], note, op->oscillator.constants,
+                                                      memory.noiseSeed, &op->oscillator.pitch)
+                        : oscillatorFrame<true, waveNoise>(workspace.slots[op->slot], note, op->oscillator.constants,
+                                                      memory.noiseSeed, &op->oscillator.pitch);
     NEXT;
   OPERATION(codeOscillatorGate)
-    r[op->c] = oscillatorFrame<true, waveGate>(workspace.slots[op->slot], note, op->oscillator.constants,
-                                               memory.noiseSeed, &op->oscillator.pitch);
+    r[op->c] = op->byte ? oscillatorFrame<true, waveGate, true>(workspace.slots[op->slot], note, op->oscillator.constants,
+                                                      memory.noiseSeed, &op->oscillator.pitch)
+                        : oscillatorFrame<true, waveGate>(workspace.slots[op->slot], note, op->oscillator.constants,
+                                                      memory.noiseSeed, &op->oscillator.pitch);
     NEXT;
   OPERATION(codeFilter)
     r[op->c] = runFilter(workspace.slots[op->slot], 1, op->pair[0], op->pair[1], op->byte, r[op->a]);

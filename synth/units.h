@@ -260,8 +260,10 @@ inline WaveKind waveKind(std::uint8_t flags) {
   return waveNone;
 }
 
-// One frame of a sounding oscillator (note not 0) whose waveform is Kind.
-template <bool Fast, int Kind>
+// One frame of a sounding oscillator (note not 0) whose waveform is Kind. FixedPitch (the
+// decoded render's, with a cache): fields 1 and 2 stay 0 (nothing writes them), so the exponent
+// changes only with the note, and the cache is kept by note instead.
+template <bool Fast, int Kind, bool FixedPitch = false>
 inline double oscillatorFrame(UnitSlot& slot, std::int32_t note, const OscillatorConstants& c,
                               std::uint32_t& noiseSeed, PitchCache* cache) {
   if constexpr (Kind == waveByFlags) {
@@ -274,10 +276,24 @@ inline double oscillatorFrame(UnitSlot& slot, std::int32_t note, const Oscillato
       default: return oscillatorFrame<Fast, waveNone>(slot, note, c, noiseSeed, cache);
     }
   } else {
-    double exponent = 128.0 * (double{c.transpose} - double{oneHalf} + double{fieldFloat(slot, 1)}) +
-                      2.0 * (double{c.detune} - double{oneHalf}) + double{fieldFloat(slot, 2)};
-    if ((c.flags & flagLfo) == 0) exponent += note;
-    const double increment = oscillatorIncrement(exponent, double{c.base}, cache);
+    const auto exponent = [&] {
+      double e = 128.0 * (double{c.transpose} - double{oneHalf} + double{fieldFloat(slot, 1)}) +
+                 2.0 * (double{c.detune} - double{oneHalf}) + double{fieldFloat(slot, 2)};
+      if ((c.flags & flagLfo) == 0) e += note;
+      return e;
+    };
+    double increment;
+    if constexpr (FixedPitch) {
+      const double key = (c.flags & flagLfo) ? 0.0 : static_cast<double>(note);
+      if (cache->exponent == key) {
+        increment = cache->increment;
+      } else {
+        increment = oscillatorIncrement(exponent(), double{c.base}, nullptr);
+        *cache = {key, increment};
+      }
+    } else {
+      increment = oscillatorIncrement(exponent(), double{c.base}, cache);
+    }
     const float phase = static_cast<float>(mod1<Fast>(double{fieldFloat(slot, 0)} + increment + 1.0));
     setFieldFloat(slot, 0, phase);
     const double phi = mod1<Fast>(double{phase} + double{c.phaseOffset} + 1.0);
