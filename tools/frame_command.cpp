@@ -1,6 +1,6 @@
 // intro-tool frame: one picture as the intro presents it at music time T (the scene that the
 // timeline picks, then the final pass), rendered without a window on the intro's Vulkan code and
-// written as an RGBA PNG with the alpha as stored.
+// written as an RGBA PNG with the alpha as stored (under a temporary name until it is complete).
 //
 //   intro-tool frame --t T [--e E] [--e2 A] [--e3 B] [--size WxH] --out FILE.png
 //
@@ -19,6 +19,7 @@
 #include "capture_png.h"
 #include "capture_show.h"
 #include "commands.h"
+#include "output_file.h"
 #include "shader_source.h"
 #include "show.h"
 #include "song.h"
@@ -126,7 +127,10 @@ int frameCommand(int argc, char** argv) {
     std::fprintf(stderr, "intro-tool frame: validation: %s\n", message.c_str());
   }
   if (!renderer.validationErrors().empty()) return 1;
-  if (!writeRgbaPng(out, picture, width, height, error)) {
+  // Under a temporary name, published once complete: a failed write leaves nothing behind, and an
+  // output that is not a regular file (/dev/null, a pipe) is written, never replaced.
+  PendingOutput output(out);
+  if (!writeRgbaPng(output.path(), picture, width, height, error) || !output.commit(error)) {
     std::fprintf(stderr, "intro-tool frame: %s\n", error.c_str());
     return 1;
   }
