@@ -4,8 +4,12 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
+#include "render_reference.h"
+#include "song_builder.h"
+#include "synth.h"
 #include "units.h"
 
 namespace {
@@ -52,6 +56,32 @@ TEST(FilterCoefficient, FixedCoefficientGivesTheSameFrames) {
     ASSERT_EQ(bits(ya), bits(yb)) << frame;
   }
   for (int i = 0; i < 16; ++i) EXPECT_EQ(a.field[i], b.field[i]) << i;
+}
+
+TEST(DecodedRender, ModulationFieldsNothingWritesButAreNotZeroAreStillRead) {
+  // The decoded render fixes a filter's coefficient and an oscillator's pitch where no store
+  // writes their modulation fields, as long as those fields are 0 when rendering starts (a new
+  // note clears them, changing them mid-render). Here they are not (set between two calls) and
+  // a new note comes at row 6: both paths must still agree.
+  const SongBuilder mix = makeMixSong();
+  SynthMemoryPtr fast = allocateSynthMemory(), reference = allocateSynthMemory();
+  ASSERT_TRUE(renderSongFrames(*fast, mix.song(), 1000));
+  ASSERT_TRUE(renderSongFramesReference(*reference, mix.song(), 1000));
+  for (SynthMemory* memory : {fast.get(), reference.get()}) {
+    UnitSlot* slots = memory->workspaces[0].slots;  // track 0: oscillators 1, 2; filters 7, 8
+    slots[1].field[1] = std::bit_cast<std::uint32_t>(0.01f);
+    slots[2].field[2] = std::bit_cast<std::uint32_t>(-0.5f);
+    slots[7].field[4] = std::bit_cast<std::uint32_t>(0.125f);
+  }
+  constexpr std::uint32_t end = 7 * framesPerTick;
+  ASSERT_TRUE(renderSongFrames(*fast, mix.song(), end));
+  ASSERT_TRUE(renderSongFramesReference(*reference, mix.song(), end));
+  EXPECT_EQ(std::memcmp(fast->soundBuffer, reference->soundBuffer, sizeof(float) * 2 * end), 0);
+  EXPECT_EQ(std::memcmp(fast->workspaces, reference->workspaces, sizeof fast->workspaces), 0);
+  // And the change is heard at all (the same render without it differs).
+  SynthMemoryPtr plain = allocateSynthMemory();
+  ASSERT_TRUE(renderSongFrames(*plain, mix.song(), end));
+  EXPECT_NE(std::memcmp(plain->soundBuffer, fast->soundBuffer, sizeof(float) * 2 * end), 0);
 }
 
 }  // namespace
