@@ -138,24 +138,6 @@ struct SignalStack {
   double& top() { return value[depth - 1]; }
 };
 
-// The same stack with its top kept apart (in a register, in the decoded render's loop); below[0]
-// is a spare entry under the bottom so that no operation needs a test of the depth.
-struct TopCachedStack {
-  double head;
-  double below[9];
-  int depth;
-  void push(double x) {
-    below[depth++] = head;
-    head = x;
-  }
-  double pop() {
-    const double x = head;
-    head = below[--depth];
-    return x;
-  }
-  double& top() { return head; }
-};
-
 // ---- Envelope (opcode 1) ----
 
 // Constants keep parameters as the floats loadParams gives (widened where used), derived values
