@@ -56,6 +56,11 @@ enum Code : std::uint8_t {
 // Registers of one program (a unit gives at most two values; known values take one each).
 constexpr int registersPerProgram = 3 * unitSlotsPerInstrument + 8;
 
+// Operations of one program: a unit makes at most one, except a pair StackOp (8, 0 and 10..255),
+// which makes two; such a unit lowers the stack by 2 and no unit raises it by more than 2, so at
+// most half the units are one. Then the end.
+constexpr int operationsPerProgram = unitSlotsPerInstrument * 3 / 2 + 1;
+
 // One operation with its constants, in one cache line. Registers a, b (inputs) and c (output).
 struct alignas(64) Operation {
   std::uint8_t code;
@@ -100,7 +105,7 @@ struct LineState {
 };
 
 struct DecodedProgram {
-  Operation operations[2 * instrumentCount * (unitSlotsPerInstrument + 1)];
+  Operation operations[2 * instrumentCount * operationsPerProgram];
   double registers[2 * instrumentCount][registersPerProgram];
   Program sounding[instrumentCount], silent[instrumentCount];
   std::uint32_t delayLinesUsed;      // delayCursor after a frame

@@ -9,6 +9,7 @@
 
 #include "render_reference.h"
 #include "song_builder.h"
+#include "song_check.h"
 #include "synth.h"
 #include "units.h"
 
@@ -82,6 +83,25 @@ TEST(DecodedRender, ModulationFieldsNothingWritesButAreNotZeroAreStillRead) {
   SynthMemoryPtr plain = allocateSynthMemory();
   ASSERT_TRUE(renderSongFrames(*plain, mix.song(), end));
   EXPECT_NE(std::memcmp(plain->soundBuffer, fast->soundBuffer, sizeof(float) * 2 * end), 0);
+}
+
+TEST(DecodedRender, InstrumentsOfSixtyFourUnitsMakingTheMostOperations) {
+  // A pair StackOp makes two operations; here every instrument is 64 units, 31 of them pairs.
+  SongBuilder s;
+  const std::uint8_t notes = s.pattern({60, 1, 1, 1, 0, 1, 1, 1, 64, 1, 1, 1, 1, 1, 1, 1});
+  for (int track = 0; track < trackCount; ++track) s.play(track, notes);
+  for (int instrument = 0; instrument < instrumentCount; ++instrument) {
+    s.accumulate(0).accumulate(8);
+    for (int i = 0; i < 30; ++i) s.stackOp(i % 2 == 0 ? 8 : 0).accumulate(i % 3 == 0 ? 8 : 0);
+    s.stackOp(8).output(100, 60).end();
+  }
+  for (const SongProblem& problem : checkSong(s.song())) ADD_FAILURE() << describe(problem);
+  SynthMemoryPtr fast = allocateSynthMemory(), reference = allocateSynthMemory();
+  constexpr std::uint32_t end = 5 * framesPerTick;
+  ASSERT_TRUE(renderSongFrames(*fast, s.song(), end));
+  ASSERT_TRUE(renderSongFramesReference(*reference, s.song(), end));
+  EXPECT_EQ(std::memcmp(fast->soundBuffer, reference->soundBuffer, sizeof(float) * 2 * end), 0);
+  EXPECT_EQ(std::memcmp(fast->workspaces, reference->workspaces, sizeof fast->workspaces), 0);
 }
 
 }  // namespace
