@@ -19,8 +19,8 @@ bool writeRgbaPng(const std::string& path, const std::vector<std::uint8_t>& rgba
   if (png_image_write_to_file(&image, path.c_str(), 0, rgba.data(), 0, nullptr) == 0) {
     error = "cannot write " + path + ": " + image.message;
     png_image_free(&image);
-    std::remove(path.c_str());
-    return false;
+    return false;  // the caller's PendingOutput removes its temporary; the path may be a device
+
   }
   return true;
 }
