@@ -48,6 +48,7 @@ enum Code : std::uint8_t {
   codeParamStore,
   codePan,
   codeOutput,
+  codePanOutput,  // a Pan whose two values only the next Output takes
   codeAccumulate,
   codeMasterAccumulate,  // the master's: sums the driver formed as the tracks finished
   codeEnd,  // closes every program
@@ -83,6 +84,7 @@ struct alignas(64) Operation {
     } store;
     double pair[2];  // Filter: frequency, damping; HoldShaper: shape factor, hold rate;
                      // Pan: position; Output: main, aux gain
+    double triple[3];  // PanOutput: position, main, aux gain
   };
 };
 static_assert(sizeof(Operation) == 64);
@@ -131,7 +133,7 @@ class ProgramBuilder {
   ProgramBuilder(DecodedProgram& program, int& count, double* registers, bool silent,
                  std::int32_t fixedNote, const UnitSlot* fields, const std::uint64_t* targets)
       : program_(program), count_(count), registers_(registers), silent_(silent),
-        fixedNote_(fixedNote), fields_(fields), targets_(targets) {}
+        fixedNote_(fixedNote), fields_(fields), targets_(targets), begin_(count) {}
 
   // Emits the operation for one unit (or none).
   void unit(std::uint8_t opcode, int slot, const float* p, const std::uint8_t* b,
@@ -219,11 +221,21 @@ class ProgramBuilder {
         break;
       }
       case opOutput: {
+        const std::uint8_t left = pop().reg, right = pop().reg;
+        Operation* pan = count_ > begin_ ? &program_.operations[count_ - 1] : nullptr;
+        if (pan != nullptr && pan->code == codePan && pan->c == left && pan->b == right &&
+            !onStack(left) && !onStack(right)) {
+          // The Pan's values go straight to the output: one operation, the same arithmetic.
+          pan->code = codePanOutput;
+          pan->triple[1] = p[0];
+          pan->triple[2] = p[1];
+          break;
+        }
         Operation& op = emit(codeOutput, slot);
         op.pair[0] = p[0];
         op.pair[1] = p[1];
-        op.a = pop().reg;  // left
-        op.b = pop().reg;  // right
+        op.a = left;
+        op.b = right;
         break;
       }
       case opAccumulate: {
@@ -240,6 +252,12 @@ class ProgramBuilder {
  void end() { emit(codeEnd, 0); }
 
  private:
+  bool onStack(std::uint8_t reg) const {
+    for (int i = 0; i < depth_; ++i) {
+      if (stack_[i].reg == reg) return true;
+    }
+    return false;
+  }
   bool targeted(int slot, int field) const {
     return (targets_[slot / 4] >> (16 * (slot % 4) + field)) & 1u;
   }
@@ -331,6 +349,7 @@ class ProgramBuilder {
   const UnitSlot* fields_;  // the instrument's slots as rendering starts
   const std::uint64_t* targets_;  // fields some ParamStore of the instrument writes: bit f of slot s
                                   // in targets_[s / 4] at 16 (s % 4) + f
+  int begin_;  // this program's first operation
   Entry stack_[16] = {};
   int depth_ = 0;
   int used_ = 0;
@@ -458,6 +477,7 @@ void run(SynthMemory& memory, DecodedProgram& program, const Program& code,
       &&L_codeDelayBank8,
       &&L_codeAdd,            &&L_codeMultiply,        &&L_codeNote,
       &&L_codeParamStore,     &&L_codePan,             &&L_codeOutput,
+      &&L_codePanOutput,
       &&L_codeAccumulate,     &&L_codeMasterAccumulate, &&L_codeEnd};
   static_assert(std::size(labels) == codeEnd + 1);
 #define OPERATION(name) L_##name:
@@ -575,6 +595,12 @@ void run(SynthMemory& memory, DecodedProgram& program, const Program& code,
     NEXT;
   OPERATION(codeOutput)
     writeOutput(workspace, op->pair[0], op->pair[1], r[op->a], r[op->b]);
+    NEXT;
+  OPERATION(codePanOutput) {
+    const double position = op->triple[0] + double{fieldFloat(workspace.slots[op->slot], 0)};
+    const double x = r[op->a];
+    writeOutput(workspace, op->triple[1], op->triple[2], x * (1.0 - position), x * position);
+  }
     NEXT;
   OPERATION(codeAccumulate)
     sumOutputs(memory.workspaces, op->byte, r[op->c], r[op->b]);
