@@ -45,7 +45,8 @@ enum Code : std::uint8_t {
   codeAdd,
   codeMultiply,
   codeNote,
-  codeParamStore,
+  codeStoreSet,  // ParamStore: field = v
+  codeStoreAdd,  // ParamStore: field += v
   codePan,
   codeOutput,
   codePanOutput,  // a Pan whose two values only the next Output takes
@@ -79,8 +80,8 @@ struct alignas(64) Operation {
       std::uint16_t firstLine;  // its first line in the pool
     } delay;
     struct {
-      double amount;
-      std::uint16_t word;
+      double factor;         // 2 (amount - 1/2), as storeParam forms it first
+      std::uint16_t target;  // slot 16 + field
     } store;
     double pair[2];  // Filter: frequency, damping; HoldShaper: shape factor, hold rate;
                      // Pan: position; Output: main, aux gain
@@ -205,11 +206,12 @@ class ProgramBuilder {
       }
       case opStackOp: stackOp(b[0]); break;
       case opParamStore: {
-        Operation& op = emit(codeParamStore, slot);
-        op.store.amount = p[0];
-        op.store.word = static_cast<std::uint16_t>(b[1] | (b[2] << 8));
+        const auto word = static_cast<std::uint16_t>(b[1] | (b[2] << 8));
+        Operation& op = emit(word & storeAddBit ? codeStoreAdd : codeStoreSet, slot);
+        op.store.factor = 2.0 * (double{p[0]} - double{oneHalf});
+        op.store.target = static_cast<std::uint16_t>(word & storeTargetMask);  // below 1024: checked
         op.a = top().reg;
-        if (op.store.word & storePopBit) pop();
+        if (word & storePopBit) pop();
         break;
       }
       case opPan: {
@@ -476,7 +478,7 @@ void run(SynthMemory& memory, DecodedProgram& program, const Program& code,
       &&L_codeHoldShaper,     &&L_codeDelayBank,       &&L_codeDelayLine,
       &&L_codeDelayBank8,
       &&L_codeAdd,            &&L_codeMultiply,        &&L_codeNote,
-      &&L_codeParamStore,     &&L_codePan,             &&L_codeOutput,
+      &&L_codeStoreSet, &&L_codeStoreAdd,     &&L_codePan,             &&L_codeOutput,
       &&L_codePanOutput,
       &&L_codeAccumulate,     &&L_codeMasterAccumulate, &&L_codeEnd};
   static_assert(std::size(labels) == codeEnd + 1);
@@ -583,8 +585,19 @@ void run(SynthMemory& memory, DecodedProgram& program, const Program& code,
   OPERATION(codeNote)
     r[op->c] = static_cast<double>(note) * double{parameterScale};
     NEXT;
-  OPERATION(codeParamStore)
-    storeParam(workspace, op->store.amount, op->store.word, r[op->a]);
+  // storeParam with its factor and target worked out while decoding.
+  OPERATION(codeStoreSet) {
+    const double v = op->store.factor * r[op->a];
+    UnitSlot& slot = workspace.slots[op->store.target >> 4];
+    setFieldFloat(slot, op->store.target & 15, static_cast<float>(v));
+  }
+    NEXT;
+  OPERATION(codeStoreAdd) {
+    const double v = op->store.factor * r[op->a];
+    UnitSlot& slot = workspace.slots[op->store.target >> 4];
+    const int field = op->store.target & 15;
+    setFieldFloat(slot, field, static_cast<float>(double{fieldFloat(slot, field)} + v));
+  }
     NEXT;
   OPERATION(codePan) {
     const double position = op->pair[0] + double{fieldFloat(workspace.slots[op->slot], 0)};
