@@ -453,7 +453,7 @@ inline double runLines(LineState* line, const DelayBankConstants& c, double x) {
   return out;
 }
 
-// Runs one of an instrument's programs for one frame. With GCC and Clang each operation jumps
+// Runs one frame: every track's program (sounding or silent), then the master's. With GCC and Clang each operation jumps
 // straight to the next one's code (labels as values); elsewhere a loop over a switch.
 #if defined(__GNUC__)
 #define INTRO_THREADED_DISPATCH 1
@@ -462,11 +462,15 @@ inline double runLines(LineState* line, const DelayBankConstants& c, double x) {
 #else
 #define INTRO_THREADED_DISPATCH 0
 #endif
-void run(SynthMemory& memory, DecodedProgram& program, const Program& code,
-         InstrumentWorkspace& workspace) {
-  const std::int32_t note = workspace.note;
-  double* const r = code.registers;
-  Operation* op = program.operations + code.begin;
+void runFrame(SynthMemory& memory, DecodedProgram& program, const Song& song, std::uint32_t n) {
+  const std::uint32_t tick = n / framesPerTick;
+  const bool firstFrameOfTick = n % framesPerTick == 0;
+  double sums[4] = {0.0, 0.0, 0.0, 0.0};
+  int instrument = 0;
+  InstrumentWorkspace* ws;
+  std::int32_t note;
+  double* r;
+  Operation* op;
 #if INTRO_THREADED_DISPATCH
   static const void* const labels[] = {
       &&L_codeEnvelope,       &&L_codeOscillatorNone,  &&L_codeOscillatorSine,
@@ -482,6 +486,23 @@ void run(SynthMemory& memory, DecodedProgram& program, const Program& code,
       &&L_codePanOutput,
       &&L_codeAccumulate,     &&L_codeMasterAccumulate, &&L_codeEnd};
   static_assert(std::size(labels) == codeEnd + 1);
+#endif
+  // The next instrument: the tracks in order, then the master.
+start:
+  ws = memory.workspaces + instrument;
+  if (instrument < trackCount) {
+    if (firstFrameOfTick) triggerNote(*ws, song, instrument, tick);
+  } else {
+    std::copy(std::begin(sums), std::end(sums), program.trackSums);
+    ws->note = trackCount;
+  }
+  {
+    const Program& code = ws->note != 0 ? program.sounding[instrument] : program.silent[instrument];
+    note = ws->note;
+    r = code.registers;
+    op = program.operations + code.begin;
+  }
+#if INTRO_THREADED_DISPATCH
 #define OPERATION(name) L_##name:
 #define NEXT                  \
   ++op;                       \
@@ -496,76 +517,76 @@ void run(SynthMemory& memory, DecodedProgram& program, const Program& code,
     switch (op->code) {
 #endif
   OPERATION(codeEnvelope)
-    r[op->c] = runEnvelope(workspace.slots[op->slot], workspace.releaseCount, 1, op->envelope);
+    r[op->c] = runEnvelope(ws->slots[op->slot], ws->releaseCount, 1, op->envelope);
     NEXT;
   OPERATION(codeOscillatorNone)
-    r[op->c] = op->byte ? oscillatorFrame<true, waveNone, true>(workspace.slots[op->slot], note, op->oscillator.constants,
+    r[op->c] = op->byte ? oscillatorFrame<true, waveNone, true>(ws->slots[op->slot], note, op->oscillator.constants,
                                                       memory.noiseSeed, &op->oscillator.pitch)
-                        : oscillatorFrame<true, waveNone>(workspace.slots[op->slot], note, op->oscillator.constants,
+                        : oscillatorFrame<true, waveNone>(ws->slots[op->slot], note, op->oscillator.constants,
                                                       memory.noiseSeed, &op->oscillator.pitch);
     NEXT;
   OPERATION(codeOscillatorSine)
-    r[op->c] = op->byte ? oscillatorFrame<true, waveSine, true>(workspace.slots[op->slot], note, op->oscillator.constants,
+    r[op->c] = op->byte ? oscillatorFrame<true, waveSine, true>(ws->slots[op->slot], note, op->oscillator.constants,
                                                       memory.noiseSeed, &op->oscillator.pitch)
-                        : oscillatorFrame<true, waveSine>(workspace.slots[op->slot], note, op->oscillator.constants,
+                        : oscillatorFrame<true, waveSine>(ws->slots[op->slot], note, op->oscillator.constants,
                                                       memory.noiseSeed, &op->oscillator.pitch);
     NEXT;
   OPERATION(codeOscillatorTrisaw)
-    r[op->c] = op->byte ? oscillatorFrame<true, waveTrisaw, true>(workspace.slots[op->slot], note, op->oscillator.constants,
+    r[op->c] = op->byte ? oscillatorFrame<true, waveTrisaw, true>(ws->slots[op->slot], note, op->oscillator.constants,
                                                       memory.noiseSeed, &op->oscillator.pitch)
-                        : oscillatorFrame<true, waveTrisaw>(workspace.slots[op->slot], note, op->oscillator.constants,
+                        : oscillatorFrame<true, waveTrisaw>(ws->slots[op->slot], note, op->oscillator.constants,
                                                       memory.noiseSeed, &op->oscillator.pitch);
     NEXT;
   OPERATION(codeOscillatorPulse)
-    r[op->c] = op->byte ? oscillatorFrame<true, wavePulse, true>(workspace.slots[op->slot], note, op->oscillator.constants,
+    r[op->c] = op->byte ? oscillatorFrame<true, wavePulse, true>(ws->slots[op->slot], note, op->oscillator.constants,
                                                       memory.noiseSeed, &op->oscillator.pitch)
-                        : oscillatorFrame<true, wavePulse>(workspace.slots[op->slot], note, op->oscillator.constants,
+                        : oscillatorFrame<true, wavePulse>(ws->slots[op->slot], note, op->oscillator.constants,
                                                       memory.noiseSeed, &op->oscillator.pitch);
     NEXT;
   OPERATION(codeOscillatorNoise)
-    r[op->c] = op->byte ? oscillatorFrame<true, waveNoise, true>(workspace.slots[op->slot], note, op->oscillator.constants,
+    r[op->c] = op->byte ? oscillatorFrame<true, waveNoise, true>(ws->slots[op->slot], note, op->oscillator.constants,
                                                       memory.noiseSeed, &op->oscillator.pitch)
-                        : oscillatorFrame<true, waveNoise>(workspace.slots[op->slot], note, op->oscillator.constants,
+                        : oscillatorFrame<true, waveNoise>(ws->slots[op->slot], note, op->oscillator.constants,
                                                       memory.noiseSeed, &op->oscillator.pitch);
     NEXT;
   OPERATION(codeOscillatorGate)
-    r[op->c] = op->byte ? oscillatorFrame<true, waveGate, true>(workspace.slots[op->slot], note, op->oscillator.constants,
+    r[op->c] = op->byte ? oscillatorFrame<true, waveGate, true>(ws->slots[op->slot], note, op->oscillator.constants,
                                                       memory.noiseSeed, &op->oscillator.pitch)
-                        : oscillatorFrame<true, waveGate>(workspace.slots[op->slot], note, op->oscillator.constants,
+                        : oscillatorFrame<true, waveGate>(ws->slots[op->slot], note, op->oscillator.constants,
                                                       memory.noiseSeed, &op->oscillator.pitch);
     NEXT;
   OPERATION(codeFilter)
-    r[op->c] = runFilter(workspace.slots[op->slot], 1, op->pair[0], op->pair[1], op->byte, r[op->a]);
+    r[op->c] = runFilter(ws->slots[op->slot], 1, op->pair[0], op->pair[1], op->byte, r[op->a]);
     NEXT;
   OPERATION(codeFilterLow)
-    r[op->c] = runFilter(workspace.slots[op->slot], 1, op->pair[0], op->pair[1], 1, r[op->a]);
+    r[op->c] = runFilter(ws->slots[op->slot], 1, op->pair[0], op->pair[1], 1, r[op->a]);
     NEXT;
   OPERATION(codeFilterHigh)
-    r[op->c] = runFilter(workspace.slots[op->slot], 1, op->pair[0], op->pair[1], 2, r[op->a]);
+    r[op->c] = runFilter(ws->slots[op->slot], 1, op->pair[0], op->pair[1], 2, r[op->a]);
     NEXT;
   OPERATION(codeFilterBand)
-    r[op->c] = runFilter(workspace.slots[op->slot], 1, op->pair[0], op->pair[1], 4, r[op->a]);
+    r[op->c] = runFilter(ws->slots[op->slot], 1, op->pair[0], op->pair[1], 4, r[op->a]);
     NEXT;
   OPERATION(codeFilterAll)
-    r[op->c] = runFilter(workspace.slots[op->slot], 1, op->pair[0], op->pair[1], 7, r[op->a]);
+    r[op->c] = runFilter(ws->slots[op->slot], 1, op->pair[0], op->pair[1], 7, r[op->a]);
     NEXT;
   OPERATION(codeFixedFilter)
-    r[op->c] = filterStep(workspace.slots[op->slot], op->pair[0], op->pair[1], op->byte, r[op->a]);
+    r[op->c] = filterStep(ws->slots[op->slot], op->pair[0], op->pair[1], op->byte, r[op->a]);
     NEXT;
   OPERATION(codeFixedFilterLow)
-    r[op->c] = filterStep(workspace.slots[op->slot], op->pair[0], op->pair[1], 1, r[op->a]);
+    r[op->c] = filterStep(ws->slots[op->slot], op->pair[0], op->pair[1], 1, r[op->a]);
     NEXT;
   OPERATION(codeFixedFilterHigh)
-    r[op->c] = filterStep(workspace.slots[op->slot], op->pair[0], op->pair[1], 2, r[op->a]);
+    r[op->c] = filterStep(ws->slots[op->slot], op->pair[0], op->pair[1], 2, r[op->a]);
     NEXT;
   OPERATION(codeFixedFilterBand)
-    r[op->c] = filterStep(workspace.slots[op->slot], op->pair[0], op->pair[1], 4, r[op->a]);
+    r[op->c] = filterStep(ws->slots[op->slot], op->pair[0], op->pair[1], 4, r[op->a]);
     NEXT;
   OPERATION(codeFixedFilterAll)
-    r[op->c] = filterStep(workspace.slots[op->slot], op->pair[0], op->pair[1], 7, r[op->a]);
+    r[op->c] = filterStep(ws->slots[op->slot], op->pair[0], op->pair[1], 7, r[op->a]);
     NEXT;
   OPERATION(codeHoldShaper)
-    r[op->c] = runHoldShaper<true>(workspace.slots[op->slot], 1, op->pair[0], op->pair[1], r[op->a]);
+    r[op->c] = runHoldShaper<true>(ws->slots[op->slot], 1, op->pair[0], op->pair[1], r[op->a]);
     NEXT;
   OPERATION(codeDelayBank)
     r[op->c] = runLines<0, true>(program.lines + op->delay.firstLine, op->delay.constants, r[op->a]);
@@ -588,31 +609,31 @@ void run(SynthMemory& memory, DecodedProgram& program, const Program& code,
   // storeParam with its factor and target worked out while decoding.
   OPERATION(codeStoreSet) {
     const double v = op->store.factor * r[op->a];
-    UnitSlot& slot = workspace.slots[op->store.target >> 4];
+    UnitSlot& slot = ws->slots[op->store.target >> 4];
     setFieldFloat(slot, op->store.target & 15, static_cast<float>(v));
   }
     NEXT;
   OPERATION(codeStoreAdd) {
     const double v = op->store.factor * r[op->a];
-    UnitSlot& slot = workspace.slots[op->store.target >> 4];
+    UnitSlot& slot = ws->slots[op->store.target >> 4];
     const int field = op->store.target & 15;
     setFieldFloat(slot, field, static_cast<float>(double{fieldFloat(slot, field)} + v));
   }
     NEXT;
   OPERATION(codePan) {
-    const double position = op->pair[0] + double{fieldFloat(workspace.slots[op->slot], 0)};
+    const double position = op->pair[0] + double{fieldFloat(ws->slots[op->slot], 0)};
     const double x = r[op->a];
     r[op->b] = x * position;
     r[op->c] = x * (1.0 - position);
   }
     NEXT;
   OPERATION(codeOutput)
-    writeOutput(workspace, op->pair[0], op->pair[1], r[op->a], r[op->b]);
+    writeOutput(*ws, op->pair[0], op->pair[1], r[op->a], r[op->b]);
     NEXT;
   OPERATION(codePanOutput) {
-    const double position = op->triple[0] + double{fieldFloat(workspace.slots[op->slot], 0)};
+    const double position = op->triple[0] + double{fieldFloat(ws->slots[op->slot], 0)};
     const double x = r[op->a];
-    writeOutput(workspace, op->triple[1], op->triple[2], x * (1.0 - position), x * position);
+    writeOutput(*ws, op->triple[1], op->triple[2], x * (1.0 - position), x * position);
   }
     NEXT;
   OPERATION(codeAccumulate)
@@ -625,6 +646,16 @@ void run(SynthMemory& memory, DecodedProgram& program, const Program& code,
   }
     NEXT;
   OPERATION(codeEnd)
+    if (instrument < trackCount) {
+      // The end of a finished note and the log entry; the track's outputs join the sums.
+      endNoteAndLog(memory, instrument, n);
+      sums[0] += ws->mainOut[0];
+      sums[1] += ws->mainOut[1];
+      sums[2] += ws->auxOut[0];
+      sums[3] += ws->auxOut[1];
+      ++instrument;
+      goto start;
+    }
     return;
 #if !INTRO_THREADED_DISPATCH
       default: return;
@@ -637,18 +668,6 @@ void run(SynthMemory& memory, DecodedProgram& program, const Program& code,
 #if INTRO_THREADED_DISPATCH
 #pragma GCC diagnostic pop
 #endif
-
-void runCommands(SynthMemory& memory, DecodedProgram& program, int instrument) {
-  InstrumentWorkspace& workspace = memory.workspaces[instrument];
-  run(memory, program,
-      workspace.note != 0 ? program.sounding[instrument] : program.silent[instrument], workspace);
-}
-
-// One track for one frame: its units, then the end of a finished note and the log entry.
-void runInstrument(SynthMemory& memory, DecodedProgram& program, int track, std::uint32_t frame) {
-  runCommands(memory, program, track);
-  endNoteAndLog(memory, track, frame);
-}
 
 }  // namespace
 
@@ -681,20 +700,7 @@ bool renderSongFrames(SynthMemory& memory, const Song& song, std::uint32_t endFr
     const std::uint32_t tick = n / framesPerTick;
     const std::uint32_t tickEnd = std::min((tick + 1) * framesPerTick, endFrame);
     for (; n < tickEnd; ++n) {
-      const bool firstFrameOfTick = n % framesPerTick == 0;
-      double sums[4] = {0.0, 0.0, 0.0, 0.0};
-      for (int track = 0; track < trackCount; ++track) {
-        InstrumentWorkspace& workspace = memory.workspaces[track];
-        if (firstFrameOfTick) triggerNote(workspace, song, track, tick);
-        runInstrument(memory, program, track, n);
-        sums[0] += workspace.mainOut[0];
-        sums[1] += workspace.mainOut[1];
-        sums[2] += workspace.auxOut[0];
-        sums[3] += workspace.auxOut[1];
-      }
-      std::copy(std::begin(sums), std::end(sums), program.trackSums);
-      master.note = trackCount;
-      runCommands(memory, program, trackCount);
+      runFrame(memory, program, song, n);
       memory.soundBuffer[2 * std::size_t{n}] = clipSample(master.mainOut[0]);
       memory.soundBuffer[2 * std::size_t{n} + 1] = clipSample(master.mainOut[1]);
       if ((n + 1) % envelopeLogPeriod == 0) {
