@@ -42,6 +42,8 @@ enum Code : std::uint8_t {
   codeDelayBank,
   codeDelayLine,   // one line, unmodulated
   codeDelayBank8,  // eight lines, unmodulated
+  codeDelayLineStill,   // the same two whose modulation phase no longer changes (see
+  codeDelayBank8Still,  // settlePhases)
   codeAdd,
   codeMultiply,
   codeNote,
@@ -417,8 +419,14 @@ void decode(const Song& song, const SynthMemory& memory, DecodedProgram& program
   program.delayLinesUsed = cursor;
 }
 
-// runDelayBank<true> on line states: `Lines` lines (0: c.lines), read offset 0 unless Modulated.
-template <int Lines, bool Modulated>
+// One frame's step of a bank's modulation phase, as delayOffset<true> takes it.
+inline float nextPhase(float phase, double step) {
+  return static_cast<float>(mod1<true>(double{phase} + step + 1.0));
+}
+
+// runDelayBank<true> on line states: `Lines` lines (0: c.lines), read offset 0 unless Modulated;
+// Still: the modulation phase is left as it is (it would step to the same value).
+template <int Lines, bool Modulated, bool Still = false>
 inline double runLines(LineState* line, const DelayBankConstants& c, double x) {
   const double inputGain = c.inputGain, feedback = c.feedback, damping = c.damping;
   const double in = x * (inputGain * inputGain);
@@ -426,8 +434,8 @@ inline double runLines(LineState* line, const DelayBankConstants& c, double x) {
   std::int32_t m = 0;
   if constexpr (Modulated) {
     m = delayOffset<true>(line[0], c);
-  } else {
-    line[0].lfoPhase = static_cast<float>(mod1<true>(double{line[0].lfoPhase} + c.phaseStep + 1.0));
+  } else if constexpr (!Still) {
+    line[0].lfoPhase = nextPhase(line[0].lfoPhase, c.phaseStep);
   }
   const double keep = 1.0 - damping;
   const int count = Lines > 0 ? Lines : c.lines;
@@ -451,6 +459,27 @@ inline double runLines(LineState* line, const DelayBankConstants& c, double x) {
   last.dcIn = static_cast<float>(acc);
   last.dcOut = static_cast<float>(out);
   return out;
+}
+
+// An unmodulated bank's phase matters only in the state left behind. Where one step takes the
+// phase p0 to p1 and the next leaves p1 as it is (a step of 0 does so from its second step on),
+// every later step does too: the first frame's step is taken now (at least one frame is
+// rendered), and the bank's operation leaves the phase alone. A bank has an operation in both
+// of its instrument's programs; the second finds the phase already settled.
+void settlePhases(DecodedProgram& program) {
+  for (int instrument = 0; instrument < instrumentCount; ++instrument) {
+    for (const Program* code : {&program.sounding[instrument], &program.silent[instrument]}) {
+      for (Operation* op = program.operations + code->begin; op->code != codeEnd; ++op) {
+        if (op->code != codeDelayLine && op->code != codeDelayBank8) continue;
+        LineState& first = program.lines[op->delay.firstLine];
+        const float p1 = nextPhase(first.lfoPhase, op->delay.constants.phaseStep);
+        const float p2 = nextPhase(p1, op->delay.constants.phaseStep);
+        if (std::bit_cast<std::uint32_t>(p1) != std::bit_cast<std::uint32_t>(p2)) continue;
+        first.lfoPhase = p1;
+        op->code = op->code == codeDelayLine ? codeDelayLineStill : codeDelayBank8Still;
+      }
+    }
+  }
 }
 
 // Runs one frame: every track's program (sounding or silent), then the master's. With GCC and Clang each operation jumps
@@ -480,7 +509,7 @@ void runFrame(SynthMemory& memory, DecodedProgram& program, const Song& song, st
       &&L_codeFixedFilter,    &&L_codeFixedFilterLow,  &&L_codeFixedFilterHigh,
       &&L_codeFixedFilterBand, &&L_codeFixedFilterAll,
       &&L_codeHoldShaper,     &&L_codeDelayBank,       &&L_codeDelayLine,
-      &&L_codeDelayBank8,
+      &&L_codeDelayBank8,     &&L_codeDelayLineStill,  &&L_codeDelayBank8Still,
       &&L_codeAdd,            &&L_codeMultiply,        &&L_codeNote,
       &&L_codeStoreSet, &&L_codeStoreAdd,     &&L_codePan,             &&L_codeOutput,
       &&L_codePanOutput,
@@ -597,6 +626,12 @@ start:
   OPERATION(codeDelayBank8)
     r[op->c] = runLines<8, false>(program.lines + op->delay.firstLine, op->delay.constants, r[op->a]);
     NEXT;
+  OPERATION(codeDelayLineStill)
+    r[op->c] = runLines<1, false, true>(program.lines + op->delay.firstLine, op->delay.constants, r[op->a]);
+    NEXT;
+  OPERATION(codeDelayBank8Still)
+    r[op->c] = runLines<8, false, true>(program.lines + op->delay.firstLine, op->delay.constants, r[op->a]);
+    NEXT;
   OPERATION(codeAdd)
     r[op->c] = r[op->a] + r[op->b];
     NEXT;
@@ -691,6 +726,7 @@ bool renderSongFrames(SynthMemory& memory, const Song& song, std::uint32_t endFr
     state.dcOut = line.dcOut;
     state.lfoPhase = line.lfoPhase;
   }
+  settlePhases(program);
   if (memory.noiseSeed == 0) memory.noiseSeed = 1;
   std::atomic_ref<std::uint32_t> published(memory.publishedFrames);
   InstrumentWorkspace& master = memory.workspaces[trackCount];

@@ -54,6 +54,31 @@ TEST(RenderPaths, DecodedRenderMatchesTheDispatcherBitForBit) {
   EXPECT_GT(loudest, 0.01f);
 }
 
+// Unmodulated banks (depth 0) step their modulation phase all the same: with a rate it keeps
+// changing, without one it settles after a step; both end as the dispatcher leaves them.
+TEST(RenderPaths, UnmodulatedBanksLeaveThePhaseAsTheDispatcherDoes) {
+  SongBuilder s;
+  s.play(0, s.pattern({60, 1, 1, 1, 0, 1, 1, 1, 62, 1, 1, 1, 1, 1, 1, 1}), 0, 1);
+  s.envelope(0, 0, 128, 0, 128)
+      .delayBank(64, 64, 64, 10, 9, 0, 1, 1)
+      .delayBank(64, 64, 64, 10, 0, 0, 2, 1)
+      .delayBank(40, 128, 100, 20, 50, 0, 1, 8)
+      .delayBank(40, 128, 100, 20, 0, 0, 9, 8)
+      .pan(64)
+      .output(128, 0)
+      .end();
+  for (int track = 1; track < trackCount; ++track) s.end();
+  s.accumulate(0).delayBank(64, 64, 64, 0, 120, 0, 3, 1).output(128, 0).end();
+  for (const SongProblem& problem : checkSong(s.song())) ADD_FAILURE() << describe(problem);
+  SynthMemoryPtr fast = allocateSynthMemory(), reference = allocateSynthMemory();
+  for (std::uint32_t end : {1u, 2u, 777u, shortStretch}) {
+    ASSERT_TRUE(renderSongFrames(*fast, s.song(), end));
+    ASSERT_TRUE(renderSongFramesReference(*reference, s.song(), end));
+    expectSameState(*fast, *reference, end);
+  }
+  EXPECT_NE(fast->delayPool[0].lfoPhase, 0.0f);
+}
+
 TEST(RenderPaths, SameSongTwiceGivesIdenticalBits) {
   const SongBuilder mix = makeMixSong();
   SynthMemoryPtr first = allocateSynthMemory(), second = allocateSynthMemory();
