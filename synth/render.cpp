@@ -491,7 +491,11 @@ void settlePhases(DecodedProgram& program) {
 #else
 #define INTRO_THREADED_DISPATCH 0
 #endif
-void runFrame(SynthMemory& memory, DecodedProgram& program, const Song& song, std::uint32_t n) {
+// The log entry is written only in the last frame of its record or of the render (`logged`): the
+// frames before would write it only to be overwritten, and no reader sees a record before the
+// frame that ends it is published.
+void runFrame(SynthMemory& memory, DecodedProgram& program, const Song& song, std::uint32_t n,
+              bool logged) {
   const std::uint32_t tick = n / framesPerTick;
   const bool firstFrameOfTick = n % framesPerTick == 0;
   double sums[4] = {0.0, 0.0, 0.0, 0.0};
@@ -683,7 +687,11 @@ start:
   OPERATION(codeEnd)
     if (instrument < trackCount) {
       // The end of a finished note and the log entry; the track's outputs join the sums.
-      endNoteAndLog(memory, instrument, n);
+      if (logged) {
+        endNoteAndLog(memory, instrument, n);
+      } else if (fieldInt(ws->slots[0], 0) == stageDone) {
+        ws->note = 0;  // endNoteAndLog without the log entry
+      }
       sums[0] += ws->mainOut[0];
       sums[1] += ws->mainOut[1];
       sums[2] += ws->auxOut[0];
@@ -736,7 +744,7 @@ bool renderSongFrames(SynthMemory& memory, const Song& song, std::uint32_t endFr
     const std::uint32_t tick = n / framesPerTick;
     const std::uint32_t tickEnd = std::min((tick + 1) * framesPerTick, endFrame);
     for (; n < tickEnd; ++n) {
-      runFrame(memory, program, song, n);
+      runFrame(memory, program, song, n, (n + 1) % envelopeLogPeriod == 0 || n + 1 == endFrame);
       memory.soundBuffer[2 * std::size_t{n}] = clipSample(master.mainOut[0]);
       memory.soundBuffer[2 * std::size_t{n} + 1] = clipSample(master.mainOut[1]);
       if ((n + 1) % envelopeLogPeriod == 0) {
