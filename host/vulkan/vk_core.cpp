@@ -376,6 +376,25 @@ bool Core::memoryType(std::uint32_t bits, VkMemoryPropertyFlags flags, std::uint
   return false;
 }
 
+bool Core::allocateMemory(const VkMemoryRequirements& requirements, VkMemoryPropertyFlags preferred,
+                          VkMemoryPropertyFlags required, const char* what, VkDeviceMemory& memory,
+                          std::string& error) {
+  VkMemoryAllocateInfo alloc{};
+  alloc.sType = VK_STRUCTURE_TYPE_MEMORY_ALLOCATE_INFO;
+  alloc.allocationSize = requirements.size;
+  if (!memoryType(requirements.memoryTypeBits, preferred, alloc.memoryTypeIndex) &&
+      !memoryType(requirements.memoryTypeBits, required, alloc.memoryTypeIndex)) {
+    error = std::string("no suitable memory type for ") + what;
+    return false;
+  }
+  const VkResult result = vkAllocateMemory(device, &alloc, nullptr, &memory);
+  if (result != VK_SUCCESS) {
+    error = failed("vkAllocateMemory", result);
+    return false;
+  }
+  return true;
+}
+
 bool Core::createBuffer(Buffer& buffer, VkDeviceSize size, VkBufferUsageFlags usage, std::string& error) {
   VkBufferCreateInfo info{};
   info.sType = VK_STRUCTURE_TYPE_BUFFER_CREATE_INFO;
@@ -389,18 +408,8 @@ bool Core::createBuffer(Buffer& buffer, VkDeviceSize size, VkBufferUsageFlags us
   }
   VkMemoryRequirements requirements{};
   vkGetBufferMemoryRequirements(device, buffer.buffer, &requirements);
-  VkMemoryAllocateInfo alloc{};
-  alloc.sType = VK_STRUCTURE_TYPE_MEMORY_ALLOCATE_INFO;
-  alloc.allocationSize = requirements.size;
-  if (!memoryType(requirements.memoryTypeBits,
-                  VK_MEMORY_PROPERTY_HOST_VISIBLE_BIT | VK_MEMORY_PROPERTY_HOST_COHERENT_BIT, alloc.memoryTypeIndex)) {
-    error = "no host-visible memory for a buffer";
-    return false;
-  }
-  if ((result = vkAllocateMemory(device, &alloc, nullptr, &buffer.memory)) != VK_SUCCESS) {
-    error = failed("vkAllocateMemory", result);
-    return false;
-  }
+  const VkMemoryPropertyFlags hostVisible = VK_MEMORY_PROPERTY_HOST_VISIBLE_BIT | VK_MEMORY_PROPERTY_HOST_COHERENT_BIT;
+  if (!allocateMemory(requirements, hostVisible, hostVisible, "a buffer", buffer.memory, error)) return false;
   vkBindBufferMemory(device, buffer.buffer, buffer.memory, 0);
   if ((result = vkMapMemory(device, buffer.memory, 0, VK_WHOLE_SIZE, 0, &buffer.mapped)) != VK_SUCCESS) {
     error = failed("vkMapMemory", result);
@@ -437,18 +446,7 @@ bool Core::createImage(Image& image, int width, int height, VkImageUsageFlags us
   }
   VkMemoryRequirements requirements{};
   vkGetImageMemoryRequirements(device, image.image, &requirements);
-  VkMemoryAllocateInfo alloc{};
-  alloc.sType = VK_STRUCTURE_TYPE_MEMORY_ALLOCATE_INFO;
-  alloc.allocationSize = requirements.size;
-  if (!memoryType(requirements.memoryTypeBits, VK_MEMORY_PROPERTY_DEVICE_LOCAL_BIT, alloc.memoryTypeIndex) &&
-      !memoryType(requirements.memoryTypeBits, 0, alloc.memoryTypeIndex)) {
-    error = "no memory type for an image";
-    return false;
-  }
-  if ((result = vkAllocateMemory(device, &alloc, nullptr, &image.memory)) != VK_SUCCESS) {
-    error = failed("vkAllocateMemory", result);
-    return false;
-  }
+  if (!allocateMemory(requirements, VK_MEMORY_PROPERTY_DEVICE_LOCAL_BIT, 0, "an image", image.memory, error)) return false;
   vkBindImageMemory(device, image.image, image.memory, 0);
   VkImageViewCreateInfo viewInfo{};
   viewInfo.sType = VK_STRUCTURE_TYPE_IMAGE_VIEW_CREATE_INFO;

@@ -119,6 +119,9 @@ struct Core {
   bool createBuffer(Buffer& buffer, VkDeviceSize size, VkBufferUsageFlags usage, std::string& error);
   void destroyBuffer(Buffer& buffer);
   bool memoryType(std::uint32_t bits, VkMemoryPropertyFlags flags, std::uint32_t& index) const;
+  // Memory of the preferred kind, else of the required kind, for one buffer or image.
+  bool allocateMemory(const VkMemoryRequirements& requirements, VkMemoryPropertyFlags preferred,
+                      VkMemoryPropertyFlags required, const char* what, VkDeviceMemory& memory, std::string& error);
   void writeDescriptors();
   // Fills image with rgba (width*height*4 bytes; zeros when null) and leaves it shader-readable.
   bool uploadImage(Image& image, const std::uint8_t* rgba, std::string& error);
