@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <numbers>
+#include <vector>
 
 #include "render_reference.h"
 #include "song_builder.h"
@@ -43,6 +45,48 @@ TEST(PowerOfTwoFast, SameBitsAsPowerOfTwo) {
   EXPECT_EQ(powerOfTwoFast(std::numeric_limits<double>::infinity()), std::numeric_limits<double>::infinity());
   EXPECT_EQ(powerOfTwoFast(-std::numeric_limits<double>::infinity()), 0.0);
   EXPECT_TRUE(std::isnan(powerOfTwoFast(std::nan(""))));
+}
+
+// A delay bank's read offset from the sine estimate is the one the library sine gives, for
+// phases everywhere and for phases whose offset lies a hair from a rounding boundary (where the
+// estimate must hand over to the library).
+TEST(DelayOffset, EstimatedSineGivesTheLibraryOffset) {
+  const auto exact = [](double x, double depth) {
+    return std::nearbyint((1.0 + std::sin(x)) * depth * double{delayModulationScale});
+  };
+  std::vector<double> depths;
+  for (int byte : {1, 9, 28, 64, 100, 128, 200, 255}) {
+    const double p = byte * double{parameterScale};
+    depths.push_back(p * p * p * p);
+  }
+  std::uint32_t state = 777;
+  for (int i = 0; i < 300000; ++i) {
+    state = state * 1664525u + 1013904223u;
+    const float phase = static_cast<float>(state >> 8) / 16777216.0f;
+    const double x = twoPi * double{phase};
+    for (double depth : depths) ASSERT_EQ(offsetForPhase(x, depth), exact(x, depth)) << phase << " " << depth;
+  }
+  int nearBoundaries = 0;
+  for (double depth : depths) {
+    const double top = 2.0 * depth * double{delayModulationScale};
+    for (double k = 0.5; k < top && k < 400.0; k += 1.0) {
+      const double s = k / (depth * double{delayModulationScale}) - 1.0;
+      if (s < -1.0 || s > 1.0) continue;
+      for (double angle : {std::asin(s), std::numbers::pi - std::asin(s)}) {
+        float phase = static_cast<float>((angle < 0 ? angle + twoPi : angle) / twoPi);
+        for (int step = 0; step < 8; ++step, phase = std::nextafter(phase, 2.0f)) {
+          const double x = twoPi * double{phase};
+          ASSERT_EQ(offsetForPhase(x, depth), exact(x, depth)) << phase << " " << depth;
+          ++nearBoundaries;
+        }
+      }
+    }
+  }
+  EXPECT_GT(nearBoundaries, 1000);
+  for (float phase : {0.0f, 0.25f, 0.5f, 0.75f, 1.0f, std::nextafter(1.0f, 0.0f)}) {
+    for (double depth : depths) EXPECT_EQ(offsetForPhase(twoPi * phase, depth), exact(twoPi * phase, depth));
+  }
+  EXPECT_TRUE(std::isnan(offsetForPhase(std::nan(""), 1.0)));
 }
 
 TEST(FilterCoefficient, FixedCoefficientGivesTheSameFrames) {
