@@ -8,9 +8,10 @@
 #include "song_check.h"
 #include "units.h"
 
-namespace {
-
-using namespace synth;
+// A named namespace rather than an unnamed one: the build's profile of the render (see
+// CMakeLists.txt) identifies functions by their linker names, which unnamed namespaces make
+// differ between the counting build and this one.
+namespace synth::decoded {
 
 // The decoded form: per instrument two straight-line programs of register operations, one for
 // frames where the track sounds (note not 0) and one for silent frames. Decoding follows the
@@ -712,7 +713,10 @@ start:
 #pragma GCC diagnostic pop
 #endif
 
-}  // namespace
+}  // namespace synth::decoded
+
+using namespace synth;
+using namespace synth::decoded;
 
 bool renderSongFrames(SynthMemory& memory, const Song& song, std::uint32_t endFrame) {
   if (!songIsValid(song)) return false;
