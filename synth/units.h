@@ -92,17 +92,18 @@ inline double clampSignal(double x) {
   return -1.0;
 }
 
-// x reduced modulo 1, remainder toward zero (the sign of x). The straightforward form calls
-// fmod; the fast form subtracts the whole part, which is exact (fmod's result always is, and
-// the difference of x and its truncation is too for |x| < 2^52: the fractional bits of a double
-// always fit), giving a zero result fmod's sign, and leaves larger, infinite or NaN x to fmod.
-// Always inline: it is on every oscillator's and bank's path each frame, and the call costs as
-// much as the reduction.
+// For the few small functions on every oscillator's and bank's path each frame, where a call
+// would cost as much as the work.
 #if defined(__GNUC__)
 #define INTRO_ALWAYS_INLINE [[gnu::always_inline]]
 #else
 #define INTRO_ALWAYS_INLINE
 #endif
+
+// x reduced modulo 1, remainder toward zero (the sign of x). The straightforward form calls
+// fmod; the fast form subtracts the whole part, which is exact (fmod's result always is, and
+// the difference of x and its truncation is too for |x| < 2^52: the fractional bits of a double
+// always fit), giving a zero result fmod's sign, and leaves larger, infinite or NaN x to fmod.
 template <bool Fast>
 INTRO_ALWAYS_INLINE inline double mod1(double x) {
   if constexpr (Fast) {
