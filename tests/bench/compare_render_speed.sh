@@ -2,7 +2,8 @@
 # Compares the song render speed of two builds: both synth_benchmark runs start at the same
 # moment, each pinned to its own core, and swap cores every round. On a shared virtual machine the
 # speed of a core drifts by several per cent from minute to minute; runs side by side feel the
-# same drift, so their ratio is steady to about half a per cent where separate runs are not.
+# same drift, so their ratio mostly holds within one per cent where separate runs do not (an
+# occasional round is a few per cent off: read the median).
 #
 #   tests/bench/compare_render_speed.sh BUILD_BEFORE BUILD_AFTER [ROUNDS] [FILTER]
 #
