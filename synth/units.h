@@ -429,6 +429,12 @@ inline double sineEstimate(double x) {
   return x * sum;
 }
 
+// nearbyint(x) for x in [-1/4, 2^52), in the default rounding mode, without a library call:
+// x + 2^52 lands where doubles are whole numbers and rounds there, ties to even, and taking 2^52
+// away again is exact. For x in [-1/4, 0) it gives +0 where nearbyint gives -0, which callers
+// that convert to an integer do not tell apart.
+inline double roundSmall(double x) { return (x + 0x1p52) - 0x1p52; }
+
 // m = nearbyint((1 + sin x) depth 1024), which is rising in sin x (each rounding step is). The
 // offsets that sines within 1e-7 of the estimate give are worked out: where both bounds agree,
 // so does the library sine (within an ulp of sin x), and no sine call is needed. Else, and for
@@ -438,8 +444,9 @@ inline double offsetForPhase(double x, double depth) {
   const double scale = double{delayModulationScale};
   if (x >= -twoPi && x <= twoPi) {
     const double s = sineEstimate(x);
-    const double low = std::nearbyint((1.0 + (s - margin)) * depth * scale);
-    const double high = std::nearbyint((1.0 + (s + margin)) * depth * scale);
+    // Both lie in [-0.002, 33000] (depth at most (255/128)^4): roundSmall is nearbyint there.
+    const double low = roundSmall((1.0 + (s - margin)) * depth * scale);
+    const double high = roundSmall((1.0 + (s + margin)) * depth * scale);
     if (low == high) return low;
   }
   return std::nearbyint((1.0 + std::sin(x)) * depth * scale);

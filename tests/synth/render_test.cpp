@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "render_reference.h"
+#include "same_state.h"
 #include "song_builder.h"
 #include "song_check.h"
 #include "synth.h"
@@ -18,21 +19,6 @@ namespace {
 // Frames to render in tests: enough for notes, releases, echoes and several log records, short
 // enough for a sanitizer build.
 constexpr std::uint32_t shortStretch = 3 * framesPerTick + 700;
-
-bool sameBytes(const void* a, const void* b, std::size_t size) { return std::memcmp(a, b, size) == 0; }
-
-void expectSameState(const SynthMemory& a, const SynthMemory& b, std::uint32_t frames) {
-  EXPECT_TRUE(sameBytes(a.soundBuffer, b.soundBuffer, sizeof(float) * 2 * frames));
-  EXPECT_TRUE(sameBytes(a.envelopeLog, b.envelopeLog, sizeof(EnvelopeRecord) * (frames / 256 + 1)));
-  EXPECT_TRUE(sameBytes(a.workspaces, b.workspaces, sizeof a.workspaces));
-  EXPECT_TRUE(sameBytes(a.paramScratch, b.paramScratch, sizeof a.paramScratch));
-  EXPECT_EQ(a.delayCursor, b.delayCursor);
-  EXPECT_EQ(a.noiseSeed, b.noiseSeed);
-  for (int line = 0; line < 64; ++line) {
-    EXPECT_TRUE(sameBytes(&a.delayPool[line], &b.delayPool[line], sizeof(DelayLine))) << line;
-  }
-  EXPECT_EQ(renderedFrames(a), renderedFrames(b));
-}
 
 TEST(MixSong, IsValid) {
   const SongBuilder mix = makeMixSong();
