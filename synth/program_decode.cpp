@@ -4,6 +4,7 @@
 #include "program.h"
 
 namespace synth::decoded {
+namespace {
 
 // A signal stack entry while decoding: its register, and its value when known.
 struct Entry {
@@ -322,12 +323,11 @@ void settlePhases(DecodedProgram& program) {
   }
 }
 
-}  // namespace synth::decoded
-
-namespace synth::decoded {
+}  // namespace
 
 void decode(const Song& song, SynthMemory& memory, DecodedProgram& program) {
   decodePrograms(song, memory, program);
+  // The lines' states, taken out of the pool for rendering (render.cpp puts them back).
   for (std::uint32_t i = 0; i < program.delayLinesUsed; ++i) {
     DelayLine& line = memory.delayPool[i];
     LineState& state = program.lines[i];
