@@ -315,433 +315,693 @@ void runCompiledFrame(SynthMemory& memory, DecodedProgram& program, const Song& 
                       std::uint32_t n, bool logged) {
   double sums[4] = {0.0, 0.0, 0.0, 0.0};
   Operation* const o = program.operations;
-  {  // track 0
-    InstrumentWorkspace& ws = memory.workspaces[0];
-    startTrack(ws, song, 0, n);
-    const std::int32_t note = ws.note;
-    if (note != 0) {
-      const double r0 = envelopeOperation(ws, o[0]);
-      const double r1 = oscillatorOperation<waveSine, true>(ws, note, o[1], memory.noiseSeed);
-      const double r2 = oscillatorOperation<waveSine, true>(ws, note, o[2], memory.noiseSeed);
-      const double r3 = r1 + r2;
-      const double r4 = r0 * r3;
-      const double r5 = holdOperation(ws, o[5], r4);
-      const double r6 = delayOperation<1, false, true>(program, o[6], r5);
-      const double r7 = filterOperation<true>(ws, o[7], 1, r6);
-      const double r8 = filterOperation<true>(ws, o[8], 2, r7);
-      panOutputOperation(ws, o[9], r8);
+  {  // tracks 0 and 1
+    InstrumentWorkspace& ws0 = memory.workspaces[0];
+    startTrack(ws0, song, 0, n);
+    const std::int32_t note0 = ws0.note;
+    InstrumentWorkspace& ws1 = memory.workspaces[1];
+    startTrack(ws1, song, 1, n);
+    const std::int32_t note1 = ws1.note;
+    if (note0 != 0) {
+      if (note1 != 0) {
+        const double t0r0 = envelopeOperation(ws0, o[0]);
+        const double t1r0 = envelopeOperation(ws1, o[14]);
+        const double t0r1 = oscillatorOperation<waveSine, true>(ws0, note0, o[1], memory.noiseSeed);
+        const double t1r1 = envelopeOperation(ws1, o[15]);
+        const double t0r2 = oscillatorOperation<waveSine, true>(ws0, note0, o[2], memory.noiseSeed);
+        storeSetOperation(ws1, o[16], t1r1);
+        const double t0r3 = t0r1 + t0r2;
+        const double t1r2 = oscillatorOperation<waveTrisaw, true>(ws1, note1, o[17], memory.noiseSeed);
+        const double t0r4 = t0r0 * t0r3;
+        const double t1r3 = oscillatorOperation<waveTrisaw, true>(ws1, note1, o[18], memory.noiseSeed);
+        const double t0r5 = holdOperation(ws0, o[5], t0r4);
+        const double t1r4 = t1r2 + t1r3;
+        const double t0r6 = delayOperation<1, false, true>(program, o[6], t0r5);
+        const double t1r5 = oscillatorOperation<waveTrisaw, true>(ws1, note1, o[20], memory.noiseSeed);
+        const double t0r7 = filterOperation<true>(ws0, o[7], 1, t0r6);
+        const double t1r6 = t1r4 + t1r5;
+        const double t0r8 = filterOperation<true>(ws0, o[8], 2, t0r7);
+        const double t1r7 = oscillatorOperation<wavePulse, true>(ws1, note1, o[22], memory.noiseSeed);
+        panOutputOperation(ws0, o[9], t0r8);
+        const double t1r8 = t1r6 + t1r7;
+        const double t1r9 = oscillatorOperation<waveSine, true>(ws1, note1, o[24], memory.noiseSeed);
+        const double t1r10 = t1r8 + t1r9;
+        const double t1r11 = t1r0 * t1r10;
+        const double t1r12 = filterOperation<false>(ws1, o[27], 1, t1r11);
+        const double t1r13 = filterOperation<true>(ws1, o[28], 2, t1r12);
+        const double t1r14 = filterOperation<true>(ws1, o[29], 7, t1r13);
+        const double t1r15 = delayOperation<1, false, true>(program, o[30], t1r14);
+        double t1r16, t1r17;
+      panOperation(ws1, o[31], t1r15, t1r16, t1r17);
+        const double t1r18 = delayOperation<1, true>(program, o[32], t1r17);
+        outputOperation(ws1, o[33], t1r18, t1r16);
+      } else {
+        const double* const known1 = program.registers[3];
+        const double t0r0 = envelopeOperation(ws0, o[0]);
+        storeSetOperation(ws1, o[35], known1[1]);
+        const double t0r1 = oscillatorOperation<waveSine, true>(ws0, note0, o[1], memory.noiseSeed);
+        const double t1r12 = delayOperation<1, false, true>(program, o[36], known1[11]);
+        const double t0r2 = oscillatorOperation<waveSine, true>(ws0, note0, o[2], memory.noiseSeed);
+        double t1r13, t1r14;
+      panOperation(ws1, o[37], t1r12, t1r13, t1r14);
+        const double t0r3 = t0r1 + t0r2;
+        const double t1r15 = delayOperation<1, true>(program, o[38], t1r14);
+        const double t0r4 = t0r0 * t0r3;
+        outputOperation(ws1, o[39], t1r15, t1r13);
+        const double t0r5 = holdOperation(ws0, o[5], t0r4);
+        const double t0r6 = delayOperation<1, false, true>(program, o[6], t0r5);
+        const double t0r7 = filterOperation<true>(ws0, o[7], 1, t0r6);
+        const double t0r8 = filterOperation<true>(ws0, o[8], 2, t0r7);
+        panOutputOperation(ws0, o[9], t0r8);
+      }
     } else {
-      const double* const known = program.registers[1];
-      const double r5 = delayOperation<1, false, true>(program, o[11], known[4]);
-      panOutputOperation(ws, o[12], r5);
+      if (note1 != 0) {
+        const double* const known0 = program.registers[1];
+        const double t0r5 = delayOperation<1, false, true>(program, o[11], known0[4]);
+        const double t1r0 = envelopeOperation(ws1, o[14]);
+        panOutputOperation(ws0, o[12], t0r5);
+        const double t1r1 = envelopeOperation(ws1, o[15]);
+        storeSetOperation(ws1, o[16], t1r1);
+        const double t1r2 = oscillatorOperation<waveTrisaw, true>(ws1, note1, o[17], memory.noiseSeed);
+        const double t1r3 = oscillatorOperation<waveTrisaw, true>(ws1, note1, o[18], memory.noiseSeed);
+        const double t1r4 = t1r2 + t1r3;
+        const double t1r5 = oscillatorOperation<waveTrisaw, true>(ws1, note1, o[20], memory.noiseSeed);
+        const double t1r6 = t1r4 + t1r5;
+        const double t1r7 = oscillatorOperation<wavePulse, true>(ws1, note1, o[22], memory.noiseSeed);
+        const double t1r8 = t1r6 + t1r7;
+        const double t1r9 = oscillatorOperation<waveSine, true>(ws1, note1, o[24], memory.noiseSeed);
+        const double t1r10 = t1r8 + t1r9;
+        const double t1r11 = t1r0 * t1r10;
+        const double t1r12 = filterOperation<false>(ws1, o[27], 1, t1r11);
+        const double t1r13 = filterOperation<true>(ws1, o[28], 2, t1r12);
+        const double t1r14 = filterOperation<true>(ws1, o[29], 7, t1r13);
+        const double t1r15 = delayOperation<1, false, true>(program, o[30], t1r14);
+        double t1r16, t1r17;
+      panOperation(ws1, o[31], t1r15, t1r16, t1r17);
+        const double t1r18 = delayOperation<1, true>(program, o[32], t1r17);
+        outputOperation(ws1, o[33], t1r18, t1r16);
+      } else {
+        const double* const known0 = program.registers[1];
+        const double* const known1 = program.registers[3];
+        const double t0r5 = delayOperation<1, false, true>(program, o[11], known0[4]);
+        storeSetOperation(ws1, o[35], known1[1]);
+        panOutputOperation(ws0, o[12], t0r5);
+        const double t1r12 = delayOperation<1, false, true>(program, o[36], known1[11]);
+        double t1r13, t1r14;
+      panOperation(ws1, o[37], t1r12, t1r13, t1r14);
+        const double t1r15 = delayOperation<1, true>(program, o[38], t1r14);
+        outputOperation(ws1, o[39], t1r15, t1r13);
+      }
     }
     finishTrack(memory, 0, n, logged, sums);
-  }
-  {  // track 1
-    InstrumentWorkspace& ws = memory.workspaces[1];
-    startTrack(ws, song, 1, n);
-    const std::int32_t note = ws.note;
-    if (note != 0) {
-      const double r0 = envelopeOperation(ws, o[14]);
-      const double r1 = envelopeOperation(ws, o[15]);
-      storeSetOperation(ws, o[16], r1);
-      const double r2 = oscillatorOperation<waveTrisaw, true>(ws, note, o[17], memory.noiseSeed);
-      const double r3 = oscillatorOperation<waveTrisaw, true>(ws, note, o[18], memory.noiseSeed);
-      const double r4 = r2 + r3;
-      const double r5 = oscillatorOperation<waveTrisaw, true>(ws, note, o[20], memory.noiseSeed);
-      const double r6 = r4 + r5;
-      const double r7 = oscillatorOperation<wavePulse, true>(ws, note, o[22], memory.noiseSeed);
-      const double r8 = r6 + r7;
-      const double r9 = oscillatorOperation<waveSine, true>(ws, note, o[24], memory.noiseSeed);
-      const double r10 = r8 + r9;
-      const double r11 = r0 * r10;
-      const double r12 = filterOperation<false>(ws, o[27], 1, r11);
-      const double r13 = filterOperation<true>(ws, o[28], 2, r12);
-      const double r14 = filterOperation<true>(ws, o[29], 7, r13);
-      const double r15 = delayOperation<1, false, true>(program, o[30], r14);
-      double r16, r17;
-      panOperation(ws, o[31], r15, r16, r17);
-      const double r18 = delayOperation<1, true>(program, o[32], r17);
-      outputOperation(ws, o[33], r18, r16);
-    } else {
-      const double* const known = program.registers[3];
-      storeSetOperation(ws, o[35], known[1]);
-      const double r12 = delayOperation<1, false, true>(program, o[36], known[11]);
-      double r13, r14;
-      panOperation(ws, o[37], r12, r13, r14);
-      const double r15 = delayOperation<1, true>(program, o[38], r14);
-      outputOperation(ws, o[39], r15, r13);
-    }
     finishTrack(memory, 1, n, logged, sums);
   }
-  {  // track 2
-    InstrumentWorkspace& ws = memory.workspaces[2];
-    startTrack(ws, song, 2, n);
-    const std::int32_t note = ws.note;
-    if (note != 0) {
-      const double r0 = envelopeOperation(ws, o[41]);
-      storeSetOperation(ws, o[42], r0);
-      const double r1 = envelopeOperation(ws, o[43]);
-      const double r2 = r0 * r1;
-      const double r3 = oscillatorOperation<waveSine, true>(ws, note, o[45], memory.noiseSeed);
-      const double r4 = oscillatorOperation<waveNoise, true>(ws, note, o[46], memory.noiseSeed);
-      const double r5 = r3 + r4;
-      const double r6 = r2 * r5;
-      const double r7 = filterOperation<true>(ws, o[49], 2, r6);
-      const double r8 = filterOperation<true>(ws, o[50], 7, r7);
-      const double r9 = filterOperation<true>(ws, o[51], 7, r8);
-      const double r10 = filterOperation<true>(ws, o[52], 1, r9);
-      const double r11 = oscillatorOperation<waveSine, true>(ws, note, o[53], memory.noiseSeed);
-      storeSetOperation(ws, o[54], r11);
-      const double r12 = delayOperation<1, false, true>(program, o[55], r10);
-      const double r13 = delayOperation<1, false, true>(program, o[56], r12);
-      const double r14 = delayOperation<1, false, true>(program, o[57], r13);
-      panOutputOperation(ws, o[58], r14);
+  {  // tracks 2 and 3
+    InstrumentWorkspace& ws2 = memory.workspaces[2];
+    startTrack(ws2, song, 2, n);
+    const std::int32_t note2 = ws2.note;
+    InstrumentWorkspace& ws3 = memory.workspaces[3];
+    startTrack(ws3, song, 3, n);
+    const std::int32_t note3 = ws3.note;
+    if (note2 != 0) {
+      if (note3 != 0) {
+        const double t2r0 = envelopeOperation(ws2, o[41]);
+        const double t3r0 = envelopeOperation(ws3, o[67]);
+        storeSetOperation(ws2, o[42], t2r0);
+        storeSetOperation(ws3, o[68], t3r0);
+        const double t2r1 = envelopeOperation(ws2, o[43]);
+        const double t3r1 = envelopeOperation(ws3, o[69]);
+        const double t2r2 = t2r0 * t2r1;
+        const double t3r2 = t3r0 * t3r1;
+        const double t2r3 = oscillatorOperation<waveSine, true>(ws2, note2, o[45], memory.noiseSeed);
+        const double t2r4 = oscillatorOperation<waveNoise, true>(ws2, note2, o[46], memory.noiseSeed);
+        const double t3r3 = oscillatorOperation<waveNoise, true>(ws3, note3, o[71], memory.noiseSeed);
+        const double t2r5 = t2r3 + t2r4;
+        const double t3r4 = t3r2 * t3r3;
+        const double t2r6 = t2r2 * t2r5;
+        const double t3r5 = filterOperation<true>(ws3, o[73], 2, t3r4);
+        const double t2r7 = filterOperation<true>(ws2, o[49], 2, t2r6);
+        const double t3r6 = filterOperation<true>(ws3, o[74], 2, t3r5);
+        const double t2r8 = filterOperation<true>(ws2, o[50], 7, t2r7);
+        const double t3r7 = filterOperation<true>(ws3, o[75], 1, t3r6);
+        const double t2r9 = filterOperation<true>(ws2, o[51], 7, t2r8);
+        const double t3r8 = filterOperation<true>(ws3, o[76], 1, t3r7);
+        const double t2r10 = filterOperation<true>(ws2, o[52], 1, t2r9);
+        panOutputOperation(ws3, o[77], t3r8);
+        const double t2r11 = oscillatorOperation<waveSine, true>(ws2, note2, o[53], memory.noiseSeed);
+        storeSetOperation(ws2, o[54], t2r11);
+        const double t2r12 = delayOperation<1, false, true>(program, o[55], t2r10);
+        const double t2r13 = delayOperation<1, false, true>(program, o[56], t2r12);
+        const double t2r14 = delayOperation<1, false, true>(program, o[57], t2r13);
+        panOutputOperation(ws2, o[58], t2r14);
+      } else {
+        const double* const known3 = program.registers[7];
+        const double t2r0 = envelopeOperation(ws2, o[41]);
+        storeSetOperation(ws3, o[79], known3[0]);
+        storeSetOperation(ws2, o[42], t2r0);
+        panOutputOperation(ws3, o[80], known3[4]);
+        const double t2r1 = envelopeOperation(ws2, o[43]);
+        const double t2r2 = t2r0 * t2r1;
+        const double t2r3 = oscillatorOperation<waveSine, true>(ws2, note2, o[45], memory.noiseSeed);
+        const double t2r4 = oscillatorOperation<waveNoise, true>(ws2, note2, o[46], memory.noiseSeed);
+        const double t2r5 = t2r3 + t2r4;
+        const double t2r6 = t2r2 * t2r5;
+        const double t2r7 = filterOperation<true>(ws2, o[49], 2, t2r6);
+        const double t2r8 = filterOperation<true>(ws2, o[50], 7, t2r7);
+        const double t2r9 = filterOperation<true>(ws2, o[51], 7, t2r8);
+        const double t2r10 = filterOperation<true>(ws2, o[52], 1, t2r9);
+        const double t2r11 = oscillatorOperation<waveSine, true>(ws2, note2, o[53], memory.noiseSeed);
+        storeSetOperation(ws2, o[54], t2r11);
+        const double t2r12 = delayOperation<1, false, true>(program, o[55], t2r10);
+        const double t2r13 = delayOperation<1, false, true>(program, o[56], t2r12);
+        const double t2r14 = delayOperation<1, false, true>(program, o[57], t2r13);
+        panOutputOperation(ws2, o[58], t2r14);
+      }
     } else {
-      const double* const known = program.registers[5];
-      storeSetOperation(ws, o[60], known[0]);
-      storeSetOperation(ws, o[61], known[7]);
-      const double r8 = delayOperation<1, false, true>(program, o[62], known[6]);
-      const double r9 = delayOperation<1, false, true>(program, o[63], r8);
-      const double r10 = delayOperation<1, false, true>(program, o[64], r9);
-      panOutputOperation(ws, o[65], r10);
+      if (note3 != 0) {
+        const double* const known2 = program.registers[5];
+        storeSetOperation(ws2, o[60], known2[0]);
+        const double t3r0 = envelopeOperation(ws3, o[67]);
+        storeSetOperation(ws2, o[61], known2[7]);
+        storeSetOperation(ws3, o[68], t3r0);
+        const double t2r8 = delayOperation<1, false, true>(program, o[62], known2[6]);
+        const double t3r1 = envelopeOperation(ws3, o[69]);
+        const double t2r9 = delayOperation<1, false, true>(program, o[63], t2r8);
+        const double t3r2 = t3r0 * t3r1;
+        const double t2r10 = delayOperation<1, false, true>(program, o[64], t2r9);
+        const double t3r3 = oscillatorOperation<waveNoise, true>(ws3, note3, o[71], memory.noiseSeed);
+        panOutputOperation(ws2, o[65], t2r10);
+        const double t3r4 = t3r2 * t3r3;
+        const double t3r5 = filterOperation<true>(ws3, o[73], 2, t3r4);
+        const double t3r6 = filterOperation<true>(ws3, o[74], 2, t3r5);
+        const double t3r7 = filterOperation<true>(ws3, o[75], 1, t3r6);
+        const double t3r8 = filterOperation<true>(ws3, o[76], 1, t3r7);
+        panOutputOperation(ws3, o[77], t3r8);
+      } else {
+        const double* const known2 = program.registers[5];
+        const double* const known3 = program.registers[7];
+        storeSetOperation(ws2, o[60], known2[0]);
+        storeSetOperation(ws3, o[79], known3[0]);
+        storeSetOperation(ws2, o[61], known2[7]);
+        panOutputOperation(ws3, o[80], known3[4]);
+        const double t2r8 = delayOperation<1, false, true>(program, o[62], known2[6]);
+        const double t2r9 = delayOperation<1, false, true>(program, o[63], t2r8);
+        const double t2r10 = delayOperation<1, false, true>(program, o[64], t2r9);
+        panOutputOperation(ws2, o[65], t2r10);
+      }
     }
     finishTrack(memory, 2, n, logged, sums);
-  }
-  {  // track 3
-    InstrumentWorkspace& ws = memory.workspaces[3];
-    startTrack(ws, song, 3, n);
-    const std::int32_t note = ws.note;
-    if (note != 0) {
-      const double r0 = envelopeOperation(ws, o[67]);
-      storeSetOperation(ws, o[68], r0);
-      const double r1 = envelopeOperation(ws, o[69]);
-      const double r2 = r0 * r1;
-      const double r3 = oscillatorOperation<waveNoise, true>(ws, note, o[71], memory.noiseSeed);
-      const double r4 = r2 * r3;
-      const double r5 = filterOperation<true>(ws, o[73], 2, r4);
-      const double r6 = filterOperation<true>(ws, o[74], 2, r5);
-      const double r7 = filterOperation<true>(ws, o[75], 1, r6);
-      const double r8 = filterOperation<true>(ws, o[76], 1, r7);
-      panOutputOperation(ws, o[77], r8);
-    } else {
-      const double* const known = program.registers[7];
-      storeSetOperation(ws, o[79], known[0]);
-      panOutputOperation(ws, o[80], known[4]);
-    }
     finishTrack(memory, 3, n, logged, sums);
   }
-  {  // track 4
-    InstrumentWorkspace& ws = memory.workspaces[4];
-    startTrack(ws, song, 4, n);
-    const std::int32_t note = ws.note;
-    if (note != 0) {
-      const double r0 = envelopeOperation(ws, o[82]);
-      const double r1 = oscillatorOperation<waveTrisaw, false>(ws, note, o[83], memory.noiseSeed);
-      const double r2 = oscillatorOperation<waveTrisaw, false>(ws, note, o[84], memory.noiseSeed);
-      const double r3 = oscillatorOperation<waveSine, true>(ws, note, o[85], memory.noiseSeed);
-      storeSetOperation(ws, o[86], r3);
-      storeSetOperation(ws, o[87], r3);
-      const double r4 = r1 + r2;
-      const double r5 = filterOperation<true>(ws, o[89], 1, r4);
-      const double r6 = filterOperation<true>(ws, o[90], 2, r5);
-      const double r7 = holdOperation(ws, o[91], r6);
-      const double r8 = r0 * r7;
-      double r9, r10;
-      panOperation(ws, o[93], r8, r9, r10);
-      const double r11 = delayOperation<1, false, true>(program, o[94], r10);
-      const double r12 = delayOperation<1, false, true>(program, o[95], r9);
-      outputOperation(ws, o[96], r11, r12);
+  {  // tracks 4 and 5
+    InstrumentWorkspace& ws4 = memory.workspaces[4];
+    startTrack(ws4, song, 4, n);
+    const std::int32_t note4 = ws4.note;
+    InstrumentWorkspace& ws5 = memory.workspaces[5];
+    startTrack(ws5, song, 5, n);
+    const std::int32_t note5 = ws5.note;
+    if (note4 != 0) {
+      if (note5 != 0) {
+        const double t4r0 = envelopeOperation(ws4, o[82]);
+        const double t5r0 = envelopeOperation(ws5, o[105]);
+        const double t4r1 = oscillatorOperation<waveTrisaw, false>(ws4, note4, o[83], memory.noiseSeed);
+        storeSetOperation(ws5, o[106], t5r0);
+        const double t4r2 = oscillatorOperation<waveTrisaw, false>(ws4, note4, o[84], memory.noiseSeed);
+        const double t5r1 = oscillatorOperation<wavePulse, true>(ws5, note5, o[107], memory.noiseSeed);
+        const double t4r3 = oscillatorOperation<waveSine, true>(ws4, note4, o[85], memory.noiseSeed);
+        const double t5r2 = oscillatorOperation<waveTrisaw, true>(ws5, note5, o[108], memory.noiseSeed);
+        storeSetOperation(ws4, o[86], t4r3);
+        const double t5r3 = t5r1 + t5r2;
+        storeSetOperation(ws4, o[87], t4r3);
+        const double t5r4 = filterOperation<false>(ws5, o[110], 1, t5r3);
+        const double t4r4 = t4r1 + t4r2;
+        const double t5r5 = t5r0 * t5r4;
+        const double t4r5 = filterOperation<true>(ws4, o[89], 1, t4r4);
+        const double t5r6 = oscillatorOperation<waveSine, true>(ws5, note5, o[112], memory.noiseSeed);
+        const double t4r6 = filterOperation<true>(ws4, o[90], 2, t4r5);
+        storeSetOperation(ws5, o[113], t5r6);
+        const double t4r7 = holdOperation(ws4, o[91], t4r6);
+        const double t5r7 = oscillatorOperation<waveSine, true>(ws5, note5, o[114], memory.noiseSeed);
+        const double t4r8 = t4r0 * t4r7;
+        storeSetOperation(ws5, o[115], t5r7);
+        double t4r9, t4r10;
+      panOperation(ws4, o[93], t4r8, t4r9, t4r10);
+        const double t5r8 = delayOperation<1, false, true>(program, o[116], t5r5);
+        const double t4r11 = delayOperation<1, false, true>(program, o[94], t4r10);
+        panOutputOperation(ws5, o[117], t5r8);
+        const double t4r12 = delayOperation<1, false, true>(program, o[95], t4r9);
+        outputOperation(ws4, o[96], t4r11, t4r12);
+      } else {
+        const double* const known5 = program.registers[11];
+        const double t4r0 = envelopeOperation(ws4, o[82]);
+        storeSetOperation(ws5, o[119], known5[0]);
+        const double t4r1 = oscillatorOperation<waveTrisaw, false>(ws4, note4, o[83], memory.noiseSeed);
+        storeSetOperation(ws5, o[120], known5[5]);
+        const double t4r2 = oscillatorOperation<waveTrisaw, false>(ws4, note4, o[84], memory.noiseSeed);
+        storeSetOperation(ws5, o[121], known5[6]);
+        const double t4r3 = oscillatorOperation<waveSine, true>(ws4, note4, o[85], memory.noiseSeed);
+        const double t5r7 = delayOperation<1, false, true>(program, o[122], known5[4]);
+        storeSetOperation(ws4, o[86], t4r3);
+        panOutputOperation(ws5, o[123], t5r7);
+        storeSetOperation(ws4, o[87], t4r3);
+        const double t4r4 = t4r1 + t4r2;
+        const double t4r5 = filterOperation<true>(ws4, o[89], 1, t4r4);
+        const double t4r6 = filterOperation<true>(ws4, o[90], 2, t4r5);
+        const double t4r7 = holdOperation(ws4, o[91], t4r6);
+        const double t4r8 = t4r0 * t4r7;
+        double t4r9, t4r10;
+      panOperation(ws4, o[93], t4r8, t4r9, t4r10);
+        const double t4r11 = delayOperation<1, false, true>(program, o[94], t4r10);
+        const double t4r12 = delayOperation<1, false, true>(program, o[95], t4r9);
+        outputOperation(ws4, o[96], t4r11, t4r12);
+      }
     } else {
-      const double* const known = program.registers[9];
-      storeSetOperation(ws, o[98], known[3]);
-      storeSetOperation(ws, o[99], known[3]);
-      double r6, r7;
-      panOperation(ws, o[100], known[5], r6, r7);
-      const double r8 = delayOperation<1, false, true>(program, o[101], r7);
-      const double r9 = delayOperation<1, false, true>(program, o[102], r6);
-      outputOperation(ws, o[103], r8, r9);
+      if (note5 != 0) {
+        const double* const known4 = program.registers[9];
+        storeSetOperation(ws4, o[98], known4[3]);
+        const double t5r0 = envelopeOperation(ws5, o[105]);
+        storeSetOperation(ws4, o[99], known4[3]);
+        storeSetOperation(ws5, o[106], t5r0);
+        double t4r6, t4r7;
+      panOperation(ws4, o[100], known4[5], t4r6, t4r7);
+        const double t5r1 = oscillatorOperation<wavePulse, true>(ws5, note5, o[107], memory.noiseSeed);
+        const double t4r8 = delayOperation<1, false, true>(program, o[101], t4r7);
+        const double t5r2 = oscillatorOperation<waveTrisaw, true>(ws5, note5, o[108], memory.noiseSeed);
+        const double t4r9 = delayOperation<1, false, true>(program, o[102], t4r6);
+        const double t5r3 = t5r1 + t5r2;
+        outputOperation(ws4, o[103], t4r8, t4r9);
+        const double t5r4 = filterOperation<false>(ws5, o[110], 1, t5r3);
+        const double t5r5 = t5r0 * t5r4;
+        const double t5r6 = oscillatorOperation<waveSine, true>(ws5, note5, o[112], memory.noiseSeed);
+        storeSetOperation(ws5, o[113], t5r6);
+        const double t5r7 = oscillatorOperation<waveSine, true>(ws5, note5, o[114], memory.noiseSeed);
+        storeSetOperation(ws5, o[115], t5r7);
+        const double t5r8 = delayOperation<1, false, true>(program, o[116], t5r5);
+        panOutputOperation(ws5, o[117], t5r8);
+      } else {
+        const double* const known4 = program.registers[9];
+        const double* const known5 = program.registers[11];
+        storeSetOperation(ws4, o[98], known4[3]);
+        storeSetOperation(ws5, o[119], known5[0]);
+        storeSetOperation(ws4, o[99], known4[3]);
+        storeSetOperation(ws5, o[120], known5[5]);
+        double t4r6, t4r7;
+      panOperation(ws4, o[100], known4[5], t4r6, t4r7);
+        storeSetOperation(ws5, o[121], known5[6]);
+        const double t4r8 = delayOperation<1, false, true>(program, o[101], t4r7);
+        const double t5r7 = delayOperation<1, false, true>(program, o[122], known5[4]);
+        const double t4r9 = delayOperation<1, false, true>(program, o[102], t4r6);
+        panOutputOperation(ws5, o[123], t5r7);
+        outputOperation(ws4, o[103], t4r8, t4r9);
+      }
     }
     finishTrack(memory, 4, n, logged, sums);
-  }
-  {  // track 5
-    InstrumentWorkspace& ws = memory.workspaces[5];
-    startTrack(ws, song, 5, n);
-    const std::int32_t note = ws.note;
-    if (note != 0) {
-      const double r0 = envelopeOperation(ws, o[105]);
-      storeSetOperation(ws, o[106], r0);
-      const double r1 = oscillatorOperation<wavePulse, true>(ws, note, o[107], memory.noiseSeed);
-      const double r2 = oscillatorOperation<waveTrisaw, true>(ws, note, o[108], memory.noiseSeed);
-      const double r3 = r1 + r2;
-      const double r4 = filterOperation<false>(ws, o[110], 1, r3);
-      const double r5 = r0 * r4;
-      const double r6 = oscillatorOperation<waveSine, true>(ws, note, o[112], memory.noiseSeed);
-      storeSetOperation(ws, o[113], r6);
-      const double r7 = oscillatorOperation<waveSine, true>(ws, note, o[114], memory.noiseSeed);
-      storeSetOperation(ws, o[115], r7);
-      const double r8 = delayOperation<1, false, true>(program, o[116], r5);
-      panOutputOperation(ws, o[117], r8);
-    } else {
-      const double* const known = program.registers[11];
-      storeSetOperation(ws, o[119], known[0]);
-      storeSetOperation(ws, o[120], known[5]);
-      storeSetOperation(ws, o[121], known[6]);
-      const double r7 = delayOperation<1, false, true>(program, o[122], known[4]);
-      panOutputOperation(ws, o[123], r7);
-    }
     finishTrack(memory, 5, n, logged, sums);
   }
-  {  // track 6
-    InstrumentWorkspace& ws = memory.workspaces[6];
-    startTrack(ws, song, 6, n);
-    const std::int32_t note = ws.note;
-    if (note != 0) {
-      const double r0 = envelopeOperation(ws, o[125]);
-      storeSetOperation(ws, o[126], r0);
-      const double r1 = envelopeOperation(ws, o[127]);
-      const double r2 = holdOperation(ws, o[128], r1);
-      storeSetOperation(ws, o[129], r2);
-      const double r3 = oscillatorOperation<waveTrisaw, false>(ws, note, o[130], memory.noiseSeed);
-      const double r4 = r0 * r3;
-      const double r5 = filterOperation<true>(ws, o[132], 1, r4);
-      const double r6 = filterOperation<true>(ws, o[133], 7, r5);
-      const double r7 = filterOperation<true>(ws, o[134], 2, r6);
-      panOutputOperation(ws, o[135], r7);
+  {  // tracks 6 and 7
+    InstrumentWorkspace& ws6 = memory.workspaces[6];
+    startTrack(ws6, song, 6, n);
+    const std::int32_t note6 = ws6.note;
+    InstrumentWorkspace& ws7 = memory.workspaces[7];
+    startTrack(ws7, song, 7, n);
+    const std::int32_t note7 = ws7.note;
+    if (note6 != 0) {
+      if (note7 != 0) {
+        const double t6r0 = envelopeOperation(ws6, o[125]);
+        const double t7r0 = envelopeOperation(ws7, o[141]);
+        storeSetOperation(ws6, o[126], t6r0);
+        storeSetOperation(ws7, o[142], t7r0);
+        const double t6r1 = envelopeOperation(ws6, o[127]);
+        const double t7r1 = envelopeOperation(ws7, o[143]);
+        const double t6r2 = holdOperation(ws6, o[128], t6r1);
+        storeSetOperation(ws7, o[144], t7r1);
+        storeSetOperation(ws6, o[129], t6r2);
+        const double t7r2 = oscillatorOperation<waveTrisaw, false>(ws7, note7, o[145], memory.noiseSeed);
+        const double t6r3 = oscillatorOperation<waveTrisaw, false>(ws6, note6, o[130], memory.noiseSeed);
+        const double t7r3 = oscillatorOperation<waveTrisaw, true>(ws7, note7, o[146], memory.noiseSeed);
+        const double t6r4 = t6r0 * t6r3;
+        const double t7r4 = filterOperation<true>(ws7, o[147], 1, t7r3);
+        const double t6r5 = filterOperation<true>(ws6, o[132], 1, t6r4);
+        const double t7r5 = t7r2 + t7r4;
+        const double t6r6 = filterOperation<true>(ws6, o[133], 7, t6r5);
+        const double t7r6 = t7r0 * t7r5;
+        const double t6r7 = filterOperation<true>(ws6, o[134], 2, t6r6);
+        const double t7r7 = filterOperation<true>(ws7, o[150], 1, t7r6);
+        panOutputOperation(ws6, o[135], t6r7);
+        const double t7r8 = filterOperation<true>(ws7, o[151], 1, t7r7);
+        const double t7r9 = filterOperation<true>(ws7, o[152], 2, t7r8);
+        panOutputOperation(ws7, o[153], t7r9);
+      } else {
+        const double* const known7 = program.registers[15];
+        const double t6r0 = envelopeOperation(ws6, o[125]);
+        storeSetOperation(ws7, o[155], known7[0]);
+        storeSetOperation(ws6, o[126], t6r0);
+        storeSetOperation(ws7, o[156], known7[1]);
+        const double t6r1 = envelopeOperation(ws6, o[127]);
+        panOutputOperation(ws7, o[157], known7[5]);
+        const double t6r2 = holdOperation(ws6, o[128], t6r1);
+        storeSetOperation(ws6, o[129], t6r2);
+        const double t6r3 = oscillatorOperation<waveTrisaw, false>(ws6, note6, o[130], memory.noiseSeed);
+        const double t6r4 = t6r0 * t6r3;
+        const double t6r5 = filterOperation<true>(ws6, o[132], 1, t6r4);
+        const double t6r6 = filterOperation<true>(ws6, o[133], 7, t6r5);
+        const double t6r7 = filterOperation<true>(ws6, o[134], 2, t6r6);
+        panOutputOperation(ws6, o[135], t6r7);
+      }
     } else {
-      const double* const known = program.registers[13];
-      storeSetOperation(ws, o[137], known[0]);
-      storeSetOperation(ws, o[138], known[1]);
-      panOutputOperation(ws, o[139], known[3]);
+      if (note7 != 0) {
+        const double* const known6 = program.registers[13];
+        storeSetOperation(ws6, o[137], known6[0]);
+        const double t7r0 = envelopeOperation(ws7, o[141]);
+        storeSetOperation(ws6, o[138], known6[1]);
+        storeSetOperation(ws7, o[142], t7r0);
+        panOutputOperation(ws6, o[139], known6[3]);
+        const double t7r1 = envelopeOperation(ws7, o[143]);
+        storeSetOperation(ws7, o[144], t7r1);
+        const double t7r2 = oscillatorOperation<waveTrisaw, false>(ws7, note7, o[145], memory.noiseSeed);
+        const double t7r3 = oscillatorOperation<waveTrisaw, true>(ws7, note7, o[146], memory.noiseSeed);
+        const double t7r4 = filterOperation<true>(ws7, o[147], 1, t7r3);
+        const double t7r5 = t7r2 + t7r4;
+        const double t7r6 = t7r0 * t7r5;
+        const double t7r7 = filterOperation<true>(ws7, o[150], 1, t7r6);
+        const double t7r8 = filterOperation<true>(ws7, o[151], 1, t7r7);
+        const double t7r9 = filterOperation<true>(ws7, o[152], 2, t7r8);
+        panOutputOperation(ws7, o[153], t7r9);
+      } else {
+        const double* const known6 = program.registers[13];
+        const double* const known7 = program.registers[15];
+        storeSetOperation(ws6, o[137], known6[0]);
+        storeSetOperation(ws7, o[155], known7[0]);
+        storeSetOperation(ws6, o[138], known6[1]);
+        storeSetOperation(ws7, o[156], known7[1]);
+        panOutputOperation(ws6, o[139], known6[3]);
+        panOutputOperation(ws7, o[157], known7[5]);
+      }
     }
     finishTrack(memory, 6, n, logged, sums);
-  }
-  {  // track 7
-    InstrumentWorkspace& ws = memory.workspaces[7];
-    startTrack(ws, song, 7, n);
-    const std::int32_t note = ws.note;
-    if (note != 0) {
-      const double r0 = envelopeOperation(ws, o[141]);
-      storeSetOperation(ws, o[142], r0);
-      const double r1 = envelopeOperation(ws, o[143]);
-      storeSetOperation(ws, o[144], r1);
-      const double r2 = oscillatorOperation<waveTrisaw, false>(ws, note, o[145], memory.noiseSeed);
-      const double r3 = oscillatorOperation<waveTrisaw, true>(ws, note, o[146], memory.noiseSeed);
-      const double r4 = filterOperation<true>(ws, o[147], 1, r3);
-      const double r5 = r2 + r4;
-      const double r6 = r0 * r5;
-      const double r7 = filterOperation<true>(ws, o[150], 1, r6);
-      const double r8 = filterOperation<true>(ws, o[151], 1, r7);
-      const double r9 = filterOperation<true>(ws, o[152], 2, r8);
-      panOutputOperation(ws, o[153], r9);
-    } else {
-      const double* const known = program.registers[15];
-      storeSetOperation(ws, o[155], known[0]);
-      storeSetOperation(ws, o[156], known[1]);
-      panOutputOperation(ws, o[157], known[5]);
-    }
     finishTrack(memory, 7, n, logged, sums);
   }
-  {  // track 8
-    InstrumentWorkspace& ws = memory.workspaces[8];
-    startTrack(ws, song, 8, n);
-    const std::int32_t note = ws.note;
-    if (note != 0) {
-      const double r0 = envelopeOperation(ws, o[159]);
-      storeSetOperation(ws, o[160], r0);
-      const double r1 = envelopeOperation(ws, o[161]);
-      storeSetOperation(ws, o[162], r1);
-      const double r2 = oscillatorOperation<wavePulse, true>(ws, note, o[163], memory.noiseSeed);
-      const double r3 = oscillatorOperation<waveTrisaw, false>(ws, note, o[164], memory.noiseSeed);
-      const double r4 = filterOperation<true>(ws, o[165], 1, r3);
-      const double r5 = r2 + r4;
-      const double r6 = r0 * r5;
-      const double r7 = filterOperation<true>(ws, o[168], 1, r6);
-      const double r8 = filterOperation<true>(ws, o[169], 1, r7);
-      const double r9 = filterOperation<true>(ws, o[170], 2, r8);
-      panOutputOperation(ws, o[171], r9);
+  {  // tracks 8 and 9
+    InstrumentWorkspace& ws8 = memory.workspaces[8];
+    startTrack(ws8, song, 8, n);
+    const std::int32_t note8 = ws8.note;
+    InstrumentWorkspace& ws9 = memory.workspaces[9];
+    startTrack(ws9, song, 9, n);
+    const std::int32_t note9 = ws9.note;
+    if (note8 != 0) {
+      if (note9 != 0) {
+        const double t8r0 = envelopeOperation(ws8, o[159]);
+        const double t9r0 = envelopeOperation(ws9, o[177]);
+        storeSetOperation(ws8, o[160], t8r0);
+        storeSetOperation(ws9, o[178], t9r0);
+        const double t8r1 = envelopeOperation(ws8, o[161]);
+        const double t9r1 = envelopeOperation(ws9, o[179]);
+        storeSetOperation(ws8, o[162], t8r1);
+        const double t9r2 = t9r0 * t9r1;
+        const double t8r2 = oscillatorOperation<wavePulse, true>(ws8, note8, o[163], memory.noiseSeed);
+        const double t9r3 = oscillatorOperation<waveSine, true>(ws9, note9, o[181], memory.noiseSeed);
+        const double t8r3 = oscillatorOperation<waveTrisaw, false>(ws8, note8, o[164], memory.noiseSeed);
+        const double t9r4 = t9r2 * t9r3;
+        const double t8r4 = filterOperation<true>(ws8, o[165], 1, t8r3);
+        const double t9r5 = filterOperation<true>(ws9, o[183], 2, t9r4);
+        const double t8r5 = t8r2 + t8r4;
+        const double t9r6 = filterOperation<true>(ws9, o[184], 7, t9r5);
+        const double t8r6 = t8r0 * t8r5;
+        const double t9r7 = filterOperation<true>(ws9, o[185], 1, t9r6);
+        const double t8r7 = filterOperation<true>(ws8, o[168], 1, t8r6);
+        const double t9r8 = filterOperation<true>(ws9, o[186], 7, t9r7);
+        const double t8r8 = filterOperation<true>(ws8, o[169], 1, t8r7);
+        panOutputOperation(ws9, o[187], t9r8);
+        const double t8r9 = filterOperation<true>(ws8, o[170], 2, t8r8);
+        panOutputOperation(ws8, o[171], t8r9);
+      } else {
+        const double* const known9 = program.registers[19];
+        const double t8r0 = envelopeOperation(ws8, o[159]);
+        storeSetOperation(ws9, o[189], known9[0]);
+        storeSetOperation(ws8, o[160], t8r0);
+        panOutputOperation(ws9, o[190], known9[4]);
+        const double t8r1 = envelopeOperation(ws8, o[161]);
+        storeSetOperation(ws8, o[162], t8r1);
+        const double t8r2 = oscillatorOperation<wavePulse, true>(ws8, note8, o[163], memory.noiseSeed);
+        const double t8r3 = oscillatorOperation<waveTrisaw, false>(ws8, note8, o[164], memory.noiseSeed);
+        const double t8r4 = filterOperation<true>(ws8, o[165], 1, t8r3);
+        const double t8r5 = t8r2 + t8r4;
+        const double t8r6 = t8r0 * t8r5;
+        const double t8r7 = filterOperation<true>(ws8, o[168], 1, t8r6);
+        const double t8r8 = filterOperation<true>(ws8, o[169], 1, t8r7);
+        const double t8r9 = filterOperation<true>(ws8, o[170], 2, t8r8);
+        panOutputOperation(ws8, o[171], t8r9);
+      }
     } else {
-      const double* const known = program.registers[17];
-      storeSetOperation(ws, o[173], known[0]);
-      storeSetOperation(ws, o[174], known[1]);
-      panOutputOperation(ws, o[175], known[5]);
+      if (note9 != 0) {
+        const double* const known8 = program.registers[17];
+        storeSetOperation(ws8, o[173], known8[0]);
+        const double t9r0 = envelopeOperation(ws9, o[177]);
+        storeSetOperation(ws8, o[174], known8[1]);
+        storeSetOperation(ws9, o[178], t9r0);
+        panOutputOperation(ws8, o[175], known8[5]);
+        const double t9r1 = envelopeOperation(ws9, o[179]);
+        const double t9r2 = t9r0 * t9r1;
+        const double t9r3 = oscillatorOperation<waveSine, true>(ws9, note9, o[181], memory.noiseSeed);
+        const double t9r4 = t9r2 * t9r3;
+        const double t9r5 = filterOperation<true>(ws9, o[183], 2, t9r4);
+        const double t9r6 = filterOperation<true>(ws9, o[184], 7, t9r5);
+        const double t9r7 = filterOperation<true>(ws9, o[185], 1, t9r6);
+        const double t9r8 = filterOperation<true>(ws9, o[186], 7, t9r7);
+        panOutputOperation(ws9, o[187], t9r8);
+      } else {
+        const double* const known8 = program.registers[17];
+        const double* const known9 = program.registers[19];
+        storeSetOperation(ws8, o[173], known8[0]);
+        storeSetOperation(ws9, o[189], known9[0]);
+        storeSetOperation(ws8, o[174], known8[1]);
+        panOutputOperation(ws9, o[190], known9[4]);
+        panOutputOperation(ws8, o[175], known8[5]);
+      }
     }
     finishTrack(memory, 8, n, logged, sums);
-  }
-  {  // track 9
-    InstrumentWorkspace& ws = memory.workspaces[9];
-    startTrack(ws, song, 9, n);
-    const std::int32_t note = ws.note;
-    if (note != 0) {
-      const double r0 = envelopeOperation(ws, o[177]);
-      storeSetOperation(ws, o[178], r0);
-      const double r1 = envelopeOperation(ws, o[179]);
-      const double r2 = r0 * r1;
-      const double r3 = oscillatorOperation<waveSine, true>(ws, note, o[181], memory.noiseSeed);
-      const double r4 = r2 * r3;
-      const double r5 = filterOperation<true>(ws, o[183], 2, r4);
-      const double r6 = filterOperation<true>(ws, o[184], 7, r5);
-      const double r7 = filterOperation<true>(ws, o[185], 1, r6);
-      const double r8 = filterOperation<true>(ws, o[186], 7, r7);
-      panOutputOperation(ws, o[187], r8);
-    } else {
-      const double* const known = program.registers[19];
-      storeSetOperation(ws, o[189], known[0]);
-      panOutputOperation(ws, o[190], known[4]);
-    }
     finishTrack(memory, 9, n, logged, sums);
   }
-  {  // track 10
-    InstrumentWorkspace& ws = memory.workspaces[10];
-    startTrack(ws, song, 10, n);
-    const std::int32_t note = ws.note;
-    if (note != 0) {
-      const double r0 = envelopeOperation(ws, o[192]);
-      storeSetOperation(ws, o[193], r0);
-      const double r1 = envelopeOperation(ws, o[194]);
-      storeSetOperation(ws, o[195], r1);
-      const double r2 = oscillatorOperation<waveSine, false>(ws, note, o[196], memory.noiseSeed);
-      const double r3 = oscillatorOperation<waveNoise, true>(ws, note, o[197], memory.noiseSeed);
-      const double r4 = filterOperation<true>(ws, o[198], 4, r3);
-      const double r5 = r2 + r4;
-      const double r6 = r0 * r5;
-      const double r7 = filterOperation<true>(ws, o[201], 2, r6);
-      const double r8 = delayOperation<8, false, true>(program, o[202], r7);
-      const double r9 = filterOperation<true>(ws, o[203], 1, r8);
-      panOutputOperation(ws, o[204], r9);
+  {  // tracks 10 and 11
+    InstrumentWorkspace& ws10 = memory.workspaces[10];
+    startTrack(ws10, song, 10, n);
+    const std::int32_t note10 = ws10.note;
+    InstrumentWorkspace& ws11 = memory.workspaces[11];
+    startTrack(ws11, song, 11, n);
+    const std::int32_t note11 = ws11.note;
+    if (note10 != 0) {
+      if (note11 != 0) {
+        const double t10r0 = envelopeOperation(ws10, o[192]);
+        const double t11r0 = envelopeOperation(ws11, o[211]);
+        storeSetOperation(ws10, o[193], t10r0);
+        const double t11r1 = oscillatorOperation<wavePulse, true>(ws11, note11, o[212], memory.noiseSeed);
+        const double t10r1 = envelopeOperation(ws10, o[194]);
+        const double t11r2 = oscillatorOperation<wavePulse, true>(ws11, note11, o[213], memory.noiseSeed);
+        storeSetOperation(ws10, o[195], t10r1);
+        const double t11r3 = oscillatorOperation<wavePulse, true>(ws11, note11, o[214], memory.noiseSeed);
+        const double t10r2 = oscillatorOperation<waveSine, false>(ws10, note10, o[196], memory.noiseSeed);
+        const double t11r4 = t11r2 * t11r3;
+        const double t10r3 = oscillatorOperation<waveNoise, true>(ws10, note10, o[197], memory.noiseSeed);
+        const double t11r5 = t11r1 + t11r4;
+        const double t10r4 = filterOperation<true>(ws10, o[198], 4, t10r3);
+        const double t11r6 = t11r0 * t11r5;
+        const double t10r5 = t10r2 + t10r4;
+        const double t11r7 = filterOperation<true>(ws11, o[218], 4, t11r6);
+        const double t10r6 = t10r0 * t10r5;
+        const double t11r8 = holdOperation(ws11, o[219], t11r7);
+        const double t10r7 = filterOperation<true>(ws10, o[201], 2, t10r6);
+        const double t11r9 = delayOperation<1, true>(program, o[220], t11r8);
+        const double t10r8 = delayOperation<8, false, true>(program, o[202], t10r7);
+        const double t11r10 = filterOperation<true>(ws11, o[221], 2, t11r9);
+        const double t10r9 = filterOperation<true>(ws10, o[203], 1, t10r8);
+        const double t11r11 = filterOperation<true>(ws11, o[222], 7, t11r10);
+        panOutputOperation(ws10, o[204], t10r9);
+        const double t11r12 = filterOperation<true>(ws11, o[223], 1, t11r11);
+        const double t11r13 = holdOperation(ws11, o[224], t11r12);
+        panOutputOperation(ws11, o[225], t11r13);
+      } else {
+        const double* const known11 = program.registers[23];
+        const double t10r0 = envelopeOperation(ws10, o[192]);
+        const double t11r7 = delayOperation<1, true>(program, o[227], known11[6]);
+        storeSetOperation(ws10, o[193], t10r0);
+        panOutputOperation(ws11, o[228], t11r7);
+        const double t10r1 = envelopeOperation(ws10, o[194]);
+        storeSetOperation(ws10, o[195], t10r1);
+        const double t10r2 = oscillatorOperation<waveSine, false>(ws10, note10, o[196], memory.noiseSeed);
+        const double t10r3 = oscillatorOperation<waveNoise, true>(ws10, note10, o[197], memory.noiseSeed);
+        const double t10r4 = filterOperation<true>(ws10, o[198], 4, t10r3);
+        const double t10r5 = t10r2 + t10r4;
+        const double t10r6 = t10r0 * t10r5;
+        const double t10r7 = filterOperation<true>(ws10, o[201], 2, t10r6);
+        const double t10r8 = delayOperation<8, false, true>(program, o[202], t10r7);
+        const double t10r9 = filterOperation<true>(ws10, o[203], 1, t10r8);
+        panOutputOperation(ws10, o[204], t10r9);
+      }
     } else {
-      const double* const known = program.registers[21];
-      storeSetOperation(ws, o[206], known[0]);
-      storeSetOperation(ws, o[207], known[1]);
-      const double r6 = delayOperation<8, false, true>(program, o[208], known[5]);
-      panOutputOperation(ws, o[209], r6);
+      if (note11 != 0) {
+        const double* const known10 = program.registers[21];
+        storeSetOperation(ws10, o[206], known10[0]);
+        const double t11r0 = envelopeOperation(ws11, o[211]);
+        storeSetOperation(ws10, o[207], known10[1]);
+        const double t11r1 = oscillatorOperation<wavePulse, true>(ws11, note11, o[212], memory.noiseSeed);
+        const double t10r6 = delayOperation<8, false, true>(program, o[208], known10[5]);
+        const double t11r2 = oscillatorOperation<wavePulse, true>(ws11, note11, o[213], memory.noiseSeed);
+        panOutputOperation(ws10, o[209], t10r6);
+        const double t11r3 = oscillatorOperation<wavePulse, true>(ws11, note11, o[214], memory.noiseSeed);
+        const double t11r4 = t11r2 * t11r3;
+        const double t11r5 = t11r1 + t11r4;
+        const double t11r6 = t11r0 * t11r5;
+        const double t11r7 = filterOperation<true>(ws11, o[218], 4, t11r6);
+        const double t11r8 = holdOperation(ws11, o[219], t11r7);
+        const double t11r9 = delayOperation<1, true>(program, o[220], t11r8);
+        const double t11r10 = filterOperation<true>(ws11, o[221], 2, t11r9);
+        const double t11r11 = filterOperation<true>(ws11, o[222], 7, t11r10);
+        const double t11r12 = filterOperation<true>(ws11, o[223], 1, t11r11);
+        const double t11r13 = holdOperation(ws11, o[224], t11r12);
+        panOutputOperation(ws11, o[225], t11r13);
+      } else {
+        const double* const known10 = program.registers[21];
+        const double* const known11 = program.registers[23];
+        storeSetOperation(ws10, o[206], known10[0]);
+        const double t11r7 = delayOperation<1, true>(program, o[227], known11[6]);
+        storeSetOperation(ws10, o[207], known10[1]);
+        panOutputOperation(ws11, o[228], t11r7);
+        const double t10r6 = delayOperation<8, false, true>(program, o[208], known10[5]);
+        panOutputOperation(ws10, o[209], t10r6);
+      }
     }
     finishTrack(memory, 10, n, logged, sums);
-  }
-  {  // track 11
-    InstrumentWorkspace& ws = memory.workspaces[11];
-    startTrack(ws, song, 11, n);
-    const std::int32_t note = ws.note;
-    if (note != 0) {
-      const double r0 = envelopeOperation(ws, o[211]);
-      const double r1 = oscillatorOperation<wavePulse, true>(ws, note, o[212], memory.noiseSeed);
-      const double r2 = oscillatorOperation<wavePulse, true>(ws, note, o[213], memory.noiseSeed);
-      const double r3 = oscillatorOperation<wavePulse, true>(ws, note, o[214], memory.noiseSeed);
-      const double r4 = r2 * r3;
-      const double r5 = r1 + r4;
-      const double r6 = r0 * r5;
-      const double r7 = filterOperation<true>(ws, o[218], 4, r6);
-      const double r8 = holdOperation(ws, o[219], r7);
-      const double r9 = delayOperation<1, true>(program, o[220], r8);
-      const double r10 = filterOperation<true>(ws, o[221], 2, r9);
-      const double r11 = filterOperation<true>(ws, o[222], 7, r10);
-      const double r12 = filterOperation<true>(ws, o[223], 1, r11);
-      const double r13 = holdOperation(ws, o[224], r12);
-      panOutputOperation(ws, o[225], r13);
-    } else {
-      const double* const known = program.registers[23];
-      const double r7 = delayOperation<1, true>(program, o[227], known[6]);
-      panOutputOperation(ws, o[228], r7);
-    }
     finishTrack(memory, 11, n, logged, sums);
   }
-  {  // track 12
-    InstrumentWorkspace& ws = memory.workspaces[12];
-    startTrack(ws, song, 12, n);
-    const std::int32_t note = ws.note;
-    if (note != 0) {
-      const double r0 = envelopeOperation(ws, o[230]);
-      storeSetOperation(ws, o[231], r0);
-      const double r1 = oscillatorOperation<waveNoise, true>(ws, note, o[232], memory.noiseSeed);
-      const double r2 = r0 * r1;
-      const double r3 = filterOperation<true>(ws, o[234], 4, r2);
-      const double r4 = holdOperation(ws, o[235], r3);
-      const double r5 = filterOperation<true>(ws, o[236], 2, r4);
-      const double r6 = oscillatorOperation<waveGate, true>(ws, note, o[237], memory.noiseSeed);
-      const double r7 = r5 * r6;
-      const double r8 = delayOperation<8, false, true>(program, o[239], r7);
-      double r9, r10;
-      panOperation(ws, o[240], r8, r9, r10);
-      const double r11 = delayOperation<1, false, true>(program, o[241], r10);
-      outputOperation(ws, o[242], r11, r9);
+  {  // tracks 12 and 13
+    InstrumentWorkspace& ws12 = memory.workspaces[12];
+    startTrack(ws12, song, 12, n);
+    const std::int32_t note12 = ws12.note;
+    InstrumentWorkspace& ws13 = memory.workspaces[13];
+    startTrack(ws13, song, 13, n);
+    const std::int32_t note13 = ws13.note;
+    if (note12 != 0) {
+      if (note13 != 0) {
+        const double t12r0 = envelopeOperation(ws12, o[230]);
+        const double t13r0 = envelopeOperation(ws13, o[250]);
+        storeSetOperation(ws12, o[231], t12r0);
+        const double t12r1 = oscillatorOperation<waveNoise, true>(ws12, note12, o[232], memory.noiseSeed);
+        const double t13r1 = oscillatorOperation<waveNoise, true>(ws13, note13, o[251], memory.noiseSeed);
+        const double t12r2 = t12r0 * t12r1;
+        const double t13r2 = filterOperation<true>(ws13, o[252], 2, t13r1);
+        const double t12r3 = filterOperation<true>(ws12, o[234], 4, t12r2);
+        const double t13r3 = filterOperation<true>(ws13, o[253], 1, t13r2);
+        const double t12r4 = holdOperation(ws12, o[235], t12r3);
+        const double t13r4 = t13r0 * t13r3;
+        const double t12r5 = filterOperation<true>(ws12, o[236], 2, t12r4);
+        const double t13r5 = envelopeOperation(ws13, o[255]);
+        const double t12r6 = oscillatorOperation<waveGate, true>(ws12, note12, o[237], memory.noiseSeed);
+        const double t13r6 = t13r4 * t13r5;
+        const double t12r7 = t12r5 * t12r6;
+        const double t13r7 = delayOperation<8, false, true>(program, o[257], t13r6);
+        const double t12r8 = delayOperation<8, false, true>(program, o[239], t12r7);
+        panOutputOperation(ws13, o[258], t13r7);
+        double t12r9, t12r10;
+      panOperation(ws12, o[240], t12r8, t12r9, t12r10);
+        const double t12r11 = delayOperation<1, false, true>(program, o[241], t12r10);
+        outputOperation(ws12, o[242], t12r11, t12r9);
+      } else {
+        const double* const known13 = program.registers[27];
+        const double t12r0 = envelopeOperation(ws12, o[230]);
+        const double t13r5 = delayOperation<8, false, true>(program, o[260], known13[4]);
+        storeSetOperation(ws12, o[231], t12r0);
+        panOutputOperation(ws13, o[261], t13r5);
+        const double t12r1 = oscillatorOperation<waveNoise, true>(ws12, note12, o[232], memory.noiseSeed);
+        const double t12r2 = t12r0 * t12r1;
+        const double t12r3 = filterOperation<true>(ws12, o[234], 4, t12r2);
+        const double t12r4 = holdOperation(ws12, o[235], t12r3);
+        const double t12r5 = filterOperation<true>(ws12, o[236], 2, t12r4);
+        const double t12r6 = oscillatorOperation<waveGate, true>(ws12, note12, o[237], memory.noiseSeed);
+        const double t12r7 = t12r5 * t12r6;
+        const double t12r8 = delayOperation<8, false, true>(program, o[239], t12r7);
+        double t12r9, t12r10;
+      panOperation(ws12, o[240], t12r8, t12r9, t12r10);
+        const double t12r11 = delayOperation<1, false, true>(program, o[241], t12r10);
+        outputOperation(ws12, o[242], t12r11, t12r9);
+      }
     } else {
-      const double* const known = program.registers[25];
-      storeSetOperation(ws, o[244], known[0]);
-      const double r5 = delayOperation<8, false, true>(program, o[245], known[4]);
-      double r6, r7;
-      panOperation(ws, o[246], r5, r6, r7);
-      const double r8 = delayOperation<1, false, true>(program, o[247], r7);
-      outputOperation(ws, o[248], r8, r6);
+      if (note13 != 0) {
+        const double* const known12 = program.registers[25];
+        storeSetOperation(ws12, o[244], known12[0]);
+        const double t13r0 = envelopeOperation(ws13, o[250]);
+        const double t12r5 = delayOperation<8, false, true>(program, o[245], known12[4]);
+        const double t13r1 = oscillatorOperation<waveNoise, true>(ws13, note13, o[251], memory.noiseSeed);
+        double t12r6, t12r7;
+      panOperation(ws12, o[246], t12r5, t12r6, t12r7);
+        const double t13r2 = filterOperation<true>(ws13, o[252], 2, t13r1);
+        const double t12r8 = delayOperation<1, false, true>(program, o[247], t12r7);
+        const double t13r3 = filterOperation<true>(ws13, o[253], 1, t13r2);
+        outputOperation(ws12, o[248], t12r8, t12r6);
+        const double t13r4 = t13r0 * t13r3;
+        const double t13r5 = envelopeOperation(ws13, o[255]);
+        const double t13r6 = t13r4 * t13r5;
+        const double t13r7 = delayOperation<8, false, true>(program, o[257], t13r6);
+        panOutputOperation(ws13, o[258], t13r7);
+      } else {
+        const double* const known12 = program.registers[25];
+        const double* const known13 = program.registers[27];
+        storeSetOperation(ws12, o[244], known12[0]);
+        const double t13r5 = delayOperation<8, false, true>(program, o[260], known13[4]);
+        const double t12r5 = delayOperation<8, false, true>(program, o[245], known12[4]);
+        panOutputOperation(ws13, o[261], t13r5);
+        double t12r6, t12r7;
+      panOperation(ws12, o[246], t12r5, t12r6, t12r7);
+        const double t12r8 = delayOperation<1, false, true>(program, o[247], t12r7);
+        outputOperation(ws12, o[248], t12r8, t12r6);
+      }
     }
     finishTrack(memory, 12, n, logged, sums);
-  }
-  {  // track 13
-    InstrumentWorkspace& ws = memory.workspaces[13];
-    startTrack(ws, song, 13, n);
-    const std::int32_t note = ws.note;
-    if (note != 0) {
-      const double r0 = envelopeOperation(ws, o[250]);
-      const double r1 = oscillatorOperation<waveNoise, true>(ws, note, o[251], memory.noiseSeed);
-      const double r2 = filterOperation<true>(ws, o[252], 2, r1);
-      const double r3 = filterOperation<true>(ws, o[253], 1, r2);
-      const double r4 = r0 * r3;
-      const double r5 = envelopeOperation(ws, o[255]);
-      const double r6 = r4 * r5;
-      const double r7 = delayOperation<8, false, true>(program, o[257], r6);
-      panOutputOperation(ws, o[258], r7);
-    } else {
-      const double* const known = program.registers[27];
-      const double r5 = delayOperation<8, false, true>(program, o[260], known[4]);
-      panOutputOperation(ws, o[261], r5);
-    }
     finishTrack(memory, 13, n, logged, sums);
   }
   {  // track 14
-    InstrumentWorkspace& ws = memory.workspaces[14];
-    startTrack(ws, song, 14, n);
-    const std::int32_t note = ws.note;
-    if (note != 0) {
-      const double r0 = envelopeOperation(ws, o[263]);
-      const double r1 = envelopeOperation(ws, o[264]);
-      storeSetOperation(ws, o[265], r1);
-      const double r2 = oscillatorOperation<waveTrisaw, true>(ws, note, o[266], memory.noiseSeed);
-      const double r3 = oscillatorOperation<wavePulse, true>(ws, note, o[267], memory.noiseSeed);
-      const double r4 = oscillatorOperation<waveTrisaw, true>(ws, note, o[268], memory.noiseSeed);
-      const double r5 = r3 + r4;
-      const double r6 = r2 + r5;
-      const double r7 = r0 * r6;
-      const double r8 = filterOperation<true>(ws, o[272], 2, r7);
-      const double r9 = holdOperation(ws, o[273], r8);
-      const double r10 = delayOperation<1, false, true>(program, o[274], r9);
-      const double r11 = filterOperation<false>(ws, o[275], 1, r10);
-      const double r12 = filterOperation<true>(ws, o[276], 7, r11);
-      const double r13 = filterOperation<true>(ws, o[277], 1, r12);
-      const double r14 = holdOperation(ws, o[278], r13);
-      panOutputOperation(ws, o[279], r14);
+    InstrumentWorkspace& ws14 = memory.workspaces[14];
+    startTrack(ws14, song, 14, n);
+    const std::int32_t note14 = ws14.note;
+    if (note14 != 0) {
+      const double t14r0 = envelopeOperation(ws14, o[263]);
+      const double t14r1 = envelopeOperation(ws14, o[264]);
+      storeSetOperation(ws14, o[265], t14r1);
+      const double t14r2 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[266], memory.noiseSeed);
+      const double t14r3 = oscillatorOperation<wavePulse, true>(ws14, note14, o[267], memory.noiseSeed);
+      const double t14r4 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[268], memory.noiseSeed);
+      const double t14r5 = t14r3 + t14r4;
+      const double t14r6 = t14r2 + t14r5;
+      const double t14r7 = t14r0 * t14r6;
+      const double t14r8 = filterOperation<true>(ws14, o[272], 2, t14r7);
+      const double t14r9 = holdOperation(ws14, o[273], t14r8);
+      const double t14r10 = delayOperation<1, false, true>(program, o[274], t14r9);
+      const double t14r11 = filterOperation<false>(ws14, o[275], 1, t14r10);
+      const double t14r12 = filterOperation<true>(ws14, o[276], 7, t14r11);
+      const double t14r13 = filterOperation<true>(ws14, o[277], 1, t14r12);
+      const double t14r14 = holdOperation(ws14, o[278], t14r13);
+      panOutputOperation(ws14, o[279], t14r14);
     } else {
-      const double* const known = program.registers[29];
-      storeSetOperation(ws, o[281], known[1]);
-      const double r8 = delayOperation<1, false, true>(program, o[282], known[7]);
-      panOutputOperation(ws, o[283], r8);
+      const double* const known14 = program.registers[29];
+      storeSetOperation(ws14, o[281], known14[1]);
+      const double t14r8 = delayOperation<1, false, true>(program, o[282], known14[7]);
+      panOutputOperation(ws14, o[283], t14r8);
     }
     finishTrack(memory, 14, n, logged, sums);
   }
   {  // the master
-    InstrumentWorkspace& ws = memory.workspaces[trackCount];
+    InstrumentWorkspace& ws15 = memory.workspaces[trackCount];
     startMaster(memory, program, sums);
-    const std::int32_t note = ws.note;
-    (void)note;
-    {
-      double r0, r1;
-      masterAccumulateOperation(program, o[285], r1, r0);
-      const double r2 = delayOperation<8, false, true>(program, o[286], r1);
-      const double r3 = delayOperation<8, false, true>(program, o[287], r0);
-      double r4, r5;
-      masterAccumulateOperation(program, o[288], r5, r4);
-      const double r6 = r3 + r4;
-      const double r7 = r2 + r5;
-      outputOperation(ws, o[291], r7, r6);
-    }
+    const std::int32_t note15 = ws15.note;
+    (void)note15;
+    double t15r0, t15r1;
+      masterAccumulateOperation(program, o[285], t15r1, t15r0);
+    const double t15r2 = delayOperation<8, false, true>(program, o[286], t15r1);
+    const double t15r3 = delayOperation<8, false, true>(program, o[287], t15r0);
+    double t15r4, t15r5;
+      masterAccumulateOperation(program, o[288], t15r5, t15r4);
+    const double t15r6 = t15r3 + t15r4;
+    const double t15r7 = t15r2 + t15r5;
+    outputOperation(ws15, o[291], t15r7, t15r6);
   }
 }
 

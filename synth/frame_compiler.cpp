@@ -15,6 +15,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "compiled_frame.h"
 
@@ -44,15 +45,16 @@ const char* waveName(int code) {
   return names[code - codeOscillatorNone];
 }
 
-// The statement for one operation; `o` is its place, registers are named by `reg`.
+// The statement for one operation; `o` is its place, registers are named by `reg`, the track's
+// workspace and note by `ws` and `note`.
 template <class Reg>
-std::string statement(const Operation& op, int index, const Reg& reg) {
+std::string statement(const Operation& op, int index, const Reg& reg, const std::string& ws,
+                      const std::string& note) {
   const std::string o = "o[" + std::to_string(index) + "]";
   const std::string a = reg(op.a), b = reg(op.b), c = reg(op.c);
   const std::string bits = std::to_string(op.byte);
-  const std::string line = "program.lines + " + std::to_string(op.delay.firstLine);
   switch (op.code) {
-    case codeEnvelope: return "const double " + c + " = envelopeOperation(ws, " + o + ");";
+    case codeEnvelope: return "const double " + c + " = envelopeOperation(" + ws + ", " + o + ");";
     case codeOscillatorNone:
     case codeOscillatorSine:
     case codeOscillatorTrisaw:
@@ -60,7 +62,7 @@ std::string statement(const Operation& op, int index, const Reg& reg) {
     case codeOscillatorNoise:
     case codeOscillatorGate:
       return "const double " + c + " = oscillatorOperation<" + waveName(op.code) + ", " +
-             (op.byte ? "true" : "false") + ">(ws, note, " + o + ", memory.noiseSeed);";
+             (op.byte ? "true" : "false") + ">(" + ws + ", " + note + ", " + o + ", memory.noiseSeed);";
     case codeFilter:
     case codeFilterLow:
     case codeFilterHigh:
@@ -74,10 +76,10 @@ std::string statement(const Operation& op, int index, const Reg& reg) {
       const bool fixed = op.code >= codeFixedFilter;
       const int bitsByCode[] = {op.byte, 1, 2, 4, 7};
       const int kind = op.code - (fixed ? codeFixedFilter : codeFilter);
-      return "const double " + c + " = filterOperation<" + (fixed ? "true" : "false") + ">(ws, " + o +
+      return "const double " + c + " = filterOperation<" + (fixed ? "true" : "false") + ">(" + ws + ", " + o +
              ", " + std::to_string(bitsByCode[kind]) + ", " + a + ");";
     }
-    case codeHoldShaper: return "const double " + c + " = holdOperation(ws, " + o + ", " + a + ");";
+    case codeHoldShaper: return "const double " + c + " = holdOperation(" + ws + ", " + o + ", " + a + ");";
     case codeDelayBank:  // its line count fixed
       return "const double " + c + " = delayOperation<" + bits + ", true>(program, " + o + ", " + a + ");";
     case codeDelayLine: return "const double " + c + " = delayOperation<1, false>(program, " + o + ", " + a + ");";
@@ -88,12 +90,12 @@ std::string statement(const Operation& op, int index, const Reg& reg) {
       return "const double " + c + " = delayOperation<8, false, true>(program, " + o + ", " + a + ");";
     case codeAdd: return "const double " + c + " = " + a + " + " + b + ";";
     case codeMultiply: return "const double " + c + " = " + a + " * " + b + ";";
-    case codeNote: return "const double " + c + " = noteValue(note);";
-    case codeStoreSet: return "storeSetOperation(ws, " + o + ", " + a + ");";
-    case codeStoreAdd: return "storeAddOperation(ws, " + o + ", " + a + ");";
-    case codePan: return "double " + b + ", " + c + ";\n      panOperation(ws, " + o + ", " + a + ", " + b + ", " + c + ");";
-    case codeOutput: return "outputOperation(ws, " + o + ", " + a + ", " + b + ");";
-    case codePanOutput: return "panOutputOperation(ws, " + o + ", " + a + ");";
+    case codeNote: return "const double " + c + " = noteValue(" + note + ");";
+    case codeStoreSet: return "storeSetOperation(" + ws + ", " + o + ", " + a + ");";
+    case codeStoreAdd: return "storeAddOperation(" + ws + ", " + o + ", " + a + ");";
+    case codePan: return "double " + b + ", " + c + ";\n      panOperation(" + ws + ", " + o + ", " + a + ", " + b + ", " + c + ");";
+    case codeOutput: return "outputOperation(" + ws + ", " + o + ", " + a + ", " + b + ");";
+    case codePanOutput: return "panOutputOperation(" + ws + ", " + o + ", " + a + ");";
     case codeAccumulate:
       return "double " + b + ", " + c + ";\n      sumOutputs(memory.workspaces, " + bits + ", " + c + ", " + b + ");";
     case codeMasterAccumulate:
@@ -102,25 +104,95 @@ std::string statement(const Operation& op, int index, const Reg& reg) {
   }
 }
 
-// One program as a block; `registers` is its row in program.registers.
-std::string block(const DecodedProgram& program, const Program& code, int registers) {
+// One program's statements, for track (or master) `track`: registers t<track>r<n>, known values
+// through known<track>, workspace ws<track>, note note<track>.
+struct Statements {
+  std::vector<std::string> lines;
+  std::vector<bool> drawsNoise;  // takes a number from the noise seed all tracks share
+  std::string known;             // the declaration of known<track>, where used
+};
+
+Statements statements(const DecodedProgram& program, const Program& code, int track, int row) {
   bool written[registersPerProgram] = {};
   findWritten(program.operations + code.begin, written);
+  const std::string t = std::to_string(track);
+  bool knownUsed = false;
   const auto reg = [&](int r) {
-    std::string name = written[r] ? "r" : "known[";
+    std::string name = written[r] ? "t" + t + "r" : "known" + t + "[";
     name += std::to_string(r);
     if (!written[r]) name += ']';
     return name;
   };
-  std::string body;
+  Statements result;
   for (const Operation* op = program.operations + code.begin; op->code != codeEnd; ++op) {
-    body += "      " + statement(*op, static_cast<int>(op - program.operations), reg) + "\n";
+    const std::string line = statement(*op, static_cast<int>(op - program.operations), reg, "ws" + t, "note" + t);
+    knownUsed = knownUsed || line.find("known" + t + "[") != std::string::npos;
+    result.lines.push_back(line);
+    result.drawsNoise.push_back(op->code == codeOscillatorNoise);
   }
-  std::string out = "{\n";
-  if (body.find("known[") != std::string::npos) {
-    out += "      const double* const known = program.registers[" + std::to_string(registers) + "];\n";
+  if (knownUsed) result.known = "const double* const known" + t + " = program.registers[" + std::to_string(row) + "];";
+  return result;
+}
+
+// The statements of two tracks' programs in one block, alternating, so that the processor finds
+// work of both close together. The tracks share only the noise seed (checked by the caller: no
+// Accumulate), so a draw of the second waits until the first has made all of its own.
+std::string interleaved(const Statements& first, const Statements& second, const std::string& indent) {
+  std::string out;
+  for (const Statements* s : {&first, &second}) {
+    if (!s->known.empty()) out += indent + s->known + "\n";
   }
-  return out + body + "    }";
+  std::size_t lastDraw = 0;
+  for (std::size_t i = 0; i < first.lines.size(); ++i) {
+    if (first.drawsNoise[i]) lastDraw = i + 1;
+  }
+  std::size_t i = 0, j = 0;
+  while (i < first.lines.size() || j < second.lines.size()) {
+    if (i < first.lines.size()) out += indent + first.lines[i++] + "\n";
+    if (j < second.lines.size() && (!second.drawsNoise[j] || i >= lastDraw)) {
+      out += indent + second.lines[j++] + "\n";
+    }
+  }
+  return out;
+}
+
+bool accumulates(const DecodedProgram& program, const Program& code) {
+  for (const Operation* op = program.operations + code.begin; op->code != codeEnd; ++op) {
+    if (op->code == codeAccumulate) return true;
+  }
+  return false;
+}
+
+// Tracks `first` and `last` (the same, or the next), started, run and finished in track order
+// as the interpreter does; two tracks' programs interleaved (see interleaved()).
+std::string tracks(const DecodedProgram& program, int first, int last) {
+  std::string out = "  {  // track" + std::string(first == last ? " " : "s ") + std::to_string(first) +
+                    (first == last ? "" : " and " + std::to_string(last)) + "\n";
+  for (int t = first; t <= last; ++t) {
+    const std::string n = std::to_string(t);
+    out += "    InstrumentWorkspace& ws" + n + " = memory.workspaces[" + n + "];\n";
+    out += "    startTrack(ws" + n + ", song, " + n + ", n);\n";
+    out += "    const std::int32_t note" + n + " = ws" + n + ".note;\n";
+  }
+  const auto run = [&](int t, bool sounding) {
+    return statements(program, sounding ? program.sounding[t] : program.silent[t], t, 2 * t + (sounding ? 0 : 1));
+  };
+  const std::string a = std::to_string(first), b = std::to_string(last);
+  if (first == last) {
+    out += "    if (note" + a + " != 0) {\n" + interleaved(run(first, true), {}, "      ") + "    } else {\n" +
+           interleaved(run(first, false), {}, "      ") + "    }\n";
+  } else {
+    for (const bool sounding : {true, false}) {
+      out += sounding ? "    if (note" + a + " != 0) {\n" : "    } else {\n";
+      out += "      if (note" + b + " != 0) {\n" + interleaved(run(first, sounding), run(last, true), "        ") +
+             "      } else {\n" + interleaved(run(first, sounding), run(last, false), "        ") + "      }\n";
+    }
+    out += "    }\n";
+  }
+  for (int t = first; t <= last; ++t) {
+    out += "    finishTrack(memory, " + std::to_string(t) + ", n, logged, sums);\n";
+  }
+  return out + "  }\n";
 }
 
 std::string source() {
@@ -155,23 +227,22 @@ std::string source() {
          "                      std::uint32_t n, bool logged) {\n"
          "  double sums[4] = {0.0, 0.0, 0.0, 0.0};\n"
          "  Operation* const o = program.operations;\n";
-  for (int i = 0; i < trackCount; ++i) {
-    out << "  {  // track " << i << "\n"
-        << "    InstrumentWorkspace& ws = memory.workspaces[" << i << "];\n"
-        << "    startTrack(ws, song, " << i << ", n);\n"
-        << "    const std::int32_t note = ws.note;\n"
-        << "    if (note != 0) " << block(program, program.sounding[i], 2 * i)
-        << " else " << block(program, program.silent[i], 2 * i + 1) << "\n"
-        << "    finishTrack(memory, " << i << ", n, logged, sums);\n"
-        << "  }\n";
+  for (int track = 0; track < trackCount;) {
+    // Pairs where neither track reads the others' outputs.
+    const bool pair = track + 1 < trackCount &&
+                      !accumulates(program, program.sounding[track]) && !accumulates(program, program.silent[track]) &&
+                      !accumulates(program, program.sounding[track + 1]) &&
+                      !accumulates(program, program.silent[track + 1]);
+    out << tracks(program, track, pair ? track + 1 : track);
+    track += pair ? 2 : 1;
   }
+  const Statements master = statements(program, program.sounding[trackCount], trackCount, 2 * trackCount);
   out << "  {  // the master\n"
-      << "    InstrumentWorkspace& ws = memory.workspaces[trackCount];\n"
+      << "    InstrumentWorkspace& ws" << trackCount << " = memory.workspaces[trackCount];\n"
       << "    startMaster(memory, program, sums);\n"
-      << "    const std::int32_t note = ws.note;\n"
-      << "    (void)note;\n"
-      << "    " << block(program, program.sounding[trackCount], 2 * trackCount) << "\n"
-      << "  }\n}\n\n}  // namespace synth::decoded\n";
+      << "    const std::int32_t note" << trackCount << " = ws" << trackCount << ".note;\n"
+      << "    (void)note" << trackCount << ";\n"
+      << interleaved(master, {}, "    ") << "  }\n}\n\n}  // namespace synth::decoded\n";
   return out.str();
 }
 
