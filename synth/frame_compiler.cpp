@@ -134,61 +134,78 @@ Statements statements(const DecodedProgram& program, const Program& code, int tr
   return result;
 }
 
-// The statements of two tracks' programs in one block, alternating, so that the processor finds
-// work of both close together. The tracks share only the noise seed (checked by the caller: no
-// Accumulate), so a draw of the second waits until the first has made all of its own.
-std::string interleaved(const Statements& first, const Statements& second, const std::string& indent) {
+// Tracks run abreast in the compiled frame: their statements alternate, so that the processor
+// finds work of several tracks close together.
+constexpr int tracksAbreast = 3;
+
+// The statements of a group of tracks' programs in one block, taken in turn. The tracks share
+// only the noise seed (checked by the caller: no Accumulate), so a track's draw waits until every
+// track before it in the group has made all of its own.
+std::string interleaved(const std::vector<Statements>& programs, const std::string& indent) {
   std::string out;
-  for (const Statements* s : {&first, &second}) {
-    if (!s->known.empty()) out += indent + s->known + "\n";
+  for (const Statements& s : programs) {
+    if (!s.known.empty()) out += indent + s.known + "\n";
   }
-  std::size_t lastDraw = 0;
-  for (std::size_t i = 0; i < first.lines.size(); ++i) {
-    if (first.drawsNoise[i]) lastDraw = i + 1;
+  const std::size_t count = programs.size();
+  std::vector<std::size_t> at(count, 0), lastDraw(count, 0);
+  for (std::size_t t = 0; t < count; ++t) {
+    for (std::size_t i = 0; i < programs[t].lines.size(); ++i) {
+      if (programs[t].drawsNoise[i]) lastDraw[t] = i + 1;
+    }
   }
-  std::size_t i = 0, j = 0;
-  while (i < first.lines.size() || j < second.lines.size()) {
-    if (i < first.lines.size()) out += indent + first.lines[i++] + "\n";
-    if (j < second.lines.size() && (!second.drawsNoise[j] || i >= lastDraw)) {
-      out += indent + second.lines[j++] + "\n";
+  for (bool left = true; left;) {
+    left = false;
+    for (std::size_t t = 0; t < count; ++t) {
+      const Statements& s = programs[t];
+      if (at[t] == s.lines.size()) continue;
+      bool earlierDraws = false;
+      for (std::size_t u = 0; u < t; ++u) earlierDraws = earlierDraws || at[u] < lastDraw[u];
+      if (!s.drawsNoise[at[t]] || !earlierDraws) out += indent + s.lines[at[t]++] + "\n";
+      left = left || at[t] < s.lines.size();
     }
   }
   return out;
 }
 
-bool accumulates(const DecodedProgram& program, const Program& code) {
-  for (const Operation* op = program.operations + code.begin; op->code != codeEnd; ++op) {
-    if (op->code == codeAccumulate) return true;
+bool accumulates(const DecodedProgram& program, int track) {
+  for (const Program* code : {&program.sounding[track], &program.silent[track]}) {
+    for (const Operation* op = program.operations + code->begin; op->code != codeEnd; ++op) {
+      if (op->code == codeAccumulate) return true;
+    }
   }
   return false;
 }
 
-// Tracks `first` and `last` (the same, or the next), started, run and finished in track order
-// as the interpreter does; two tracks' programs interleaved (see interleaved()).
+// For tracks first .. last, an `if` on each one's note in turn, and in each branch the programs
+// the notes choose, interleaved.
+std::string choices(const DecodedProgram& program, int first, int last, int track,
+                    std::vector<Statements>& chosen, const std::string& indent) {
+  if (track > last) return interleaved(chosen, indent);
+  std::string out;
+  for (const bool sounding : {true, false}) {
+    out += indent + (sounding ? "if (note" + std::to_string(track) + " != 0) {\n" : "} else {\n");
+    chosen.push_back(statements(program, sounding ? program.sounding[track] : program.silent[track], track,
+                                2 * track + (sounding ? 0 : 1)));
+    out += choices(program, first, last, track + 1, chosen, indent + "  ");
+    chosen.pop_back();
+  }
+  return out + indent + "}\n";
+}
+
+// Tracks first .. last, started and finished into the sums in track order as the interpreter
+// does, their programs run abreast.
 std::string tracks(const DecodedProgram& program, int first, int last) {
-  std::string out = "  {  // track" + std::string(first == last ? " " : "s ") + std::to_string(first) +
-                    (first == last ? "" : " and " + std::to_string(last)) + "\n";
+  std::string out = "  {  // track";
+  for (int t = first; t <= last; ++t) out += (t == first ? " " : ", ") + std::to_string(t);
+  out += "\n";
   for (int t = first; t <= last; ++t) {
     const std::string n = std::to_string(t);
     out += "    InstrumentWorkspace& ws" + n + " = memory.workspaces[" + n + "];\n";
     out += "    startTrack(ws" + n + ", song, " + n + ", n);\n";
     out += "    const std::int32_t note" + n + " = ws" + n + ".note;\n";
   }
-  const auto run = [&](int t, bool sounding) {
-    return statements(program, sounding ? program.sounding[t] : program.silent[t], t, 2 * t + (sounding ? 0 : 1));
-  };
-  const std::string a = std::to_string(first), b = std::to_string(last);
-  if (first == last) {
-    out += "    if (note" + a + " != 0) {\n" + interleaved(run(first, true), {}, "      ") + "    } else {\n" +
-           interleaved(run(first, false), {}, "      ") + "    }\n";
-  } else {
-    for (const bool sounding : {true, false}) {
-      out += sounding ? "    if (note" + a + " != 0) {\n" : "    } else {\n";
-      out += "      if (note" + b + " != 0) {\n" + interleaved(run(first, sounding), run(last, true), "        ") +
-             "      } else {\n" + interleaved(run(first, sounding), run(last, false), "        ") + "      }\n";
-    }
-    out += "    }\n";
-  }
+  std::vector<Statements> chosen;
+  out += choices(program, first, last, first, chosen, "    ");
   for (int t = first; t <= last; ++t) {
     out += "    finishTrack(memory, " + std::to_string(t) + ", n, logged, sums);\n";
   }
@@ -228,13 +245,14 @@ std::string source() {
          "  double sums[4] = {0.0, 0.0, 0.0, 0.0};\n"
          "  Operation* const o = program.operations;\n";
   for (int track = 0; track < trackCount;) {
-    // Pairs where neither track reads the others' outputs.
-    const bool pair = track + 1 < trackCount &&
-                      !accumulates(program, program.sounding[track]) && !accumulates(program, program.silent[track]) &&
-                      !accumulates(program, program.sounding[track + 1]) &&
-                      !accumulates(program, program.silent[track + 1]);
-    out << tracks(program, track, pair ? track + 1 : track);
-    track += pair ? 2 : 1;
+    // Groups of tracks none of which reads the others' outputs.
+    int last = track;
+    while (last + 1 < trackCount && last + 1 < track + tracksAbreast && !accumulates(program, last + 1) &&
+           !accumulates(program, track)) {
+      ++last;
+    }
+    out << tracks(program, track, last);
+    track = last + 1;
   }
   const Statements master = statements(program, program.sounding[trackCount], trackCount, 2 * trackCount);
   out << "  {  // the master\n"
@@ -242,7 +260,7 @@ std::string source() {
       << "    startMaster(memory, program, sums);\n"
       << "    const std::int32_t note" << trackCount << " = ws" << trackCount << ".note;\n"
       << "    (void)note" << trackCount << ";\n"
-      << interleaved(master, {}, "    ") << "  }\n}\n\n}  // namespace synth::decoded\n";
+      << interleaved({master}, "    ") << "  }\n}\n\n}  // namespace synth::decoded\n";
   return out.str();
 }
 
