@@ -109,7 +109,8 @@ INTRO_ALWAYS_INLINE inline double mod1(double x) {
   if constexpr (Fast) {
     // Phases land in [1, 4) (a phase, plus an offset below 2, plus 1): there x - k, for the
     // whole k in 1..3 below x, is exact (x lies within [k/2, 2k]).
-    if (x >= 1.0 && x < 4.0) return x - (x < 2.0 ? 1.0 : x < 3.0 ? 2.0 : 3.0);
+    if (x >= 1.0 && x < 2.0) return x - 1.0;  // the common case: a phase plus a small step, plus 1
+    if (x >= 2.0 && x < 4.0) return x - (x < 3.0 ? 2.0 : 3.0);
     if (std::fabs(x) < 0x1p52) {
       const double r = x - static_cast<double>(static_cast<long long>(x));
       return r == 0.0 ? std::copysign(0.0, x) : r;
