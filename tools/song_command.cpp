@@ -90,6 +90,8 @@ bool writeWav(const PendingOutput& file, const SynthMemory& memory, std::uint32_
                  sf_strerror(nullptr));
     return false;
   }
+  // The PEAK chunk holds the time of writing, so the same render would give different files.
+  sf_command(sound, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
   const sf_count_t written = sf_writef_float(sound, memory.soundBuffer, frames);
   const bool ok = written == static_cast<sf_count_t>(frames);
   if (!ok) {
