@@ -130,7 +130,7 @@ usage)
     'Example:' \
     ' >intro.exe 1920 1080 1 0')
   launch
-  wait_for_window "$caption" 5000 || fail "no usage box"
+  wait_for_window "$caption" 20000 || fail "no usage box"
   box=$(window_line "$caption")
   echo "usage box: $box"
   # The text is written before the box opens.
@@ -146,7 +146,7 @@ usage)
   xdotool mousemove $(( bx + bw / 2 )) $(( by + bh / 2 ))
   sleep 0.1
   xdotool key Return
-  wait_for_window intro 5000 || fail "no intro window after the usage box"
+  wait_for_window intro 20000 || fail "no intro window after the usage box"
   geometry=$(window_line intro)
   [[ $geometry == *" 1280x720+0+0 "* ]] || fail "window is not 1280x720 at 0,0: $geometry"
   "$probe" wait 0 0 1280 720 20000 >/dev/null || fail "no picture within 20 s"
