@@ -83,6 +83,7 @@ struct alignas(64) Operation {
     struct {
       DelayBankConstants constants;
       std::uint16_t firstLine;  // its first line in the pool
+      OffsetHold hold;          // a modulated bank's last read offset
     } delay;
     struct {
       double factor;         // 2 (amount - 1/2), as storeParam forms it first
@@ -139,13 +140,13 @@ inline float nextPhase(float phase, double step) {
 // runDelayBank<true> on line states: `Lines` lines (0: c.lines), read offset 0 unless Modulated;
 // Still: the modulation phase is left as it is (it would step to the same value).
 template <int Lines, bool Modulated, bool Still = false>
-inline double runLines(LineState* line, const DelayBankConstants& c, double x) {
+inline double runLines(LineState* line, const DelayBankConstants& c, OffsetHold& hold, double x) {
   const double inputGain = c.inputGain, feedback = c.feedback, damping = c.damping;
   const double in = x * (inputGain * inputGain);
   double acc = x * double{c.dryGain};
   std::int32_t m = 0;
   if constexpr (Modulated) {
-    m = delayOffset<true>(line[0], c);
+    m = delayOffset<true>(line[0], c, &hold);
   } else if constexpr (!Still) {
     line[0].lfoPhase = nextPhase(line[0].lfoPhase, c.phaseStep);
   }
@@ -204,8 +205,9 @@ inline double holdOperation(InstrumentWorkspace& ws, const Operation& op, double
 }
 
 template <int Lines, bool Modulated, bool Still = false>
-inline double delayOperation(DecodedProgram& program, const Operation& op, double x) {
-  return runLines<Lines, Modulated, Still>(program.lines + op.delay.firstLine, op.delay.constants, x);
+inline double delayOperation(DecodedProgram& program, Operation& op, double x) {
+  return runLines<Lines, Modulated, Still>(program.lines + op.delay.firstLine, op.delay.constants,
+                                           op.delay.hold, x);
 }
 
 inline double noteValue(std::int32_t note) { return static_cast<double>(note) * double{parameterScale}; }

@@ -4,6 +4,7 @@
 // intermediate value, float for stored state. Each unit takes its constants, derived from its
 // parameter bytes by the make*Constants functions; the interpreter derives them every frame,
 // the decoded path once.
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -453,14 +454,58 @@ inline double offsetForPhase(double x, double depth) {
   return std::nearbyint((1.0 + std::sin(x)) * depth * scale);
 }
 
+// An offset worked out at one phase holds near it: the library sine moves by no more than its
+// argument does (and an ulp either way), so where the bounds of offsetForPhase still agree with
+// the margin widened by a spare distance, every phase within that distance gives the same
+// offset. A slow modulation crosses a rounding step every few thousand frames; between steps no
+// sine is needed at all.
+struct OffsetHold {
+  float phase;          // where the offset was worked out
+  float reach;          // phases at most this far from it give the same offset; negative: none
+  std::int32_t offset;
+};
+inline constexpr OffsetHold emptyOffsetHold{0.0f, -1.0f, 0};
+
+// offsetForPhase(2 pi phase, depth) as an index, through `hold`, which it renews where the phase
+// has left it. The spare distance is what is left to the nearest rounding step, less twice the
+// margin (the estimate's error and the products' roundings are far below one margin).
+inline std::int32_t heldOffset(float phase, double depth, OffsetHold& hold) {
+  if (std::fabs(double{phase} - double{hold.phase}) <= double{hold.reach}) return hold.offset;
+  constexpr double margin = 1e-7;
+  const double scale = double{delayModulationScale};
+  const double x = twoPi * double{phase};
+  hold.phase = phase;
+  hold.reach = -1.0f;
+  if (x >= -twoPi && x <= twoPi) {
+    const double s = sineEstimate(x);
+    const double v = (1.0 + s) * depth * scale;
+    const double spare = (0.5 - std::fabs(v - roundSmall(v))) / (depth * scale) - 2.0 * margin;
+    if (spare > 0.0) {
+      // No sine leaves [-1, 1], which also keeps roundSmall within its range.
+      const double widened = margin + spare;
+      const double low = roundSmall((1.0 + std::max(s - widened, -1.0)) * depth * scale);
+      const double high = roundSmall((1.0 + std::min(s + widened, 1.0)) * depth * scale);
+      if (low == high) {
+        // In phase units, rounded down: float's rounding is far within the millionth taken off.
+        hold.reach = static_cast<float>(spare / twoPi * (1.0 - 1e-6));
+        hold.offset = static_cast<std::int32_t>(low);
+        return hold.offset;
+      }
+    }
+  }
+  hold.offset = static_cast<std::int32_t>(offsetForPhase(x, depth));
+  return hold.offset;
+}
+
 // Modulated read offset m. The fast form leaves out the sine when the depth is 0, where m is 0
 // whatever the sine gives (it is finite: the phase always is), and elsewhere where an estimate
 // settles the rounding (offsetForPhase).
 template <bool Fast, class Line>
-inline std::int32_t delayOffset(Line& first, const DelayBankConstants& c) {
+inline std::int32_t delayOffset(Line& first, const DelayBankConstants& c, OffsetHold* hold = nullptr) {
   const float phase = static_cast<float>(mod1<Fast>(double{first.lfoPhase} + c.phaseStep + 1.0));
   first.lfoPhase = phase;
   if (Fast && c.depth == 0.0) return 0;
+  if (Fast && hold != nullptr) return heldOffset(phase, c.depth, *hold);
   const double m = Fast ? offsetForPhase(twoPi * double{phase}, c.depth)
                         : std::nearbyint((1.0 + std::sin(twoPi * double{phase})) * c.depth *
                                          double{delayModulationScale});

@@ -49,18 +49,26 @@ TEST(PowerOfTwoFast, SameBitsAsPowerOfTwo) {
   EXPECT_TRUE(std::isnan(powerOfTwoFast(std::nan(""))));
 }
 
-// A delay bank's read offset from the sine estimate is the one the library sine gives, for
-// phases everywhere and for phases whose offset lies a hair from a rounding boundary (where the
-// estimate must hand over to the library).
-TEST(DelayOffset, EstimatedSineGivesTheLibraryOffset) {
-  const auto exact = [](double x, double depth) {
-    return std::nearbyint((1.0 + std::sin(x)) * depth * double{delayModulationScale});
-  };
+// A delay bank's read offset as the formula gives it, with the library sine.
+double exact(double x, double depth) {
+  return std::nearbyint((1.0 + std::sin(x)) * depth * double{delayModulationScale});
+}
+
+// Modulation depths of parameter bytes from the least to the greatest.
+std::vector<double> modulationDepths() {
   std::vector<double> depths;
   for (int byte : {1, 9, 28, 64, 100, 128, 200, 255}) {
     const double p = byte * double{parameterScale};
     depths.push_back(p * p * p * p);
   }
+  return depths;
+}
+
+// A delay bank's read offset from the sine estimate is the one the library sine gives, for
+// phases everywhere and for phases whose offset lies a hair from a rounding boundary (where the
+// estimate must hand over to the library).
+TEST(DelayOffset, EstimatedSineGivesTheLibraryOffset) {
+  const std::vector<double> depths = modulationDepths();
   std::uint32_t state = 777;
   for (int i = 0; i < 300000; ++i) {
     state = state * 1664525u + 1013904223u;
@@ -89,6 +97,51 @@ TEST(DelayOffset, EstimatedSineGivesTheLibraryOffset) {
     for (double depth : depths) EXPECT_EQ(offsetForPhase(twoPi * phase, depth), exact(twoPi * phase, depth));
   }
   EXPECT_TRUE(std::isnan(offsetForPhase(std::nan(""), 1.0)));
+}
+
+// An offset held from an earlier frame is the one the library sine gives at every phase: for
+// modulations slow and fast, for phases that jump about, and for phases crawling across each
+// rounding step a float step at a time. Slow modulations must mostly be served from the hold.
+TEST(DelayOffset, HeldOffsetIsTheLibraryOffsetAtEveryPhase) {
+  for (double depth : modulationDepths()) {
+    int frames = 0, held = 0;
+    const auto check = [&](OffsetHold& hold, float phase) {
+      const OffsetHold before = hold;
+      ASSERT_EQ(heldOffset(phase, depth, hold), exact(twoPi * double{phase}, depth)) << phase << " " << depth;
+      ++frames;
+      if (hold.phase == before.phase && before.reach >= 0.0f) ++held;
+    };
+    for (int rateByte : {1, 4, 16, 64, 255}) {
+      if (rateByte == 64) {
+        EXPECT_GT(held, frames / 2) << "slow modulations, depth " << depth;
+      }
+      const double rate = rateByte * double{parameterScale};
+      const double step = rate * rate * rate * rate / double{delayModulationScale};
+      OffsetHold hold = emptyOffsetHold;
+      float phase = 0.0f;
+      for (int frame = 0; frame < 30000; ++frame) {
+        phase = static_cast<float>(mod1<true>(double{phase} + step + 1.0));
+        check(hold, phase);
+      }
+    }
+    OffsetHold hold = emptyOffsetHold;
+    std::uint32_t state = 99;
+    for (int i = 0; i < 20000; ++i) {
+      state = state * 1664525u + 1013904223u;
+      check(hold, static_cast<float>(state >> 8) / 16777216.0f);
+    }
+    // Up and down across the rounding steps the offset takes at the start of its range.
+    const double scale = depth * double{delayModulationScale};
+    for (double k = 0.5; k < 2.0 * scale && k < 40.0; k += 1.0) {
+      const double s = k / scale - 1.0;
+      const float at = static_cast<float>(std::asin(s) < 0 ? std::asin(s) / twoPi + 1.0 : std::asin(s) / twoPi);
+      for (float direction : {2.0f, -1.0f}) {
+        float phase = at;
+        for (int i = 0; i < 300; ++i) phase = std::nextafter(phase, -direction);
+        for (int i = 0; i < 600; ++i, phase = std::nextafter(phase, direction)) check(hold, phase);
+      }
+    }
+  }
 }
 
 // The estimate's error must stay well inside the 1e-7 margin the offset allows it.
