@@ -137,8 +137,9 @@ inline float nextPhase(float phase, double step) {
   return static_cast<float>(mod1<true>(double{phase} + step + 1.0));
 }
 
-// runDelayBank<true> on line states: `Lines` lines (0: c.lines), read offset 0 unless Modulated;
-// Still: the modulation phase is left as it is (it would step to the same value).
+// runDelayBank<true> on line states: `Lines` lines (0: c.lines), read offset 0 unless Modulated
+// (then held through `hold`); Still: the modulation phase is left as it is (it would step to the
+// same value).
 template <int Lines, bool Modulated, bool Still = false>
 inline double runLines(LineState* line, const DelayBankConstants& c, OffsetHold& hold, double x) {
   const double inputGain = c.inputGain, feedback = c.feedback, damping = c.damping;
