@@ -441,8 +441,10 @@ inline double roundSmall(double x) { return (x + 0x1p52) - 0x1p52; }
 // offsets that sines within 1e-7 of the estimate give are worked out: where both bounds agree,
 // so does the library sine (within an ulp of sin x), and no sine call is needed. Else, and for
 // x out of the estimate's range (a phase left non-finite), the library sine decides.
+inline constexpr double sineEstimateMargin = 1e-7;  // a hundred times the estimate's error
+
 inline double offsetForPhase(double x, double depth) {
-  constexpr double margin = 1e-7;
+  constexpr double margin = sineEstimateMargin;
   const double scale = double{delayModulationScale};
   if (x >= -twoPi && x <= twoPi) {
     const double s = sineEstimate(x);
@@ -471,7 +473,7 @@ inline constexpr OffsetHold emptyOffsetHold{0.0f, -1.0f, 0};
 // margin (the estimate's error and the products' roundings are far below one margin).
 inline std::int32_t heldOffset(float phase, double depth, OffsetHold& hold) {
   if (std::fabs(double{phase} - double{hold.phase}) <= double{hold.reach}) return hold.offset;
-  constexpr double margin = 1e-7;
+  constexpr double margin = sineEstimateMargin;
   const double scale = double{delayModulationScale};
   const double x = twoPi * double{phase};
   hold.phase = phase;
