@@ -437,12 +437,12 @@ inline double sineEstimate(double x) {
 // that convert to an integer do not tell apart.
 inline double roundSmall(double x) { return (x + 0x1p52) - 0x1p52; }
 
+inline constexpr double sineEstimateMargin = 1e-7;  // a hundred times the estimate's error
+
 // m = nearbyint((1 + sin x) depth 1024), which is rising in sin x (each rounding step is). The
 // offsets that sines within 1e-7 of the estimate give are worked out: where both bounds agree,
 // so does the library sine (within an ulp of sin x), and no sine call is needed. Else, and for
 // x out of the estimate's range (a phase left non-finite), the library sine decides.
-inline constexpr double sineEstimateMargin = 1e-7;  // a hundred times the estimate's error
-
 inline double offsetForPhase(double x, double depth) {
   constexpr double margin = sineEstimateMargin;
   const double scale = double{delayModulationScale};
