@@ -16,7 +16,7 @@
   if (k >= 0) b = max(powD(k, t < 160 ? 88 : 44), m);
   float2 u = float2(v.xy) / float2(x, y) - .5;
   u = u - fmodD(u, rcp(float2(x, y)) * b * x * .5);
-  for (int i = 0; i < 30; i++) {
+  [loop] for (int i = 0; i < 30; i++) {
     r = r + 1 / r;
     a = W(a, 2);
     c = c + LOADT(T, (u + .5) * float2(x, y) + p * (r - 1) * a).xyz;

@@ -12,7 +12,13 @@
 //                 float4(0, 0, 0, 0)
 //   storeW(v, c)  the store into w: NaN -> 0, saturated, pixels outside w are not written
 //   NAND, INFD    quiet NaN and +infinity (INFD stands for 1.#INF)
+//   isNaND(a)     the NaN test, by the bits: no compiler or driver may fold it away, and not every
+//                 HLSL compiler knows isnan
 // Every local and static gets a start value. INTRO_VULKAN is defined only by the Vulkan host.
+// Loops that must stay loops carry [loop]: a compiler that unrolls a march of hundreds of steps
+// takes minutes and megabytes of code for it, and Direct3D's compiler simulates every loop to
+// decide unless it is told. The picture size comes from the parameters x and y (not every HLSL
+// compiler takes GetDimensions on a RWTexture2D).
 float e, e2, e3, t, x, y;
 Texture2D<float4> T : register(t0);
 Texture2D<float4> T1 : register(t1);
@@ -43,6 +49,8 @@ static const float INFD = asfloat(0x7f800000u);
 #define H(p,a,b) max(max(abs(p.x)+abs(p.y)*.5,abs(p.y))-a,abs(p.z)-b)
 #define P(p,a,b) max(max(abs(p.x)+p.y*.5,-p.y)-a,abs(p.z)-b)
 
+bool isNaND(float a) { return (asuint(a) & 0x7fffffffu) > 0x7f800000u; }
+
 float fmodD(float a, float b) { return a - b * trunc(a / b); }
 float2 fmodD(float2 a, float2 b) { return a - b * trunc(a / b); }
 float3 fmodD(float3 a, float3 b) { return a - b * trunc(a / b); }
@@ -51,7 +59,7 @@ float4 fmodD(float4 a, float4 b) { return a - b * trunc(a / b); }
 float powD(float a, float b) {
   float r = 0;
   if (b == 2) r = a * a;
-  else if (isnan(a) || isnan(b) || a < 0) r = NAND;
+  else if (isNaND(a) || isNaND(b) || a < 0) r = NAND;
   else if (a == 0) r = b > 0 ? 0 : (b < 0 ? INFD : NAND);
   else r = exp2(b * log2(a));
   return r;
@@ -69,8 +77,8 @@ int4 signD(float4 a) { return int4(signD(a.x), signD(a.y), signD(a.z), signD(a.w
 
 float normD(float a) { return a > 0 ? 1 : (a < 0 ? -1 : NAND); }
 
-float maxD(float a, float b) { return isnan(a) ? b : (isnan(b) ? a : max(a, b)); }
-float minD(float a, float b) { return isnan(a) ? b : (isnan(b) ? a : min(a, b)); }
+float maxD(float a, float b) { return isNaND(a) ? b : (isNaND(b) ? a : max(a, b)); }
+float minD(float a, float b) { return isNaND(a) ? b : (isNaND(b) ? a : min(a, b)); }
 float2 maxD(float2 a, float2 b) { return float2(maxD(a.x, b.x), maxD(a.y, b.y)); }
 float3 maxD(float3 a, float3 b) { return float3(maxD(a.x, b.x), maxD(a.y, b.y), maxD(a.z, b.z)); }
 float4 maxD(float4 a, float4 b) { return float4(maxD(a.x, b.x), maxD(a.y, b.y), maxD(a.z, b.z), maxD(a.w, b.w)); }
@@ -80,7 +88,7 @@ float4 minD(float4 a, float4 b) { return float4(minD(a.x, b.x), minD(a.y, b.y), 
 
 // One loader per texture (Direct3D and Vulkan both take textures as globals most easily).
 #define LOADT_BODY(tex)                                                                  \
-  p = float2(isnan(p.x) ? 0 : p.x, isnan(p.y) ? 0 : p.y);                                \
+  p = float2(isNaND(p.x) ? 0 : p.x, isNaND(p.y) ? 0 : p.y);                                \
   uint sx = 0, sy = 0;                                                                   \
   tex.GetDimensions(sx, sy);                                                             \
   float2 s = float2(sx, sy);                                                             \
@@ -97,11 +105,9 @@ float4 loadT_T5(float2 p) { LOADT_BODY(T5) }
 #define LOADT(tex,p) loadT_##tex((p).xy)
 
 void storeW(uint2 v, float4 c) {
-  uint sx = 0, sy = 0;
-  w.GetDimensions(sx, sy);
-  float4 k = float4(isnan(c.x) ? 0 : c.x, isnan(c.y) ? 0 : c.y, isnan(c.z) ? 0 : c.z,
-                    isnan(c.w) ? 0 : c.w);
-  if (v.x < sx && v.y < sy) w[v] = saturate(k);
+  float4 k = float4(isNaND(c.x) ? 0 : c.x, isNaND(c.y) ? 0 : c.y, isNaND(c.z) ? 0 : c.z,
+                    isNaND(c.w) ? 0 : c.w);
+  if (v.x < uint(x) && v.y < uint(y)) w[v] = saturate(k);
 }
 
 float N(float3 p) {

@@ -40,7 +40,7 @@ float4 z1Scroll(float2 u, float left, float top) {
        * V(v.y * .01 + t, .2 + e2 * .3, 1);
 
   // Echoes first, then the scroller itself in white on top.
-  for (int i = 1; i < 25; i++) {
+  [loop] for (int i = 1; i < 25; i++) {
     float xi = -t * .14 + 2 - i * .02 * sin(t - i * .1);
     float yi = .5 + .15 * sin(u.x * 3 + t * 4 + i * .3) + .1 * cos(u.x * 7 + t * 3 + i * .2)
               + .1 * sin(u.x * 5 - t * 2 + i * .3);

@@ -71,7 +71,7 @@ float M2(float3 p) {
   float3 l = float3(0, 0, -1);
   float z = 0, d = 0;
   int i = 0, j = 1;
-  while (++i < 333 && z < 222) {
+  [loop] while (++i < 333 && z < 222) {
     d = M2(p) * f;
     p += d * r;
     z = length(p - q);

@@ -45,7 +45,7 @@ float MA(float3 p) {
   float3 c = float3(0, 0, 0), n = float3(0, 0, 0);
   int i = 0, j = 1;
   float z = 0, d = 0;
-  while (++i < 222 && z < 222) {
+  [loop] while (++i < 222 && z < 222) {
     z = length(p - q);                        // distance at the start of this step
     d = MA(p);
     p = p + r * d;

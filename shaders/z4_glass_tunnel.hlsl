@@ -37,7 +37,7 @@ float M3(float3 p) {
   int f = signD(M3(p));
   int i = 0, j = 1, cc = 0, ccc = 0;
   float z = 0, d = 0, a = 1, dd = 0, b = 0, k = 0;
-  while (++i < 333 && z < 99) {
+  [loop] while (++i < 333 && z < 99) {
     d = M3(p) * f;
     p = p + d * r;
     z = length(p - q);

@@ -45,7 +45,7 @@ float M4(float3 p) {
   int f = signD(M4(p));
   int i = 0, j = 1, cc = 0, ccc = 0;
   float z = 0, d = 0, dd = 0;
-  while (++i < 166 && z < 99) {
+  [loop] while (++i < 166 && z < 99) {
     d = M4(p) * f;
     p = p + d * r;
     z = length(p - q);

@@ -37,7 +37,7 @@ float M6(float3 p) {
   int f = signD(M6(p));
   int i = 0, j = 1, cc = 0;
   float z = 0, d = 0, a = 1, k = 0;
-  while (++i < 222 && z < 1666) {
+  [loop] while (++i < 222 && z < 1666) {
     d = M6(p) * f;
     p = p + d * r;
     z = length(p - q);

@@ -46,7 +46,7 @@ float4 z7Tone(float3 c, float z, float2 u) {
   int i = 0;
   int j = 1;
   float z = 0;
-  while (++i < 333 && z < 33) {
+  [loop] while (++i < 333 && z < 33) {
     float d = M7(p) * f;
     p = p + d * r;
     z = length(p - q);

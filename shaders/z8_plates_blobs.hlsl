@@ -64,7 +64,7 @@ float4 z8Tone(float3 c, float z, float2 u) {
   int i = 0;
   int j = 1;
   float z = 0;
-  while (++i < 99 && z < 222) {
+  [loop] while (++i < 99 && z < 222) {
     float d = M8(p);
     p = p + r * d;
     z = length(p - q);

@@ -52,7 +52,7 @@ float4 z9Tone(float3 c, float2 u) {
   int i = 0;
   int j = 1;
   float z = 0;
-  while (++i < 99 && z < 33) {
+  [loop] while (++i < 99 && z < 33) {
     float d = M9(p) * f;
     p = p + d * r;
     z = length(p - q);

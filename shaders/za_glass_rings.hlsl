@@ -42,7 +42,7 @@ float3 zaNormal(float3 p) {
   float z = 0;
   float a = 1;                                   // weight of hits seen through glass
   int ccc = 0;                                   // previous continuation: 0 refraction, 1 reflection
-  while (++i < 166 && z < 99) {
+  [loop] while (++i < 166 && z < 99) {
     float d = M5(p) * f;
     p = p + d * r;
     z = length(p - q);
