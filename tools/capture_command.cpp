@@ -1,7 +1,7 @@
 // intro-tool capture: the show, or a stretch of it, as an MP4 video with its soundtrack,
 // frame-exact whatever the speed of the machine.
 //
-//   intro-tool capture --out FILE.mp4 [--size WxH] [--fps N] [--from T0] [--to T1]
+//   intro-tool capture --out FILE.mp4 [--size WxH] [--fps N] [--from T0] [--to T1] [--compiler glslang|vkd3d]
 //
 // The soundtrack is rendered first. Frame k then shows play position round(k * 44100 / fps): the
 // frame loop's update runs for every frame from the start of the song (so e, e2 and e3 are what
@@ -30,16 +30,19 @@
 #include "commands.h"
 #include "shader_source.h"
 #include "timing.h"
+#include "vkd3d_route.h"
 
 namespace {
 
 const char* const captureUsage =
-    "usage: intro-tool capture --out FILE.mp4 [--size WxH] [--fps N] [--from T0] [--to T1]\n"
+    "usage: intro-tool capture --out FILE.mp4 [--size WxH] [--fps N] [--from T0] [--to T1] [--compiler C]\n"
     "  --out FILE.mp4  the video to write (H.264 High 4:2:0, BT.709; AAC 192 kb/s)\n"
     "  --size WxH      picture size, even sides from 2 to 8192 (default 1920x1080)\n"
     "  --fps N         frames per second, 1 to 240 (default 60)\n"
     "  --from T0       music time of the first frame, 0 to 490 (default 0; 2.5 per pattern)\n"
     "  --to T1         music time where the capture ends, T0 to 490 (default 490, the end)\n"
+    "  --compiler C    glslang (default: the Linux intro's route) or vkd3d (through Direct3D\n"
+    "                  bytecode, as the Windows intro is given it; needs scripts/vkd3d)\n"
     "  INTRO_FFMPEG=PATH picks the encoder program (default ffmpeg from PATH);\n"
     "  INTRO_VALIDATION=1 turns the Vulkan validation layer on\n";
 
@@ -178,6 +181,7 @@ struct Options {
   int framesPerSecond = 60;
   double from = 0.0;
   double to = lastMusicTime;
+  ShaderRoute route = ShaderRoute::glslang;
 };
 
 // 0 when the options are good, else the exit code (the message printed).
@@ -188,7 +192,8 @@ int parseOptions(int argc, char** argv, Options& options, bool& help) {
       help = true;
       return 0;
     }
-    if (option != "--out" && option != "--size" && option != "--fps" && option != "--from" && option != "--to") {
+    if (option != "--out" && option != "--size" && option != "--fps" && option != "--from" && option != "--to" &&
+        option != "--compiler") {
       return usageError("unknown option '" + option + "'");
     }
     if (i + 1 >= argc) return usageError(option + " needs a value");
@@ -201,6 +206,10 @@ int parseOptions(int argc, char** argv, Options& options, bool& help) {
           options.height % 2 != 0) {
         return usageError(std::string("--size wants WIDTHxHEIGHT with even sides from 2 to ") +
                           std::to_string(largestSide) + " (4:2:0 video), not '" + value + "'");
+      }
+    } else if (option == "--compiler") {
+      if (!parseShaderRoute(value, options.route)) {
+        return usageError(std::string("--compiler wants glslang or vkd3d, not '") + value + "'");
       }
     } else if (option == "--fps") {
       const std::optional<int> rate = parseCount(value, fastestRate);
@@ -283,7 +292,8 @@ int captureCommand(int argc, char** argv) {
   if (!writeSound(*memory, plan, encoder.soundPath, error)) return failure(error);
 
   HeadlessRenderer renderer;
-  if (!startShowRenderer(renderer, options.width, options.height, validationRequested(), error)) {
+  if (!startShowRenderer(renderer, options.width, options.height, validationRequested(), error,
+                         spirvCompilerFor(options.route))) {
     return failure(error);
   }
   if (interrupted()) return interruptedExit(options.out);

@@ -14,12 +14,13 @@ bool validationRequested() {
   return validation != nullptr && std::strcmp(validation, "1") == 0;
 }
 
-bool startShowRenderer(HeadlessRenderer& renderer, int width, int height, bool validation, std::string& error) {
+bool startShowRenderer(HeadlessRenderer& renderer, int width, int height, bool validation, std::string& error,
+                       vk_compile::SpirvCompiler compiler) {
   if (!renderer.init(width, height, validation)) {
     error = "Vulkan: " + renderer.error();
     return false;
   }
-  if (!renderer.compile(shaderSource)) {
+  if (!renderer.compile(shaderSource, compiler)) {
     error = "the shader text does not compile:\n" + renderer.error();
     return false;
   }

@@ -18,7 +18,8 @@ bool validationRequested();
 
 // Initialises renderer at width x height, compiles the intro's twelve entry points and binds the
 // five text textures. False with a message in error.
-bool startShowRenderer(HeadlessRenderer& renderer, int width, int height, bool validation, std::string& error);
+bool startShowRenderer(HeadlessRenderer& renderer, int width, int height, bool validation, std::string& error,
+                       vk_compile::SpirvCompiler compiler = vk_compile::compileHlsl);
 
 // Renders the song into memory far enough that every sample frame below soundEnd and the
 // envelope record read at play position lastPicturePosition are complete (both clamped to the

@@ -2,7 +2,7 @@
 // timeline picks, then the final pass), rendered without a window on the intro's Vulkan code and
 // written as an RGBA PNG with the alpha as stored (under a temporary name until it is complete).
 //
-//   intro-tool frame --t T [--e E] [--e2 A] [--e3 B] [--size WxH] --out FILE.png
+//   intro-tool frame --t T [--e E] [--e2 A] [--e3 B] [--size WxH] [--compiler C] --out FILE.png
 //
 // Sync values not given on the command line come from the built-in song: the song is rendered up
 // to T and the frame loop's update runs at 60 frames per second up to T, as in the intro.
@@ -27,14 +27,17 @@
 #include "text_textures.h"
 #include "timing.h"
 #include "vk_headless.h"
+#include "vkd3d_route.h"
 
 namespace {
 
 const char* const frameUsage =
-    "usage: intro-tool frame --t T [--e E] [--e2 A] [--e3 B] [--size WxH] --out FILE.png\n"
+    "usage: intro-tool frame --t T [--e E] [--e2 A] [--e3 B] [--size WxH] [--compiler C] --out FILE.png\n"
     "  --t T        music time, 0 to 490 (the scene follows the timeline, then the final pass)\n"
     "  --e, --e2, --e3  sync values; those left out come from the built-in song at T\n"
     "  --size WxH   picture size in pixels (default 1280x720)\n"
+    "  --compiler C glslang (default: the Linux intro's route) or vkd3d (through Direct3D bytecode,\n"
+    "               as the Windows intro is given it; needs scripts/vkd3d)\n"
     "  --out FILE   the PNG to write (RGBA, alpha as stored)\n"
     "  INTRO_VALIDATION=1 turns the Vulkan validation layer on\n";
 
@@ -63,6 +66,7 @@ int frameCommand(int argc, char** argv) {
   int width = 1280;
   int height = 720;
   std::string out;
+  ShaderRoute route = ShaderRoute::glslang;
   for (int i = 1; i < argc; ++i) {
     const std::string option = argv[i];
     if (option == "--help" || option == "-h") {
@@ -84,6 +88,8 @@ int frameCommand(int argc, char** argv) {
         return usageError(std::string("--size wants WIDTHxHEIGHT, each 1 to ") + std::to_string(largestSide) +
                           ", not '" + value + "'");
       }
+    } else if (option == "--compiler") {
+      if (!parseShaderRoute(value, route)) return usageError(std::string("--compiler wants glslang or vkd3d, not '") + value + "'");
     } else if (option == "--out") {
       out = value;
       if (out.empty()) return usageError("--out wants a file name");
@@ -113,7 +119,7 @@ int frameCommand(int argc, char** argv) {
 
   HeadlessRenderer renderer;
   std::string error;
-  if (!startShowRenderer(renderer, width, height, validationRequested(), error)) {
+  if (!startShowRenderer(renderer, width, height, validationRequested(), error, spirvCompilerFor(route))) {
     std::fprintf(stderr, "intro-tool frame: %s\n", error.c_str());
     return 1;
   }
@@ -134,8 +140,8 @@ int frameCommand(int argc, char** argv) {
     std::fprintf(stderr, "intro-tool frame: %s\n", error.c_str());
     return 1;
   }
-  std::printf("%s: %dx%d, t %g, scene %s, e %g, e2 %g, e3 %g, on %s\n", out.c_str(), width, height,
+  std::printf("%s: %dx%d, t %g, scene %s, e %g, e2 %g, e3 %g, through %s, on %s\n", out.c_str(), width, height,
               static_cast<double>(*t), shaderEntryPoints[sceneIndex - 1], static_cast<double>(*sync[0]),
-              static_cast<double>(*sync[1]), static_cast<double>(*sync[2]), renderer.deviceName());
+              static_cast<double>(*sync[1]), static_cast<double>(*sync[2]), shaderRouteName(route), renderer.deviceName());
   return 0;
 }

@@ -1,7 +1,7 @@
 // intro-tool sheet: one PNG with a still of each of the ten scenes and of the end, every still
 // captioned in the intro's own bitmap font with its entry point, music time and a short name.
 //
-//   intro-tool sheet --out FILE.png [--size WxH]
+//   intro-tool sheet --out FILE.png [--size WxH] [--compiler glslang|vkd3d]
 //
 // --size is the size of one still. Each still is the presented picture (scene, then the final
 // pass) with e, e2 and e3 from the built-in song as the intro has them at 60 frames per second.
@@ -25,13 +25,16 @@
 #include "commands.h"
 #include "shader_source.h"
 #include "text_textures.h"
+#include "vkd3d_route.h"
 
 namespace {
 
 const char* const sheetUsage =
-    "usage: intro-tool sheet --out FILE.png [--size WxH]\n"
+    "usage: intro-tool sheet --out FILE.png [--size WxH] [--compiler C]\n"
     "  --out FILE.png  the sheet to write: the ten scenes and the end, four stills across\n"
     "  --size WxH      size of one still, each side 16 to 4096 (default 384x216)\n"
+    "  --compiler C    glslang (default: the Linux intro's route) or vkd3d (through Direct3D\n"
+    "                  bytecode, as the Windows intro is given it; needs scripts/vkd3d)\n"
     "  INTRO_VALIDATION=1 turns the Vulkan validation layer on\n";
 
 constexpr int smallestSide = 16;
@@ -107,18 +110,21 @@ int sheetCommand(int argc, char** argv) {
   std::string out;
   int width = 384;
   int height = 216;
+  ShaderRoute route = ShaderRoute::glslang;
   for (int i = 1; i < argc; ++i) {
     const std::string option = argv[i];
     if (option == "--help" || option == "-h") {
       std::fputs(sheetUsage, stdout);
       return 0;
     }
-    if (option != "--out" && option != "--size") return usageError("unknown option '" + option + "'");
+    if (option != "--out" && option != "--size" && option != "--compiler") return usageError("unknown option '" + option + "'");
     if (i + 1 >= argc) return usageError(option + " needs a value");
     const char* value = argv[++i];
     if (option == "--out") {
       out = value;
       if (out.empty()) return usageError("--out wants a file name");
+    } else if (option == "--compiler") {
+      if (!parseShaderRoute(value, route)) return usageError(std::string("--compiler wants glslang or vkd3d, not '") + value + "'");
     } else if (!parseSize(value, largestSide, width, height) || width < smallestSide || height < smallestSide) {
       return usageError(std::string("--size wants WIDTHxHEIGHT, each side 16 to 4096, not '") + value + "'");
     }
@@ -133,7 +139,7 @@ int sheetCommand(int argc, char** argv) {
 
   HeadlessRenderer renderer;
   std::string error;
-  if (!startShowRenderer(renderer, width, height, validationRequested(), error)) {
+  if (!startShowRenderer(renderer, width, height, validationRequested(), error, spirvCompilerFor(route))) {
     return failure(error);
   }
 

@@ -11,7 +11,8 @@ pkg_check_modules(INTRO_GLSLANG_SPIRV REQUIRED IMPORTED_TARGET spirv)  # glslang
 add_library(intro_vulkan STATIC
   ${CMAKE_CURRENT_LIST_DIR}/vk_compile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/vk_core.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/vk_headless.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/vk_headless.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/spirv_bytecode.cpp)
 target_include_directories(intro_vulkan PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(intro_vulkan
   PUBLIC Vulkan::Vulkan shader_source

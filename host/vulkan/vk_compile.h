@@ -15,8 +15,13 @@ inline constexpr std::uint32_t textureBinding0 = 1;  // t0..t5 -> 1..6
 inline constexpr std::uint32_t samplerBinding = 7;
 inline constexpr std::uint32_t imageBinding = 8;
 
-// Compiles one entry point of source (length bytes, no terminator needed). On failure returns
+// A route from the HLSL text to SPIR-V for the host's layout: one entry point of source (length
+// bytes, no terminator needed), whose name the SPIR-V's entry point carries. On failure it returns
 // false with the compiler's message in message ("unknown compiler error" when it gives none).
+using SpirvCompiler = bool (*)(const char* source, std::size_t length, const char* entryPoint,
+                               std::vector<std::uint32_t>& spirv, std::string& message);
+
+// The intro's route on Vulkan: shaderc (glslang) as above.
 bool compileHlsl(const char* source, std::size_t length, const char* entryPoint,
                  std::vector<std::uint32_t>& spirv, std::string& message);
 

@@ -246,9 +246,16 @@ bool Core::createDevice(VkSurfaceKHR surface, std::string& error) {
     if (robust) extensions.push_back(VK_EXT_ROBUSTNESS_2_EXTENSION_NAME);
   }
 
+  // SPIR-V translated from Direct3D bytecode declares the back buffer without a format.
+  VkPhysicalDeviceFeatures supported{};
+  vkGetPhysicalDeviceFeatures(physicalDevice, &supported);
+  VkPhysicalDeviceFeatures enabled{};
+  enabled.shaderStorageImageWriteWithoutFormat = supported.shaderStorageImageWriteWithoutFormat;
+
   VkDeviceCreateInfo info{};
   info.sType = VK_STRUCTURE_TYPE_DEVICE_CREATE_INFO;
   info.pNext = robust ? &robustness : nullptr;
+  info.pEnabledFeatures = &enabled;
   info.queueCreateInfoCount = 1;
   info.pQueueCreateInfos = &queueInfo;
   info.enabledExtensionCount = static_cast<std::uint32_t>(extensions.size());
@@ -624,7 +631,7 @@ void Core::writeDescriptors() {
 bool Core::compilePipeline(const char* source, std::size_t length, const char* entryPoint, int index,
                            std::string& message) {
   std::vector<std::uint32_t> spirv;
-  if (!vk_compile::compileHlsl(source, length, entryPoint, spirv, message)) return false;
+  if (!compiler(source, length, entryPoint, spirv, message)) return false;
   VkShaderModuleCreateInfo moduleInfo{};
   moduleInfo.sType = VK_STRUCTURE_TYPE_SHADER_MODULE_CREATE_INFO;
   moduleInfo.codeSize = spirv.size() * sizeof(std::uint32_t);

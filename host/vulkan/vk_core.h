@@ -9,6 +9,8 @@
 // threads outside the picture, so every pixel is written at any size.
 #include <vulkan/vulkan.h>
 
+#include "vk_compile.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -39,6 +41,8 @@ inline constexpr int textHeight = 13;
 struct Core {
   // Set before createInstance.
   bool validation = false;
+  // How the HLSL text becomes SPIR-V (set before compiling).
+  vk_compile::SpirvCompiler compiler = vk_compile::compileHlsl;
   // Validation layer messages of error severity, in order (and warnings, kept apart).
   std::vector<std::string> validationErrors;
   std::vector<std::string> validationWarnings;

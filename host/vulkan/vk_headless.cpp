@@ -26,7 +26,10 @@ bool HeadlessRenderer::init(int width, int height, bool validation) {
   return true;
 }
 
-bool HeadlessRenderer::compile(const char* source) { return core_->compileIntro(source, error_); }
+bool HeadlessRenderer::compile(const char* source, vk_compile::SpirvCompiler compiler) {
+  core_->compiler = compiler;
+  return core_->compileIntro(source, error_);
+}
 
 int HeadlessRenderer::compileEntry(const char* source, const char* entryPoint) {
   const int index = static_cast<int>(core_->pipelines.size()) < firstExtraPipeline

@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "vk_compile.h"
+
 namespace vk_core {
 struct Core;
 }
@@ -40,9 +42,10 @@ class HeadlessRenderer {
   bool noDevice() const { return noDevice_; }
   const std::string& error() const { return error_; }
 
-  // Compiles the twelve entry points of the intro's text, in compile order ("Z1".."ZB", "ZZ").
-  // False at the first failure with the compiler's message in error().
-  bool compile(const char* source);
+  // Compiles the twelve entry points of the intro's text, in compile order ("Z1".."ZB", "ZZ"),
+  // through compiler (the intro's own route by default). False at the first failure with the
+  // compiler's message in error().
+  bool compile(const char* source, vk_compile::SpirvCompiler compiler = vk_compile::compileHlsl);
   // Compiles one more entry point of source; returns its pipeline index, or -1 (error() set).
   int compileEntry(const char* source, const char* entryPoint);
 
