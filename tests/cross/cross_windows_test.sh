@@ -3,13 +3,19 @@
 # intro.exe is a PE32+ GUI program that imports what the intro calls (Direct3D 11, the HLSL
 # compiler, wave-out, the window and the process calls) and carries no compiler run-time DLL, then
 # runs the portable unit tests, and the back end itself on a virtual display, under wine64 where
-# it is installed.
-# Usage: cross_windows_test.sh SOURCE_ROOT BUILD_DIR [CMAKE]   Exit 77: skipped.
+# it is installed: with probe shaders, then with the intro's own scenes from vkd3d-shader's
+# bytecode, each frame compared with intro-tool's Linux picture of it.
+# Usage: cross_windows_test.sh SOURCE_ROOT BUILD_DIR [CMAKE [INTRO_TOOL VKD3D_COMPILER INTRO_HLSL]]
+# Exit 77: skipped (without the scene tools: every other check ran and passed).
 set -uo pipefail
 root=$1
 build=$2
 cmake=${3:-cmake}
+intro_tool=${4:-}
+vkd3d_compiler=${5:-}
+intro_hlsl=${6:-}
 triple=x86_64-w64-mingw32
+skipped=""
 
 if ! command -v ${triple}-g++-posix >/dev/null 2>&1; then
   echo "SKIPPED: ${triple}-g++-posix not found (Debian package g++-mingw-w64-x86-64; scripts/deps installs it)"
@@ -110,6 +116,44 @@ else
       grep -vE "^ALSA|d3dcompiler" "$log" | tail -n 60
       fail "d3d11_backend_test.exe under wine"
     fi
+
+    # The intro's own scenes: bytecode and Linux pictures first, then the same frames on wine.
+    scenes="$build/scenes"
+    start=$SECONDS
+    if [ -z "$intro_tool" ] || [ -z "$vkd3d_compiler" ] || [ -z "$intro_hlsl" ]; then
+      reason="no intro-tool, vkd3d-compiler or HLSL text was given"
+      status=77
+    elif [[ $vkd3d_compiler == *NOTFOUND ]]; then
+      reason="vkd3d-compiler not found (scripts/vkd3d installs it; then configure again)"
+      status=77
+    else
+      reason=$("$root/tests/cross/scene_references.sh" "$intro_tool" "$vkd3d_compiler" "$intro_hlsl" "$scenes")
+      status=$?
+    fi
+    if [ $status -eq 77 ]; then
+      echo "d3d11_scenes_test.exe: not run: $reason"
+      skipped="the scenes were not drawn"
+    elif [ $status -ne 0 ]; then
+      echo "$reason"
+      fail "the scenes' bytecode and Linux pictures"
+    else
+      echo "scenes: bytecode and Linux pictures in $((SECONDS - start)) s"
+      "${wine%/*}/wineserver" -k >/dev/null 2>&1 || true
+      "${wine%/*}/wineserver" -w >/dev/null 2>&1 || true
+      log="$build/d3d11_scenes_test.wine.log"
+      start=$SECONDS
+      # wine reaches the Linux file system as drive Z:.
+      INTRO_SCENE_DIR="Z:$scenes" timeout 900 xvfb-run -a -s "-screen 0 640x480x24" "$wine" \
+        "$build/d3d11_scenes_test.exe" >"$log" 2>&1
+      status=$?
+      summary=$(grep -E "^\[  (PASSED|FAILED|SKIPPED) +\] [0-9]|tests? from .* ran" "$log" | tr '\n' ' ')
+      echo "d3d11_scenes_test.exe: exit $status in $((SECONDS - start)) s: $summary"
+      grep -E "^Z[1-9A-Z] t " "$log"
+      if [ $status -ne 0 ] || ! grep -q "^\[  PASSED  \]" "$log"; then
+        grep -vE "^ALSA|^Z[1-9A-Z] t " "$log" | tail -n 60
+        fail "d3d11_scenes_test.exe under wine"
+      fi
+    fi
   else
     echo "d3d11_backend_test.exe: not run, xvfb-run is not installed (Debian package xvfb)"
   fi
@@ -119,5 +163,9 @@ fi
 if [ $failures -ne 0 ]; then
   echo "$failures check(s) failed"
   exit 1
+fi
+if [ -n "$skipped" ]; then
+  echo "SKIPPED: the other cross build checks passed, but $skipped"
+  exit 77
 fi
 echo "cross build checks passed"

@@ -1,0 +1,175 @@
+// The intro's own scenes on the Direct3D 11 back end (Windows, or wine with a display), compared
+// with the Linux pictures of the same frames. The back end runs as the intro runs it (window,
+// device, b0/u0/t0..t5, the five text textures, the render texture, the scene and then the final
+// pass); only the shaders come from ready cs_5_0 bytecode, since wine's HLSL compiler does not
+// take the text. cross_windows_test.sh prepares the folder named by INTRO_SCENE_DIR:
+//   Z1.dxbc .. ZB.dxbc, ZZ.dxbc   the bytecode of each entry point
+//   frames.txt                    "size W H", then one frame a line: "T E E2 E3 REFERENCE"
+//   REFERENCE                     the Linux picture of that frame, raw RGBA8, W * H * 4 bytes
+// Each picture drawn here is left beside its reference as REFERENCE.d3d11.rgba for inspection.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "d3d11_readback.h"
+#include "d3d11_rules.h"
+#include "picture_agreement.h"
+#include "platform.h"
+#include "shader_bytecode.h"
+#include "shader_source.h"
+#include "show.h"
+#include "text_textures.h"
+#include "win_host.h"
+
+namespace {
+
+struct Frame {
+  float t = 0, e = 0, e2 = 0, e3 = 0;
+  std::string reference;
+  int scene() const { return sceneIndexOf(t / 2.5f); }
+};
+
+struct Manifest {
+  int width = 0, height = 0;
+  std::vector<Frame> frames;
+  std::string error;  // empty when it was read whole
+};
+
+std::vector<std::uint8_t> readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(out);
+}
+
+Manifest readManifest(const std::string& path) {
+  Manifest manifest;
+  std::ifstream in(path);
+  if (!in) {
+    manifest.error = "cannot read " + path;
+    return manifest;
+  }
+  std::string line, word;
+  for (int number = 1; std::getline(in, line); ++number) {
+    std::istringstream fields(line);
+    if (!(fields >> word) || word[0] == '#') continue;
+    if (word == "size") {
+      if (!(fields >> manifest.width >> manifest.height) || manifest.width <= 0 || manifest.height <= 0) {
+        manifest.error = path + ":" + std::to_string(number) + ": size wants a width and a height";
+        return manifest;
+      }
+      continue;
+    }
+    Frame frame;
+    std::istringstream whole(line);
+    if (!(whole >> frame.t >> frame.e >> frame.e2 >> frame.e3 >> frame.reference)) {
+      manifest.error = path + ":" + std::to_string(number) + ": wants T E E2 E3 REFERENCE";
+      return manifest;
+    }
+    manifest.frames.push_back(frame);
+  }
+  if (manifest.width == 0) manifest.error = path + ": no size line";
+  return manifest;
+}
+
+std::string sceneName(int pipelineIndex) { return shaderEntryPoints[pipelineIndex == 0 ? 11 : pipelineIndex - 1]; }
+
+class Scenes : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    const char* directory = std::getenv("INTRO_SCENE_DIR");
+    if (directory == nullptr || *directory == '\0') {
+      setUpError = "INTRO_SCENE_DIR is not set (cross_windows_test.sh prepares the folder and sets it)";
+      return;
+    }
+    folder = directory;
+    manifest = readManifest(folder + "/frames.txt");
+    if (!manifest.error.empty()) {
+      setUpError = manifest.error;
+      return;
+    }
+    platform::createWindow(manifest.width, manifest.height);
+    if (platform::createDevice(manifest.width, manifest.height, 0) != 0) {
+      setUpError = "no Direct3D 11 device";
+      return;
+    }
+    std::vector<std::uint8_t> bytecode[12];
+    ShaderBytecode blobs[12];
+    for (int order = 0; order < 12; ++order) {
+      bytecode[order] = readFile(folder + "/" + shaderEntryPoints[order] + ".dxbc");
+      blobs[order] = {bytecode[order].data(), bytecode[order].size()};
+    }
+    char message[512];
+    if (!createShadersFromBytecode(blobs, message, sizeof message)) {
+      setUpError = message;
+      return;
+    }
+    static TextTexture texts[textCount];
+    rasteriseTexts(texts);
+    platform::createTextTextures(texts, textCount);
+    platform::createRenderTexture();
+  }
+  void SetUp() override { ASSERT_TRUE(setUpError.empty()) << setUpError; }
+
+  // The presented picture of one frame. A discarding swap chain need not keep the back buffer
+  // after Present, so the final pass runs once more over the same bindings (its input, t0, is
+  // the scene's picture the frame copied) before the back buffer is read.
+  static std::vector<std::uint8_t> draw(const Frame& frame) {
+    const float params[8] = {frame.e, frame.e2, frame.e3, frame.t, static_cast<float>(manifest.width),
+                             static_cast<float>(manifest.height), 0, 0};
+    platform::drawFrame(params, frame.scene());
+    winHost.pImmediateContext->CSSetShader(winHost.pCS[0], nullptr, 0);
+    winHost.pImmediateContext->Dispatch(d3d11rules::dispatchGroups(manifest.width),
+                                        d3d11rules::dispatchGroups(manifest.height), 1);
+    return readBackBuffer();
+  }
+
+  static inline std::string setUpError;
+  static inline std::string folder;
+  static inline Manifest manifest;
+};
+
+// Every scene and the end's black (Z1..ZA, ZB), each at three times or more.
+TEST_F(Scenes, FramesCoverEveryScene) {
+  std::map<int, std::set<float>> times;
+  for (const Frame& frame : manifest.frames) times[frame.scene()].insert(frame.t);
+  for (int scene = 1; scene <= 11; ++scene)
+    EXPECT_GE(times[scene].size(), 3u) << sceneName(scene) << " is drawn at too few times";
+}
+
+TEST_F(Scenes, EveryPipelineSlotHasItsShader) {
+  for (int index = 0; index < 12; ++index) EXPECT_NE(winHost.pCS[index], nullptr) << sceneName(index);
+}
+
+TEST_F(Scenes, FramesAgreeWithTheLinuxPictures) {
+  const std::size_t bytes = static_cast<std::size_t>(manifest.width) * static_cast<std::size_t>(manifest.height) * 4;
+  for (const Frame& frame : manifest.frames) {
+    const std::vector<std::uint8_t> reference = readFile(folder + "/" + frame.reference);
+    ASSERT_EQ(reference.size(), bytes) << frame.reference;
+    const std::vector<std::uint8_t> picture = draw(frame);
+    ASSERT_EQ(picture.size(), bytes) << "the back buffer cannot be read";
+    writeFile(folder + "/" + frame.reference + ".d3d11.rgba", picture);
+    const PictureAgreement agreement = comparePictures(picture.data(), reference.data(), manifest.width,
+                                                       manifest.height);
+    std::printf("%s t %g e %g e2 %g e3 %g: %s\n", sceneName(frame.scene()).c_str(), frame.t, frame.e, frame.e2,
+                frame.e3, agreement.describe().c_str());
+    std::fflush(stdout);
+    EXPECT_TRUE(agreement.agrees()) << sceneName(frame.scene()) << " at t " << frame.t << ": "
+                                    << agreement.describe();
+  }
+}
+
+}  // namespace
