@@ -148,9 +148,9 @@ else
       status=$?
       summary=$(grep -E "^\[  (PASSED|FAILED|SKIPPED) +\] [0-9]|tests? from .* ran" "$log" | tr '\n' ' ')
       echo "d3d11_scenes_test.exe: exit $status in $((SECONDS - start)) s: $summary"
-      grep -E "^Z[1-9A-Z] t " "$log"
+      grep -E "^(Z[1-9A-Z] t |    e\+ulp here:)" "$log"
       if [ $status -ne 0 ] || ! grep -q "^\[  PASSED  \]" "$log"; then
-        grep -vE "^ALSA|^Z[1-9A-Z] t " "$log" | tail -n 60
+        grep -vE "^ALSA|^Z[1-9A-Z] t |^    e\+ulp here:" "$log" | tail -n 60
         fail "d3d11_scenes_test.exe under wine"
       fi
     fi

@@ -105,15 +105,6 @@ class CompilerRoutes : public ::testing::Test {
   static inline std::string skipReason;
 };
 
-// The routes agree where rounding cannot grow into whole pixels. Some scenes are chaotic: rays
-// refracted again and again through rippled glass (Z9) turn a difference in the last bit into
-// another path. There the routes must differ no more than the glslang route differs from itself
-// when e moves by one unit in the last place: the same reading of the text, rounded otherwise.
-bool agreesAsRounding(const PictureAgreement& routes, const PictureAgreement& nudged) {
-  return routes.agrees() || (routes.pixelsWithin8 >= nudged.pixelsWithin8 - 0.03 &&
-                             routes.blockMean <= std::max(2.0, nudged.blockMean * 1.5));
-}
-
 // Each scene pass alone, and the presented frame (scene, copy, ZZ), agree between the routes.
 TEST_F(CompilerRoutes, EveryScenePassAndFrameAgree) {
   int scenesSeen[12] = {};
