@@ -16,9 +16,11 @@ struct Compiler {
   Compiler() {
     shaderc_compile_options_set_source_language(options, shaderc_source_language_hlsl);
     shaderc_compile_options_set_target_env(options, shaderc_target_env_vulkan, shaderc_env_version_vulkan_1_1);
-    // The text is compiled without optimisation, as on Direct3D (debug flag, no optimisation
-    // flag); the HLSL legalisation passes still run.
-    shaderc_compile_options_set_optimization_level(options, shaderc_optimization_level_zero);
+    // Optimised, as Direct3D's compiler optimises under its debug flag too (only an explicit
+    // skip-optimisation flag turns that off). The pictures are nearly all the same bytes as
+    // without (a few marched edges move by ulps), and the heavy scenes run up to a third faster
+    // on a software device.
+    shaderc_compile_options_set_optimization_level(options, shaderc_optimization_level_performance);
     shaderc_compile_options_set_nan_clamp(options, true);
     shaderc_compile_options_set_hlsl_io_mapping(options, true);
     shaderc_compile_options_set_auto_bind_uniforms(options, false);
