@@ -1,13 +1,20 @@
 #pragma once
 // Song files: JSON objects whose keys are exactly the five table names, each an array of
 // integers (bytes; delayLengths 16-bit). Reading checks everything (also checkSong) before the
-// song is used.
+// song is used. Any input gives problems or a song, never a crash: text past the size limit, a
+// NUL byte, numbers beyond any range and values nested to any depth are problems like the rest,
+// and a message quotes at most a short piece of a bad value.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "song.h"
 #include "song_check.h"
+
+// The most bytes a song file may have: about 75 times the built-in song's 14,000, far above any
+// real song, and small enough that a runaway input (a huge file, /dev/zero) is refused at once.
+inline constexpr std::size_t songFileLimit = 1 << 20;
 
 struct SongData {
   std::vector<std::uint8_t> songPatterns;
@@ -24,7 +31,8 @@ struct SongData {
 // Parses JSON text into `data`; returns the problems found (none: the song is valid).
 std::vector<SongProblem> parseSongJson(const std::string& text, SongData& data);
 
-// Reads and parses a file; an unreadable file is one problem with table "file".
+// Reads and parses a file; an unreadable file (a folder, a missing file) is one problem with
+// table "file". Reads no more than one byte past songFileLimit.
 std::vector<SongProblem> readSongFile(const std::string& path, SongData& data);
 
 // The song's tables as JSON text (one line per table).
