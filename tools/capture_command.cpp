@@ -10,7 +10,6 @@
 // under a temporary name and renamed when ffmpeg has finished; a failure or an interrupt leaves
 // nothing behind.
 #include <fcntl.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -23,11 +22,12 @@
 #include <system_error>
 #include <vector>
 
-#include "capture_args.h"
 #include "output_file.h"
 #include "capture_encoder.h"
 #include "capture_show.h"
 #include "commands.h"
+#include "interrupts.h"
+#include "option_values.h"
 #include "shader_source.h"
 #include "timing.h"
 #include "vkd3d_route.h"
@@ -50,25 +50,6 @@ constexpr double lastMusicTime = 490.0;
 constexpr int largestSide = 8192;
 constexpr int fastestRate = 240;
 
-volatile sig_atomic_t interruptSignal = 0;
-
-void onInterrupt(int signal) { interruptSignal = signal; }
-bool interrupted() { return interruptSignal != 0; }
-
-// SIGINT, SIGTERM and SIGHUP set the flag (and interrupt a blocked write); SIGPIPE is ignored so
-// that an encoder that dies shows up as a failed write.
-void catchInterrupts() {
-  struct sigaction action {};
-  action.sa_handler = onInterrupt;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = 0;  // no SA_RESTART: a write into a full pipe returns
-  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
-  struct sigaction ignore {};
-  ignore.sa_handler = SIG_IGN;
-  sigemptyset(&ignore.sa_mask);
-  sigaction(SIGPIPE, &ignore, nullptr);
-}
-
 int usageError(const std::string& what) {
   std::fprintf(stderr, "intro-tool capture: %s\n%s", what.c_str(), captureUsage);
   return 2;
@@ -76,7 +57,7 @@ int usageError(const std::string& what) {
 
 int interruptedExit(const std::string& out) {
   std::fprintf(stderr, "\nintro-tool capture: interrupted; %s not written\n", out.c_str());
-  return 128 + static_cast<int>(interruptSignal);
+  return interruptedExitCode();
 }
 
 int failure(const std::string& what) {
@@ -111,7 +92,7 @@ bool createFile(const std::string& path) {
 bool writeSound(const SynthMemory& rendered, const CapturePlan& plan, const std::string& path, std::string& error) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) {
-    error = "cannot write " + path + ": " + std::strerror(errno);
+    error = "cannot write the soundtrack to the temporary folder: " + std::string(std::strerror(errno));
     return false;
   }
   std::vector<float> chunk(2 * 65536);
@@ -123,7 +104,7 @@ bool writeSound(const SynthMemory& rendered, const CapturePlan& plan, const std:
     at += count;
   }
   if (std::fclose(file) != 0) ok = false;
-  if (!ok) error = "cannot write the soundtrack to " + path;
+  if (!ok) error = "cannot write the soundtrack to the temporary folder (" + std::string(std::strerror(errno)) + ")";
   return ok;
 }
 
@@ -194,7 +175,8 @@ int parseOptions(int argc, char** argv, Options& options, bool& help) {
     }
     if (option != "--out" && option != "--size" && option != "--fps" && option != "--from" && option != "--to" &&
         option != "--compiler") {
-      return usageError("unknown option '" + option + "'");
+      return usageError(option.rfind('-', 0) == 0 ? "unknown option " + quotedValue(option)
+                                                  : "unexpected argument " + quotedValue(option));
     }
     if (i + 1 >= argc) return usageError(option + " needs a value");
     const char* value = argv[++i];
@@ -205,23 +187,23 @@ int parseOptions(int argc, char** argv, Options& options, bool& help) {
       if (!parseSize(value, largestSide, options.width, options.height) || options.width % 2 != 0 ||
           options.height % 2 != 0) {
         return usageError(std::string("--size wants WIDTHxHEIGHT with even sides from 2 to ") +
-                          std::to_string(largestSide) + " (4:2:0 video), not '" + value + "'");
+                          std::to_string(largestSide) + " (4:2:0 video), not " + quotedValue(value));
       }
     } else if (option == "--compiler") {
       if (!parseShaderRoute(value, options.route)) {
-        return usageError(std::string("--compiler wants glslang or vkd3d, not '") + value + "'");
+        return usageError("--compiler wants glslang or vkd3d, not " + quotedValue(value));
       }
     } else if (option == "--fps") {
-      const std::optional<int> rate = parseCount(value, fastestRate);
+      const std::optional<std::int64_t> rate = parseWholeNumber(value, 1, fastestRate);
       if (!rate) {
-        return usageError("--fps wants a whole number from 1 to " + std::to_string(fastestRate) + ", not '" + value +
-                          "'");
+        return usageError("--fps wants a whole number from 1 to " + std::to_string(fastestRate) + ", not " +
+                          quotedValue(value));
       }
-      options.framesPerSecond = *rate;
+      options.framesPerSecond = static_cast<int>(*rate);
     } else {
-      const std::optional<double> t = parseNumber(value);
+      const std::optional<double> t = parseDecimal(value);
       if (!t || *t < 0.0 || *t > lastMusicTime) {
-        return usageError(option + " wants a music time from 0 to 490, not '" + value + "'");
+        return usageError(option + " wants a music time from 0 to 490, not " + quotedValue(value));
       }
       (option == "--from" ? options.from : options.to) = *t;
     }
@@ -269,6 +251,9 @@ int captureCommand(int argc, char** argv) {
   catchInterrupts();
   TemporaryFiles temporaries;
   encoder.outPath = temporaryOutputPath(options.out);
+  if (std::error_code code; std::filesystem::is_directory(options.out, code)) {
+    return failure("cannot write " + options.out + ": it is a folder; give a file name");
+  }
   if (!createFile(encoder.outPath)) return failure("cannot write " + options.out + ": " + std::strerror(errno));
   temporaries.add(encoder.outPath);
   {
@@ -322,11 +307,14 @@ int captureCommand(int argc, char** argv) {
   if (result == CaptureResult::stopped) {
     // The encoder went away: its own message is above; say how it ended.
     std::string status;
-    ffmpeg.finish(status);
+    ffmpeg.finish(status, interrupted);
+    if (interrupted()) return interruptedExit(options.out);
     return failure(error + (status.empty() ? std::string() : "; " + status));
   }
-  if (!ffmpeg.finish(error)) return failure(error);
-  if (interrupted()) return interruptedExit(options.out);  // while ffmpeg finished the file
+  // The encoder may take a while to finish the file (or never end): an interrupt ends it.
+  const bool finished = ffmpeg.finish(error, interrupted);
+  if (interrupted()) return interruptedExit(options.out);
+  if (!finished) return failure(error);
   if (!renderer.validationErrors().empty()) return failure("the Vulkan validation layer reported errors");
 
   if (!publishOutput(encoder.outPath, options.out, error)) return failure(error);

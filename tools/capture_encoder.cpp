@@ -135,26 +135,41 @@ std::string describeStatus(int status) {
   return "ended abnormally";
 }
 
-int waitFor(pid_t pid) {
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return -1;
+constexpr int gone = -1;      // cannot be waited for
+constexpr int stopped = -2;   // stopRequested() before it ended
+
+// The child's status. Polls rather than blocks, so that an interrupt that arrives just before
+// the wait is seen as surely as one during it; stopRequested (or the deadline, when positive)
+// ends the wait early.
+int waitFor(pid_t pid, bool (*stopRequested)(), int deadlineMilliseconds = 0) {
+  for (int waited = 0;; waited += 5) {
+    int status = 0;
+    const pid_t got = ::waitpid(pid, &status, WNOHANG);
+    if (got == pid) return status;
+    if (got < 0 && errno != EINTR) return gone;
+    if (stopRequested != nullptr && stopRequested()) return stopped;
+    if (deadlineMilliseconds > 0 && waited >= deadlineMilliseconds) return stopped;
+    ::usleep(5000);
   }
-  return status;
 }
 }  // namespace
 
-bool Encoder::finish(std::string& error) {
+bool Encoder::finish(std::string& error, bool (*stopRequested)()) {
   if (pid_ < 0) {
     error = name_ + " is not running";
     return false;
   }
   ::close(input_);
   input_ = -1;
-  const int status = waitFor(pid_);
+  const int status = waitFor(pid_, stopRequested);
+  if (status == stopped) {
+    abort();
+    error = "interrupted while " + name_ + " finished";
+    return false;
+  }
   pid_ = -1;
-  if (status == -1 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    error = name_ + " " + (status == -1 ? std::string("could not be waited for") : describeStatus(status));
+  if (status == gone || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    error = name_ + " " + (status == gone ? std::string("could not be waited for") : describeStatus(status));
     return false;
   }
   return true;
@@ -164,8 +179,11 @@ void Encoder::abort() {
   if (input_ >= 0) ::close(input_);
   input_ = -1;
   if (pid_ > 0) {
-    ::kill(pid_, SIGKILL);
-    waitFor(pid_);
+    ::kill(pid_, SIGTERM);
+    if (waitFor(pid_, nullptr, graceMilliseconds) == stopped) {
+      ::kill(pid_, SIGKILL);
+      waitFor(pid_, nullptr);
+    }
   }
   pid_ = -1;
 }

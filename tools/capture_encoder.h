@@ -37,10 +37,14 @@ class Encoder {
   // Writes all of the bytes. Fails when the encoder has gone, or when a signal arrives while
   // stopRequested() is true (the caller's interrupt flag is checked through that callback).
   bool write(const std::uint8_t* data, std::size_t size, bool (*stopRequested)(), std::string& error);
-  // Ends the input and waits for the encoder; false unless it exited with status 0.
-  bool finish(std::string& error);
-  // Ends the encoder at once and waits for it.
+  // Ends the input and waits for the encoder; false unless it exited with status 0. When
+  // stopRequested() turns true during the wait, the encoder is ended as abort() ends it.
+  bool finish(std::string& error, bool (*stopRequested)() = nullptr);
+  // Ends the encoder: SIGTERM, then SIGKILL when it has not gone after a short grace.
   void abort();
+
+  // How long abort() waits between SIGTERM and SIGKILL.
+  static constexpr int graceMilliseconds = 2000;
 
  private:
   pid_t pid_ = -1;

@@ -5,10 +5,10 @@
 #include <cstdio>
 
 bool writeRgbaPng(const std::string& path, const std::vector<std::uint8_t>& rgba, int width, int height,
-                  std::string& error) {
+                  const std::string& shownAs, std::string& error) {
   if (width <= 0 || height <= 0 ||
       rgba.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4) {
-    error = "picture of the wrong size for " + path;
+    error = "picture of the wrong size for " + shownAs;
     return false;
   }
   png_image image{};
@@ -17,10 +17,9 @@ bool writeRgbaPng(const std::string& path, const std::vector<std::uint8_t>& rgba
   image.height = static_cast<png_uint_32>(height);
   image.format = PNG_FORMAT_RGBA;
   if (png_image_write_to_file(&image, path.c_str(), 0, rgba.data(), 0, nullptr) == 0) {
-    error = "cannot write " + path + ": " + image.message;
+    error = "cannot write " + shownAs + ": " + image.message;
     png_image_free(&image);
-    return false;  // the caller's PendingOutput removes its temporary; the path may be a device
-
+    return false;  // the caller's PendingOutput removes its temporary
   }
   return true;
 }

@@ -5,6 +5,6 @@
 #include <vector>
 
 // Writes width x height RGBA8 pixels (row 0 at the top, alpha as stored) to path. False with a
-// message in error; a file that could not be finished is removed.
+// message in error that names shownAs (the user's file when path is its temporary).
 bool writeRgbaPng(const std::string& path, const std::vector<std::uint8_t>& rgba, int width, int height,
-                  std::string& error);
+                  const std::string& shownAs, std::string& error);

@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "capture_args.h"
 #include "capture_png.h"
 #include "capture_show.h"
 #include "commands.h"
+#include "option_values.h"
 #include "output_file.h"
 #include "shader_source.h"
 #include "show.h"
@@ -49,15 +49,6 @@ int usageError(const std::string& what) {
   return 2;
 }
 
-std::optional<float> parseFloat(const char* text) {
-  if (text == nullptr || *text == '\0') return std::nullopt;
-  char* end = nullptr;
-  errno = 0;
-  const float value = std::strtof(text, &end);
-  if (end == text || *end != '\0' || errno == ERANGE || !std::isfinite(value)) return std::nullopt;
-  return value;
-}
-
 }  // namespace
 
 int frameCommand(int argc, char** argv) {
@@ -73,11 +64,16 @@ int frameCommand(int argc, char** argv) {
       std::fputs(frameUsage, stdout);
       return 0;
     }
-    if (i + 1 >= argc) return usageError(option.rfind("--", 0) == 0 ? option + " needs a value" : "unexpected '" + option + "'");
+    if (option != "--t" && option != "--e" && option != "--e2" && option != "--e3" && option != "--size" &&
+        option != "--compiler" && option != "--out") {
+      return usageError(option.rfind('-', 0) == 0 ? "unknown option " + quotedValue(option)
+                                                  : "unexpected argument " + quotedValue(option));
+    }
+    if (i + 1 >= argc) return usageError(option + " needs a value");
     const char* value = argv[++i];
     if (option == "--t" || option == "--e" || option == "--e2" || option == "--e3") {
-      const std::optional<float> number = parseFloat(value);
-      if (!number) return usageError(option + " wants a number, not '" + value + "'");
+      const std::optional<float> number = parseDecimalFloat(value);
+      if (!number) return usageError(option + " wants a number, not " + quotedValue(value));
       if (option == "--t") {
         t = number;
       } else {
@@ -86,20 +82,25 @@ int frameCommand(int argc, char** argv) {
     } else if (option == "--size") {
       if (!parseSize(value, largestSide, width, height)) {
         return usageError(std::string("--size wants WIDTHxHEIGHT, each 1 to ") + std::to_string(largestSide) +
-                          ", not '" + value + "'");
+                          ", not " + quotedValue(value));
       }
     } else if (option == "--compiler") {
-      if (!parseShaderRoute(value, route)) return usageError(std::string("--compiler wants glslang or vkd3d, not '") + value + "'");
-    } else if (option == "--out") {
+      if (!parseShaderRoute(value, route)) return usageError("--compiler wants glslang or vkd3d, not " + quotedValue(value));
+    } else {
       out = value;
       if (out.empty()) return usageError("--out wants a file name");
-    } else {
-      return usageError("unknown option '" + option + "'");
     }
   }
   if (!t) return usageError("--t is required");
   if (out.empty()) return usageError("--out is required");
   if (*t < 0.0f || *t > lastMusicTime) return usageError("--t must lie between 0 and 490");
+  // The output's temporary before any work: a file that cannot be written fails at once.
+  PendingOutput output(out);
+  std::string error;
+  if (!output.reserve(error)) {
+    std::fprintf(stderr, "intro-tool frame: %s\n", error.c_str());
+    return 1;
+  }
 
   // The timeline works in patterns; t is 2.5 per pattern.
   const float patternClock = *t / 2.5f;
@@ -118,7 +119,6 @@ int frameCommand(int argc, char** argv) {
   }
 
   HeadlessRenderer renderer;
-  std::string error;
   if (!startShowRenderer(renderer, width, height, validationRequested(), error, spirvCompilerFor(route))) {
     std::fprintf(stderr, "intro-tool frame: %s\n", error.c_str());
     return 1;
@@ -135,8 +135,7 @@ int frameCommand(int argc, char** argv) {
   if (!renderer.validationErrors().empty()) return 1;
   // Under a temporary name, published once complete: a failed write leaves nothing behind, and an
   // output that is not a regular file (/dev/null, a pipe) is written, never replaced.
-  PendingOutput output(out);
-  if (!writeRgbaPng(output.path(), picture, width, height, error) || !output.commit(error)) {
+  if (!writeRgbaPng(output.path(), picture, width, height, out, error) || !output.commit(error)) {
     std::fprintf(stderr, "intro-tool frame: %s\n", error.c_str());
     return 1;
   }

@@ -17,12 +17,12 @@
 #include <system_error>
 #include <vector>
 
-#include "capture_args.h"
 #include "output_file.h"
 #include "capture_png.h"
 #include "capture_sheet.h"
 #include "capture_show.h"
 #include "commands.h"
+#include "option_values.h"
 #include "shader_source.h"
 #include "text_textures.h"
 #include "vkd3d_route.h"
@@ -117,19 +117,26 @@ int sheetCommand(int argc, char** argv) {
       std::fputs(sheetUsage, stdout);
       return 0;
     }
-    if (option != "--out" && option != "--size" && option != "--compiler") return usageError("unknown option '" + option + "'");
+    if (option != "--out" && option != "--size" && option != "--compiler") {
+      return usageError(option.rfind('-', 0) == 0 ? "unknown option " + quotedValue(option)
+                                                  : "unexpected argument " + quotedValue(option));
+    }
     if (i + 1 >= argc) return usageError(option + " needs a value");
     const char* value = argv[++i];
     if (option == "--out") {
       out = value;
       if (out.empty()) return usageError("--out wants a file name");
     } else if (option == "--compiler") {
-      if (!parseShaderRoute(value, route)) return usageError(std::string("--compiler wants glslang or vkd3d, not '") + value + "'");
+      if (!parseShaderRoute(value, route)) return usageError("--compiler wants glslang or vkd3d, not " + quotedValue(value));
     } else if (!parseSize(value, largestSide, width, height) || width < smallestSide || height < smallestSide) {
-      return usageError(std::string("--size wants WIDTHxHEIGHT, each side 16 to 4096, not '") + value + "'");
+      return usageError("--size wants WIDTHxHEIGHT, each side 16 to 4096, not " + quotedValue(value));
     }
   }
   if (out.empty()) return usageError("--out is required");
+  // The output's temporary before any work: a file that cannot be written fails at once.
+  PendingOutput output(out);
+  std::string error;
+  if (!output.reserve(error)) return failure(error);
 
   // The song up to the last moment, then the loop's update at 60 frames per second up to each.
   std::uint32_t lastPosition = 0;
@@ -138,7 +145,6 @@ int sheetCommand(int argc, char** argv) {
   if (!renderSongFor(*memory, 0, lastPosition)) return failure("the built-in song does not render");
 
   HeadlessRenderer renderer;
-  std::string error;
   if (!startShowRenderer(renderer, width, height, validationRequested(), error, spirvCompilerFor(route))) {
     return failure(error);
   }
@@ -176,8 +182,7 @@ int sheetCommand(int argc, char** argv) {
   }
   if (!renderer.validationErrors().empty()) return failure("the Vulkan validation layer reported errors");
 
-  PendingOutput output(out);
-  if (!writeRgbaPng(output.path(), sheet.rgba, sheet.width, sheet.height, error)) return failure(error);
+  if (!writeRgbaPng(output.path(), sheet.rgba, sheet.width, sheet.height, out, error)) return failure(error);
   if (!output.commit(error)) return failure(error);
   std::printf("%s: %dx%d, %d stills of %dx%d on %s\n", out.c_str(), sheet.width, sheet.height, sheetMomentCount, width,
               height, renderer.deviceName());

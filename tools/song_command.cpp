@@ -1,10 +1,11 @@
 // intro-tool song: renders the soundtrack (the built-in song or a song file) to a WAV file,
 // optionally with the envelope log as CSV, or exports the built-in song's tables as JSON.
 // Output files appear complete or not at all: each is written under a temporary name and
-// renamed when everything has succeeded.
+// renamed when everything has succeeded; a failure or an interrupt (Ctrl-C, SIGTERM) removes
+// the temporaries.
 #include <sndfile.h>
 
-#include <charconv>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -16,6 +17,8 @@
 #include <vector>
 
 #include "commands.h"
+#include "interrupts.h"
+#include "option_values.h"
 #include "output_file.h"
 #include "song_file.h"
 #include "synth.h"
@@ -54,27 +57,40 @@ std::optional<int> parseOptions(int argc, char** argv, Options& options) {
     else if (flag == "--song") target = &options.songFile;
     else if (flag == "--envelope-log") target = &options.envelopeLog;
     else if (flag == "--export") target = &options.exportFile;
-    else if (flag != "--frames") return usageError("unknown option '" + flag + "'");
+    else if (flag != "--frames") {
+      return usageError(flag.rfind('-', 0) == 0 ? "unknown option " + quotedValue(flag)
+                                                : "unexpected argument " + quotedValue(flag));
+    }
     if (i + 1 >= argc || argv[i + 1][0] == '\0') return usageError(flag + " needs a value");
     const char* value = argv[++i];
     if (target != nullptr) {
       *target = value;
       continue;
     }
-    std::uint64_t frames = 0;
-    const char* end = value + std::strlen(value);
-    const auto [next, error] = std::from_chars(value, end, frames);
-    if (error != std::errc() || next != end || frames < 1 || frames > songFrames) {
-      return usageError(std::string("--frames '") + value + "': expected a whole number 1.." +
+    const std::optional<std::int64_t> frames = parseWholeNumber(value, 1, songFrames);
+    if (!frames) {
+      return usageError("--frames " + quotedValue(value) + ": expected a whole number 1.." +
                         std::to_string(songFrames));
     }
-    options.frames = static_cast<std::uint32_t>(frames);
+    options.frames = static_cast<std::uint32_t>(*frames);
   }
   if (options.out.empty() && options.exportFile.empty()) {
     return usageError("nothing to do: give --out FILE.wav or --export FILE.json");
   }
   if (options.out.empty() && (!options.envelopeLog.empty() || options.frames != songFrames)) {
     return usageError("--frames and --envelope-log go with --out");
+  }
+  // Two outputs on one file: the second would replace the first.
+  const std::pair<const char*, const std::string*> outputs[] = {
+      {"--out", &options.out}, {"--envelope-log", &options.envelopeLog}, {"--export", &options.exportFile}};
+  for (std::size_t a = 0; a < std::size(outputs); ++a) {
+    for (std::size_t b = a + 1; b < std::size(outputs); ++b) {
+      if (!outputs[a].second->empty() && !outputs[b].second->empty() &&
+          sameOutput(*outputs[a].second, *outputs[b].second)) {
+        return usageError(std::string(outputs[a].first) + " and " + outputs[b].first + " both name " +
+                          *outputs[b].second + "; give each output a file of its own");
+      }
+    }
   }
   return std::nullopt;
 }
@@ -92,8 +108,14 @@ bool writeWav(const PendingOutput& file, const SynthMemory& memory, std::uint32_
   }
   // The PEAK chunk holds the time of writing, so the same render would give different files.
   sf_command(sound, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
-  const sf_count_t written = sf_writef_float(sound, memory.soundBuffer, frames);
-  const bool ok = written == static_cast<sf_count_t>(frames);
+  // In pieces, so that an interrupt is honoured within a fraction of a second.
+  constexpr std::uint32_t piece = 1 << 16;
+  bool ok = true;
+  for (std::uint32_t at = 0; ok && at < frames && !interrupted(); at += piece) {
+    const std::uint32_t count = std::min(piece, frames - at);
+    ok = sf_writef_float(sound, memory.soundBuffer + 2 * static_cast<std::size_t>(at), count) ==
+         static_cast<sf_count_t>(count);
+  }
   if (!ok) {
     std::fprintf(stderr, "intro-tool song: cannot write %s: %s\n", file.target().c_str(),
                  sf_strerror(sound));
@@ -138,11 +160,28 @@ bool writeText(const PendingOutput& file, const std::string& text) {
   return true;
 }
 
+int interruptedExit() {
+  std::fprintf(stderr, "\nintro-tool song: interrupted; nothing written\n");
+  return interruptedExitCode();
+}
+
+// Renders the first `frames` frames in steps of a few seconds of sound, looking for an interrupt
+// between steps.
+bool renderInSteps(SynthMemory& memory, const Song& song, std::uint32_t frames) {
+  constexpr std::uint32_t step = 4 * sampleRate;
+  for (std::uint32_t end = std::min(step, frames);; end = std::min(end + step, frames)) {
+    if (interrupted()) return false;
+    if (!renderSongFrames(memory, song, end)) return false;
+    if (end == frames) return true;
+  }
+}
+
 }  // namespace
 
 int songCommand(int argc, char** argv) {
   Options options;
   if (const std::optional<int> done = parseOptions(argc, argv, options)) return *done;
+  catchInterrupts();
 
   SongData loaded;
   Song song = builtinSong();
@@ -164,11 +203,19 @@ int songCommand(int argc, char** argv) {
     return 1;
   }
 
+  // Every output's temporary first: an output that cannot be written fails before the render.
   std::optional<PendingOutput> exported, wav, log;
-  if (!options.exportFile.empty()) {
-    exported.emplace(options.exportFile);
-    if (!writeText(*exported, songToJson(song))) return 1;
+  for (auto [file, target] : {std::pair{&exported, &options.exportFile}, std::pair{&wav, &options.out},
+                              std::pair{&log, &options.envelopeLog}}) {
+    if (target->empty()) continue;
+    file->emplace(*target);
+    std::string error;
+    if (!(*file)->reserve(error)) {
+      std::fprintf(stderr, "intro-tool song: %s\n", error.c_str());
+      return 1;
+    }
   }
+  if (exported && !writeText(*exported, songToJson(song))) return 1;
   if (!options.out.empty()) {
     SynthMemoryPtr memory;
     try {
@@ -178,18 +225,18 @@ int songCommand(int argc, char** argv) {
                    sizeof(SynthMemory));
       return 1;
     }
-    if (!renderSongFrames(*memory, song, options.frames)) return 1;
-    wav.emplace(options.out);
-    if (!writeWav(*wav, *memory, options.frames)) return 1;
-    if (!options.envelopeLog.empty()) {
-      log.emplace(options.envelopeLog);
-      if (!writeEnvelopeLog(*log, *memory, options.frames)) return 1;
-    }
+    if (!renderInSteps(*memory, song, options.frames)) return interrupted() ? interruptedExit() : 1;
+    const bool written = writeWav(*wav, *memory, options.frames);
+    if (interrupted()) return interruptedExit();
+    if (!written) return 1;
+    if (log && !writeEnvelopeLog(*log, *memory, options.frames)) return 1;
   }
+  if (interrupted()) return interruptedExit();
   // Everything is written: give the files their names.
   for (std::optional<PendingOutput>* file : {&exported, &wav, &log}) {
     std::string error;
     if (file->has_value() && !(*file)->commit(error)) {
+      if (interrupted()) return interruptedExit();  // while waiting for a pipe's reader
       std::fprintf(stderr, "intro-tool song: %s\n", error.c_str());
       return 1;
     }

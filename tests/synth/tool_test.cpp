@@ -1,10 +1,17 @@
 // intro-tool song, run as a program: exit codes, the WAV and CSV it writes, and that a failure
 // leaves no file behind.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
 #include <sndfile.h>
+#include <spawn.h>
 
 #include <algorithm>
+#include <chrono>
+#include <functional>
+#include <thread>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -18,6 +25,8 @@
 #include "song_builder.h"
 #include "song_file.h"
 #include "synth.h"
+
+extern char** environ;
 
 namespace {
 
@@ -77,6 +86,145 @@ TEST_F(ToolTest, UsageErrorsExitWithTwo) {
   }
   EXPECT_EQ(tool("song --envelope-log " + path("a.csv")).code, 2);
   EXPECT_TRUE(files().empty());
+}
+
+// The numbers of every command follow one grammar: what --frames refuses, --t and --fps refuse.
+TEST_F(ToolTest, FramesTakeTheSharedNumberGrammar) {
+  for (const char* frames : {"' 5'", "'5 '", "0x10", "1e-320", "5.5", "+", "1e999"}) {
+    const ToolRun run = tool("song --frames " + std::string(frames) + " --out " + path("a.wav"));
+    EXPECT_EQ(run.code, 2) << frames;
+    EXPECT_NE(run.errors.find("expected a whole number"), std::string::npos) << run.errors;
+  }
+  EXPECT_TRUE(files().empty());
+  for (const char* frames : {"1e3", "1000.0", "+1000"}) {
+    ASSERT_EQ(tool("song --frames " + std::string(frames) + " --out " + path("a.wav")).code, 0) << frames;
+    SF_INFO info{};
+    SNDFILE* sound = sf_open(path("a.wav").c_str(), SFM_READ, &info);
+    ASSERT_NE(sound, nullptr);
+    EXPECT_EQ(info.frames, 1000) << frames;
+    sf_close(sound);
+  }
+  const ToolRun unknown = tool("song --loud --out " + path("b.wav"));
+  EXPECT_NE(unknown.errors.find("unknown option '--loud'"), std::string::npos) << unknown.errors;
+  const ToolRun stray = tool("song loud --out " + path("b.wav"));
+  EXPECT_NE(stray.errors.find("unexpected argument 'loud'"), std::string::npos) << stray.errors;
+  // A long value is quoted in part.
+  const ToolRun longValue = tool("song --frames " + std::string(5000, '9') + " --out " + path("b.wav"));
+  EXPECT_EQ(longValue.code, 2);
+  EXPECT_LT(longValue.errors.size(), 2000u);
+}
+
+// Two outputs on one file: the second would replace the first. Refused before any work.
+TEST_F(ToolTest, TwoOutputsOnOneFileAreRefused) {
+  const std::string wav = path("o.wav");
+  const std::string sameWav = (dir / "." / "o.wav").string();
+  for (const std::string& arguments :
+       {"--out " + wav + " --envelope-log " + wav, "--out " + wav + " --envelope-log " + sameWav,
+        "--out " + wav + " --export " + sameWav, "--out " + wav + " --envelope-log " + path("o.csv") + " --export " +
+        path("o.csv")}) {
+    const ToolRun run = tool("song --frames 100 " + arguments);
+    EXPECT_EQ(run.code, 2) << arguments;
+    EXPECT_NE(run.errors.find("give each output a file of its own"), std::string::npos) << run.errors;
+    EXPECT_TRUE(files().empty()) << arguments;
+  }
+  // Two links to one file.
+  write("o.wav", "keep");
+  ASSERT_EQ(::link(wav.c_str(), path("p.csv").c_str()), 0);
+  EXPECT_EQ(tool("song --frames 100 --out " + wav + " --envelope-log " + path("p.csv")).code, 2);
+  EXPECT_EQ(read("o.wav"), "keep");
+  EXPECT_EQ(files().size(), 2u);
+}
+
+// A song file that is a folder, and outputs that cannot be written, fail before the render.
+TEST_F(ToolTest, FoldersAreNeitherSongsNorOutputs) {
+  const ToolRun song = tool("song --song " + dir.string() + " --out " + path("a.wav"));
+  EXPECT_EQ(song.code, 2);
+  EXPECT_NE(song.errors.find("it is a folder"), std::string::npos) << song.errors;
+  fs::create_directory(dir / "out.wav");
+  const auto start = std::chrono::steady_clock::now();
+  const ToolRun out = tool("song --out " + path("out.wav"));  // the whole song, were it rendered
+  EXPECT_EQ(out.code, 1);
+  EXPECT_NE(out.errors.find("cannot write " + path("out.wav") + ": it is a folder"), std::string::npos) << out.errors;
+  EXPECT_EQ(out.errors.find(".partial-"), std::string::npos) << out.errors;
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3)) << "refused only after the render";
+  const ToolRun log = tool("song --out " + path("a.wav") + " --envelope-log " + path("no/such/folder/a.csv"));
+  EXPECT_EQ(log.code, 1);
+  EXPECT_NE(log.errors.find("cannot write " + path("no/such/folder/a.csv")), std::string::npos) << log.errors;
+  fs::remove(dir / "out.wav");
+  EXPECT_TRUE(files().empty());
+}
+
+// intro-tool song with TMPDIR set to the test's folder, so that every temporary is seen; returns
+// the exit status after `signal` is sent once `ready` holds (or -1 when it never does).
+int interruptSong(const fs::path& dir, const std::vector<std::string>& options,
+                  const std::function<bool()>& ready, int signal) {
+  std::vector<std::string> arguments = {INTRO_TOOL_PATH, "song"};
+  arguments.insert(arguments.end(), options.begin(), options.end());
+  std::vector<char*> argv;
+  for (std::string& argument : arguments) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  std::vector<std::string> environment = {"TMPDIR=" + dir.string()};
+  for (char** variable = environ; *variable != nullptr; ++variable) {
+    if (std::strncmp(*variable, "TMPDIR=", 7) != 0) environment.emplace_back(*variable);
+  }
+  std::vector<char*> envp;
+  for (std::string& variable : environment) envp.push_back(variable.data());
+  envp.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  pid_t pid = -1;
+  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) return -1;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  bool sent = false;
+  int status = 0;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (ready()) {
+      sent = ::kill(pid, signal) == 0;
+      break;
+    }
+    if (::waitpid(pid, &status, WNOHANG) == pid) return -1;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  if (!sent) ::kill(pid, SIGKILL);
+  ::waitpid(pid, &status, 0);
+  if (!sent) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
+}
+
+bool anyPartial(const fs::path& dir) {
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    if (entry.path().filename().string().find(".partial-") != std::string::npos) return true;
+  }
+  return false;
+}
+
+TEST_F(ToolTest, InterruptsLeaveNothingBehind) {
+  // While the whole song renders and is written.
+  EXPECT_EQ(interruptSong(dir, {"--out", path("o.wav"), "--envelope-log", path("o.csv")}, [&] { return anyPartial(dir); },
+                          SIGINT),
+            128 + SIGINT);
+  EXPECT_TRUE(files().empty()) << files().front();
+  // While it waits to hand a finished WAV to a pipe that nobody reads.
+  const std::string fifo = path("pipe.wav");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const auto written = [&] {
+    for (const auto& entry : fs::directory_iterator(dir)) {
+      std::error_code error;
+      if (entry.path().filename().string().find(".partial-") != std::string::npos &&
+          fs::file_size(entry.path(), error) >= 8000 * 8) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));  // on to the pipe
+        return true;
+      }
+    }
+    return false;
+  };
+  EXPECT_EQ(interruptSong(dir, {"--frames", "8000", "--out", fifo}, written, SIGTERM), 128 + SIGTERM);
+  EXPECT_TRUE(fs::is_fifo(fifo));
+  fs::remove(fifo);
+  EXPECT_TRUE(files().empty()) << files().front();
 }
 
 TEST_F(ToolTest, RendersTheWavAndTheEnvelopeLog) {

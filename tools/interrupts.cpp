@@ -1,0 +1,29 @@
+#include "interrupts.h"
+
+#include <signal.h>
+
+#include <initializer_list>
+
+namespace {
+
+volatile sig_atomic_t interruptSignal = 0;
+
+void onInterrupt(int signal) { interruptSignal = signal; }
+
+}  // namespace
+
+void catchInterrupts() {
+  struct sigaction action {};
+  action.sa_handler = onInterrupt;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;  // no SA_RESTART: a write into a full pipe, a wait for a child, returns
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  sigaction(SIGPIPE, &ignore, nullptr);
+}
+
+bool interrupted() { return interruptSignal != 0; }
+
+int interruptedExitCode() { return 128 + static_cast<int>(interruptSignal); }

@@ -1,0 +1,80 @@
+#include "option_values.h"
+
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Whether text is exactly one number of the grammar.
+bool isDecimal(std::string_view text) {
+  std::size_t at = 0;
+  const auto digits = [&] {
+    const std::size_t from = at;
+    while (at < text.size() && isDigit(text[at])) ++at;
+    return at - from;
+  };
+  if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
+  std::size_t mantissa = digits();
+  if (at < text.size() && text[at] == '.') {
+    ++at;
+    mantissa += digits();
+  }
+  if (mantissa == 0) return false;
+  if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
+    ++at;
+    if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
+    if (digits() == 0) return false;
+  }
+  return at == text.size();
+}
+
+// The C library's conversion of a checked text (which it reads whole); out of range only on
+// overflow, where it gives infinity.
+template <typename T, typename Convert>
+std::optional<T> convert(std::string_view text, Convert conversion) {
+  if (!isDecimal(text)) return std::nullopt;
+  const std::string copy(text);
+  const T value = conversion(copy.c_str(), nullptr);
+  if (!std::isfinite(value)) return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
+std::optional<double> parseDecimal(std::string_view text) { return convert<double>(text, std::strtod); }
+
+std::optional<float> parseDecimalFloat(std::string_view text) { return convert<float>(text, std::strtof); }
+
+std::optional<std::int64_t> parseWholeNumber(std::string_view text, std::int64_t smallest, std::int64_t largest) {
+  const std::optional<double> value = parseDecimal(text);
+  if (!value || std::floor(*value) != *value) return std::nullopt;
+  if (*value < static_cast<double>(smallest) || *value > static_cast<double>(largest)) return std::nullopt;
+  return static_cast<std::int64_t>(*value);
+}
+
+bool parseSize(std::string_view text, int largest, int& width, int& height) {
+  const std::size_t x = text.find('x');
+  if (x == std::string_view::npos) return false;
+  const std::optional<std::int64_t> w = parseWholeNumber(text.substr(0, x), 1, largest);
+  const std::optional<std::int64_t> h = parseWholeNumber(text.substr(x + 1), 1, largest);
+  if (!w || !h) return false;
+  width = static_cast<int>(*w);
+  height = static_cast<int>(*h);
+  return true;
+}
+
+std::string quotedValue(std::string_view text) {
+  constexpr std::size_t shown = 40;
+  std::string out;
+  out.reserve(shown + 32);
+  out += '\'';
+  out.append(text.substr(0, shown));
+  if (text.size() <= shown) {
+    out += '\'';
+  } else {
+    out.append("...' (").append(std::to_string(text.size())).append(" characters)");
+  }
+  return out;
+}
