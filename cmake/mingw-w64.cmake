@@ -1,5 +1,5 @@
 # Cross-compiling the Windows (x86-64) programs with mingw-w64 on Linux:
-#   cmake -S tests/cross/windows -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
+#   cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=$PWD/cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release
 # The POSIX-threads flavour of the compilers is used (std::thread, std::atomic_ref); everything is
 # linked statically, so the programs need no compiler run-time DLLs beside them.
 set(CMAKE_SYSTEM_NAME Windows)

@@ -1,7 +1,7 @@
 #pragma once
 // The built-in song's frame compiled ahead of time: its decoded programs written out as straight
-// C++ (compiled_frame.cpp, made by synth_frame_compiler), three tracks at a time with their
-// statements taken in turn, each calling the same operation function as the interpreter. No
+// C++ (generated/compiled_frame.cpp, made by synth_frame_compiler), three tracks at a time with
+// their statements taken in turn, each calling the same operation function as the interpreter. No
 // dispatch between operations, registers the compiler keeps in the processor's, and several
 // tracks' work close together: the built-in song renders in about 0.82 of the interpreter's time.
 // The driver uses it only for programs of the structure it was written for (compiledFrameFits).

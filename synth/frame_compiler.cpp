@@ -1,5 +1,5 @@
-// Writes compiled_frame.cpp: the built-in song's decoded programs, as a render from the start of
-// the song decodes them, as straight C++.
+// Writes generated/compiled_frame.cpp: the built-in song's decoded programs, as a render from the
+// start of the song decodes them, as straight C++.
 //
 //   synth_frame_compiler --out FILE     writes the source
 //   synth_frame_compiler --check FILE   exits 1 when FILE is not what --out would write

@@ -1,8 +1,8 @@
 // The render driver. Before rendering, the song's instruments are decoded into register programs
 // (program_decode.cpp); every frame then runs those programs, through the compiled frame where it
-// was written for programs of their structure (the built-in song's; compiled_frame.cpp), else
-// through the interpreter below. The output is bit for bit that of the straightforward dispatcher
-// (render_reference.cpp), which the tests check.
+// was written for programs of their structure (the built-in song's; generated/compiled_frame.cpp),
+// else through the interpreter below. The output is bit for bit that of the straightforward
+// dispatcher (tests/synth/render_reference.cpp), which the tests check.
 #include <algorithm>
 #include <atomic>
 

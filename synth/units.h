@@ -1,9 +1,9 @@
 #pragma once
-// The signal units' formulas, shared by both render paths (the straightforward interpreter in
-// render_reference.cpp and the decoded one in render.cpp). Double for the signal stack and every
+// The signal units' formulas, shared by the decoded render (render.cpp) and the tests' literal
+// interpreter (tests/synth/render_reference.cpp). Double for the signal stack and every
 // intermediate value, float for stored state. Each unit takes its constants, derived from its
-// parameter bytes by the make*Constants functions; the interpreter derives them every frame,
-// the decoded path once.
+// parameter bytes by the make*Constants functions; the literal interpreter derives them every
+// frame, the decoded path once.
 #include <algorithm>
 #include <bit>
 #include <cmath>

@@ -19,14 +19,7 @@ target_link_libraries(intro_vulkan
   PRIVATE PkgConfig::INTRO_SHADERC PkgConfig::INTRO_GLSLANG_SPIRV intro_warnings)
 
 # The platform functions (device, shaders, textures, frames) on the intro's SDL window.
-if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/vk_platform.cpp)
-  find_package(SDL2 REQUIRED CONFIG)
-  add_library(intro_vulkan_window STATIC ${CMAKE_CURRENT_LIST_DIR}/vk_platform.cpp)
-  target_include_directories(intro_vulkan_window PUBLIC ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_CURRENT_LIST_DIR}/..)
-  target_include_directories(intro_vulkan_window PRIVATE ${CMAKE_SOURCE_DIR}/text)
-  target_link_libraries(intro_vulkan_window PUBLIC intro_vulkan SDL2::SDL2 PRIVATE intro_warnings)
-  if(TARGET text)
-    target_link_libraries(intro_vulkan_window PUBLIC text)
-  endif()
-  set(INTRO_VULKAN_LIBRARY intro_vulkan_window)
-endif()
+find_package(SDL2 REQUIRED CONFIG)
+add_library(intro_vulkan_window STATIC ${CMAKE_CURRENT_LIST_DIR}/vk_platform.cpp)
+target_include_directories(intro_vulkan_window PUBLIC ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_CURRENT_LIST_DIR}/..)
+target_link_libraries(intro_vulkan_window PUBLIC intro_vulkan SDL2::SDL2 text PRIVATE intro_warnings)

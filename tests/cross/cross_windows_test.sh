@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Cross-builds the Windows programs with mingw-w64 in a build tree of their own, checks that
-# intro.exe is a PE32+ GUI program that imports what the intro calls (Direct3D 11, the HLSL
-# compiler, wave-out, the window and the process calls) and carries no compiler run-time DLL, then
-# runs the portable unit tests, and the back end itself on a virtual display, under wine64 where
-# it is installed: with probe shaders, then with the intro's own scenes from vkd3d-shader's
-# bytecode, each frame compared with intro-tool's Linux picture of it.
+# Cross-builds the Windows programs with mingw-w64: the root project with the toolchain file
+# cmake/mingw-w64.cmake, in a build tree of its own, with the commands of the README's "Building
+# on Windows". Checks that intro.exe is a PE32+ GUI program that imports what the intro calls
+# (Direct3D 11, the HLSL compiler, wave-out, the window and the process calls) and carries no
+# compiler run-time DLL, then runs the portable unit tests, and the back end itself on a virtual
+# display, under wine64 where it is installed: with probe shaders, then with the intro's own
+# scenes from vkd3d-shader's bytecode, each frame compared with intro-tool's Linux picture of it.
 # Usage: cross_windows_test.sh SOURCE_ROOT BUILD_DIR [CMAKE [INTRO_TOOL VKD3D_COMPILER INTRO_HLSL]]
 # Exit 77: skipped (without the scene tools: every other check ran and passed).
 set -uo pipefail
@@ -30,14 +31,18 @@ fail() {
 }
 
 echo "== configure ($build)"
-"$cmake" -S "$root/tests/cross/windows" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
+# A tree configured from another source folder cannot be configured again: start it afresh.
+if [ -f "$build/CMakeCache.txt" ] && ! grep -qxF "CMAKE_HOME_DIRECTORY:INTERNAL=$root" "$build/CMakeCache.txt"; then
+  rm -rf "$build"
+fi
+"$cmake" -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
   -DCMAKE_BUILD_TYPE=Release -DINTRO_WERROR=ON >"$build.configure.log" 2>&1 ||
   { cat "$build.configure.log"; echo "FAIL: configure"; exit 1; }
-echo "== build intro.exe and the unit tests"
-"$cmake" --build "$build" -j 2 --target intro unit_tests >"$build.build.log" 2>&1 ||
+echo "== build intro.exe and the tests"
+"$cmake" --build "$build" -j 2 >"$build.build.log" 2>&1 ||
   { tail -n 80 "$build.build.log"; echo "FAIL: build"; exit 1; }
 
-exe="$build/host/d3d11/intro.exe"
+exe="$build/intro.exe"
 [ -f "$exe" ] || { echo "FAIL: $exe was not built"; exit 1; }
 headers=$("$objdump" -p "$exe") || { echo "FAIL: objdump cannot read $exe"; exit 1; }
 
@@ -85,16 +90,16 @@ else
   trap '"${wine%/*}/wineserver" -k >/dev/null 2>&1; rm -rf "$WINEPREFIX"' EXIT
   export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
   unset WAYLAND_DISPLAY
-  for test in d3d11_rules_test show_test text_test synth_tests; do
-    log="$build/$test.wine.log"
+  for test in cross/d3d11_rules_test host/show_test text/text_test synth/synth_tests song/song_tests; do
+    log="$build/${test#*/}.wine.log"
     start=$SECONDS
-    timeout 600 "$wine" "$build/$test.exe" >"$log" 2>&1
+    timeout 600 "$wine" "$build/tests/$test.exe" >"$log" 2>&1
     status=$?
     summary=$(grep -E "^\[  (PASSED|FAILED)  \]|tests? from .* ran" "$log" | tr '\n' ' ')
-    echo "$test.exe: exit $status in $((SECONDS - start)) s: $summary"
+    echo "${test#*/}.exe: exit $status in $((SECONDS - start)) s: $summary"
     if [ $status -ne 0 ] || ! grep -q "^\[  PASSED  \]" "$log"; then
       tail -n 40 "$log"
-      fail "$test.exe under wine"
+      fail "${test#*/}.exe under wine"
     fi
   done
   # The back end itself (window, device, resources, bindings, one frame, audio clock) on wine's
@@ -107,7 +112,7 @@ else
     "${wine%/*}/wineserver" -w >/dev/null 2>&1 || true
     log="$build/d3d11_backend_test.wine.log"
     start=$SECONDS
-    timeout 600 xvfb-run -a -s "-screen 0 640x480x24" "$wine" "$build/d3d11_backend_test.exe" >"$log" 2>&1
+    timeout 600 xvfb-run -a -s "-screen 0 640x480x24" "$wine" "$build/tests/cross/d3d11_backend_test.exe" >"$log" 2>&1
     status=$?
     summary=$(grep -E "^\[  (PASSED|FAILED|SKIPPED) +\] [0-9]|tests? from .* ran" "$log" | tr '\n' ' ')
     echo "d3d11_backend_test.exe: exit $status in $((SECONDS - start)) s: $summary"
@@ -144,7 +149,7 @@ else
       start=$SECONDS
       # wine reaches the Linux file system as drive Z:.
       INTRO_SCENE_DIR="Z:$scenes" timeout 900 xvfb-run -a -s "-screen 0 640x480x24" "$wine" \
-        "$build/d3d11_scenes_test.exe" >"$log" 2>&1
+        "$build/tests/cross/d3d11_scenes_test.exe" >"$log" 2>&1
       status=$?
       summary=$(grep -E "^\[  (PASSED|FAILED|SKIPPED) +\] [0-9]|tests? from .* ran" "$log" | tr '\n' ' ')
       echo "d3d11_scenes_test.exe: exit $status in $((SECONDS - start)) s: $summary"

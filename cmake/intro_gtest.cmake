@@ -1,0 +1,23 @@
+# intro_gtest(TARGET LABEL [TIMEOUT SECONDS]): a GoogleTest program as CTest tests under LABEL.
+# Natively every test case is a CTest test of its own (gtest_discover_tests runs the program to
+# list them). A cross build cannot run it while building, so there the program is one test, run
+# through CMAKE_CROSSCOMPILING_EMULATOR (e.g. -DCMAKE_CROSSCOMPILING_EMULATOR=wine64) if given.
+include(GoogleTest)
+
+function(intro_gtest target label)
+  cmake_parse_arguments(PARSE_ARGV 2 arg "" "TIMEOUT" "")
+  if(arg_UNPARSED_ARGUMENTS)
+    message(FATAL_ERROR "intro_gtest(${target} ${label}): unknown arguments ${arg_UNPARSED_ARGUMENTS}; "
+                        "expected intro_gtest(TARGET LABEL [TIMEOUT SECONDS])")
+  endif()
+  set(properties LABELS ${label})
+  if(arg_TIMEOUT)
+    list(APPEND properties TIMEOUT ${arg_TIMEOUT})
+  endif()
+  if(CMAKE_CROSSCOMPILING)
+    add_test(NAME ${target} COMMAND ${target})
+    set_tests_properties(${target} PROPERTIES ${properties})
+  else()
+    gtest_discover_tests(${target} PROPERTIES ${properties} DISCOVERY_TIMEOUT 60)
+  endif()
+endfunction()
