@@ -25,7 +25,8 @@ EnvelopeLevels songLevelsAt(const SynthMemory& memory, std::uint32_t position) {
 float patternClockOf(std::uint32_t position) {
   const double exact = static_cast<double>(position);
   const float rounded = static_cast<float>(exact);
-  return rounded / 61520.0f;
+  // framesPerPattern (61,520) is exact in float.
+  return rounded / static_cast<float>(framesPerPattern);
 }
 
 float musicTimeOf(float patternClock) { return patternClock * 2.5f; }

@@ -36,7 +36,8 @@ struct ShowState {
   int sceneIndex = 1;             // pipeline index of this frame's scene, 1..11
 };
 
-// Play position (sample frames) -> patterns: uint32 -> double -> nearest float, / 61520 in float.
+// Play position (sample frames) -> patterns: uint32 -> double -> nearest float, / framesPerPattern
+// (61,520) in float.
 float patternClockOf(std::uint32_t position);
 
 // 2.5 * patternClock, in float.

@@ -5,32 +5,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "d3d11_rules.h"
+#include "backend_rules.h"
 #include "platform.h"
 #include "shader_source.h"
 #include "text_textures.h"
 #include "win_host.h"
-
-DXGI_SWAP_CHAIN_DESC swapChainDesc = {
-    {1280, 720, {0, 0}, DXGI_FORMAT_R8G8B8A8_UNORM, DXGI_MODE_SCANLINE_ORDER_UNSPECIFIED,
-     DXGI_MODE_SCALING_UNSPECIFIED},  // BufferDesc
-    {1, 0},                           // SampleDesc
-    DXGI_USAGE_UNORDERED_ACCESS,      // BufferUsage: only written by compute passes
-    1,                                // BufferCount
-    nullptr,                          // OutputWindow
-    TRUE,                             // Windowed
-    DXGI_SWAP_EFFECT_DISCARD,         // SwapEffect
-    0,                                // Flags
-};
-
-const D3D11_BUFFER_DESC constantBufferDesc = {
-    32,                          // ByteWidth: e, e2, e3, t, x, y, 0, 0
-    D3D11_USAGE_DEFAULT,         // Usage
-    D3D11_BIND_CONSTANT_BUFFER,  // BindFlags
-    0,                           // CPUAccessFlags
-    0,                           // MiscFlags
-    0,                           // StructureByteStride
-};
 
 namespace {
 
@@ -42,36 +21,29 @@ struct TextObjects {
   ID3D11ShaderResourceView** view;
 };
 
-D3D11_TEXTURE2D_DESC TextureDescIntroText, TextureDescGreetzText, TextureDescVELMText, TextureDescThirtyText,
-    TextureDescCreditzText;
-D3D11_SUBRESOURCE_DATA srInitDataIntroText, srInitDataGreetzText, srInitDataVELMText, srInitDataThirtyText,
-    srInitDataCreditzText;
-
 TextObjects textObjects(int id) {
   switch (id) {
     case introText:
-      return {&TextureDescIntroText, &srInitDataIntroText, &winHost.textureInputIntroText,
+      return {&winHost.textDescriptions[introText], &winHost.textInitialData[introText], &winHost.textureInputIntroText,
               &winHost.shaderResourcesIntroText};
     case greetzText:
-      return {&TextureDescGreetzText, &srInitDataGreetzText, &winHost.textureInputGreetzText,
+      return {&winHost.textDescriptions[greetzText], &winHost.textInitialData[greetzText], &winHost.textureInputGreetzText,
               &winHost.shaderResourcesGreetzText};
     case velmText:
-      return {&TextureDescVELMText, &srInitDataVELMText, &winHost.textureInputVELMText,
+      return {&winHost.textDescriptions[velmText], &winHost.textInitialData[velmText], &winHost.textureInputVELMText,
               &winHost.shaderResourcesVELMText};
     case thirtyText:
-      return {&TextureDescThirtyText, &srInitDataThirtyText, &winHost.textureInputThirtyText,
+      return {&winHost.textDescriptions[thirtyText], &winHost.textInitialData[thirtyText], &winHost.textureInputThirtyText,
               &winHost.shaderResourcesThirtyText};
     default:
-      return {&TextureDescCreditzText, &srInitDataCreditzText, &winHost.textureInputCreditzText,
+      return {&winHost.textDescriptions[creditzText], &winHost.textInitialData[creditzText], &winHost.textureInputCreditzText,
               &winHost.shaderResourcesCreditzText};
   }
 }
 
-D3D11_TEXTURE2D_DESC renderTextureDesc;
-
 HRESULT createDeviceWith(D3D_DRIVER_TYPE driverType, UINT flags) {
   return D3D11CreateDeviceAndSwapChain(nullptr, driverType, nullptr, flags, nullptr, 0, D3D11_SDK_VERSION,
-                                       &swapChainDesc, &winHost.pSwapChain, &winHost.pd3dDevice, nullptr,
+                                       &winHost.swapChainDesc, &winHost.pSwapChain, &winHost.pd3dDevice, nullptr,
                                        &winHost.pImmediateContext);
 }
 
@@ -125,7 +97,7 @@ int createDevice(int width, int height, int verticalSync) {
   release(backBuffer);  // the view keeps the texture
   winHost.pImmediateContext->CSSetUnorderedAccessViews(0, 1, &winHost.backBufferView, nullptr);
 
-  winHost.pd3dDevice->CreateBuffer(&constantBufferDesc, nullptr, &winHost.pConstants);
+  winHost.pd3dDevice->CreateBuffer(&winHost.constantBufferDesc, nullptr, &winHost.pConstants);
   winHost.pImmediateContext->CSSetConstantBuffers(0, 1, &winHost.pConstants);
   return 0;
 }
@@ -144,13 +116,13 @@ bool compileShaders(const char* source, char* message, std::size_t messageSize) 
         text = static_cast<const char*>(winHost.pErrorBlob->GetBufferPointer());
         textSize = winHost.pErrorBlob->GetBufferSize();
       }
-      d3d11rules::copyCompilerMessage(message, messageSize, text, textSize);
+      backend_rules::copyCompilerMessage(message, messageSize, text, textSize);
       release(winHost.pErrorBlob);
       release(winHost.pBlob);
       return false;
     }
     winHost.pd3dDevice->CreateComputeShader(winHost.pBlob->GetBufferPointer(), winHost.pBlob->GetBufferSize(),
-                                            nullptr, &winHost.pCS[d3d11rules::pipelineIndexOf(order)]);
+                                            nullptr, &winHost.pCS[backend_rules::pipelineIndexOf(order)]);
     // Warnings of a successful compilation are not shown.
     release(winHost.pErrorBlob);
     release(winHost.pBlob);
@@ -184,17 +156,17 @@ void createTextTextures(const TextTexture* textures, int count) {
 }
 
 void createRenderTexture() {
-  renderTextureDesc.Width = static_cast<UINT>(winHost.resolutionX);
-  renderTextureDesc.Height = static_cast<UINT>(winHost.resolutionY);
-  renderTextureDesc.MipLevels = 1;
-  renderTextureDesc.ArraySize = 1;
-  renderTextureDesc.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
-  renderTextureDesc.SampleDesc = {1, 0};
-  renderTextureDesc.Usage = D3D11_USAGE_DEFAULT;
-  renderTextureDesc.BindFlags = D3D11_BIND_SHADER_RESOURCE | D3D11_BIND_RENDER_TARGET;
-  renderTextureDesc.CPUAccessFlags = 0;
-  renderTextureDesc.MiscFlags = 0;
-  winHost.pd3dDevice->CreateTexture2D(&renderTextureDesc, nullptr, &winHost.textureRender);
+  winHost.renderTextureDesc.Width = static_cast<UINT>(winHost.resolutionX);
+  winHost.renderTextureDesc.Height = static_cast<UINT>(winHost.resolutionY);
+  winHost.renderTextureDesc.MipLevels = 1;
+  winHost.renderTextureDesc.ArraySize = 1;
+  winHost.renderTextureDesc.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
+  winHost.renderTextureDesc.SampleDesc = {1, 0};
+  winHost.renderTextureDesc.Usage = D3D11_USAGE_DEFAULT;
+  winHost.renderTextureDesc.BindFlags = D3D11_BIND_SHADER_RESOURCE | D3D11_BIND_RENDER_TARGET;
+  winHost.renderTextureDesc.CPUAccessFlags = 0;
+  winHost.renderTextureDesc.MiscFlags = 0;
+  winHost.pd3dDevice->CreateTexture2D(&winHost.renderTextureDesc, nullptr, &winHost.textureRender);
   winHost.pd3dDevice->CreateShaderResourceView(winHost.textureRender, nullptr, &winHost.shaderResourcesRender);
 
   // t0 the scene picture, then the texts: t1 VELM, t2 Intro, t3 Thirty, t4 Greetz, t5 Creditz.
@@ -209,8 +181,8 @@ void setFullscreen() { winHost.pSwapChain->SetFullscreenState(TRUE, nullptr); }
 void drawFrame(const float (&shaderParams)[8], int sceneIndex) {
   pumpMessages();
   ID3D11DeviceContext* context = winHost.pImmediateContext;
-  const UINT groupsX = d3d11rules::dispatchGroups(winHost.resolutionX);
-  const UINT groupsY = d3d11rules::dispatchGroups(winHost.resolutionY);
+  const UINT groupsX = backend_rules::dispatchGroups(winHost.resolutionX);
+  const UINT groupsY = backend_rules::dispatchGroups(winHost.resolutionY);
 
   context->UpdateSubresource(winHost.pConstants, 0, nullptr, shaderParams, 4, 4);
   context->CSSetShader(winHost.pCS[sceneIndex], nullptr, 0);

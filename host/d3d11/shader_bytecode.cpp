@@ -3,13 +3,13 @@
 
 #include <cstdio>
 
-#include "d3d11_rules.h"
+#include "backend_rules.h"
 #include "shader_source.h"
 #include "win_host.h"
 
 bool createShadersFromBytecode(const ShaderBytecode (&blobs)[12], char* message, std::size_t messageSize) {
   for (int order = 0; order < 12; ++order) {
-    ID3D11ComputeShader*& shader = winHost.pCS[d3d11rules::pipelineIndexOf(order)];
+    ID3D11ComputeShader*& shader = winHost.pCS[backend_rules::pipelineIndexOf(order)];
     if (shader != nullptr) shader->Release();
     shader = nullptr;
     HRESULT result = E_INVALIDARG;
@@ -20,7 +20,7 @@ bool createShadersFromBytecode(const ShaderBytecode (&blobs)[12], char* message,
       const int length = std::snprintf(text, sizeof text, "%s: CreateComputeShader failed (0x%08lX) on %zu bytes",
                                         shaderEntryPoints[order], static_cast<unsigned long>(result),
                                         blobs[order].size);
-      d3d11rules::copyCompilerMessage(message, messageSize, text, length < 0 ? 0 : static_cast<std::size_t>(length));
+      backend_rules::copyCompilerMessage(message, messageSize, text, length < 0 ? 0 : static_cast<std::size_t>(length));
       return false;
     }
   }

@@ -1,6 +1,7 @@
 #pragma once
 // The Windows back end's state: one static struct, shared by its three parts (the window, the
-// Direct3D 11 device and the wave-out audio). Everything lives until the process ends.
+// Direct3D 11 device and the wave-out audio), the records its start-up hands to DXGI, Direct3D 11
+// and the wave-out device included. Everything lives until the process ends.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -15,6 +16,11 @@
 
 #include <cstdint>
 
+#include "timing.h"
+
+struct SynthMemory;
+struct Song;
+
 struct WinHost {
   // Window (win_window.cpp).
   HWND mainWindow = nullptr;
@@ -26,6 +32,25 @@ struct WinHost {
   UINT syncInterval = 0;
 
   // Device, swap chain, resources (d3d11_device.cpp).
+  DXGI_SWAP_CHAIN_DESC swapChainDesc = {
+      {1280, 720, {0, 0}, DXGI_FORMAT_R8G8B8A8_UNORM, DXGI_MODE_SCANLINE_ORDER_UNSPECIFIED,
+       DXGI_MODE_SCALING_UNSPECIFIED},  // BufferDesc
+      {1, 0},                           // SampleDesc
+      DXGI_USAGE_UNORDERED_ACCESS,      // BufferUsage: only written by compute passes
+      1,                                // BufferCount
+      nullptr,                          // OutputWindow
+      TRUE,                             // Windowed
+      DXGI_SWAP_EFFECT_DISCARD,         // SwapEffect
+      0,                                // Flags
+  };
+  D3D11_BUFFER_DESC constantBufferDesc = {
+      32,                          // ByteWidth: e, e2, e3, t, x, y, 0, 0
+      D3D11_USAGE_DEFAULT,         // Usage
+      D3D11_BIND_CONSTANT_BUFFER,  // BindFlags
+      0,                           // CPUAccessFlags
+      0,                           // MiscFlags
+      0,                           // StructureByteStride
+  };
   ID3D11Device* pd3dDevice = nullptr;
   ID3D11DeviceContext* pImmediateContext = nullptr;
   IDXGISwapChain* pSwapChain = nullptr;
@@ -48,8 +73,26 @@ struct WinHost {
   ID3D11ShaderResourceView* shaderResourcesVELMText = nullptr;
   ID3D11ShaderResourceView* shaderResourcesThirtyText = nullptr;
   ID3D11ShaderResourceView* shaderResourcesCreditzText = nullptr;
+  // Descriptions and initial data of the text textures, by TextId, and of the render texture.
+  D3D11_TEXTURE2D_DESC textDescriptions[5] = {};
+  D3D11_SUBRESOURCE_DATA textInitialData[5] = {};
+  D3D11_TEXTURE2D_DESC renderTextureDesc = {};
 
-  // Audio (wave_audio.cpp).
+  // Audio (wave_audio.cpp): 44,100 Hz stereo 32-bit float frames, the song as one block whose
+  // lpData is set to the sound buffer when the music starts.
+  WAVEFORMATEX waveFormat = {
+      WAVE_FORMAT_IEEE_FLOAT,   // wFormatTag
+      2,                        // nChannels
+      sampleRate,               // nSamplesPerSec
+      sampleRate * 8,           // nAvgBytesPerSec
+      8,                        // nBlockAlign: two 32-bit floats
+      32,                       // wBitsPerSample
+      0,                        // cbSize
+  };
+  WAVEHDR waveHeader = {nullptr, songFrames * 8, 0, 0, 0, 0, nullptr, 0};
+  MMTIME playTime = {TIME_SAMPLES, {0}};
+  SynthMemory* renderMemory = nullptr;  // what the render thread renders
+  const Song* renderSong = nullptr;
   HWAVEOUT waveOut = nullptr;
   bool audioPlaying = false;           // the device took the song
   bool audioStarted = false;           // startAudio ran
@@ -57,14 +100,8 @@ struct WinHost {
   std::uint32_t lastPosition = 0;      // never goes backwards
 };
 
+// Defined in win_window.cpp.
 extern WinHost winHost;
-
-// The initialised static records of the start-up (d3d11_device.cpp, wave_audio.cpp).
-extern DXGI_SWAP_CHAIN_DESC swapChainDesc;
-extern const D3D11_BUFFER_DESC constantBufferDesc;
-extern WAVEFORMATEX waveFormat;
-extern WAVEHDR waveHeader;
-extern MMTIME playTime;
 
 // Retrieves and handles every message waiting for the main thread, so that the system never takes
 // the window for hung; called once per frame and between the shader compilations.

@@ -51,11 +51,11 @@ void createWindow(int width, int height) {
     // The edit control made a caret when it took the focus; the picture has none.
     DestroyCaret();
   }
-  swapChainDesc.BufferDesc.Width = static_cast<UINT>(width);
-  swapChainDesc.BufferDesc.Height = static_cast<UINT>(height);
+  winHost.swapChainDesc.BufferDesc.Width = static_cast<UINT>(width);
+  winHost.swapChainDesc.BufferDesc.Height = static_cast<UINT>(height);
   ShowCursor(FALSE);
-  swapChainDesc.Windowed = TRUE;
-  swapChainDesc.OutputWindow = winHost.mainWindow;
+  winHost.swapChainDesc.Windowed = TRUE;
+  winHost.swapChainDesc.OutputWindow = winHost.mainWindow;
 }
 
 void showError(const char* caption, const char* text) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "backend_rules.h"
+
 void PlayClock::delivered(std::uint64_t deliveredFrames, std::int64_t nowNs) {
   // Sequentially consistent throughout: a reader that sees either new value also sees the odd
   // sequence number stored before it. Two updates per callback cost nothing worth saving.
@@ -38,10 +40,5 @@ std::uint32_t PlayClock::position(std::int64_t nowNs) {
 
 std::uint32_t steadyPosition(std::int64_t startNs, std::int64_t nowNs, std::uint32_t framesPerSecond,
                              std::uint32_t endFrame) {
-  const std::int64_t sinceNs = std::max<std::int64_t>(0, nowNs - startNs);
-  // Split into whole seconds and the rest so that hours of run time cannot overflow.
-  const std::uint64_t seconds = static_cast<std::uint64_t>(sinceNs) / 1'000'000'000u;
-  const std::uint64_t restNs = static_cast<std::uint64_t>(sinceNs) % 1'000'000'000u;
-  const std::uint64_t frames = seconds * framesPerSecond + restNs * framesPerSecond / 1'000'000'000u;
-  return static_cast<std::uint32_t>(std::min<std::uint64_t>(frames, endFrame));
+  return backend_rules::steadyFrames(nowNs - startNs, 1'000'000'000, endFrame, framesPerSecond);
 }

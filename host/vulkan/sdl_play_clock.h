@@ -9,12 +9,14 @@
 #include <atomic>
 #include <cstdint>
 
+#include "timing.h"
+
 struct PlayClock {
   // Frames the device holds after a callback has filled its buffer (the device's buffer size).
   std::uint32_t bufferedFrames = 0;
   // The estimate stops here (the song's length in frames).
   std::uint32_t endFrame = 0;
-  std::uint32_t framesPerSecond = 44100;
+  std::uint32_t framesPerSecond = sampleRate;
 
   // Writer (the callback): frames delivered since playback began, at steady time nowNs.
   void delivered(std::uint64_t deliveredFrames, std::int64_t nowNs);
@@ -30,6 +32,7 @@ struct PlayClock {
   std::uint32_t lastPosition = 0;  // reader only
 };
 
-// A clock without a device: frames of real time since startNs, up to endFrame.
+// A clock without a device: frames of real time since startNs, up to endFrame (the shared
+// steady clock, backend_rules::steadyFrames, in nanoseconds).
 std::uint32_t steadyPosition(std::int64_t startNs, std::int64_t nowNs, std::uint32_t framesPerSecond,
                              std::uint32_t endFrame);

@@ -12,14 +12,17 @@ add_library(intro_vulkan STATIC
   ${CMAKE_CURRENT_LIST_DIR}/vk_compile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/vk_core.cpp
   ${CMAKE_CURRENT_LIST_DIR}/vk_headless.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/vk_result.cpp
   ${CMAKE_CURRENT_LIST_DIR}/spirv_bytecode.cpp)
 target_include_directories(intro_vulkan PUBLIC ${CMAKE_CURRENT_LIST_DIR})
+# The rules both back ends share (host/backend_rules.h, over synth's timing.h).
+target_include_directories(intro_vulkan PRIVATE ${CMAKE_CURRENT_LIST_DIR}/..)
 target_link_libraries(intro_vulkan
   PUBLIC Vulkan::Vulkan shader_source
-  PRIVATE PkgConfig::INTRO_SHADERC PkgConfig::INTRO_GLSLANG_SPIRV intro_warnings)
+  PRIVATE synth PkgConfig::INTRO_SHADERC PkgConfig::INTRO_GLSLANG_SPIRV intro_warnings)
 
 # The platform functions (device, shaders, textures, frames) on the intro's SDL window.
 find_package(SDL2 REQUIRED CONFIG)
 add_library(intro_vulkan_window STATIC ${CMAKE_CURRENT_LIST_DIR}/vk_platform.cpp)
 target_include_directories(intro_vulkan_window PUBLIC ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_CURRENT_LIST_DIR}/..)
-target_link_libraries(intro_vulkan_window PUBLIC intro_vulkan SDL2::SDL2 text PRIVATE intro_warnings)
+target_link_libraries(intro_vulkan_window PUBLIC intro_vulkan SDL2::SDL2 text PRIVATE synth intro_warnings)

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "backend_rules.h"
+
 namespace vk_compile {
 
 namespace {
@@ -65,10 +67,7 @@ bool compileHlsl(const char* source, std::size_t length, const char* entryPoint,
 }
 
 void copyMessage(const std::string& message, char* buffer, std::size_t size) {
-  if (buffer == nullptr || size == 0) return;
-  const std::size_t n = std::min(message.size(), size - 1);
-  std::memcpy(buffer, message.data(), n);
-  buffer[n] = '\0';
+  backend_rules::copyCompilerMessage(buffer, size, message.c_str(), message.size());
 }
 
 }  // namespace vk_compile

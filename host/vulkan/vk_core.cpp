@@ -2,7 +2,9 @@
 
 #include <cfloat>
 #include <cstring>
+#include <utility>
 
+#include "backend_rules.h"
 #include "shader_source.h"
 #include "vk_compile.h"
 
@@ -26,11 +28,14 @@ VKAPI_ATTR VkBool32 VKAPI_CALL onValidationMessage(VkDebugUtilsMessageSeverityFl
   return VK_FALSE;
 }
 
+// The three queries below count a failed enumeration as "not there": the caller then says what
+// is missing, which is what a person can act on.
 bool layerPresent(const char* name) {
   std::uint32_t count = 0;
-  vkEnumerateInstanceLayerProperties(&count, nullptr);
+  if (vkEnumerateInstanceLayerProperties(&count, nullptr) != VK_SUCCESS) return false;
   std::vector<VkLayerProperties> layers(count);
-  vkEnumerateInstanceLayerProperties(&count, layers.data());
+  if (vkEnumerateInstanceLayerProperties(&count, layers.data()) < VK_SUCCESS) return false;
+  layers.resize(count);
   for (const auto& layer : layers) {
     if (std::strcmp(layer.layerName, name) == 0) return true;
   }
@@ -39,9 +44,10 @@ bool layerPresent(const char* name) {
 
 bool layerExtensionPresent(const char* layer, const char* name) {
   std::uint32_t count = 0;
-  vkEnumerateInstanceExtensionProperties(layer, &count, nullptr);
+  if (vkEnumerateInstanceExtensionProperties(layer, &count, nullptr) != VK_SUCCESS) return false;
   std::vector<VkExtensionProperties> extensions(count);
-  vkEnumerateInstanceExtensionProperties(layer, &count, extensions.data());
+  if (vkEnumerateInstanceExtensionProperties(layer, &count, extensions.data()) < VK_SUCCESS) return false;
+  extensions.resize(count);
   for (const auto& extension : extensions) {
     if (std::strcmp(extension.extensionName, name) == 0) return true;
   }
@@ -50,9 +56,10 @@ bool layerExtensionPresent(const char* layer, const char* name) {
 
 bool deviceExtensionPresent(VkPhysicalDevice device, const char* name) {
   std::uint32_t count = 0;
-  vkEnumerateDeviceExtensionProperties(device, nullptr, &count, nullptr);
+  if (vkEnumerateDeviceExtensionProperties(device, nullptr, &count, nullptr) != VK_SUCCESS) return false;
   std::vector<VkExtensionProperties> extensions(count);
-  vkEnumerateDeviceExtensionProperties(device, nullptr, &count, extensions.data());
+  if (vkEnumerateDeviceExtensionProperties(device, nullptr, &count, extensions.data()) < VK_SUCCESS) return false;
+  extensions.resize(count);
   for (const auto& extension : extensions) {
     if (std::strcmp(extension.extensionName, name) == 0) return true;
   }
@@ -76,43 +83,26 @@ VkImageMemoryBarrier imageBarrier(VkImage image, VkAccessFlags from, VkAccessFla
   return barrier;
 }
 
-const char* resultName(VkResult result) {
-  switch (result) {
-    case VK_SUCCESS: return "VK_SUCCESS";
-    case VK_NOT_READY: return "VK_NOT_READY";
-    case VK_TIMEOUT: return "VK_TIMEOUT";
-    case VK_SUBOPTIMAL_KHR: return "VK_SUBOPTIMAL_KHR";
-    case VK_ERROR_OUT_OF_HOST_MEMORY: return "VK_ERROR_OUT_OF_HOST_MEMORY";
-    case VK_ERROR_OUT_OF_DEVICE_MEMORY: return "VK_ERROR_OUT_OF_DEVICE_MEMORY";
-    case VK_ERROR_INITIALIZATION_FAILED: return "VK_ERROR_INITIALIZATION_FAILED";
-    case VK_ERROR_DEVICE_LOST: return "VK_ERROR_DEVICE_LOST";
-    case VK_ERROR_LAYER_NOT_PRESENT: return "VK_ERROR_LAYER_NOT_PRESENT";
-    case VK_ERROR_EXTENSION_NOT_PRESENT: return "VK_ERROR_EXTENSION_NOT_PRESENT";
-    case VK_ERROR_FEATURE_NOT_PRESENT: return "VK_ERROR_FEATURE_NOT_PRESENT";
-    case VK_ERROR_INCOMPATIBLE_DRIVER: return "VK_ERROR_INCOMPATIBLE_DRIVER";
-    case VK_ERROR_FORMAT_NOT_SUPPORTED: return "VK_ERROR_FORMAT_NOT_SUPPORTED";
-    case VK_ERROR_SURFACE_LOST_KHR: return "VK_ERROR_SURFACE_LOST_KHR";
-    case VK_ERROR_OUT_OF_DATE_KHR: return "VK_ERROR_OUT_OF_DATE_KHR";
-    case VK_ERROR_NATIVE_WINDOW_IN_USE_KHR: return "VK_ERROR_NATIVE_WINDOW_IN_USE_KHR";
-    default: return "VkResult error";
-  }
+bool Core::fail(VulkanError failure) {
+  error = std::move(failure);
+  return false;
 }
 
-std::string failed(const char* what, VkResult result) {
-  return std::string(what) + " failed (" + resultName(result) + ")";
+bool Core::check(VkResult result, const char* call, const char* detail) {
+  if (result == VK_SUCCESS) return true;
+  return fail(callFailed(call, result, detail != nullptr ? detail : ""));
 }
 
 Core::~Core() { destroy(); }
 
-bool Core::createInstance(const std::vector<const char*>& extensions, std::string& error) {
+bool Core::createInstance(const std::vector<const char*>& extensions) {
   noDevice = false;
   std::vector<const char*> enabled = extensions;
   std::vector<const char*> layers;
   bool syncValidation = false;
   if (validation) {
     if (!layerPresent(validationLayer)) {
-      error = "the validation layer VK_LAYER_KHRONOS_validation is not installed";
-      return false;
+      return fail(checkFailed("validation", "the validation layer VK_LAYER_KHRONOS_validation is not installed"));
     }
     layers.push_back(validationLayer);
     enabled.push_back(VK_EXT_DEBUG_UTILS_EXTENSION_NAME);
@@ -152,33 +142,31 @@ bool Core::createInstance(const std::vector<const char*>& extensions, std::strin
   info.ppEnabledExtensionNames = enabled.data();
   VkResult result = vkCreateInstance(&info, nullptr, &instance);
   if (result != VK_SUCCESS) {
-    error = failed("vkCreateInstance", result);
     instance = VK_NULL_HANDLE;
     // Without a loader or a driver there is nothing to run on.
     noDevice = result == VK_ERROR_INCOMPATIBLE_DRIVER || result == VK_ERROR_INITIALIZATION_FAILED;
-    return false;
+    return fail(callFailed("vkCreateInstance", result));
   }
   if (validation) {
     auto create = reinterpret_cast<PFN_vkCreateDebugUtilsMessengerEXT>(
         vkGetInstanceProcAddr(instance, "vkCreateDebugUtilsMessengerEXT"));
-    if (create == nullptr || create(instance, &messengerInfo, nullptr, &messenger) != VK_SUCCESS) {
-      error = "cannot create the validation message callback";
-      return false;
-    }
+    if (create == nullptr) return fail(checkFailed("validation", "vkCreateDebugUtilsMessengerEXT is missing"));
+    if (!check(create(instance, &messengerInfo, nullptr, &messenger), "vkCreateDebugUtilsMessengerEXT")) return false;
   }
   return true;
 }
 
-bool Core::createDevice(VkSurfaceKHR surface, std::string& error) {
+bool Core::createDevice(VkSurfaceKHR surface) {
   std::uint32_t count = 0;
-  vkEnumeratePhysicalDevices(instance, &count, nullptr);
-  std::vector<VkPhysicalDevice> devices(count);
-  vkEnumeratePhysicalDevices(instance, &count, devices.data());
   noDevice = false;
+  if (!check(vkEnumeratePhysicalDevices(instance, &count, nullptr), "vkEnumeratePhysicalDevices")) return false;
+  std::vector<VkPhysicalDevice> devices(count);
+  const VkResult listed = vkEnumeratePhysicalDevices(instance, &count, devices.data());
+  if (listed != VK_INCOMPLETE && !check(listed, "vkEnumeratePhysicalDevices")) return false;
+  devices.resize(count);
   if (count == 0) {
-    error = "no Vulkan device";
     noDevice = true;
-    return false;
+    return fail(checkFailed("device", "no Vulkan device"));
   }
   // Prefer a discrete, then an integrated GPU, then anything (a software driver); within the
   // device the first family with compute (and graphics, for the blit to the window).
@@ -196,8 +184,10 @@ bool Core::createDevice(VkSurfaceKHR surface, std::string& error) {
       const bool graphics = (families[f].queueFlags & VK_QUEUE_GRAPHICS_BIT) != 0;
       if (surface != VK_NULL_HANDLE) {
         VkBool32 present = VK_FALSE;
-        vkGetPhysicalDeviceSurfaceSupportKHR(candidate, f, surface, &present);
-        if (present == VK_FALSE || !graphics) continue;
+        const VkResult asked = vkGetPhysicalDeviceSurfaceSupportKHR(candidate, f, surface, &present);
+        if (asked == VK_ERROR_SURFACE_LOST_KHR) return fail(callFailed("vkGetPhysicalDeviceSurfaceSupportKHR", asked));
+        // Any other failure: this family cannot be shown to present, so it is not taken.
+        if (asked != VK_SUCCESS || present == VK_FALSE || !graphics) continue;
       }
       int score = props.deviceType == VK_PHYSICAL_DEVICE_TYPE_DISCRETE_GPU     ? 30
                   : props.deviceType == VK_PHYSICAL_DEVICE_TYPE_INTEGRATED_GPU ? 20
@@ -214,10 +204,10 @@ bool Core::createDevice(VkSurfaceKHR surface, std::string& error) {
     }
   }
   if (physicalDevice == VK_NULL_HANDLE) {
-    error = surface != VK_NULL_HANDLE ? "no Vulkan 1.1 device can compute and present to the window"
-                                      : "no Vulkan 1.1 device with a compute queue";
     noDevice = true;
-    return false;
+    return fail(checkFailed("device", surface != VK_NULL_HANDLE
+                                          ? "no Vulkan 1.1 device can compute and present to the window"
+                                          : "no Vulkan 1.1 device with a compute queue"));
   }
 
   const float priority = 1.0f;
@@ -263,8 +253,7 @@ bool Core::createDevice(VkSurfaceKHR surface, std::string& error) {
   VkResult result = vkCreateDevice(physicalDevice, &info, nullptr, &device);
   if (result != VK_SUCCESS) {
     device = VK_NULL_HANDLE;
-    error = failed("vkCreateDevice", result);
-    return false;
+    return fail(callFailed("vkCreateDevice", result));
   }
   vkGetDeviceQueue(device, queueFamily, 0, &queue);
 
@@ -273,8 +262,7 @@ bool Core::createDevice(VkSurfaceKHR surface, std::string& error) {
   poolInfo.flags = VK_COMMAND_POOL_CREATE_RESET_COMMAND_BUFFER_BIT;
   poolInfo.queueFamilyIndex = queueFamily;
   if ((result = vkCreateCommandPool(device, &poolInfo, nullptr, &commandPool)) != VK_SUCCESS) {
-    error = failed("vkCreateCommandPool", result);
-    return false;
+    return fail(callFailed("vkCreateCommandPool", result));
   }
   VkCommandBufferAllocateInfo allocInfo{};
   allocInfo.sType = VK_STRUCTURE_TYPE_COMMAND_BUFFER_ALLOCATE_INFO;
@@ -282,14 +270,12 @@ bool Core::createDevice(VkSurfaceKHR surface, std::string& error) {
   allocInfo.level = VK_COMMAND_BUFFER_LEVEL_PRIMARY;
   allocInfo.commandBufferCount = 1;
   if ((result = vkAllocateCommandBuffers(device, &allocInfo, &commandBuffer)) != VK_SUCCESS) {
-    error = failed("vkAllocateCommandBuffers", result);
-    return false;
+    return fail(callFailed("vkAllocateCommandBuffers", result));
   }
   VkFenceCreateInfo fenceInfo{};
   fenceInfo.sType = VK_STRUCTURE_TYPE_FENCE_CREATE_INFO;
   if ((result = vkCreateFence(device, &fenceInfo, nullptr, &fence)) != VK_SUCCESS) {
-    error = failed("vkCreateFence", result);
-    return false;
+    return fail(callFailed("vkCreateFence", result));
   }
 
   // One set for every pipeline: b0, t0..t5, s0, u0 at the bindings the compiler assigns.
@@ -310,16 +296,14 @@ bool Core::createDevice(VkSurfaceKHR surface, std::string& error) {
   layoutInfo.bindingCount = static_cast<std::uint32_t>(bindings.size());
   layoutInfo.pBindings = bindings.data();
   if ((result = vkCreateDescriptorSetLayout(device, &layoutInfo, nullptr, &setLayout)) != VK_SUCCESS) {
-    error = failed("vkCreateDescriptorSetLayout", result);
-    return false;
+    return fail(callFailed("vkCreateDescriptorSetLayout", result));
   }
   VkPipelineLayoutCreateInfo pipelineLayoutInfo{};
   pipelineLayoutInfo.sType = VK_STRUCTURE_TYPE_PIPELINE_LAYOUT_CREATE_INFO;
   pipelineLayoutInfo.setLayoutCount = 1;
   pipelineLayoutInfo.pSetLayouts = &setLayout;
   if ((result = vkCreatePipelineLayout(device, &pipelineLayoutInfo, nullptr, &pipelineLayout)) != VK_SUCCESS) {
-    error = failed("vkCreatePipelineLayout", result);
-    return false;
+    return fail(callFailed("vkCreatePipelineLayout", result));
   }
   std::array<VkDescriptorPoolSize, 4> sizes = {{{VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER, 1},
                                                 {VK_DESCRIPTOR_TYPE_SAMPLED_IMAGE, 6},
@@ -331,8 +315,7 @@ bool Core::createDevice(VkSurfaceKHR surface, std::string& error) {
   descriptorPoolInfo.poolSizeCount = static_cast<std::uint32_t>(sizes.size());
   descriptorPoolInfo.pPoolSizes = sizes.data();
   if ((result = vkCreateDescriptorPool(device, &descriptorPoolInfo, nullptr, &descriptorPool)) != VK_SUCCESS) {
-    error = failed("vkCreateDescriptorPool", result);
-    return false;
+    return fail(callFailed("vkCreateDescriptorPool", result));
   }
   VkDescriptorSetAllocateInfo setInfo{};
   setInfo.sType = VK_STRUCTURE_TYPE_DESCRIPTOR_SET_ALLOCATE_INFO;
@@ -340,8 +323,7 @@ bool Core::createDevice(VkSurfaceKHR surface, std::string& error) {
   setInfo.descriptorSetCount = 1;
   setInfo.pSetLayouts = &setLayout;
   if ((result = vkAllocateDescriptorSets(device, &setInfo, &descriptorSet)) != VK_SUCCESS) {
-    error = failed("vkAllocateDescriptorSets", result);
-    return false;
+    return fail(callFailed("vkAllocateDescriptorSets", result));
   }
 
   // Direct3D 11's default sampler state (what an empty sampler slot gives): linear
@@ -365,10 +347,9 @@ bool Core::createDevice(VkSurfaceKHR surface, std::string& error) {
   samplerInfo.borderColor = VK_BORDER_COLOR_FLOAT_OPAQUE_WHITE;
   samplerInfo.unnormalizedCoordinates = VK_FALSE;
   if ((result = vkCreateSampler(device, &samplerInfo, nullptr, &sampler)) != VK_SUCCESS) {
-    error = failed("vkCreateSampler", result);
-    return false;
+    return fail(callFailed("vkCreateSampler", result));
   }
-  return createBuffer(constants, 32, VK_BUFFER_USAGE_UNIFORM_BUFFER_BIT, error);
+  return createBuffer(constants, 32, VK_BUFFER_USAGE_UNIFORM_BUFFER_BIT);
 }
 
 bool Core::memoryType(std::uint32_t bits, VkMemoryPropertyFlags flags, std::uint32_t& index) const {
@@ -384,25 +365,18 @@ bool Core::memoryType(std::uint32_t bits, VkMemoryPropertyFlags flags, std::uint
 }
 
 bool Core::allocateMemory(const VkMemoryRequirements& requirements, VkMemoryPropertyFlags preferred,
-                          VkMemoryPropertyFlags required, const char* what, VkDeviceMemory& memory,
-                          std::string& error) {
+                          VkMemoryPropertyFlags required, const char* what, VkDeviceMemory& memory) {
   VkMemoryAllocateInfo alloc{};
   alloc.sType = VK_STRUCTURE_TYPE_MEMORY_ALLOCATE_INFO;
   alloc.allocationSize = requirements.size;
   if (!memoryType(requirements.memoryTypeBits, preferred, alloc.memoryTypeIndex) &&
       !memoryType(requirements.memoryTypeBits, required, alloc.memoryTypeIndex)) {
-    error = std::string("no suitable memory type for ") + what;
-    return false;
+    return fail(checkFailed("memory", std::string("no suitable memory type for ") + what));
   }
-  const VkResult result = vkAllocateMemory(device, &alloc, nullptr, &memory);
-  if (result != VK_SUCCESS) {
-    error = failed("vkAllocateMemory", result);
-    return false;
-  }
-  return true;
+  return check(vkAllocateMemory(device, &alloc, nullptr, &memory), "vkAllocateMemory", what);
 }
 
-bool Core::createBuffer(Buffer& buffer, VkDeviceSize size, VkBufferUsageFlags usage, std::string& error) {
+bool Core::createBuffer(Buffer& buffer, VkDeviceSize size, VkBufferUsageFlags usage) {
   VkBufferCreateInfo info{};
   info.sType = VK_STRUCTURE_TYPE_BUFFER_CREATE_INFO;
   info.size = size;
@@ -410,17 +384,15 @@ bool Core::createBuffer(Buffer& buffer, VkDeviceSize size, VkBufferUsageFlags us
   info.sharingMode = VK_SHARING_MODE_EXCLUSIVE;
   VkResult result = vkCreateBuffer(device, &info, nullptr, &buffer.buffer);
   if (result != VK_SUCCESS) {
-    error = failed("vkCreateBuffer", result);
-    return false;
+    return fail(callFailed("vkCreateBuffer", result));
   }
   VkMemoryRequirements requirements{};
   vkGetBufferMemoryRequirements(device, buffer.buffer, &requirements);
   const VkMemoryPropertyFlags hostVisible = VK_MEMORY_PROPERTY_HOST_VISIBLE_BIT | VK_MEMORY_PROPERTY_HOST_COHERENT_BIT;
-  if (!allocateMemory(requirements, hostVisible, hostVisible, "a buffer", buffer.memory, error)) return false;
-  vkBindBufferMemory(device, buffer.buffer, buffer.memory, 0);
+  if (!allocateMemory(requirements, hostVisible, hostVisible, "a buffer", buffer.memory)) return false;
+  if (!check(vkBindBufferMemory(device, buffer.buffer, buffer.memory, 0), "vkBindBufferMemory")) return false;
   if ((result = vkMapMemory(device, buffer.memory, 0, VK_WHOLE_SIZE, 0, &buffer.mapped)) != VK_SUCCESS) {
-    error = failed("vkMapMemory", result);
-    return false;
+    return fail(callFailed("vkMapMemory", result));
   }
   std::memset(buffer.mapped, 0, static_cast<std::size_t>(size));
   buffer.size = size;
@@ -433,7 +405,21 @@ void Core::destroyBuffer(Buffer& buffer) {
   buffer = Buffer{};
 }
 
-bool Core::createImage(Image& image, int width, int height, VkImageUsageFlags usage, std::string& error) {
+bool Core::checkImageSize(int width, int height, const char* what) {
+  const std::uint32_t limit = properties.limits.maxImageDimension2D;
+  if (width > 0 && height > 0 && static_cast<std::uint32_t>(width) <= limit &&
+      static_cast<std::uint32_t>(height) <= limit) {
+    return true;
+  }
+  return fail(checkFailed("picture size", std::string(what) + " of " + std::to_string(width) + "x" +
+                                              std::to_string(height) + " is larger than " +
+                                              properties.deviceName + " can hold (maxImageDimension2D " +
+                                              std::to_string(limit) + "): choose a size of at most " +
+                                              std::to_string(limit) + " on each side"));
+}
+
+bool Core::createImage(Image& image, int width, int height, VkImageUsageFlags usage) {
+  if (!checkImageSize(width, height, "an image")) return false;
   VkImageCreateInfo info{};
   info.sType = VK_STRUCTURE_TYPE_IMAGE_CREATE_INFO;
   info.imageType = VK_IMAGE_TYPE_2D;
@@ -448,13 +434,12 @@ bool Core::createImage(Image& image, int width, int height, VkImageUsageFlags us
   info.initialLayout = VK_IMAGE_LAYOUT_UNDEFINED;
   VkResult result = vkCreateImage(device, &info, nullptr, &image.image);
   if (result != VK_SUCCESS) {
-    error = failed("vkCreateImage", result);
-    return false;
+    return fail(callFailed("vkCreateImage", result));
   }
   VkMemoryRequirements requirements{};
   vkGetImageMemoryRequirements(device, image.image, &requirements);
-  if (!allocateMemory(requirements, VK_MEMORY_PROPERTY_DEVICE_LOCAL_BIT, 0, "an image", image.memory, error)) return false;
-  vkBindImageMemory(device, image.image, image.memory, 0);
+  if (!allocateMemory(requirements, VK_MEMORY_PROPERTY_DEVICE_LOCAL_BIT, 0, "an image", image.memory)) return false;
+  if (!check(vkBindImageMemory(device, image.image, image.memory, 0), "vkBindImageMemory")) return false;
   VkImageViewCreateInfo viewInfo{};
   viewInfo.sType = VK_STRUCTURE_TYPE_IMAGE_VIEW_CREATE_INFO;
   viewInfo.image = image.image;
@@ -462,8 +447,7 @@ bool Core::createImage(Image& image, int width, int height, VkImageUsageFlags us
   viewInfo.format = VK_FORMAT_R8G8B8A8_UNORM;
   viewInfo.subresourceRange = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 1, 0, 1};
   if ((result = vkCreateImageView(device, &viewInfo, nullptr, &image.view)) != VK_SUCCESS) {
-    error = failed("vkCreateImageView", result);
-    return false;
+    return fail(callFailed("vkCreateImageView", result));
   }
   image.width = width;
   image.height = height;
@@ -477,17 +461,17 @@ void Core::destroyImage(Image& image) {
   image = Image{};
 }
 
-void Core::beginCommands() {
-  waitIdle();
-  vkResetCommandBuffer(commandBuffer, 0);
+bool Core::beginCommands() {
+  if (!waitIdle()) return false;
+  if (!check(vkResetCommandBuffer(commandBuffer, 0), "vkResetCommandBuffer")) return false;
   VkCommandBufferBeginInfo begin{};
   begin.sType = VK_STRUCTURE_TYPE_COMMAND_BUFFER_BEGIN_INFO;
   begin.flags = VK_COMMAND_BUFFER_USAGE_ONE_TIME_SUBMIT_BIT;
-  vkBeginCommandBuffer(commandBuffer, &begin);
+  return check(vkBeginCommandBuffer(commandBuffer, &begin), "vkBeginCommandBuffer");
 }
 
-void Core::submit(VkSemaphore wait, VkPipelineStageFlags waitStage, VkSemaphore signal) {
-  vkEndCommandBuffer(commandBuffer);
+bool Core::submit(VkSemaphore wait, VkPipelineStageFlags waitStage, VkSemaphore signal) {
+  if (!check(vkEndCommandBuffer(commandBuffer), "vkEndCommandBuffer")) return false;
   VkSubmitInfo info{};
   info.sType = VK_STRUCTURE_TYPE_SUBMIT_INFO;
   info.waitSemaphoreCount = wait != VK_NULL_HANDLE ? 1 : 0;
@@ -497,27 +481,31 @@ void Core::submit(VkSemaphore wait, VkPipelineStageFlags waitStage, VkSemaphore 
   info.pCommandBuffers = &commandBuffer;
   info.signalSemaphoreCount = signal != VK_NULL_HANDLE ? 1 : 0;
   info.pSignalSemaphores = &signal;
-  vkResetFences(device, 1, &fence);
-  fencePending = vkQueueSubmit(queue, 1, &info, fence) == VK_SUCCESS;
+  if (!check(vkResetFences(device, 1, &fence), "vkResetFences")) return false;
+  if (!check(vkQueueSubmit(queue, 1, &info, fence), "vkQueueSubmit")) return false;
+  fencePending = true;
+  return true;
 }
 
-void Core::waitIdle() {
-  if (fencePending) {
-    vkWaitForFences(device, 1, &fence, VK_TRUE, UINT64_MAX);
-    fencePending = false;
-  }
+bool Core::waitIdle() {
+  if (!fencePending) return true;
+  fencePending = false;
+  return check(vkWaitForFences(device, 1, &fence, VK_TRUE, UINT64_MAX), "vkWaitForFences");
 }
 
-bool Core::uploadImage(Image& image, const std::uint8_t* rgba, std::string& error) {
+bool Core::uploadImage(Image& image, const std::uint8_t* rgba) {
   Buffer staging;
   const VkDeviceSize size = static_cast<VkDeviceSize>(image.width) * image.height * 4;
-  if (!createBuffer(staging, size, VK_BUFFER_USAGE_TRANSFER_SRC_BIT, error)) {
+  if (!createBuffer(staging, size, VK_BUFFER_USAGE_TRANSFER_SRC_BIT)) {
     destroyBuffer(staging);
     return false;
   }
   // createBuffer leaves the staging memory zeroed: without texels the image is cleared.
   if (rgba != nullptr) std::memcpy(staging.mapped, rgba, static_cast<std::size_t>(size));
-  beginCommands();
+  if (!beginCommands()) {
+    destroyBuffer(staging);
+    return false;
+  }
   VkImageMemoryBarrier toCopy = imageBarrier(image.image, 0, VK_ACCESS_TRANSFER_WRITE_BIT, VK_IMAGE_LAYOUT_UNDEFINED,
                                              VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL);
   vkCmdPipelineBarrier(commandBuffer, VK_PIPELINE_STAGE_TOP_OF_PIPE_BIT, VK_PIPELINE_STAGE_TRANSFER_BIT, 0, 0,
@@ -531,32 +519,30 @@ bool Core::uploadImage(Image& image, const std::uint8_t* rgba, std::string& erro
                    VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL);
   vkCmdPipelineBarrier(commandBuffer, VK_PIPELINE_STAGE_TRANSFER_BIT, VK_PIPELINE_STAGE_COMPUTE_SHADER_BIT, 0, 0,
                        nullptr, 0, nullptr, 1, &toRead);
-  submit(VK_NULL_HANDLE, 0, VK_NULL_HANDLE);
-  waitIdle();
+  const bool done = submit(VK_NULL_HANDLE, 0, VK_NULL_HANDLE) && waitIdle();
   destroyBuffer(staging);
-  return true;
+  return done;
 }
 
-bool Core::createTargets(int width, int height, std::string& error) {
-  waitIdle();
+bool Core::createTargets(int width, int height) {
+  if (!checkImageSize(width, height, "the picture")) return false;
+  if (!waitIdle()) return false;
   destroyImage(backBuffer);
   destroyImage(renderTexture);
   if (!createImage(backBuffer, width, height,
-                   VK_IMAGE_USAGE_STORAGE_BIT | VK_IMAGE_USAGE_TRANSFER_SRC_BIT | VK_IMAGE_USAGE_TRANSFER_DST_BIT,
-                   error) ||
-      !createImage(renderTexture, width, height, VK_IMAGE_USAGE_SAMPLED_BIT | VK_IMAGE_USAGE_TRANSFER_DST_BIT,
-                   error)) {
+                   VK_IMAGE_USAGE_STORAGE_BIT | VK_IMAGE_USAGE_TRANSFER_SRC_BIT | VK_IMAGE_USAGE_TRANSFER_DST_BIT) ||
+      !createImage(renderTexture, width, height, VK_IMAGE_USAGE_SAMPLED_BIT | VK_IMAGE_USAGE_TRANSFER_DST_BIT)) {
     return false;
   }
   for (std::size_t i = 0; i < texts.size(); ++i) {
     if (texts[i].image == VK_NULL_HANDLE &&
-        !setText(static_cast<int>(i) + 1, defaultTextWidths[i], textHeight, nullptr, error)) {
+        !setText(static_cast<int>(i) + 1, defaultTextWidths[i], textHeight, nullptr)) {
       return false;
     }
   }
   // T starts as zeros in shader-read layout; w starts as zeros in GENERAL layout.
-  if (!uploadImage(renderTexture, nullptr, error)) return false;
-  beginCommands();
+  if (!uploadImage(renderTexture, nullptr)) return false;
+  if (!beginCommands()) return false;
   VkImageMemoryBarrier toGeneral = imageBarrier(backBuffer.image, 0, VK_ACCESS_TRANSFER_WRITE_BIT,
                                                 VK_IMAGE_LAYOUT_UNDEFINED, VK_IMAGE_LAYOUT_GENERAL);
   vkCmdPipelineBarrier(commandBuffer, VK_PIPELINE_STAGE_TOP_OF_PIPE_BIT, VK_PIPELINE_STAGE_TRANSFER_BIT, 0, 0,
@@ -570,24 +556,30 @@ bool Core::createTargets(int width, int height, std::string& error) {
   vkCmdPipelineBarrier(commandBuffer, VK_PIPELINE_STAGE_TRANSFER_BIT,
                        VK_PIPELINE_STAGE_COMPUTE_SHADER_BIT | VK_PIPELINE_STAGE_TRANSFER_BIT, 0, 0, nullptr, 0,
                        nullptr, 1, &ready);
-  submit(VK_NULL_HANDLE, 0, VK_NULL_HANDLE);
-  waitIdle();
+  if (!submit(VK_NULL_HANDLE, 0, VK_NULL_HANDLE) || !waitIdle()) return false;
   writeDescriptors();
   return true;
 }
 
-bool Core::setText(int slot, int width, int height, const std::uint8_t* rgba, std::string& error) {
+bool Core::setText(int slot, int width, int height, const std::uint8_t* rgba) {
   if (slot < 1 || slot > 5 || width <= 0 || height <= 0) {
-    error = "bad text texture slot or size";
+    return fail(checkFailed("text texture", "slot " + std::to_string(slot) + " at " + std::to_string(width) + "x" +
+                                                std::to_string(height) + ": the slot must be 1..5 and the size positive"));
+  }
+  // The new image first: until it is ready the old one stays bound and alive.
+  Image replacement;
+  if (!createImage(replacement, width, height, VK_IMAGE_USAGE_SAMPLED_BIT | VK_IMAGE_USAGE_TRANSFER_DST_BIT) ||
+      !uploadImage(replacement, rgba)) {
+    destroyImage(replacement);
     return false;
   }
-  waitIdle();
+  if (!waitIdle()) {
+    destroyImage(replacement);
+    return false;
+  }
   Image& image = texts[static_cast<std::size_t>(slot - 1)];
   destroyImage(image);
-  if (!createImage(image, width, height, VK_IMAGE_USAGE_SAMPLED_BIT | VK_IMAGE_USAGE_TRANSFER_DST_BIT, error)) {
-    return false;
-  }
-  if (!uploadImage(image, rgba, error)) return false;
+  image = replacement;
   writeDescriptors();
   return true;
 }
@@ -628,10 +620,10 @@ void Core::writeDescriptors() {
   vkUpdateDescriptorSets(device, static_cast<std::uint32_t>(writes.size()), writes.data(), 0, nullptr);
 }
 
-bool Core::compilePipeline(const char* source, std::size_t length, const char* entryPoint, int index,
-                           std::string& message) {
+bool Core::compilePipeline(const char* source, std::size_t length, const char* entryPoint, int index) {
   std::vector<std::uint32_t> spirv;
-  if (!compiler(source, length, entryPoint, spirv, message)) return false;
+  std::string message;
+  if (!compiler(source, length, entryPoint, spirv, message)) return fail(VulkanError{{}, VK_SUCCESS, message});
   VkShaderModuleCreateInfo moduleInfo{};
   moduleInfo.sType = VK_STRUCTURE_TYPE_SHADER_MODULE_CREATE_INFO;
   moduleInfo.codeSize = spirv.size() * sizeof(std::uint32_t);
@@ -639,8 +631,7 @@ bool Core::compilePipeline(const char* source, std::size_t length, const char* e
   VkShaderModule module = VK_NULL_HANDLE;
   VkResult result = vkCreateShaderModule(device, &moduleInfo, nullptr, &module);
   if (result != VK_SUCCESS) {
-    message = failed("vkCreateShaderModule", result);
-    return false;
+    return fail(callFailed("vkCreateShaderModule", result));
   }
   VkComputePipelineCreateInfo info{};
   info.sType = VK_STRUCTURE_TYPE_COMPUTE_PIPELINE_CREATE_INFO;
@@ -653,11 +644,13 @@ bool Core::compilePipeline(const char* source, std::size_t length, const char* e
   result = vkCreateComputePipelines(device, VK_NULL_HANDLE, 1, &info, nullptr, &pipeline);
   vkDestroyShaderModule(device, module, nullptr);
   if (result != VK_SUCCESS) {
-    message = failed("vkCreateComputePipelines", result);
-    return false;
+    return fail(callFailed("vkCreateComputePipelines", result));
   }
   if (pipelines.size() <= static_cast<std::size_t>(index)) pipelines.resize(static_cast<std::size_t>(index) + 1);
-  waitIdle();
+  if (!waitIdle()) {
+    vkDestroyPipeline(device, pipeline, nullptr);
+    return false;
+  }
   if (pipelines[static_cast<std::size_t>(index)] != VK_NULL_HANDLE) {
     vkDestroyPipeline(device, pipelines[static_cast<std::size_t>(index)], nullptr);
   }
@@ -665,20 +658,19 @@ bool Core::compilePipeline(const char* source, std::size_t length, const char* e
   return true;
 }
 
-bool Core::compileIntro(const char* source, std::string& message) {
+bool Core::compileIntro(const char* source) {
   const std::size_t length = std::strlen(source);
-  for (int i = 0; i < 12; ++i) {
-    // "ZZ" (compiled last) is pipeline 0; the scenes follow the timeline from 1.
-    const int index = i == 11 ? 0 : i + 1;
-    if (!compilePipeline(source, length, shaderEntryPoints[i], index, message)) return false;
+  for (int order = 0; order < backend_rules::entryPointCount; ++order) {
+    const int index = backend_rules::pipelineIndexOf(order);
+    if (!compilePipeline(source, length, shaderEntryPoints[order], index)) return false;
   }
   return true;
 }
 
 void Core::recordFrame(const float (&params)[8], int pipelineIndex, bool sceneOnly) {
   std::memcpy(constants.mapped, params, sizeof params);
-  const std::uint32_t groupsX = (static_cast<std::uint32_t>(backBuffer.width) + 15) / 16;
-  const std::uint32_t groupsY = (static_cast<std::uint32_t>(backBuffer.height) + 15) / 16;
+  const std::uint32_t groupsX = backend_rules::dispatchGroups(backBuffer.width);
+  const std::uint32_t groupsY = backend_rules::dispatchGroups(backBuffer.height);
   VkCommandBuffer cb = commandBuffer;
   vkCmdBindDescriptorSets(cb, VK_PIPELINE_BIND_POINT_COMPUTE, pipelineLayout, 0, 1, &descriptorSet, 0, nullptr);
 
@@ -695,7 +687,8 @@ void Core::recordFrame(const float (&params)[8], int pipelineIndex, bool sceneOn
     vkCmdBindPipeline(cb, VK_PIPELINE_BIND_POINT_COMPUTE, scene);
     vkCmdDispatch(cb, groupsX, groupsY, 1);
   }
-  if (!sceneOnly && !pipelines.empty() && pipelines[0] != VK_NULL_HANDLE) {
+  const auto finalPass = static_cast<std::size_t>(backend_rules::finalPassPipeline);
+  if (!sceneOnly && pipelines.size() > finalPass && pipelines[finalPass] != VK_NULL_HANDLE) {
     std::array<VkImageMemoryBarrier, 2> toCopy = {
         imageBarrier(backBuffer.image, VK_ACCESS_SHADER_WRITE_BIT, VK_ACCESS_TRANSFER_READ_BIT,
                      VK_IMAGE_LAYOUT_GENERAL, VK_IMAGE_LAYOUT_GENERAL),
@@ -716,7 +709,7 @@ void Core::recordFrame(const float (&params)[8], int pipelineIndex, bool sceneOn
                      VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL)};
     vkCmdPipelineBarrier(cb, VK_PIPELINE_STAGE_TRANSFER_BIT, VK_PIPELINE_STAGE_COMPUTE_SHADER_BIT, 0, 0, nullptr, 0,
                          nullptr, static_cast<std::uint32_t>(toFinal.size()), toFinal.data());
-    vkCmdBindPipeline(cb, VK_PIPELINE_BIND_POINT_COMPUTE, pipelines[0]);
+    vkCmdBindPipeline(cb, VK_PIPELINE_BIND_POINT_COMPUTE, pipelines[finalPass]);
     vkCmdDispatch(cb, groupsX, groupsY, 1);
   }
   VkImageMemoryBarrier after = imageBarrier(backBuffer.image, VK_ACCESS_SHADER_WRITE_BIT, VK_ACCESS_TRANSFER_READ_BIT,
@@ -725,11 +718,11 @@ void Core::recordFrame(const float (&params)[8], int pipelineIndex, bool sceneOn
                        nullptr, 1, &after);
 }
 
-bool Core::recordReadback(std::string& error) {
+bool Core::recordReadback() {
   const VkDeviceSize size = static_cast<VkDeviceSize>(backBuffer.width) * backBuffer.height * 4;
   if (readback.size != size) {
     destroyBuffer(readback);
-    if (!createBuffer(readback, size, VK_BUFFER_USAGE_TRANSFER_DST_BIT, error)) return false;
+    if (!createBuffer(readback, size, VK_BUFFER_USAGE_TRANSFER_DST_BIT)) return false;
   }
   VkBufferImageCopy region{};
   region.imageSubresource = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 0, 1};
@@ -750,7 +743,8 @@ bool Core::recordReadback(std::string& error) {
 
 void Core::destroy() {
   if (device != VK_NULL_HANDLE) {
-    vkDeviceWaitIdle(device);
+    // Whatever the device says now (lost or not), everything goes.
+    static_cast<void>(vkDeviceWaitIdle(device));
     fencePending = false;
     for (VkPipeline pipeline : pipelines) {
       if (pipeline != VK_NULL_HANDLE) vkDestroyPipeline(device, pipeline, nullptr);

@@ -10,6 +10,7 @@
 #include <vulkan/vulkan.h>
 
 #include "vk_compile.h"
+#include "vk_result.h"
 
 #include <array>
 #include <cstddef>
@@ -72,72 +73,77 @@ struct Core {
   // Pipelines by index: 0 "ZZ", 1..11 "Z1".."ZB", then extra entry points.
   std::vector<VkPipeline> pipelines;
 
+  // Why the last of the calls below that returned false failed, for the caller to report.
+  VulkanError error;
+
   Core() = default;
   Core(const Core&) = delete;
   Core& operator=(const Core&) = delete;
   ~Core();
 
-  // Instance with the given extra instance extensions (a window surface's). False with error set.
-  bool createInstance(const std::vector<const char*>& extensions, std::string& error);
+  // Instance with the given extra instance extensions (a window surface's).
+  bool createInstance(const std::vector<const char*>& extensions);
   // Physical device (the first with a compute queue; with surface, one that can present to it),
   // logical device, queue, command buffer, fence, descriptor layout, sampler, constant buffer.
-  bool createDevice(VkSurfaceKHR surface, std::string& error);
+  bool createDevice(VkSurfaceKHR surface);
   // Set when createInstance or createDevice failed because there is no device to run on: the
   // instance could not be made for want of a loader or driver (VK_ERROR_INCOMPATIBLE_DRIVER,
   // VK_ERROR_INITIALIZATION_FAILED), or no physical device qualifies. Any other failure (a
   // missing validation layer, a device that refuses to be created) leaves it false.
   bool noDevice = false;
-  // w and T at width x height, the blank text textures, the descriptor set.
-  bool createTargets(int width, int height, std::string& error);
+  // w and T at width x height, the blank text textures, the descriptor set. A size beyond the
+  // device's maxImageDimension2D is refused with a message that names both.
+  bool createTargets(int width, int height);
+  // Refuses a picture of width x height (what) that this device cannot hold as one image.
+  bool checkImageSize(int width, int height, const char* what);
   // Compiles entryPoint of source into a pipeline at index (the vector grows as needed).
-  // False with the compiler's message.
-  bool compilePipeline(const char* source, std::size_t length, const char* entryPoint, int index,
-                       std::string& message);
+  // False with the compiler's message as the error's whole text.
+  bool compilePipeline(const char* source, std::size_t length, const char* entryPoint, int index);
   // Compiles the intro's twelve entry points of source in compile order ("Z1".."ZB", "ZZ") into
   // pipelines 1..11 and 0. False at the first failure with the compiler's message.
-  bool compileIntro(const char* source, std::string& message);
+  bool compileIntro(const char* source);
   // Replaces the text texture of slot (1..5) with width x height RGBA8 texels (zeros when rgba
-  // is null).
-  bool setText(int slot, int width, int height, const std::uint8_t* rgba, std::string& error);
+  // is null). The new image is made before the old one goes: on failure the slot keeps its old
+  // texture, and the descriptor set never holds a destroyed view.
+  bool setText(int slot, int width, int height, const std::uint8_t* rgba);
 
   // Records into commandBuffer (begun by the caller): the scene pass, and unless sceneOnly the
   // copy into T and the final pass. w ends in GENERAL layout, its writes made visible to
   // transfer reads.
   void recordFrame(const float (&params)[8], int pipelineIndex, bool sceneOnly);
   // Waits for the last submission (if any) to finish.
-  void waitIdle();
+  bool waitIdle();
   // Begins/ends the command buffer and submits it with the fence (waiting semaphore optional).
-  void beginCommands();
-  void submit(VkSemaphore wait, VkPipelineStageFlags waitStage, VkSemaphore signal);
+  bool beginCommands();
+  bool submit(VkSemaphore wait, VkPipelineStageFlags waitStage, VkSemaphore signal);
 
   // Copies w into the host-visible readback buffer (created on first use) at the end of the
   // recorded commands; after the submission completes, readback.mapped holds width*height*4 bytes.
-  bool recordReadback(std::string& error);
+  bool recordReadback();
   Buffer readback;
 
   void destroy();
 
  private:
-  bool createImage(Image& image, int width, int height, VkImageUsageFlags usage, std::string& error);
+  // Records the failure (the latest one is what the caller reports) and returns false.
+  bool fail(VulkanError failure);
+  // True for VK_SUCCESS; otherwise fails with the call's name and result.
+  bool check(VkResult result, const char* call, const char* detail = nullptr);
+  bool createImage(Image& image, int width, int height, VkImageUsageFlags usage);
   void destroyImage(Image& image);
-  bool createBuffer(Buffer& buffer, VkDeviceSize size, VkBufferUsageFlags usage, std::string& error);
+  bool createBuffer(Buffer& buffer, VkDeviceSize size, VkBufferUsageFlags usage);
   void destroyBuffer(Buffer& buffer);
   bool memoryType(std::uint32_t bits, VkMemoryPropertyFlags flags, std::uint32_t& index) const;
   // Memory of the preferred kind, else of the required kind, for one buffer or image.
   bool allocateMemory(const VkMemoryRequirements& requirements, VkMemoryPropertyFlags preferred,
-                      VkMemoryPropertyFlags required, const char* what, VkDeviceMemory& memory, std::string& error);
+                      VkMemoryPropertyFlags required, const char* what, VkDeviceMemory& memory);
   void writeDescriptors();
   // Fills image with rgba (width*height*4 bytes; zeros when null) and leaves it shader-readable.
-  bool uploadImage(Image& image, const std::uint8_t* rgba, std::string& error);
+  bool uploadImage(Image& image, const std::uint8_t* rgba);
 };
 
 // A barrier on the whole colour image (one mip level, one layer), no queue family transfer.
 VkImageMemoryBarrier imageBarrier(VkImage image, VkAccessFlags from, VkAccessFlags to, VkImageLayout oldLayout,
                                   VkImageLayout newLayout);
-
-// A short text for a VkResult.
-const char* resultName(VkResult result);
-// "what failed (VK_...)".
-std::string failed(const char* what, VkResult result);
 
 }  // namespace vk_core

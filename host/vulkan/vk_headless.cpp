@@ -16,11 +16,11 @@ bool HeadlessRenderer::init(int width, int height, bool validation) {
   core_ = std::make_unique<vk_core::Core>();
   core_->validation = validation;
   noDevice_ = false;
-  if (!core_->createInstance({}, error_) || !core_->createDevice(VK_NULL_HANDLE, error_)) {
+  if (!core_->createInstance({}) || !core_->createDevice(VK_NULL_HANDLE)) {
     noDevice_ = core_->noDevice;
-    return false;
+    return fail();
   }
-  if (!core_->createTargets(width, height, error_)) return false;
+  if (!core_->createTargets(width, height)) return fail();
   width_ = width;
   height_ = height;
   return true;
@@ -28,19 +28,22 @@ bool HeadlessRenderer::init(int width, int height, bool validation) {
 
 bool HeadlessRenderer::compile(const char* source, vk_compile::SpirvCompiler compiler) {
   core_->compiler = compiler;
-  return core_->compileIntro(source, error_);
+  return core_->compileIntro(source) || fail();
 }
 
 int HeadlessRenderer::compileEntry(const char* source, const char* entryPoint) {
   const int index = static_cast<int>(core_->pipelines.size()) < firstExtraPipeline
                         ? firstExtraPipeline
                         : static_cast<int>(core_->pipelines.size());
-  if (!core_->compilePipeline(source, std::strlen(source), entryPoint, index, error_)) return -1;
+  if (!core_->compilePipeline(source, std::strlen(source), entryPoint, index)) {
+    fail();
+    return -1;
+  }
   return index;
 }
 
 bool HeadlessRenderer::setText(int slot, int width, int height, const std::uint8_t* rgba) {
-  return core_->setText(slot, width, height, rgba, error_);
+  return core_->setText(slot, width, height, rgba) || fail();
 }
 
 std::vector<std::uint8_t> HeadlessRenderer::render(const float (&params)[8], int pipelineIndex) {
@@ -75,16 +78,40 @@ std::vector<std::uint8_t> HeadlessRenderer::run(const float (&params)[8], int pi
 }
 
 const std::uint8_t* HeadlessRenderer::renderToReadback(const float (&params)[8], int pipelineIndex, bool sceneOnly) {
-  if (core_->device == VK_NULL_HANDLE) return nullptr;
-  core_->beginCommands();
-  core_->recordFrame(params, pipelineIndex, sceneOnly);
-  if (!core_->recordReadback(error_)) {
-    vkEndCommandBuffer(core_->commandBuffer);
+  if (core_->device == VK_NULL_HANDLE) {
+    error_ = "the renderer is not set up";
     return nullptr;
   }
-  core_->submit(VK_NULL_HANDLE, 0, VK_NULL_HANDLE);
-  core_->waitIdle();
+  if (!core_->beginCommands()) {
+    fail();
+    return nullptr;
+  }
+  core_->recordFrame(params, pipelineIndex, sceneOnly);
+  if (!core_->recordReadback()) {
+    // Ended unsubmitted; the next frame resets it.
+    static_cast<void>(vkEndCommandBuffer(core_->commandBuffer));
+    {
+    fail();
+    return nullptr;
+  }
+  }
+  if (!core_->submit(VK_NULL_HANDLE, 0, VK_NULL_HANDLE) || !core_->waitIdle()) {
+    fail();
+    return nullptr;
+  }
   return static_cast<const std::uint8_t*>(core_->readback.mapped);
+}
+
+bool HeadlessRenderer::fail() {
+  error_ = core_->error.text();
+  failure_ = core_->error;
+  return false;
+}
+
+int HeadlessRenderer::maxImageSide() const {
+  if (core_->physicalDevice == VK_NULL_HANDLE) return 0;
+  const std::uint32_t limit = core_->properties.limits.maxImageDimension2D;
+  return limit > 0x7fffffffu ? 0x7fffffff : static_cast<int>(limit);
 }
 
 const char* HeadlessRenderer::deviceName() const { return core_->properties.deviceName; }

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "vk_compile.h"
+#include "vk_result.h"
 
 namespace vk_core {
 struct Core;
@@ -37,10 +38,13 @@ class HeadlessRenderer {
   // Instance (with VK_LAYER_KHRONOS_validation, synchronisation checks included, when validation
   // is set), device, and a width x height back buffer and render texture. The text textures
   // start blank at their sizes (256, 2048, 80, 2048, 96 by 13). False with error() set;
-  // noDevice() tells whether the reason is that no Vulkan device exists at all.
+  // noDevice() tells whether the reason is that no Vulkan device exists at all. A size beyond
+  // the device's maxImageDimension2D is refused, the error naming the size and the limit.
   bool init(int width, int height, bool validation);
   bool noDevice() const { return noDevice_; }
   const std::string& error() const { return error_; }
+  // The last Vulkan failure as a value: the step, its VkResult, the detail (error() is its text).
+  const vk_core::VulkanError& failure() const { return failure_; }
 
   // Compiles the twelve entry points of the intro's text, in compile order ("Z1".."ZB", "ZZ"),
   // through compiler (the intro's own route by default). False at the first failure with the
@@ -62,6 +66,9 @@ class HeadlessRenderer {
   std::vector<std::uint8_t> renderPass(const float (&params)[8], int pipelineIndex);
 
   int width() const { return width_; }
+  // The longest side of a picture or text this device takes (its maxImageDimension2D); 0 before
+  // a device is found.
+  int maxImageSide() const;
   int height() const { return height_; }
   const char* deviceName() const;
   // Validation layer messages of error severity since init (empty without validation).
@@ -72,8 +79,12 @@ class HeadlessRenderer {
   // Renders and reads the picture back; the read-back bytes (width * height * 4), or null.
   const std::uint8_t* renderToReadback(const float (&params)[8], int pipelineIndex, bool sceneOnly);
 
+  // Takes the core's failure as error() and failure(); returns false.
+  bool fail();
+
   std::unique_ptr<vk_core::Core> core_;
   std::string error_;
+  vk_core::VulkanError failure_;
   bool noDevice_ = false;
   int width_ = 0;
   int height_ = 0;

@@ -2,7 +2,9 @@
 // window. Each frame runs the scene and the final pass into the offscreen back buffer w, then
 // blits w onto the swap chain image (swap chains are usually BGRA and may not allow storage).
 // The swap chain follows the window: a changed drawable size (full screen) or an out-of-date
-// swap chain is met by building a new one before the next frame.
+// swap chain is met by building a new one before the next frame. Every other failure of a Vulkan
+// call (a lost device, a lost surface, no memory) is said once on stderr and ends the run with
+// exit code 1.
 #include <SDL.h>
 #include <SDL_vulkan.h>
 
@@ -13,9 +15,11 @@
 #include <string>
 #include <vector>
 
+#include "cpu_frame_estimate.h"
 #include "platform.h"
 #include "sdl_window.h"
 #include "text_textures.h"
+#include "backend_rules.h"
 #include "vk_compile.h"
 #include "vk_core.h"
 
@@ -47,6 +51,36 @@ int fail(const std::string& what) {
   return 1;
 }
 
+int fail(const vk_core::VulkanError& error) {
+  if (error.deviceLost()) {
+    return fail(error.text() + " (the driver reset or the GPU was removed; start the intro again)");
+  }
+  return fail(error.text());
+}
+
+// A failure during the frame loop: said once, then the run ends.
+[[noreturn]] void failInFrame(const vk_core::VulkanError& error) {
+  fail(error);
+  exitProcess(1);
+}
+
+// On a CPU implementation the show runs, but slowly: say what to expect, once.
+void noteCpuDevice(int width, int height) {
+  if (state.core.properties.deviceType != VK_PHYSICAL_DEVICE_TYPE_CPU) return;
+  const cpu_frame_estimate::Estimate estimate = cpu_frame_estimate::estimateAt(width, height);
+  std::fprintf(stderr,
+               "intro: the Vulkan device \"%s\" is a CPU implementation, not a GPU: expect about %.2g frames per "
+               "second at %dx%d",
+               state.core.properties.deviceName, estimate.framesPerSecond, width, height);
+  if (estimate.suggested) {
+    std::fprintf(stderr, "; try %dx%d for about %.2g", estimate.suggestedWidth, estimate.suggestedHeight,
+                 estimate.suggestedFramesPerSecond);
+  }
+  std::fprintf(stderr,
+               " (an estimate: frame times measured on a 2-core machine at %gx%g, scaled by the pixel count)\n",
+               cpu_frame_estimate::measuredWidth, cpu_frame_estimate::measuredHeight);
+}
+
 void reportValidation() {
   const auto& errors = state.core.validationErrors;
   for (; state.validationReported < errors.size(); ++state.validationReported) {
@@ -54,16 +88,28 @@ void reportValidation() {
   }
 }
 
-VkPresentModeKHR choosePresentMode() {
+// FIFO, which every surface offers, unless vertical sync is off and a faster mode is offered.
+bool choosePresentMode(VkPresentModeKHR& mode, vk_core::VulkanError& error) {
+  mode = VK_PRESENT_MODE_FIFO_KHR;
+  if (state.verticalSync == 1) return true;
   std::uint32_t count = 0;
-  vkGetPhysicalDeviceSurfacePresentModesKHR(state.core.physicalDevice, state.surface, &count, nullptr);
+  VkResult result = vkGetPhysicalDeviceSurfacePresentModesKHR(state.core.physicalDevice, state.surface, &count, nullptr);
   std::vector<VkPresentModeKHR> modes(count);
-  vkGetPhysicalDeviceSurfacePresentModesKHR(state.core.physicalDevice, state.surface, &count, modes.data());
-  if (state.verticalSync == 1) return VK_PRESENT_MODE_FIFO_KHR;
-  for (VkPresentModeKHR wanted : {VK_PRESENT_MODE_IMMEDIATE_KHR, VK_PRESENT_MODE_MAILBOX_KHR}) {
-    if (std::find(modes.begin(), modes.end(), wanted) != modes.end()) return wanted;
+  if (result == VK_SUCCESS) {
+    result = vkGetPhysicalDeviceSurfacePresentModesKHR(state.core.physicalDevice, state.surface, &count, modes.data());
   }
-  return VK_PRESENT_MODE_FIFO_KHR;
+  if (result != VK_SUCCESS && result != VK_INCOMPLETE) {
+    error = vk_core::callFailed("vkGetPhysicalDeviceSurfacePresentModesKHR", result);
+    return false;
+  }
+  modes.resize(count);
+  for (VkPresentModeKHR wanted : {VK_PRESENT_MODE_IMMEDIATE_KHR, VK_PRESENT_MODE_MAILBOX_KHR}) {
+    if (std::find(modes.begin(), modes.end(), wanted) != modes.end()) {
+      mode = wanted;
+      break;
+    }
+  }
+  return true;
 }
 
 bool blitTarget(VkFormat format) {
@@ -72,31 +118,39 @@ bool blitTarget(VkFormat format) {
   return (properties.optimalTilingFeatures & VK_FORMAT_FEATURE_BLIT_DST_BIT) != 0;
 }
 
-void destroySwapchain() {
+bool destroySwapchain(vk_core::VulkanError& error) {
   VkDevice device = state.core.device;
-  vkDeviceWaitIdle(device);
+  const VkResult idle = vkDeviceWaitIdle(device);
   state.core.fencePending = false;
   for (VkSemaphore semaphore : state.renderDone) vkDestroySemaphore(device, semaphore, nullptr);
   state.renderDone.clear();
   state.images.clear();
   if (state.swapchain != VK_NULL_HANDLE) vkDestroySwapchainKHR(device, state.swapchain, nullptr);
   state.swapchain = VK_NULL_HANDLE;
+  if (idle == VK_SUCCESS) return true;
+  error = vk_core::callFailed("vkDeviceWaitIdle", idle);
+  return false;
 }
 
-// (Re)builds the swap chain at the window's drawable size. False when there is nothing to show
-// on now (a zero-sized window) or the surface cannot take our blit.
-bool buildSwapchain(std::string& error) {
-  destroySwapchain();
+enum class Swapchain {
+  ready,
+  noArea,  // the window has no area now (minimised): nothing to show on, try again next frame
+  failed,  // error says why
+};
+
+// (Re)builds the swap chain at the window's drawable size.
+Swapchain buildSwapchain(vk_core::VulkanError& error) {
+  if (!destroySwapchain(error)) return Swapchain::failed;
   VkPhysicalDevice physical = state.core.physicalDevice;
   VkSurfaceCapabilitiesKHR caps{};
   VkResult result = vkGetPhysicalDeviceSurfaceCapabilitiesKHR(physical, state.surface, &caps);
   if (result != VK_SUCCESS) {
-    error = std::string("cannot query the window surface (") + vk_core::resultName(result) + ")";
-    return false;
+    error = vk_core::callFailed("vkGetPhysicalDeviceSurfaceCapabilitiesKHR", result, "the window surface");
+    return Swapchain::failed;
   }
   if ((caps.supportedUsageFlags & VK_IMAGE_USAGE_TRANSFER_DST_BIT) == 0) {
-    error = "the window surface does not accept transfers";
-    return false;
+    error = vk_core::checkFailed("swap chain", "the window surface does not accept transfers");
+    return Swapchain::failed;
   }
   int drawableWidth = 0;
   int drawableHeight = 0;
@@ -108,15 +162,19 @@ bool buildSwapchain(std::string& error) {
     extent.height = std::clamp(static_cast<std::uint32_t>(std::max(drawableHeight, 1)), caps.minImageExtent.height,
                                caps.maxImageExtent.height);
   }
-  if (extent.width == 0 || extent.height == 0) {
-    error = "the window has no area";
-    return false;
-  }
+  if (extent.width == 0 || extent.height == 0) return Swapchain::noArea;
 
   std::uint32_t formatCount = 0;
-  vkGetPhysicalDeviceSurfaceFormatsKHR(physical, state.surface, &formatCount, nullptr);
+  result = vkGetPhysicalDeviceSurfaceFormatsKHR(physical, state.surface, &formatCount, nullptr);
   std::vector<VkSurfaceFormatKHR> formats(formatCount);
-  vkGetPhysicalDeviceSurfaceFormatsKHR(physical, state.surface, &formatCount, formats.data());
+  if (result == VK_SUCCESS) {
+    result = vkGetPhysicalDeviceSurfaceFormatsKHR(physical, state.surface, &formatCount, formats.data());
+  }
+  if (result != VK_SUCCESS && result != VK_INCOMPLETE) {
+    error = vk_core::callFailed("vkGetPhysicalDeviceSurfaceFormatsKHR", result);
+    return Swapchain::failed;
+  }
+  formats.resize(formatCount);
   // The picture is stored as plain 8-bit values (no sRGB encoding), as on Direct3D.
   const VkSurfaceFormatKHR* chosen = nullptr;
   for (VkFormat wanted : {VK_FORMAT_B8G8R8A8_UNORM, VK_FORMAT_R8G8B8A8_UNORM, VK_FORMAT_A8B8G8R8_UNORM_PACK32}) {
@@ -128,9 +186,11 @@ bool buildSwapchain(std::string& error) {
     if (chosen == nullptr && blitTarget(candidate.format)) chosen = &candidate;
   }
   if (chosen == nullptr) {
-    error = "no swap chain format can be blitted to";
-    return false;
+    error = vk_core::checkFailed("swap chain", "no format of the window surface can be blitted to");
+    return Swapchain::failed;
   }
+  VkPresentModeKHR presentMode = VK_PRESENT_MODE_FIFO_KHR;
+  if (!choosePresentMode(presentMode, error)) return Swapchain::failed;
 
   VkCompositeAlphaFlagBitsKHR alpha = VK_COMPOSITE_ALPHA_OPAQUE_BIT_KHR;
   if ((caps.supportedCompositeAlpha & alpha) == 0) {
@@ -157,26 +217,36 @@ bool buildSwapchain(std::string& error) {
   info.imageSharingMode = VK_SHARING_MODE_EXCLUSIVE;
   info.preTransform = caps.currentTransform;
   info.compositeAlpha = alpha;
-  info.presentMode = choosePresentMode();
+  info.presentMode = presentMode;
   info.clipped = VK_TRUE;
   result = vkCreateSwapchainKHR(state.core.device, &info, nullptr, &state.swapchain);
   if (result != VK_SUCCESS) {
     state.swapchain = VK_NULL_HANDLE;
-    error = vk_core::failed("vkCreateSwapchainKHR", result);
-    return false;
+    error = vk_core::callFailed("vkCreateSwapchainKHR", result);
+    return Swapchain::failed;
   }
   state.format = chosen->format;
   state.extent = extent;
   std::uint32_t count = 0;
-  vkGetSwapchainImagesKHR(state.core.device, state.swapchain, &count, nullptr);
+  result = vkGetSwapchainImagesKHR(state.core.device, state.swapchain, &count, nullptr);
   state.images.resize(count);
-  vkGetSwapchainImagesKHR(state.core.device, state.swapchain, &count, state.images.data());
+  if (result == VK_SUCCESS) result = vkGetSwapchainImagesKHR(state.core.device, state.swapchain, &count, state.images.data());
+  if (result != VK_SUCCESS) {
+    error = vk_core::callFailed("vkGetSwapchainImagesKHR", result);
+    return Swapchain::failed;
+  }
   VkSemaphoreCreateInfo semaphoreInfo{};
   semaphoreInfo.sType = VK_STRUCTURE_TYPE_SEMAPHORE_CREATE_INFO;
   state.renderDone.assign(count, VK_NULL_HANDLE);
-  for (auto& semaphore : state.renderDone) vkCreateSemaphore(state.core.device, &semaphoreInfo, nullptr, &semaphore);
+  for (auto& semaphore : state.renderDone) {
+    result = vkCreateSemaphore(state.core.device, &semaphoreInfo, nullptr, &semaphore);
+    if (result != VK_SUCCESS) {
+      error = vk_core::callFailed("vkCreateSemaphore", result, "a swap chain image's");
+      return Swapchain::failed;
+    }
+  }
   state.rebuild = false;
-  return true;
+  return Swapchain::ready;
 }
 
 bool windowSizeChanged() {
@@ -201,27 +271,32 @@ int createDevice(int width, int height, int verticalSync) {
     return fail(std::string("the window cannot take Vulkan: ") + SDL_GetError());
   }
   std::vector<const char*> extensions(extensionCount);
-  SDL_Vulkan_GetInstanceExtensions(state.window, &extensionCount, extensions.data());
-  std::string error;
-  if (!state.core.createInstance(extensions, error)) return fail(error);
+  if (SDL_Vulkan_GetInstanceExtensions(state.window, &extensionCount, extensions.data()) != SDL_TRUE) {
+    return fail(std::string("the window cannot take Vulkan: ") + SDL_GetError());
+  }
+  if (!state.core.createInstance(extensions)) return fail(state.core.error);
   if (SDL_Vulkan_CreateSurface(state.window, state.core.instance, &state.surface) != SDL_TRUE) {
     return fail(std::string("cannot create a Vulkan surface on the window: ") + SDL_GetError());
   }
-  if (!state.core.createDevice(state.surface, error)) return fail(error);
-  if (!state.core.createTargets(width, height, error)) return fail(error);
+  if (!state.core.createDevice(state.surface)) return fail(state.core.error);
+  if (!state.core.createTargets(width, height)) return fail(state.core.error);
   VkSemaphoreCreateInfo semaphoreInfo{};
   semaphoreInfo.sType = VK_STRUCTURE_TYPE_SEMAPHORE_CREATE_INFO;
-  vkCreateSemaphore(state.core.device, &semaphoreInfo, nullptr, &state.acquired);
-  if (!buildSwapchain(error)) return fail(error);
+  const VkResult created = vkCreateSemaphore(state.core.device, &semaphoreInfo, nullptr, &state.acquired);
+  if (created != VK_SUCCESS) return fail(vk_core::callFailed("vkCreateSemaphore", created, "the image-acquired one"));
+  vk_core::VulkanError error;
+  // A window without area at the start is met like one later: the frame loop waits for it.
+  if (buildSwapchain(error) == Swapchain::failed) return fail(error);
+  noteCpuDevice(width, height);
   state.ready = true;
   reportValidation();
   return 0;
 }
 
 bool compileShaders(const char* source, char* message, std::size_t messageSize) {
-  std::string text;
-  if (!state.core.compileIntro(source, text)) {
-    vk_compile::copyMessage(text, message, messageSize);
+  if (!state.core.compileIntro(source)) {
+    const std::string text = state.core.error.text();
+    backend_rules::copyCompilerMessage(message, messageSize, text.c_str(), text.size());
     return false;
   }
   reportValidation();
@@ -230,10 +305,10 @@ bool compileShaders(const char* source, char* message, std::size_t messageSize) 
 
 void createTextTextures(const TextTexture* textures, int count) {
   for (int i = 0; i < count && i < textCount; ++i) {
-    std::string error;
-    if (!state.core.setText(textSlot(static_cast<TextId>(i)), textures[i].width, textures[i].height, textures[i].rgba,
-                            error)) {
-      std::fprintf(stderr, "intro: text texture %s: %s\n", textures[i].stem, error.c_str());
+    if (!state.core.setText(textSlot(static_cast<TextId>(i)), textures[i].width, textures[i].height,
+                            textures[i].rgba)) {
+      // A text that cannot be made leaves its slot blank (a lost device is met by the next frame).
+      std::fprintf(stderr, "intro: text texture %s: %s\n", textures[i].stem, state.core.error.text().c_str());
     }
   }
   reportValidation();
@@ -246,10 +321,20 @@ void createRenderTexture() {
 
 void drawFrame(const float (&shaderParams)[8], int sceneIndex) {
   if (!state.ready) return;
-  state.core.waitIdle();
+  if (!state.core.waitIdle()) failInFrame(state.core.error);
   if (state.rebuild || state.swapchain == VK_NULL_HANDLE || windowSizeChanged()) {
-    std::string error;
-    if (!buildSwapchain(error)) return;  // nothing to show on now; try again next frame
+    vk_core::VulkanError error;
+    switch (buildSwapchain(error)) {
+      case Swapchain::ready: break;
+      case Swapchain::noArea: return;  // nothing to show on now; try again next frame
+      case Swapchain::failed:
+        // The window changed again while the swap chain was made: once more next frame.
+        if (error.outOfDate()) {
+          state.rebuild = true;
+          return;
+        }
+        failInFrame(error);
+    }
   }
   std::uint32_t imageIndex = 0;
   VkResult result =
@@ -258,10 +343,10 @@ void drawFrame(const float (&shaderParams)[8], int sceneIndex) {
     state.rebuild = true;
     return;
   }
-  if (result != VK_SUCCESS && result != VK_SUBOPTIMAL_KHR) return;
+  if (result != VK_SUCCESS && result != VK_SUBOPTIMAL_KHR) failInFrame(vk_core::callFailed("vkAcquireNextImageKHR", result));
   if (result == VK_SUBOPTIMAL_KHR) state.rebuild = true;
 
-  state.core.beginCommands();
+  if (!state.core.beginCommands()) failInFrame(state.core.error);
   state.core.recordFrame(shaderParams, sceneIndex, false);
   VkCommandBuffer cb = state.core.commandBuffer;
   VkImage target = state.images[imageIndex];
@@ -284,7 +369,9 @@ void drawFrame(const float (&shaderParams)[8], int sceneIndex) {
       target, VK_ACCESS_TRANSFER_WRITE_BIT, 0, VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, VK_IMAGE_LAYOUT_PRESENT_SRC_KHR);
   vkCmdPipelineBarrier(cb, VK_PIPELINE_STAGE_TRANSFER_BIT, VK_PIPELINE_STAGE_BOTTOM_OF_PIPE_BIT, 0, 0, nullptr, 0,
                        nullptr, 1, &toPresent);
-  state.core.submit(state.acquired, VK_PIPELINE_STAGE_TRANSFER_BIT, state.renderDone[imageIndex]);
+  if (!state.core.submit(state.acquired, VK_PIPELINE_STAGE_TRANSFER_BIT, state.renderDone[imageIndex])) {
+    failInFrame(state.core.error);
+  }
 
   VkPresentInfoKHR present{};
   present.sType = VK_STRUCTURE_TYPE_PRESENT_INFO_KHR;
@@ -294,7 +381,11 @@ void drawFrame(const float (&shaderParams)[8], int sceneIndex) {
   present.pSwapchains = &state.swapchain;
   present.pImageIndices = &imageIndex;
   result = vkQueuePresentKHR(state.core.queue, &present);
-  if (result == VK_ERROR_OUT_OF_DATE_KHR || result == VK_SUBOPTIMAL_KHR) state.rebuild = true;
+  if (result == VK_ERROR_OUT_OF_DATE_KHR || result == VK_SUBOPTIMAL_KHR) {
+    state.rebuild = true;
+  } else if (result != VK_SUCCESS) {
+    failInFrame(vk_core::callFailed("vkQueuePresentKHR", result));
+  }
   if (state.core.validation) reportValidation();
 }
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "d3d11_readback.h"
-#include "d3d11_rules.h"
+#include "backend_rules.h"
 #include "platform.h"
 #include "synth.h"
 #include "text_textures.h"
@@ -113,9 +113,9 @@ class BackEnd : public ::testing::Test {
 
 TEST_F(BackEnd, WindowAndSwapChainHaveThePictureSize) {
   ASSERT_NE(winHost.mainWindow, nullptr);
-  EXPECT_EQ(swapChainDesc.OutputWindow, winHost.mainWindow);
-  EXPECT_EQ(swapChainDesc.BufferDesc.Width, static_cast<UINT>(width));
-  EXPECT_EQ(swapChainDesc.BufferDesc.Height, static_cast<UINT>(height));
+  EXPECT_EQ(winHost.swapChainDesc.OutputWindow, winHost.mainWindow);
+  EXPECT_EQ(winHost.swapChainDesc.BufferDesc.Width, static_cast<UINT>(width));
+  EXPECT_EQ(winHost.swapChainDesc.BufferDesc.Height, static_cast<UINT>(height));
   char className[16] = {};
   GetClassNameA(winHost.mainWindow, className, sizeof className);
   EXPECT_EQ(lstrcmpiA(className, "edit"), 0) << className;
@@ -250,7 +250,7 @@ TEST_F(BackEnd, OneFrameRunsTheSceneThenTheFinalPassOverEveryPixel) {
     // The final pass's picture: a discarding swap chain need not keep the back buffer after
     // Present, so the pass runs once more over the same bindings before it is read.
     winHost.pImmediateContext->CSSetShader(winHost.pCS[0], nullptr, 0);
-    winHost.pImmediateContext->Dispatch(d3d11rules::dispatchGroups(width), d3d11rules::dispatchGroups(height), 1);
+    winHost.pImmediateContext->Dispatch(backend_rules::dispatchGroups(width), backend_rules::dispatchGroups(height), 1);
     const std::vector<std::uint8_t> picture = readBackBuffer();
     ASSERT_EQ(picture.size(), copy.size());
     for (int py = 0; py < height; ++py) {

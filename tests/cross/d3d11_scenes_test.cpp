@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "d3d11_readback.h"
-#include "d3d11_rules.h"
+#include "backend_rules.h"
 #include "picture_agreement.h"
 #include "platform.h"
 #include "shader_bytecode.h"
@@ -133,8 +133,8 @@ class Scenes : public ::testing::Test {
                              static_cast<float>(manifest.height), 0, 0};
     platform::drawFrame(params, frame.scene());
     winHost.pImmediateContext->CSSetShader(winHost.pCS[0], nullptr, 0);
-    winHost.pImmediateContext->Dispatch(d3d11rules::dispatchGroups(manifest.width),
-                                        d3d11rules::dispatchGroups(manifest.height), 1);
+    winHost.pImmediateContext->Dispatch(backend_rules::dispatchGroups(manifest.width),
+                                        backend_rules::dispatchGroups(manifest.height), 1);
     return readBackBuffer();
   }
 

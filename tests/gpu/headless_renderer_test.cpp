@@ -1,12 +1,15 @@
 // The headless renderer's set-up: noDevice() tells "no Vulkan device at all" (the GPU tests skip
-// then) apart from other failures (which must fail them). Rendering into a buffer of the caller's
-// gives the same pictures as the render that returns a new one.
+// then) apart from other failures (which must fail them); a picture larger than the device can
+// hold is refused with the step, the size and the limit. Rendering into a buffer of the caller's
+// gives the same pictures as the render that returns a new one; a text texture that cannot be
+// made leaves the one before it in place.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "gpu_fixture.h"
@@ -78,6 +81,30 @@ TEST(HeadlessRendererInit, NonPositiveSizeIsNotAMissingDevice) {
   EXPECT_FALSE(renderer.noDevice());
 }
 
+TEST(HeadlessRendererInit, APictureBeyondTheDevicesLimitIsRefused) {
+  HeadlessRenderer probe;
+  if (!probe.init(16, 16, false)) {
+    if (probe.noDevice()) GTEST_SKIP() << "no Vulkan device: " << probe.error();
+    FAIL() << "Vulkan set-up failed: " << probe.error();
+  }
+  const int limit = probe.maxImageSide();
+  ASSERT_GT(limit, 0);
+  ASSERT_LT(limit, 0x7fffffff);
+  for (const auto& [width, height] : {std::pair{limit + 1, 16}, std::pair{16, limit + 1}}) {
+    HeadlessRenderer renderer;
+    EXPECT_FALSE(renderer.init(width, height, false)) << width << "x" << height;
+    EXPECT_FALSE(renderer.noDevice());
+    EXPECT_EQ(renderer.failure().step, "picture size");
+    const std::string size = std::to_string(width) + "x" + std::to_string(height);
+    EXPECT_NE(renderer.error().find(size), std::string::npos) << renderer.error();
+    EXPECT_NE(renderer.error().find("maxImageDimension2D " + std::to_string(limit)), std::string::npos)
+        << renderer.error();
+  }
+  // The limit itself is a size the device takes.
+  HeadlessRenderer edge;
+  EXPECT_TRUE(edge.init(limit, 1, false)) << edge.error();
+}
+
 class RenderInto : public gpu_test::GpuTest {
  protected:
   RenderInto() : GpuTest(40, 24) {}
@@ -110,6 +137,35 @@ TEST_F(RenderInto, ABufferOfTheWrongSizeIsRefusedUntouched) {
     EXPECT_NE(renderer.error().find(std::to_string(size) + " bytes"), std::string::npos) << renderer.error();
     EXPECT_EQ(buffer, std::vector<std::uint8_t>(size, 7));
   }
+}
+
+class TextTextures : public gpu_test::GpuTest {
+ protected:
+  TextTextures() : GpuTest(64, 48) {}
+};
+
+TEST_F(TextTextures, AFailedReplacementKeepsTheTextBefore) {
+  // A text of its own in slot 2, then the title scene's frame with it.
+  const int slot = 2;
+  const std::vector<std::uint8_t> ones(256 * 13 * 4, 255);
+  ASSERT_TRUE(renderer.setText(slot, 256, 13, ones.data())) << renderer.error();
+  const gpu_test::Picture before = frame(1, 40.0f);
+  ASSERT_FALSE(before.empty()) << renderer.error();
+
+  // Too wide for the device: refused before anything of the old texture goes.
+  const int tooWide = renderer.maxImageSide() + 1;
+  EXPECT_FALSE(renderer.setText(slot, tooWide, 13, nullptr));
+  EXPECT_EQ(renderer.failure().step, "picture size") << renderer.error();
+  EXPECT_NE(renderer.error().find(std::to_string(tooWide) + "x13"), std::string::npos) << renderer.error();
+
+  // The same picture from the same texture, and (TearDown) no validation error: the descriptor
+  // set still holds a live view.
+  EXPECT_EQ(frame(1, 40.0f), before);
+  // A bad slot is refused with what was asked.
+  EXPECT_FALSE(renderer.setText(6, 16, 13, nullptr));
+  EXPECT_EQ(renderer.failure().step, "text texture");
+  EXPECT_NE(renderer.error().find("slot 6"), std::string::npos) << renderer.error();
+  EXPECT_EQ(frame(1, 40.0f), before);
 }
 
 }  // namespace
