@@ -73,7 +73,7 @@ void noteCpuDevice(int width, int height) {
                "second at %dx%d",
                state.core.properties.deviceName, estimate.framesPerSecond, width, height);
   if (estimate.suggested) {
-    std::fprintf(stderr, "; try %dx%d for about %.2g", estimate.suggestedWidth, estimate.suggestedHeight,
+    std::fprintf(stderr, "; try %dx%d for about %.2g a second", estimate.suggestedWidth, estimate.suggestedHeight,
                  estimate.suggestedFramesPerSecond);
   }
   std::fprintf(stderr,
