@@ -135,18 +135,4 @@ TEST(PlayClock, ReaderNeverSeesHalfAnUpdate) {
   EXPECT_EQ(clock.position(0), 2 * 441 * updates);
 }
 
-TEST(SteadyPosition, CountsRealTimeInFrames) {
-  EXPECT_EQ(steadyPosition(0, 0, 44100, songEnd), 0u);
-  EXPECT_EQ(steadyPosition(1000 * ms, 2000 * ms, 44100, songEnd), 44100u);
-  EXPECT_EQ(steadyPosition(0, 10 * ms, 44100, songEnd), 441u);
-  EXPECT_EQ(steadyPosition(0, 273'000 * ms, 44100, songEnd), 273u * 44100u);
-  EXPECT_EQ(steadyPosition(5 * ms, 0, 44100, songEnd), 0u);  // before the start
-}
-
-TEST(SteadyPosition, StopsAtTheEnd) {
-  EXPECT_EQ(steadyPosition(0, 300'000 * ms, 44100, songEnd), songEnd);
-  // Days of running: no overflow.
-  EXPECT_EQ(steadyPosition(0, 400'000'000 * ms, 44100, UINT32_MAX), UINT32_MAX);
-}
-
 }  // namespace
