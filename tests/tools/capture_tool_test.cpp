@@ -516,4 +516,107 @@ TEST(CaptureTool, InterruptLeavesNoFile) {
   EXPECT_TRUE(scratch.files().empty()) << scratch.files().front();
 }
 
+// intro-tool capture ARGUMENTS with TMPDIR in the scratch folder and standard error into a file
+// there; the pid, or -1.
+pid_t spawnCapture(const Scratch& scratch, std::vector<std::string> arguments, const std::string& err,
+                   const std::vector<std::string>& extraEnvironment) {
+  arguments.insert(arguments.begin(), {INTRO_TOOL_PATH, "capture"});
+  std::vector<char*> argv;
+  for (std::string& argument : arguments) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  std::vector<std::string> environment = extraEnvironment;
+  environment.push_back("TMPDIR=" + scratch.path().string());
+  for (char** variable = environ; *variable != nullptr; ++variable) {
+    if (std::strncmp(*variable, "TMPDIR=", 7) != 0) environment.emplace_back(*variable);
+  }
+  std::vector<char*> envp;
+  for (std::string& variable : environment) envp.push_back(variable.data());
+  envp.push_back(nullptr);
+  pid_t pid = -1;
+  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  return spawned == 0 ? pid : -1;
+}
+
+// An encoder that takes every frame and then never exits, and shrugs off SIGTERM: an interrupt
+// while the tool waits for it must still end it, and the tool with it.
+TEST(CaptureTool, InterruptEndsAnEncoderThatNeverExits) {
+  Scratch scratch("capture_stuck");
+  Scratch programs("capture_stuck_encoder");
+  const std::string encoder = (programs / "stuck-encoder").string();
+  const std::string encoderPid = (programs / "pid").string();
+  std::ofstream(encoder) << "#!/bin/sh\ntrap '' TERM\necho $$ > '" << encoderPid
+                         << "'\ncat >/dev/null\nexec sleep 600 >/dev/null 2>&1\n";
+  // Whatever happens to the test, the stuck encoder goes.
+  struct EndEncoder {
+    std::string pidFile;
+    ~EndEncoder() {
+      const pid_t stuck = static_cast<pid_t>(std::atoi(tool_test::readFile(pidFile).c_str()));
+      if (stuck > 0) ::kill(stuck, SIGKILL);
+    }
+  } endEncoder{encoderPid};
+  std::filesystem::permissions(encoder, std::filesystem::perms::owner_all);
+  const std::string err = (programs / "stderr.txt").string();
+  const pid_t pid = spawnCapture(scratch, {"--out", (scratch / "x.mp4").string(), "--size", "64x48", "--fps", "30",
+                                           "--to", "0.2"},
+                                 err, {"INTRO_FFMPEG=" + encoder});
+  ASSERT_GT(pid, 0);
+  // Every frame handed over: the tool now waits for the encoder to finish.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+  bool waiting = false;
+  int status = 0;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (tool_test::readFile(err).find("frames (100%)") != std::string::npos) {
+      waiting = true;
+      break;
+    }
+    if (::waitpid(pid, &status, WNOHANG) == pid) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  if (!waiting) ::kill(pid, SIGKILL);
+  ASSERT_TRUE(waiting) << tool_test::readFile(err);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  ASSERT_EQ(::kill(pid, SIGTERM), 0);
+  // The grace before SIGKILL is a couple of seconds; far less than this.
+  const auto sent = std::chrono::steady_clock::now();
+  bool ended = false;
+  while (std::chrono::steady_clock::now() - sent < std::chrono::seconds(30)) {
+    if (::waitpid(pid, &status, WNOHANG) == pid) {
+      ended = true;
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  if (!ended) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+  }
+  ASSERT_TRUE(ended) << "the tool did not end within 30 s of SIGTERM";
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by a signal instead of cleaning up";
+  EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
+  EXPECT_NE(tool_test::readFile(err).find("interrupted"), std::string::npos) << tool_test::readFile(err);
+  const pid_t stuck = static_cast<pid_t>(std::atoi(tool_test::readFile(encoderPid).c_str()));
+  ASSERT_GT(stuck, 0);
+  EXPECT_NE(::kill(stuck, 0), 0) << "the encoder is still running";
+  EXPECT_TRUE(scratch.files().empty()) << scratch.files().front();  // no video, no sound file
+}
+
+// An output that cannot be written is found before the soundtrack and the pictures are made.
+TEST(CaptureTool, UnwritableOutputFailsBeforeTheWork) {
+  Scratch scratch("capture_unwritable");
+  std::filesystem::create_directory(scratch / "folder.mp4");
+  for (const std::string& out : {(scratch / "folder.mp4").string(), (scratch / "no" / "x.mp4").string()}) {
+    const auto result = runTool(scratch, "capture --out \"" + out + "\" --size 64x48 --to 1");
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("cannot write " + out), std::string::npos) << result.err;
+    EXPECT_EQ(result.err.find("rendering the soundtrack"), std::string::npos) << result.err;
+    EXPECT_EQ(result.err.find(".partial-"), std::string::npos) << result.err;
+  }
+  std::filesystem::remove(scratch / "folder.mp4");
+  EXPECT_TRUE(scratch.files().empty());
+}
+
 }  // namespace

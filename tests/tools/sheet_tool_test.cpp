@@ -123,4 +123,53 @@ TEST(SheetToolArguments, BadArgumentsGiveClearErrors) {
   EXPECT_TRUE(scratch.files().empty());
 }
 
+// An output that cannot be written is found before any still is rendered.
+TEST(SheetToolArguments, UnwritableOutputFailsBeforeTheWork) {
+  Scratch scratch("sheet_unwritable");
+  std::filesystem::create_directory(scratch / "folder.png");
+  for (const std::string& out : {(scratch / "folder.png").string(), (scratch / "no" / "x.png").string()}) {
+    const auto result = runTool(scratch, "sheet --out \"" + out + "\"");
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("cannot write " + out), std::string::npos) << result.err;
+    EXPECT_EQ(result.err.find("sheet: Z1"), std::string::npos) << "rendered before refusing:\n" << result.err;
+    EXPECT_EQ(result.err.find(".partial-"), std::string::npos) << result.err;
+  }
+  std::filesystem::remove(scratch / "folder.png");
+  EXPECT_TRUE(scratch.files().empty());
+}
+
+// Every command reads its numbers with one grammar and names an unknown option as such.
+TEST(ToolArguments, EveryCommandTakesTheSameNumbers) {
+  Scratch scratch("tool_numbers");
+  const std::string png = "--out \"" + (scratch / "x.png").string() + "\"";
+  const std::string mp4 = "--out \"" + (scratch / "x.mp4").string() + "\"";
+  const std::string wav = "--out \"" + (scratch / "x.wav").string() + "\"";
+  const std::string commands[] = {"frame " + png + " --t", "frame " + png + " --t 1 --e", "capture " + mp4 + " --from",
+                                  "capture " + mp4 + " --fps", "sheet " + png + " --size 64x", "song " + wav + " --frames",
+                                  "capture " + mp4 + " --size"};
+  for (const std::string& command : commands) {
+    for (const char* value : {"' 5'", "'5 '", "0x10", "inf", "nan", "1e999", "5e", "--"}) {
+      const auto result = runTool(scratch, command + " " + value);
+      EXPECT_EQ(result.exitCode, 2) << command << " " << value << "\n" << result.err;
+    }
+  }
+  // A tiny number is a number (a music time of almost 0), not an error.
+  for (const std::string& command : {"frame " + png + " --t 1e-320 --e", "capture " + mp4 + " --fps 1e1 --from"}) {
+    const auto result = runTool(scratch, command + " ' 5'");
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.err.find("--t wants"), std::string::npos) << result.err;
+    EXPECT_EQ(result.err.find("--fps wants"), std::string::npos) << result.err;
+  }
+  for (const std::string& command : {"frame " + png + " --t 1", "sheet " + png, "capture " + mp4, "song " + wav}) {
+    for (const char* option : {"--bogus", "--bogus 1"}) {
+      const auto result = runTool(scratch, command + " " + option);
+      EXPECT_EQ(result.exitCode, 2) << command;
+      EXPECT_NE(result.err.find("unknown option '--bogus'"), std::string::npos) << command << "\n" << result.err;
+    }
+    const auto stray = runTool(scratch, command + " stray");
+    EXPECT_NE(stray.err.find("unexpected argument 'stray'"), std::string::npos) << command << "\n" << stray.err;
+  }
+  EXPECT_TRUE(scratch.files().empty());
+}
+
 }  // namespace
