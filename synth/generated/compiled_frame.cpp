@@ -38,13 +38,13 @@ const OperationShape compiledShapes[] = {
     {16, 16, 7, 13, 0, 14, 0},
     {21, 17, 1, 14, 0, 15, 1},
     {28, 18, 0, 15, 16, 17, 0},
-    {18, 19, 1, 17, 0, 18, 2},
+    {21, 19, 1, 17, 0, 18, 2},
     {29, 20, 0, 18, 16, 0, 0},
     {33, 0, 0, 0, 0, 0, 0},
     {26, 2, 0, 1, 0, 0, 228},
     {21, 17, 1, 11, 0, 12, 1},
     {28, 18, 0, 12, 13, 14, 0},
-    {18, 19, 1, 14, 0, 15, 2},
+    {21, 19, 1, 14, 0, 15, 2},
     {29, 20, 0, 15, 13, 0, 0},
     {33, 0, 0, 0, 0, 0, 0},
     {0, 0, 0, 0, 0, 0, 0},
@@ -375,7 +375,7 @@ void runCompiledFrame(SynthMemory& memory, DecodedProgram& program, const Song& 
           double t1r16, t1r17;
       panOperation(ws1, o[31], t1r15, t1r16, t1r17);
           panOutputOperation(ws2, o[58], t2r14);
-          const double t1r18 = delayOperation<1, true>(program, o[32], t1r17);
+          const double t1r18 = delayOperation<1, false, true>(program, o[32], t1r17);
           outputOperation(ws1, o[33], t1r18, t1r16);
         } else {
           const double* const known2 = program.registers[5];
@@ -414,7 +414,7 @@ void runCompiledFrame(SynthMemory& memory, DecodedProgram& program, const Song& 
           const double t1r15 = delayOperation<1, false, true>(program, o[30], t1r14);
           double t1r16, t1r17;
       panOperation(ws1, o[31], t1r15, t1r16, t1r17);
-          const double t1r18 = delayOperation<1, true>(program, o[32], t1r17);
+          const double t1r18 = delayOperation<1, false, true>(program, o[32], t1r17);
           outputOperation(ws1, o[33], t1r18, t1r16);
         }
       } else {
@@ -431,7 +431,7 @@ void runCompiledFrame(SynthMemory& memory, DecodedProgram& program, const Song& 
       panOperation(ws1, o[37], t1r12, t1r13, t1r14);
           const double t2r1 = envelopeOperation(ws2, o[43]);
           const double t0r3 = t0r1 + t0r2;
-          const double t1r15 = delayOperation<1, true>(program, o[38], t1r14);
+          const double t1r15 = delayOperation<1, false, true>(program, o[38], t1r14);
           const double t2r2 = t2r0 * t2r1;
           const double t0r4 = t0r0 * t0r3;
           outputOperation(ws1, o[39], t1r15, t1r13);
@@ -468,7 +468,7 @@ void runCompiledFrame(SynthMemory& memory, DecodedProgram& program, const Song& 
       panOperation(ws1, o[37], t1r12, t1r13, t1r14);
           const double t2r8 = delayOperation<1, false, true>(program, o[62], known2[6]);
           const double t0r3 = t0r1 + t0r2;
-          const double t1r15 = delayOperation<1, true>(program, o[38], t1r14);
+          const double t1r15 = delayOperation<1, false, true>(program, o[38], t1r14);
           const double t2r9 = delayOperation<1, false, true>(program, o[63], t2r8);
           const double t0r4 = t0r0 * t0r3;
           outputOperation(ws1, o[39], t1r15, t1r13);
@@ -524,7 +524,7 @@ void runCompiledFrame(SynthMemory& memory, DecodedProgram& program, const Song& 
           double t1r16, t1r17;
       panOperation(ws1, o[31], t1r15, t1r16, t1r17);
           panOutputOperation(ws2, o[58], t2r14);
-          const double t1r18 = delayOperation<1, true>(program, o[32], t1r17);
+          const double t1r18 = delayOperation<1, false, true>(program, o[32], t1r17);
           outputOperation(ws1, o[33], t1r18, t1r16);
         } else {
           const double* const known0 = program.registers[1];
@@ -556,7 +556,7 @@ void runCompiledFrame(SynthMemory& memory, DecodedProgram& program, const Song& 
           const double t1r15 = delayOperation<1, false, true>(program, o[30], t1r14);
           double t1r16, t1r17;
       panOperation(ws1, o[31], t1r15, t1r16, t1r17);
-          const double t1r18 = delayOperation<1, true>(program, o[32], t1r17);
+          const double t1r18 = delayOperation<1, false, true>(program, o[32], t1r17);
           outputOperation(ws1, o[33], t1r18, t1r16);
         }
       } else {
@@ -572,7 +572,7 @@ void runCompiledFrame(SynthMemory& memory, DecodedProgram& program, const Song& 
           double t1r13, t1r14;
       panOperation(ws1, o[37], t1r12, t1r13, t1r14);
           const double t2r1 = envelopeOperation(ws2, o[43]);
-          const double t1r15 = delayOperation<1, true>(program, o[38], t1r14);
+          const double t1r15 = delayOperation<1, false, true>(program, o[38], t1r14);
           const double t2r2 = t2r0 * t2r1;
           outputOperation(ws1, o[39], t1r15, t1r13);
           const double t2r3 = oscillatorOperation<waveSine, true>(ws2, note2, o[45], memory.noiseSeed);
@@ -602,7 +602,7 @@ void runCompiledFrame(SynthMemory& memory, DecodedProgram& program, const Song& 
           double t1r13, t1r14;
       panOperation(ws1, o[37], t1r12, t1r13, t1r14);
           const double t2r8 = delayOperation<1, false, true>(program, o[62], known2[6]);
-          const double t1r15 = delayOperation<1, true>(program, o[38], t1r14);
+          const double t1r15 = delayOperation<1, false, true>(program, o[38], t1r14);
           const double t2r9 = delayOperation<1, false, true>(program, o[63], t2r8);
           outputOperation(ws1, o[39], t1r15, t1r13);
           const double t2r10 = delayOperation<1, false, true>(program, o[64], t2r9);

@@ -24,7 +24,7 @@ inline constexpr std::array<Arrangement, 15> tracks{
       24*rest | 4*kickHalf | 3*kick kickBuild
       7*[ kick kick kick kickDouble ] kick kick kick kickFill
       3*[ kick kick kick kickDouble ] kick kick kick kickFill
-      15*kickHalf kickBuild
+      8*rest 7*kickHalf kickBuild
       3*[ kick kick kick kickDouble ] kick kick kick kickFill
       3*[ kick kick kick kickDouble ] kick kick kick kickFill
       8*rest 7*kickHalf kickBuild
@@ -53,7 +53,7 @@ inline constexpr std::array<Arrangement, 15> tracks{
       24*rest | 4*snareHalf | snare snare snareFill snareRoll
       7*[ snare snare snare snareFill ] snare snare snare snareRoll
       3*[ snare snare snare snareFill ] snare snare snare snareRoll
-      4*rest 11*snareHalf snareRoll
+      8*rest 7*snareHalf snareRoll
       3*[ snare snare snare snareFill ] snare snare snare snareRoll
       3*[ snare snare snare snareFill ] snare snare snare snareRoll
       8*rest 7*snareHalf rest
@@ -63,13 +63,13 @@ inline constexpr std::array<Arrangement, 15> tracks{
       4*rest)"),
     // 3: hat
     arrangement(patterns, R"(
-      16*rest | 12*hat | 3*hat rest
+      16*rest | 8*hat 4*hatSparse | 3*hat rest
       31*hat rest
-      16*rest
+      15*hat rest
       16*rest
       hat hat hat hatLift hat hat hat hatLift 7*hat rest
       15*hat rest
-      12*rest 3*hatSparse rest
+      16*rest
       15*hat rest
       15*hat rest
       16*hat
@@ -84,14 +84,16 @@ inline constexpr std::array<Arrangement, 15> tracks{
     // 5: stab
     arrangement(patterns, R"(
       32*rest
-      8*rest 2*[ stabAm stabF stabC stabG ] 8*rest 2*[ stabAm stabF stabC stabG ]
+      lineE lineRelease lineC lineRelease lineG hold hold linePickup
+      lineCB lineRelease lineA hold lineGE lineRelease lineDB lineRelease
+      2*[ stabAm stabF stabC stabG ] 2*[ stabAm stabF stabC stabG ]
       8*[ stabFall stabE ]
       16*rest
-      8*rest 2*[ stabAm stabF stabC stabG ]
+      4*[ stabAm stabF stabC stabG ]
       4*[ stabAm stabF stabC stabG ]
       16*rest
       8*[ stabFall stabE ]
-      4*[ stabF stabG stabE stabAm ]
+      2*[ stabF stabG stabE stabAm ] 8*rest
       4*[ stabAm stabF stabC stabG ]
       4*rest)"),
     // 6: bass
@@ -111,28 +113,28 @@ inline constexpr std::array<Arrangement, 15> tracks{
     // 7: warm pad, the chords' thirds
     arrangement(patterns, R"(
       8*rest | 3*[ wholeC3 hold wholeA2 hold lineE hold wholeB2 hold ]
-      8*[ wholeC3 wholeA2 lineE wholeB2 ]
+      8*[ wholeC3 wholeA2 wholeG2 hold ]
       8*[ padFall3 wholeGs2 ]
-      4*[ wholeA2 wholeB2 wholeG2 wholeC3 ]
-      4*[ wholeC3 wholeA2 lineE wholeB2 ]
-      4*[ wholeC3 wholeA2 lineE wholeB2 ]
-      4*[ wholeA2 wholeB2 wholeG2 wholeC3 ]
+      4*[ wholeA2 wholeB2 hold wholeC3 ]
+      4*[ wholeC3 wholeA2 wholeG2 hold ]
+      4*[ wholeC3 wholeA2 wholeG2 hold ]
+      4*[ wholeA2 wholeB2 hold wholeC3 ]
       8*[ padFall3 wholeGs2 ]
-      4*[ wholeA2 wholeB2 wholeG2 wholeC3 ]
-      4*[ wholeC3 wholeA2 lineE wholeB2 ]
+      4*[ wholeA2 wholeB2 hold wholeC3 ]
+      4*[ wholeC3 wholeA2 wholeG2 hold ]
       endC 3*rest)"),
     // 8: bright pad, the chords' fifths
     arrangement(patterns, R"(
       16*rest | 2*[ lineE hold wholeC3 hold wholeG2 hold wholeD3 hold ]
-      8*[ lineE wholeC3 wholeG2 wholeD3 ]
+      8*[ lineE hold hold wholeD3 ]
       8*[ padFall5 wholeB2 ]
-      4*[ wholeC3 wholeD3 wholeB2 lineE ]
-      4*[ lineE wholeC3 wholeG2 wholeD3 ]
-      4*[ lineE wholeC3 wholeG2 wholeD3 ]
-      4*[ wholeC3 wholeD3 wholeB2 lineE ]
+      4*[ wholeC3 wholeD3 lineE hold ]
+      4*[ lineE hold hold wholeD3 ]
+      4*[ lineE hold hold wholeD3 ]
+      4*[ wholeC3 wholeD3 lineE hold ]
       8*[ padFall5 wholeB2 ]
-      4*[ wholeC3 wholeD3 wholeB2 lineE ]
-      4*[ lineE wholeC3 wholeG2 wholeD3 ]
+      4*[ wholeC3 wholeD3 lineE hold ]
+      4*[ lineE hold hold wholeD3 ]
       endE 3*rest)"),
     // 9: wood
     arrangement(patterns, R"(
@@ -152,10 +154,10 @@ inline constexpr std::array<Arrangement, 15> tracks{
       27*rest tomFill 4*rest
       15*rest tomFill 16*rest
       7*rest tomFill 8*rest
-      8*tomGroove 8*rest
+      8*rest 7*tomGroove rest
       16*rest
       7*rest tomFill 8*rest
-      4*rest 8*tomGroove 3*rest tomRoll
+      8*rest 7*tomGroove tomRoll
       7*rest tomFill 8*rest
       16*rest
       15*rest tomFill
@@ -165,10 +167,10 @@ inline constexpr std::array<Arrangement, 15> tracks{
       32*rest
       32*rest
       15*bellOff rest
-      8*rest 4*bellQuarter 3*bellTriplet rest
+      7*rest bellTriplet 8*rest
       16*rest
       8*rest 7*bellOff rest
-      15*bellQuarter rest
+      8*rest 7*bellQuarter rest
       15*bellOff rest
       15*bellOff rest
       16*bellOff
@@ -176,10 +178,10 @@ inline constexpr std::array<Arrangement, 15> tracks{
     // 12: clap
     arrangement(patterns, R"(
       32*rest
-      16*rest 15*clap rest
+      15*clap rest 15*clap rest
       15*clapTwo rest
       16*rest
-      16*rest
+      15*clap rest
       15*clap rest
       8*clapFour 8*rest
       15*clapTwo rest
@@ -202,12 +204,12 @@ inline constexpr std::array<Arrangement, 15> tracks{
     // 14: arpeggio
     arrangement(patterns, R"(
       24*rest arpAm arpAm arpF arpF arpC arpC arpG arpRise
-      32*rest
+      4*[ arpAm arpF arpC arpG ] 16*rest
       8*[ arpFall arpE ]
       16*rest
       3*[ arpAm arpF arpC arpG ] arpAm arpF arpC arpRise
       16*rest
-      3*[ arpF arpG arpEm arpAm ] arpF arpG arpEm arpRise
+      8*rest arpF arpG arpEm arpAm arpF arpG arpEm arpRise
       8*[ arpFall arpE ]
       3*[ arpF arpG arpEm arpAm ] arpF arpG arpEm arpRise
       2*[ arpAm arpF arpC arpG ] 2*[ arpAmHigh arpF arpC arpG ]

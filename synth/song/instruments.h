@@ -13,17 +13,17 @@ inline constexpr Unit kick[] = {
     Envelope{.attack = 0, .decay = 68, .sustain = 0, .release = 40, .gain = 128},  // 156 ms to silence
     Oscillator{.transpose = 64, .detune = 58, .phase = 0, .gateLow = 0, .colour = 128, .shape = 127,
                .gain = 128, .flags = wave::sine},                                   // body, slightly flat
-    Oscillator{.transpose = 76, .detune = 64, .phase = 32, .gateLow = 0, .colour = 128, .shape = 64,
-               .gain = 40, .flags = wave::sine},                                    // octave knock, starts high
+    Oscillator{.transpose = 76, .detune = 64, .phase = 32, .gateLow = 0, .colour = 128, .shape = 100,
+               .gain = 80, .flags = wave::sine},                                    // octave knock: starts at its peak
     StackOp{Stack::add},                                                           // [osc, env]
     StackOp{Stack::multiply},                                                      // [kick]
     HoldShaper{.shape = 40, .holdRate = 128},                                      // curve the decay
     DelayBank{.input = 0, .dry = 128, .feedback = 0, .damping = 0, .modRate = 0, .modDepth = 0,
               .first = 19, .lines = 1},                                            // DC blocker only
-    Filter{.frequency = 20, .damping = 128, .mode = pass::low},                    // ~170 Hz: round thump
+    Filter{.frequency = 44, .damping = 128, .mode = pass::low},                    // ~820 Hz: the knock's click passes
     Filter{.frequency = 9, .damping = 128, .mode = pass::high},                    // below 35 Hz out
     Pan{.position = 64},
-    Output{.main = 136, .aux = 6},
+    Output{.main = 124, .aux = 6},
 };
 
 // Track 1: lead. Three detuned saws two octaves up, a square an octave up, a sine three up;
@@ -34,12 +34,12 @@ inline constexpr Unit lead[] = {
     Envelope{.attack = 0, .decay = 74, .sustain = 72, .release = 74, .gain = 128},  // filter sweep
     ParamStore{.amount = 1, .target = to::filter14Frequency},
     StackOp{Stack::pop},                                                           // [env]
-    Oscillator{.transpose = 88, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
+    Oscillator{.transpose = 88, .detune = 64, .phase = 0, .gateLow = 0, .colour = 112, .shape = 64,
                .gain = 34, .flags = wave::trisaw},
-    Oscillator{.transpose = 88, .detune = 57, .phase = 20, .gateLow = 0, .colour = 128, .shape = 64,
+    Oscillator{.transpose = 88, .detune = 57, .phase = 20, .gateLow = 0, .colour = 112, .shape = 64,
                .gain = 30, .flags = wave::trisaw},
     StackOp{Stack::add},
-    Oscillator{.transpose = 88, .detune = 71, .phase = 50, .gateLow = 0, .colour = 128, .shape = 64,
+    Oscillator{.transpose = 88, .detune = 71, .phase = 50, .gateLow = 0, .colour = 112, .shape = 64,
                .gain = 30, .flags = wave::trisaw},
     StackOp{Stack::add},
     Oscillator{.transpose = 76, .detune = 61, .phase = 80, .gateLow = 0, .colour = 64, .shape = 64,
@@ -55,9 +55,9 @@ inline constexpr Unit lead[] = {
     DelayBank{.input = 60, .dry = 128, .feedback = 78, .damping = 70, .modRate = 0, .modDepth = 0,
               .first = 20, .lines = 1},                                            // dotted-eighth echo
     Pan{.position = 64},                                                           // [left, right]
-    DelayBank{.input = 128, .dry = 0, .feedback = 0, .damping = 0, .modRate = 20, .modDepth = 28,
-              .first = 19, .lines = 1},                                            // left 11 ms later
-    Output{.main = 84, .aux = 64},
+    DelayBank{.input = 40, .dry = 128, .feedback = 0, .damping = 0, .modRate = 0, .modDepth = 0,
+              .first = 19, .lines = 1},                                            // left: a faint 11 ms copy
+    Output{.main = 72, .aux = 64},
 };
 
 // Track 2: snare. Tone and noise under one envelope product; the first envelope feeds its own
@@ -68,14 +68,14 @@ inline constexpr Unit snare[] = {
     ParamStore{.amount = 112, .target = to::envelopeGain},                         // out = g L / (1 - 0.75 L)
     Envelope{.attack = 0, .decay = 74, .sustain = 0, .release = 60, .gain = 128},
     StackOp{Stack::multiply},                                                      // [env]
-    Oscillator{.transpose = 76, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 80,
-               .gain = 56, .flags = wave::sine},                                   // body an octave up
+    Oscillator{.transpose = 73, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 80,
+               .gain = 56, .flags = wave::sine},                                   // body on E3, a chord tone
     Oscillator{.transpose = 64, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
                .gain = 128, .flags = wave::noise},
     StackOp{Stack::add},
     StackOp{Stack::multiply},                                                      // [snare]
     Filter{.frequency = 14, .damping = 128, .mode = pass::high},                   // ~85 Hz
-    Filter{.frequency = 21, .damping = 64, .mode = pass::peak},                    // body ~190 Hz
+    Filter{.frequency = 20, .damping = 64, .mode = pass::peak},                    // body ~165 Hz
     Filter{.frequency = 80, .damping = 96, .mode = pass::peak},                    // snap above 3 kHz
     Filter{.frequency = 96, .damping = 128, .mode = pass::low},                    // soften above 6 kHz
     Oscillator{.transpose = 40, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
@@ -135,7 +135,7 @@ inline constexpr Unit openingLine[] = {
     DelayBank{.input = 72, .dry = 128, .feedback = 72, .damping = 70, .modRate = 0, .modDepth = 0,
               .first = 17, .lines = 1},                                            // right: 4 ticks
     StackOp{Stack::swap},
-    Output{.main = 80, .aux = 64},
+    Output{.main = 56, .aux = 64},
 };
 
 // Track 5: stab. A pulse on the root and a saw on the fifth through a resonant low-pass that
@@ -167,20 +167,20 @@ inline constexpr Unit stab[] = {
 // Track 6: bass. One slightly rounded saw an octave down, resonant low-pass, a sub boost; the
 // second envelope, held and shaped, kicks the pitch up for the first few milliseconds of a note.
 inline constexpr Unit bass[] = {
-    Envelope{.attack = 16, .decay = 76, .sustain = 64, .release = 64, .gain = 128},  // sustain 0.5
+    Envelope{.attack = 48, .decay = 76, .sustain = 64, .release = 64, .gain = 128},  // sustain 0.5, 12 ms rise
     ParamStore{.amount = 72, .target = to::envelopeGain},
     Envelope{.attack = 0, .decay = 56, .sustain = 0, .release = 40, .gain = 8},
     HoldShaper{.shape = 64, .holdRate = 128},
     ParamStore{.amount = 128, .target = to::oscillator6Transpose},                 // up to +8 semitones
     StackOp{Stack::pop},                                                           // [env]
-    Oscillator{.transpose = 52, .detune = 64, .phase = 0, .gateLow = 0, .colour = 116, .shape = 64,
-               .gain = 128, .flags = wave::trisaw},
+    Oscillator{.transpose = 52, .detune = 64, .phase = 32, .gateLow = 0, .colour = 116, .shape = 64,
+               .gain = 128, .flags = wave::trisaw},                                // starts rising with the kick
     StackOp{Stack::multiply},
     Filter{.frequency = 38, .damping = 64, .mode = pass::low},                     // ~620 Hz, resonant
     Filter{.frequency = 12, .damping = 80, .mode = pass::peak},                    // sub ~60 Hz
     Filter{.frequency = 9, .damping = 128, .mode = pass::high},                    // below 35 Hz out
     Pan{.position = 64},
-    Output{.main = 80, .aux = 6},
+    Output{.main = 72, .aux = 6},
 };
 
 // Tracks 7 and 8: pads. Two saws (or a pulse and a saw) on the same note, one darkened; the

@@ -59,12 +59,12 @@ inline constexpr std::array<NamedPattern, 93> patterns{{
     // 40
     {"wholeGs2", "G#2 . .  .  .  .  .  .  .  .  .  .  .  .  .  ."},
     // bass lines
-    {"bassA", "A2 .  .  .  .  .  -  A2 .  .  A2 .  .  .  G2 ."},
-    {"bassF", "F2 .  .  .  .  .  -  F2 .  .  F2 .  .  .  E2 ."},
-    {"bassC", "C3 .  .  .  .  .  -  C3 .  .  C3 .  .  .  D3 ."},
-    {"bassG", "G2 .  .  .  .  .  -  G2 .  .  G2 .  .  -  B2 ."},
-    {"bassE", "E2 .  .  .  .  .  -  E2 .  .  .  .  G#2 . .  ."},
-    {"bassEm", "E2 .  .  .  .  .  -  E2 .  .  E2 .  .  .  G2 ."},
+    {"bassA", "A2 .  .  .  .  .  -  A2 .  -  A2 .  .  -  G2 ."},
+    {"bassF", "F2 .  .  .  .  .  -  F2 .  -  F2 .  .  -  E2 ."},
+    {"bassC", "C3 .  .  .  .  .  -  C3 .  -  C3 .  .  -  D3 ."},
+    {"bassG", "G2 .  .  .  .  .  -  G2 .  -  G2 .  .  -  B2 ."},
+    {"bassE", "E2 .  .  .  .  .  -  E2 .  .  .  -  G#2 . .  ."},
+    {"bassEm", "E2 .  .  .  .  .  -  E2 .  -  E2 .  .  -  G2 ."},
     // pads over the falling progression
     {"padFall3", "C3 .  .  .  .  .  B2 .  .  .  .  .  A2 .  .  ."},
     {"padFall5", "E3 .  .  .  .  .  D3 .  .  .  .  .  C3 .  .  ."},
@@ -115,8 +115,8 @@ inline constexpr std::array<NamedPattern, 93> patterns{{
     {"leadA6b", "F3 .  .  .  .  .  .  .  E3 .  .  C3 .  .  E3 ."},
     {"leadA7b", "G3 .  .  .  .  .  C4 .  .  .  .  .  B3 .  G3 ."},
     {"leadA8b", "D3 .  .  .  .  .  G3 .  .  .  .  .  B3 .  .  ."},
-    {"bassARoll", "A2 .  A2 .  -  -  A2 .  -  -  A2 .  G2 .  E2 ."},
-    {"bassGRise", "G2 .  .  .  .  .  -  G2 .  .  A2 .  B2 .  D3 ."},
+    {"bassARoll", "A2 .  A2 .  -  -  A2 .  -  -  A2 -  G2 -  E2 ."},
+    {"bassGRise", "G2 .  .  .  .  .  -  G2 .  -  A2 -  B2 -  D3 ."},
     {"arpAmHigh", "E3 .  A3 .  C4 .  E3 .  A3 .  C4 .  B3 .  G3 ."},
     // the last chord
     {"endA", "A2 .  .  .  .  .  .  .  -  -  -  -  -  -  -  -"},
