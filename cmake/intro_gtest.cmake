@@ -20,4 +20,8 @@ function(intro_gtest target label)
   else()
     gtest_discover_tests(${target} PROPERTIES ${properties} DISCOVERY_TIMEOUT 60)
   endif()
+  # The unit tests' programs, for a build that makes only those (target unit_tests).
+  if(label STREQUAL "unit")
+    set_property(GLOBAL APPEND PROPERTY INTRO_UNIT_TEST_PROGRAMS ${target})
+  endif()
 endfunction()
