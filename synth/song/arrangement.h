@@ -38,13 +38,13 @@ inline constexpr std::array<Arrangement, 15> tracks{
       16*rest | leadA1 leadA2 leadA3 leadA4 leadA1 leadA6 leadA7 leadA8
                 leadA1 leadA2 leadA3 leadA4 leadA1 leadA6 leadA7 leadA8
       8*rest 4*[ fall leadE ]
-      8*rest 2*[ leadB1 leadB2 leadB3 leadB4 ]
+      8*rest leadB1 leadB2 leadB3 leadB4 4*rest
       16*rest
       leadA1 leadA2 leadA3 leadA4 leadA1 leadA6 leadA7 leadA8
       leadA1 leadA2 leadA3 leadA4b leadA1 leadA6 leadA7 leadA8
       16*rest
       4*[ padFall5 leadE ] 4*[ fall leadE ]
-      4*[ leadB1 leadB2 leadB3 leadB4 ]
+      3*[ leadB1 leadB2 leadB3 leadB4 ] 4*rest
       leadA1 leadA2 leadA3 leadA4 leadA1 leadA6 leadA7 leadA8
       leadA5b leadA6b leadA7b leadA8b leadA5b leadA6b leadA7b leadEnd
       endA 3*rest)"),
@@ -167,7 +167,7 @@ inline constexpr std::array<Arrangement, 15> tracks{
       32*rest
       32*rest
       15*bellOff rest
-      7*rest bellTriplet 8*rest
+      14*rest bellTriplet rest
       16*rest
       8*rest 7*bellOff rest
       8*rest 7*bellQuarter rest

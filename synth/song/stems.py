@@ -9,7 +9,8 @@ with every other track's order emptied; the stems add up to the mix) into WORKDI
        short-term loudness (8-bar mean) and mean square of every 8-bar section of bars 32..191
   kick (track 0): energy above 1 kHz in the first 10 ms of each hit against its loudest 10 ms
   kick and bass at joint onsets: the mix's energy in the first 20 ms against the two stems'
-  hard cuts in tracks 6..8: a frame above 0.05 followed by two frames below 0.001
+  hard cuts in tracks 6..8: a frame above 0.05 followed by two frames below 0.001 (either
+       channel, counted once), and how many of them a kick starting on the same row covers
   snare (track 2): the strongest body frequency between 100 and 300 Hz
   lead (track 1): the mono sum's level against the stereo level, and the channels' correlation
 Needs only Python and ffmpeg; a full run takes a few minutes (sixteen renders).
@@ -183,17 +184,20 @@ def main():
               f'worst {min(diffs):+.1f} dB, mean {sum(diffs) / len(diffs):+.1f} dB, '
               f'{sum(1 for d in diffs if d < -1)} below -1 dB')
 
+    kick_rows = set(onsets(song, 0))
     for t in (6, 7, 8):
         x = bass if t == 6 else read_wav(os.path.join(work, f'stem{t}.wav'))
-        cuts = 0
+        cuts, covered = set(), 0
         for c in (0, 1):
             ch = x[c::2]
             quiet = [i for i, v in enumerate(ch) if -0.001 < v < 0.001]
             qs = set(quiet)
             for i in quiet:
                 if i + 1 in qs and i - 1 not in qs and i >= 1 and abs(ch[i - 1]) > 0.05:
-                    cuts += 1
-        print(f'track {t}: {cuts} hard cuts')
+                    cuts.add(i)
+        for i in cuts:
+            covered += 1 if (i + FRAMES_PER_ROW // 2) // FRAMES_PER_ROW in kick_rows else 0
+        print(f'track {t}: {len(cuts)} hard cuts, {covered} of them on a kick')
 
     snare = read_wav(os.path.join(work, 'stem2.wav'))
     first = onsets(song, 2)[0] * FRAMES_PER_ROW
