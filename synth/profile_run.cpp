@@ -2,7 +2,7 @@
 // the build then compiles the driver again with those counts (Release builds with GCC). The
 // counts steer code layout and inlining only: the render's arithmetic, and so its output, are
 // the same either way. The song is rendered through the interpreter, which other songs use (the
-// built-in song itself runs the compiled frame), and then a stretch through the compiled frame,
+// built-in song itself runs the compiled song), and then a stretch through the compiled song,
 // so that the driver's loop around it is counted too.
 #include <cstdio>
 #include <exception>

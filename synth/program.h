@@ -2,7 +2,7 @@
 // The decoded form of a song's instruments, which the render driver runs frame by frame: each
 // instrument's opcode and parameter streams decoded once into register programs with their units'
 // constants (envelope rates, shaping factors, delay line bindings). Both ways of running a frame
-// (the interpreter in render.cpp and the compiled frame of the built-in song) do each operation's
+// (the interpreter in render.cpp and the compiled song) do each operation's
 // work through the functions below, so they give the same bits.
 #include <algorithm>
 #include <cstdint>

@@ -85,7 +85,7 @@ class ProgramBuilder {
         op.delay.constants = constants;
         op.delay.firstLine = static_cast<std::uint16_t>(firstLine);  // below 1024: checked
         op.delay.hold = emptyOffsetHold;
-        op.byte = constants.lines;  // for the compiled frame, which fixes the count
+        op.byte = constants.lines;  // for the compiled song, which fixes the count
         op.a = pop().reg;
         op.c = pushFresh();
         break;

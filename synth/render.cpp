@@ -1,12 +1,12 @@
 // The render driver. Before rendering, the song's instruments are decoded into register programs
-// (program_decode.cpp); every frame then runs those programs, through the compiled frame where it
-// was written for programs of their structure (the built-in song's; generated/compiled_frame.cpp),
+// (program_decode.cpp); every frame then runs those programs, through the compiled song where it
+// was written for programs of their structure (the built-in song's; generated/compiled_song.cpp),
 // else through the interpreter below. The output is bit for bit that of the straightforward
 // dispatcher (tests/synth/render_reference.cpp), which the tests check.
 #include <algorithm>
 #include <atomic>
 
-#include "compiled_frame.h"
+#include "compiled_song.h"
 #include "program.h"
 #include "render_paths.h"
 #include "song_check.h"
@@ -215,10 +215,10 @@ std::uint32_t renderFrames(SynthMemory& memory, DecodedProgram& program, const S
   return n;
 }
 
-// Whether the compiled frame was written for programs of this structure: the same operations,
+// Whether the compiled song was written for programs of this structure: the same operations,
 // registers, slots, lines and store targets, in the same places (their constants may differ; it
 // reads them from the operations as the interpreter does).
-bool compiledFrameFits(const DecodedProgram& program) {
+bool compiledSongFits(const DecodedProgram& program) {
   for (int instrument = 0; instrument < instrumentCount; ++instrument) {
     if (program.sounding[instrument].begin != compiledBegins[2 * instrument] ||
         program.silent[instrument].begin != compiledBegins[2 * instrument + 1]) {
@@ -245,8 +245,8 @@ bool renderSongFramesWith(SynthMemory& memory, const Song& song, std::uint32_t e
   decode(song, memory, program);
   if (memory.noiseSeed == 0) memory.noiseSeed = 1;
   const std::uint32_t n =
-      runner == FrameRunner::automatic && compiledFrameFits(program)
-          ? renderFrames<runCompiledFrame>(memory, program, song, memory.renderPosition, endFrame)
+      runner == FrameRunner::automatic && compiledSongFits(program)
+          ? renderFrames<runCompiledSong>(memory, program, song, memory.renderPosition, endFrame)
           : renderFrames<runFrame>(memory, program, song, memory.renderPosition, endFrame);
   // The state the dispatcher leaves behind after a frame.
   for (std::uint32_t i = 0; i < program.delayLinesUsed; ++i) {
@@ -267,11 +267,11 @@ bool renderSongFramesWith(SynthMemory& memory, const Song& song, std::uint32_t e
   return true;
 }
 
-bool compiledFrameRuns(const Song& song, SynthMemory& memory) {
+bool compiledSongRuns(const Song& song, SynthMemory& memory) {
   if (!songIsValid(song)) return false;
   DecodedProgram program;
   decode(song, memory, program);
-  return compiledFrameFits(program);
+  return compiledSongFits(program);
 }
 
 bool renderSongFrames(SynthMemory& memory, const Song& song, std::uint32_t endFrame) {

@@ -1,12 +1,12 @@
 #pragma once
 // The two ways the render driver runs frames, for the tests and the build's profile run: the
-// compiled frame, where it fits the song's programs, and the interpreter, which runs any song.
+// compiled song, where it fits the song's programs, and the interpreter, which runs any song.
 #include <cstdint>
 
 #include "synth.h"
 
 enum class FrameRunner {
-  automatic,    // the compiled frame where it fits, else the interpreter (what renderSong does)
+  automatic,    // the compiled song where it fits, else the interpreter (what renderSong does)
   interpreter,  // the interpreter always
 };
 
@@ -14,6 +14,6 @@ enum class FrameRunner {
 bool renderSongFramesWith(SynthMemory& memory, const Song& song, std::uint32_t endFrame,
                           FrameRunner runner);
 
-// Whether a render of `song` from `memory` as it is now would run the compiled frame (false for
+// Whether a render of `song` from `memory` as it is now would run the compiled song (false for
 // an invalid song). Decodes the song; leaves `memory` as it is.
-bool compiledFrameRuns(const Song& song, SynthMemory& memory);
+bool compiledSongRuns(const Song& song, SynthMemory& memory);

@@ -60,7 +60,7 @@ struct Golden {
   std::uint64_t envelopeLog;
 };
 
-// The first 12 seconds of the built-in song (on the compiled frame) and 5 of the test songs' mix
+// The first 12 seconds of the built-in song (on the compiled song) and 5 of the test songs' mix
 // (every unit, on the interpreter). Other tests hold the two paths to each other; one render of
 // each song is enough here.
 constexpr Golden goldens[] = {

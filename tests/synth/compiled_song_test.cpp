@@ -1,4 +1,4 @@
-// The compiled frame of the built-in song: it runs where it fits, gives the interpreter's bits,
+// The compiled song: it runs where it fits, gives the interpreter's bits,
 // and reads the song's constants as it renders.
 #include <gtest/gtest.h>
 
@@ -69,26 +69,26 @@ int tracksHeard(const SynthMemory& memory, std::uint32_t frames) {
   return heard;
 }
 
-TEST(CompiledFrame, RunsForTheBuiltinSongAndNotForOthers) {
+TEST(CompiledSong, RunsForTheBuiltinSongAndNotForOthers) {
   SynthMemoryPtr memory = allocateSynthMemory();
-  EXPECT_TRUE(compiledFrameRuns(builtinSong(), *memory));
+  EXPECT_TRUE(compiledSongRuns(builtinSong(), *memory));
   // Patterns and order do not change the programs.
-  EXPECT_TRUE(compiledFrameRuns(busyBuiltinSong().song(), *memory));
+  EXPECT_TRUE(compiledSongRuns(busyBuiltinSong().song(), *memory));
   const SongBuilder mix = makeMixSong();
-  EXPECT_FALSE(compiledFrameRuns(mix.song(), *memory));
+  EXPECT_FALSE(compiledSongRuns(mix.song(), *memory));
   // A unit more in one instrument moves every program after it.
   SongCopy longer(builtinSong());
   longer.commands.insert(longer.commands.begin(), synth::opNop);
-  EXPECT_FALSE(compiledFrameRuns(longer.song(), *memory));
+  EXPECT_FALSE(compiledSongRuns(longer.song(), *memory));
   // An invalid song renders nothing either way.
   SongCopy broken(builtinSong());
   broken.commands[0] = 99;
-  EXPECT_FALSE(compiledFrameRuns(broken.song(), *memory));
+  EXPECT_FALSE(compiledSongRuns(broken.song(), *memory));
 }
 
 // Every instrument sounding, starting and ending notes, over uneven pieces (so that renders
 // resume mid-tick, mid-record and with the programs decoded from a song under way).
-TEST(CompiledFrame, GivesTheInterpretersBits) {
+TEST(CompiledSong, GivesTheInterpretersBits) {
   const SongCopy busy = busyBuiltinSong();
   const std::uint32_t whole = 2 * framesPerPattern + 7;
   expectRunnersAgree(busy.song(), {1u, 3845u, 70001u, whole});
@@ -97,20 +97,20 @@ TEST(CompiledFrame, GivesTheInterpretersBits) {
   EXPECT_EQ(tracksHeard(*memory, whole), trackCount);
 }
 
-TEST(CompiledFrame, MatchesTheDispatcherOnTheBuiltinSong) {
+TEST(CompiledSong, MatchesTheDispatcherOnTheBuiltinSong) {
   const SongCopy busy = busyBuiltinSong();
   SynthMemoryPtr compiled = allocateSynthMemory(), reference = allocateSynthMemory();
   const std::uint32_t frames = 3 * framesPerTick + 100;
-  ASSERT_TRUE(compiledFrameRuns(busy.song(), *compiled));
+  ASSERT_TRUE(compiledSongRuns(busy.song(), *compiled));
   ASSERT_TRUE(renderSongFrames(*compiled, busy.song(), frames));
   ASSERT_TRUE(renderSongFramesReference(*reference, busy.song(), frames));
   expectSameState(*compiled, *reference, frames);
 }
 
-// Constants come from the decoded programs as the frame runs, not from the song it was written
+// Constants come from the decoded programs as the compiled song runs, not from the song it was written
 // for: changed parameter bytes (the first envelope's attack and every delay's input gain) still
 // fit, and give what the interpreter gives.
-TEST(CompiledFrame, ReadsTheSongsConstants) {
+TEST(CompiledSong, ReadsTheSongsConstants) {
   SongCopy changed = busyBuiltinSong();
   changed.params[0] = static_cast<std::uint8_t>(changed.params[0] ^ 5);
   std::size_t param = 0;
@@ -119,7 +119,7 @@ TEST(CompiledFrame, ReadsTheSongsConstants) {
     if (opcode < synth::opcodeCount) param += static_cast<std::size_t>(synth::parameterBytes[opcode]);
   }
   SynthMemoryPtr memory = allocateSynthMemory();
-  ASSERT_TRUE(compiledFrameRuns(changed.song(), *memory));
+  ASSERT_TRUE(compiledSongRuns(changed.song(), *memory));
   expectRunnersAgree(changed.song(), {5000u, framesPerPattern});
   // And the change is heard: the output differs from the unchanged song's.
   SynthMemoryPtr unchanged = allocateSynthMemory();
