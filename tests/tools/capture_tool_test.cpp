@@ -467,55 +467,6 @@ TEST(CaptureTool, MissingOrFailingEncoderLeavesNoFile) {
   EXPECT_TRUE(scratch.files().empty());
 }
 
-TEST(CaptureTool, InterruptLeavesNoFile) {
-  if (!haveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg is needed";
-  Scratch scratch("capture_interrupt");
-  const std::string file = (scratch / "long.mp4").string();
-  const std::string err = (scratch / "stderr.txt").string();
-  // Forty music units at 30 fps: 480 frames, far more than the test waits for.
-  std::vector<std::string> arguments = {INTRO_TOOL_PATH, "capture", "--out", file, "--size", "64x48",
-                                        "--fps",         "30",      "--to",  "40"};
-  std::vector<char*> argv;
-  for (std::string& argument : arguments) argv.push_back(argument.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  // The temporary sound file goes to TMPDIR: the scratch folder, checked for leftovers below.
-  std::vector<std::string> environment = {"TMPDIR=" + scratch.path().string()};
-  for (char** variable = environ; *variable != nullptr; ++variable) {
-    if (std::strncmp(*variable, "TMPDIR=", 7) != 0) environment.emplace_back(*variable);
-  }
-  std::vector<char*> envp;
-  for (std::string& variable : environment) envp.push_back(variable.data());
-  envp.push_back(nullptr);
-  pid_t pid = -1;
-  ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()), 0);
-  posix_spawn_file_actions_destroy(&actions);
-
-  // Wait until frames are on their way to the encoder, then press Ctrl-C.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-  bool encoding = false;
-  int status = 0;
-  while (std::chrono::steady_clock::now() < deadline) {
-    if (tool_test::readFile(err).find("frames/s") != std::string::npos) {
-      encoding = true;
-      break;
-    }
-    if (::waitpid(pid, &status, WNOHANG) == pid) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  ASSERT_TRUE(encoding) << tool_test::readFile(err);
-  ASSERT_EQ(::kill(pid, SIGINT), 0);
-  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-  ASSERT_TRUE(WIFEXITED(status)) << "ended by a signal instead of cleaning up";
-  EXPECT_EQ(WEXITSTATUS(status), 128 + SIGINT);
-  const std::string messages = tool_test::readFile(err);
-  EXPECT_NE(messages.find("interrupted"), std::string::npos) << messages;
-  std::filesystem::remove(err);
-  EXPECT_TRUE(scratch.files().empty()) << scratch.files().front();
-}
-
 // intro-tool capture ARGUMENTS with TMPDIR in the scratch folder and standard error into a file
 // there; the pid, or -1.
 pid_t spawnCapture(const Scratch& scratch, std::vector<std::string> arguments, const std::string& err,
@@ -539,6 +490,42 @@ pid_t spawnCapture(const Scratch& scratch, std::vector<std::string> arguments, c
   const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   return spawned == 0 ? pid : -1;
+}
+
+// Waits up to two minutes until the tool's standard error (in err) holds text; false when the
+// tool ended first (its status in status) or the time ran out.
+bool waitForMessage(pid_t pid, const std::string& err, const char* text, int& status) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (tool_test::readFile(err).find(text) != std::string::npos) return true;
+    if (::waitpid(pid, &status, WNOHANG) == pid) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
+}
+
+TEST(CaptureTool, InterruptLeavesNoFile) {
+  if (!haveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg is needed";
+  Scratch scratch("capture_interrupt");
+  const std::string file = (scratch / "long.mp4").string();
+  const std::string err = (scratch / "stderr.txt").string();
+  // Forty music units at 30 fps: 480 frames, far more than the test waits for. The temporary
+  // sound file goes to TMPDIR: the scratch folder, checked for leftovers below.
+  const pid_t pid = spawnCapture(scratch, {"--out", file, "--size", "64x48", "--fps", "30", "--to", "40"}, err, {});
+  ASSERT_GT(pid, 0);
+
+  // Wait until frames are on their way to the encoder, then press Ctrl-C.
+  int status = 0;
+  const bool encoding = waitForMessage(pid, err, "frames/s", status);
+  ASSERT_TRUE(encoding) << tool_test::readFile(err);
+  ASSERT_EQ(::kill(pid, SIGINT), 0);
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by a signal instead of cleaning up";
+  EXPECT_EQ(WEXITSTATUS(status), 128 + SIGINT);
+  const std::string messages = tool_test::readFile(err);
+  EXPECT_NE(messages.find("interrupted"), std::string::npos) << messages;
+  std::filesystem::remove(err);
+  EXPECT_TRUE(scratch.files().empty()) << scratch.files().front();
 }
 
 // An encoder that takes every frame and then never exits, and shrugs off SIGTERM: an interrupt
@@ -565,17 +552,8 @@ TEST(CaptureTool, InterruptEndsAnEncoderThatNeverExits) {
                                  err, {"INTRO_FFMPEG=" + encoder});
   ASSERT_GT(pid, 0);
   // Every frame handed over: the tool now waits for the encoder to finish.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-  bool waiting = false;
   int status = 0;
-  while (std::chrono::steady_clock::now() < deadline) {
-    if (tool_test::readFile(err).find("frames (100%)") != std::string::npos) {
-      waiting = true;
-      break;
-    }
-    if (::waitpid(pid, &status, WNOHANG) == pid) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
+  const bool waiting = waitForMessage(pid, err, "frames (100%)", status);
   if (!waiting) ::kill(pid, SIGKILL);
   ASSERT_TRUE(waiting) << tool_test::readFile(err);
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
