@@ -15,35 +15,21 @@ with every other track's order emptied; the stems add up to the mix) into WORKDI
   lead (track 1): the mono sum's level against the stereo level, and the channels' correlation
 Needs only Python and ffmpeg; a full run takes a few minutes (sixteen renders).
 """
-import array
 import json
 import math
 import os
 import re
-import struct
 import subprocess
 import sys
 from concurrent.futures import ThreadPoolExecutor
+
+from measure import read_wav  # the same checked reader of 32-bit float stereo WAV files
 
 RATE = 44100
 FRAMES_PER_ROW = 3845
 ROWS = 16
 BARS = 196
 TRACKS = 15
-
-
-def read_wav(path):
-    with open(path, 'rb') as f:
-        data = f.read()
-    pos = 12
-    while pos + 8 <= len(data):
-        tag, size = data[pos:pos + 4], struct.unpack_from('<I', data, pos + 4)[0]
-        if tag == b'data':
-            samples = array.array('f')
-            samples.frombytes(data[pos + 8:pos + 8 + size // 4 * 4])
-            return samples
-        pos += 8 + size + (size & 1)
-    sys.exit(f'{path}: no data chunk; render it again')
 
 
 def ebur128(path):
