@@ -2,6 +2,7 @@
 // back end (Vulkan + SDL2 on Linux, Direct3D 11 + Win32 on Windows) is chosen at link time.
 #include <cstdint>
 
+#include "frame_step.h"
 #include "launch.h"
 #include "platform.h"
 #include "shader_source.h"
@@ -56,9 +57,7 @@ int main(int argc, char** argv) {
   // The frame loop: the play position is the only clock.
   for (;;) {
     const std::uint32_t position = platform::playPosition();
-    advanceFrame(show, position, songLevelsAt(synthMemory, position));
-    writeFrameParams(shaderParams, show);
-    platform::drawFrame(shaderParams, show.sceneIndex);
+    showFrameAt(show, shaderParams, synthMemory, position);
     // The frame that reaches the end is still shown; then the keyboard is not read.
     if (songEnded(position) || platform::escapePressed()) platform::exitProcess(0);
   }

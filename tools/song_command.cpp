@@ -188,12 +188,7 @@ int songCommand(int argc, char** argv) {
   if (!options.songFile.empty()) {
     const std::vector<SongProblem> problems = readSongFile(options.songFile, loaded);
     if (!problems.empty()) {
-      std::fprintf(stderr, "intro-tool song: %s is not a valid song file:\n", options.songFile.c_str());
-      const std::size_t shown = std::min<std::size_t>(problems.size(), 50);
-      for (std::size_t i = 0; i < shown; ++i) {
-        std::fprintf(stderr, "  %s\n", describe(problems[i]).c_str());
-      }
-      if (shown < problems.size()) std::fprintf(stderr, "  ... and %zu more\n", problems.size() - shown);
+      std::fprintf(stderr, "intro-tool song: %s", songFileProblemsText(options.songFile, problems).c_str());
       return 2;
     }
     song = loaded.song();

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -309,4 +310,12 @@ std::string songToJson(const Song& song) {
   writeTable(out, "delayLengths", song.delayLengths, true);
   out << "}\n";
   return out.str();
+}
+
+std::string songFileProblemsText(const std::string& path, const std::vector<SongProblem>& problems) {
+  std::string text = path + " is not a valid song file:\n";
+  const std::size_t shown = std::min<std::size_t>(problems.size(), 50);
+  for (std::size_t i = 0; i < shown; ++i) text += "  " + describe(problems[i]) + "\n";
+  if (shown < problems.size()) text += "  ... and " + std::to_string(problems.size() - shown) + " more\n";
+  return text;
 }

@@ -35,5 +35,9 @@ std::vector<SongProblem> parseSongJson(const std::string& text, SongData& data);
 // table "file". Reads no more than one byte past songFileLimit.
 std::vector<SongProblem> readSongFile(const std::string& path, SongData& data);
 
+// "PATH is not a valid song file:" and the problems, one indented line each, at most 50 of them
+// (then how many more), every line ending in a newline.
+std::string songFileProblemsText(const std::string& path, const std::vector<SongProblem>& problems);
+
 // The song's tables as JSON text (one line per table).
 std::string songToJson(const Song& song);

@@ -16,9 +16,11 @@
 #include <string>
 #include <vector>
 
+#include "capture_show.h"
 #include "launch.h"
 #include "platform.h"
 #include "shader_source.h"
+#include "show.h"
 #include "synth.h"
 #include "text_textures.h"
 #include "timing.h"
@@ -332,6 +334,38 @@ TEST(IntroFrameLoop, ARecordTheRenderHasNotFinishedReadsAsSilence) {
   plan.levels = {{240, 6, 1.0f}, {240, 13, 1.0f}};
   const IntroRun run = runIntro(plan, {"intro", "320", "176"});
   EXPECT_EQ(callsStartingWith(run, "drawFrame"), std::vector<std::string>{"drawFrame scene 1 params 0 0 0 2.5 320 176 0 0"});
+}
+
+TEST(IntroFrameLoop, ReachingAMomentAtAFixedRateGivesWhatTheReplayToItGives) {
+  // The preview player and the tools start at a moment by replaying the frame update from the
+  // start at a fixed rate; the intro's own loop, shown frames at that rate, must arrive at the
+  // same e, e2 and e3. Levels over 10 s for the tracks that drive them.
+  constexpr double rate = 60.0;
+  constexpr std::uint64_t lastFrame = 600;
+  Script plan;
+  for (std::uint64_t k = 0; k <= lastFrame; ++k) plan.positions.push_back(framePosition(k, rate));
+  plan.escapes.assign(lastFrame, false);
+  plan.escapes.push_back(true);
+  plan.publishedFrames = songFrames;
+  const int tracks[] = {6, 7, 8, 0, 13, 2, 3, 9, 10, 11, 12};
+  std::uint32_t seed = 12345;
+  for (std::uint32_t record = 0; record < framePosition(lastFrame, rate) / 256 + 1; ++record) {
+    for (int track : tracks) {
+      seed = seed * 1664525u + 1013904223u;
+      plan.levels.push_back({record, track, static_cast<float>(seed >> 8) / 16777216.0f});
+    }
+  }
+  const IntroRun run = runIntro(plan, {"intro", "320", "176"});
+  const std::vector<std::string> draws = callsStartingWith(run, "drawFrame");
+  ASSERT_EQ(draws.size(), lastFrame + 1);
+
+  SynthMemoryPtr memory = allocateSynthMemory();
+  for (const Script::Level& level : plan.levels) memory->envelopeLog[level.record].level[2 * level.track] = level.value;
+  std::atomic_ref<std::uint32_t>(memory->publishedFrames).store(songFrames, std::memory_order_release);
+  const ShowState replayed = songShowStateAt(*memory, framePosition(lastFrame, rate), rate);
+  EXPECT_GT(replayed.e, 1.0f);  // the levels moved it: the comparison means something
+  EXPECT_EQ(draws.back(), "drawFrame scene 1 params " + number(replayed.e) + " " + number(replayed.e2) + " " +
+                              number(replayed.e3) + " " + number(replayed.t) + " 320 176 0 0");
 }
 
 }  // namespace
