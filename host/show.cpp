@@ -105,3 +105,8 @@ std::uint32_t playPositionAt(double t) {
 std::uint32_t framePosition(std::uint64_t frame, double framesPerSecond) {
   return clampedPosition(std::round(static_cast<double>(frame) * static_cast<double>(sampleRate) / framesPerSecond));
 }
+
+ShowState songShowStateAt(const SynthMemory& memory, std::uint32_t target, double framesPerSecond) {
+  return simulateShow(target, framesPerSecond,
+                      [&memory](std::uint32_t position) { return songLevelsAt(memory, position); });
+}

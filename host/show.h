@@ -81,3 +81,8 @@ ShowState simulateShow(std::uint32_t targetPosition, double framesPerSecond, Lev
   advanceFrame(state, targetPosition, levelsAt(targetPosition));
   return state;
 }
+
+// e, e2, e3, t and scene as the intro's loop, running at framesPerSecond from the start of the
+// song, has them at play position target (the last frame lands exactly on target), with the
+// levels of the song rendered into memory.
+ShowState songShowStateAt(const SynthMemory& memory, std::uint32_t target, double framesPerSecond);

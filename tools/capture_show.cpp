@@ -50,11 +50,6 @@ bool renderSongFor(SynthMemory& memory, std::uint32_t soundEnd, std::uint32_t la
   return true;
 }
 
-ShowState songShowStateAt(const SynthMemory& rendered, std::uint32_t target, double framesPerSecond) {
-  return simulateShow(target, framesPerSecond,
-                      [&rendered](std::uint32_t position) { return songLevelsAt(rendered, position); });
-}
-
 namespace {
 
 // The first frame k whose play position is at least position.

@@ -29,9 +29,6 @@ bool startShowRenderer(HeadlessRenderer& renderer, int width, int height, bool v
 bool renderSongFor(SynthMemory& memory, std::uint32_t soundEnd, std::uint32_t lastPicturePosition,
                    bool (*stopRequested)() = nullptr);
 
-// e, e2, e3, t and scene as the intro's loop, running at framesPerSecond from the start of the
-// song, has them at play position target (the last frame lands exactly on target).
-ShowState songShowStateAt(const SynthMemory& rendered, std::uint32_t target, double framesPerSecond);
 
 // Which frames a capture holds: frame k plays at framePosition(k, fps); the capture keeps the
 // frames whose play position lies in [playPositionAt(from), playPositionAt(to)), and the sound

@@ -4,6 +4,8 @@
 //                                          prints the milliseconds it waited; exit 1 on timeout
 //   screen_probe count X Y W H             prints how many pixels of the rectangle are not black
 //                                          and how many distinct colours they have
+//   screen_probe dump X Y W H FILE         writes the rectangle to FILE as raw RGB, 3 bytes a
+//                                          pixel, row by row from the top
 //
 // The display comes from DISPLAY. The rectangle must lie on the screen.
 #include <X11/Xlib.h>
@@ -44,8 +46,26 @@ bool grab(Display* display, const Rect& r, Counts& counts, bool countColours) {
   return true;
 }
 
+bool dump(Display* display, const Rect& r, const char* path) {
+  XImage* image = XGetImage(display, DefaultRootWindow(display), r.x, r.y, static_cast<unsigned>(r.w),
+                            static_cast<unsigned>(r.h), AllPlanes, ZPixmap);
+  if (image == nullptr) return false;
+  std::FILE* file = std::fopen(path, "wb");
+  bool ok = file != nullptr;
+  for (int y = 0; ok && y < r.h; ++y)
+    for (int x = 0; ok && x < r.w; ++x) {
+      const unsigned long pixel = XGetPixel(image, x, y);
+      const unsigned char rgb[3] = {static_cast<unsigned char>(pixel >> 16), static_cast<unsigned char>(pixel >> 8),
+                                    static_cast<unsigned char>(pixel)};
+      ok = std::fwrite(rgb, 1, 3, file) == 3;
+    }
+  if (file != nullptr && std::fclose(file) != 0) ok = false;
+  XDestroyImage(image);
+  return ok;
+}
+
 int usage() {
-  std::fprintf(stderr, "usage: screen_probe wait X Y W H TIMEOUT_MS | count X Y W H\n");
+  std::fprintf(stderr, "usage: screen_probe wait X Y W H TIMEOUT_MS | count X Y W H | dump X Y W H FILE\n");
   return 2;
 }
 
@@ -54,14 +74,20 @@ int usage() {
 int main(int argc, char** argv) {
   if (argc < 6) return usage();
   const bool wait = std::strcmp(argv[1], "wait") == 0;
-  if (!wait && std::strcmp(argv[1], "count") != 0) return usage();
-  if (wait && argc < 7) return usage();
+  const bool dumping = std::strcmp(argv[1], "dump") == 0;
+  if (!wait && !dumping && std::strcmp(argv[1], "count") != 0) return usage();
+  if ((wait || dumping) && argc < 7) return usage();
   const Rect rect{std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5])};
   if (rect.w <= 0 || rect.h <= 0) return usage();
 
   Display* display = XOpenDisplay(nullptr);
   if (display == nullptr) {
     std::fprintf(stderr, "screen_probe: cannot open the display\n");
+    return 2;
+  }
+  if (dumping) {
+    if (dump(display, rect, argv[6])) return 0;
+    std::fprintf(stderr, "screen_probe: cannot read the screen or write %s\n", argv[6]);
     return 2;
   }
   Counts counts;
