@@ -16,7 +16,6 @@
 #include <string>
 #include <vector>
 
-#include "capture_show.h"
 #include "launch.h"
 #include "platform.h"
 #include "shader_source.h"
