@@ -4,6 +4,10 @@
 extern const char shaderSource[];
 extern const unsigned shaderSourceLength;
 
+// The files of shaders/ the text is joined from, in their order (names only, no folders).
+extern const char* const shaderFileNames[];
+extern const unsigned shaderFileCount;
+
 // Entry points in compile order; index in this list + 1 is the pipeline index of the
 // scenes, and "ZZ" (last) is pipeline 0.
 inline constexpr const char* shaderEntryPoints[12] = {

@@ -1,7 +1,5 @@
 #include "play_song.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <chrono>
 
@@ -47,27 +45,12 @@ bool SongRender::covers(std::uint32_t position) const {
   return done >= std::min<std::uint64_t>(songFrames, std::max<std::uint64_t>(position, recordEnd));
 }
 
-bool SongFileWatch::Stamp::operator==(const Stamp& other) const {
-  return exists == other.exists && size == other.size && modified.tv_sec == other.modified.tv_sec &&
-         modified.tv_nsec == other.modified.tv_nsec;
-}
-
-SongFileWatch::Stamp SongFileWatch::stamp() const {
-  Stamp result;
-  struct stat info {};
-  if (::stat(path_.c_str(), &info) != 0) return result;
-  result.exists = true;
-  result.size = static_cast<std::int64_t>(info.st_size);
-  result.modified = info.st_mtim;
-  return result;
-}
-
 std::vector<SongProblem> SongFileWatch::load(SongData& data) {
-  seen_ = stamp();
+  seen_ = stampOf(path_);
   return readSongFile(path_, data);
 }
 
-bool SongFileWatch::changed() const { return !(stamp() == seen_); }
+bool SongFileWatch::changed() const { return !(stampOf(path_) == seen_); }
 
 namespace {
 

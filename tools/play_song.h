@@ -4,13 +4,13 @@
 // and a watched song file whose valid changes become new renders.
 #include <atomic>
 #include <cstdint>
-#include <ctime>
 #include <memory>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "file_stamp.h"
 #include "song_file.h"
 #include "synth.h"
 
@@ -44,8 +44,8 @@ class SongRender {
   std::thread thread_;
 };
 
-// A song file looked at for changes (modification time and size, by path: editors save by
-// renaming a new file over the old one).
+// A song file looked at for changes (its stamp, by path: editors save by renaming a new file over
+// the old one).
 class SongFileWatch {
  public:
   explicit SongFileWatch(std::string path) : path_(std::move(path)) {}
@@ -57,16 +57,8 @@ class SongFileWatch {
   bool changed() const;
 
  private:
-  struct Stamp {
-    bool exists = false;
-    std::int64_t size = 0;
-    std::timespec modified{};
-    bool operator==(const Stamp& other) const;
-  };
-  Stamp stamp() const;
-
   std::string path_;
-  Stamp seen_;
+  FileStamp seen_;
 };
 
 // The song the player plays: the built-in one, or a song file that is watched. A valid change is

@@ -1,7 +1,9 @@
 #include "vk_core.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cstring>
+#include <mutex>
 #include <utility>
 
 #include "backend_rules.h"
@@ -14,12 +16,54 @@ namespace {
 
 constexpr const char* validationLayer = "VK_LAYER_KHRONOS_validation";
 
+// The compilers behind Core::compiler keep state of their own (shaderc's compiler and options, one
+// per process); one compile at a time, whichever thread and core asks.
+std::mutex compilerMutex;
+
+bool compileLocked(vk_compile::SpirvCompiler compiler, const char* source, std::size_t length, const char* entryPoint,
+                   std::vector<std::uint32_t>& spirv, std::string& message) {
+  const std::lock_guard<std::mutex> lock(compilerMutex);
+  return compiler(source, length, entryPoint, spirv, message);
+}
+
+// One compute pipeline of spirv's entryPoint on layout; false with the failed call in failure.
+bool createComputePipeline(VkDevice device, VkPipelineLayout layout, const std::vector<std::uint32_t>& spirv,
+                           const char* entryPoint, VkPipeline& pipeline, VulkanError& failure) {
+  VkShaderModuleCreateInfo moduleInfo{};
+  moduleInfo.sType = VK_STRUCTURE_TYPE_SHADER_MODULE_CREATE_INFO;
+  moduleInfo.codeSize = spirv.size() * sizeof(std::uint32_t);
+  moduleInfo.pCode = spirv.data();
+  VkShaderModule module = VK_NULL_HANDLE;
+  VkResult result = vkCreateShaderModule(device, &moduleInfo, nullptr, &module);
+  if (result != VK_SUCCESS) {
+    failure = callFailed("vkCreateShaderModule", result, entryPoint);
+    return false;
+  }
+  VkComputePipelineCreateInfo info{};
+  info.sType = VK_STRUCTURE_TYPE_COMPUTE_PIPELINE_CREATE_INFO;
+  info.stage.sType = VK_STRUCTURE_TYPE_PIPELINE_SHADER_STAGE_CREATE_INFO;
+  info.stage.stage = VK_SHADER_STAGE_COMPUTE_BIT;
+  info.stage.module = module;
+  info.stage.pName = entryPoint;
+  info.layout = layout;
+  pipeline = VK_NULL_HANDLE;
+  result = vkCreateComputePipelines(device, VK_NULL_HANDLE, 1, &info, nullptr, &pipeline);
+  vkDestroyShaderModule(device, module, nullptr);
+  if (result != VK_SUCCESS) {
+    pipeline = VK_NULL_HANDLE;
+    failure = callFailed("vkCreateComputePipelines", result, entryPoint);
+    return false;
+  }
+  return true;
+}
+
 VKAPI_ATTR VkBool32 VKAPI_CALL onValidationMessage(VkDebugUtilsMessageSeverityFlagBitsEXT severity,
                                                    VkDebugUtilsMessageTypeFlagsEXT,
                                                    const VkDebugUtilsMessengerCallbackDataEXT* data,
                                                    void* user) {
   auto* core = static_cast<Core*>(user);
   const std::string text = data != nullptr && data->pMessage != nullptr ? data->pMessage : "(no message)";
+  const std::lock_guard<std::mutex> lock(core->validationMutex);
   if ((severity & VK_DEBUG_UTILS_MESSAGE_SEVERITY_ERROR_BIT_EXT) != 0) {
     core->validationErrors.push_back(text);
   } else if ((severity & VK_DEBUG_UTILS_MESSAGE_SEVERITY_WARNING_BIT_EXT) != 0) {
@@ -623,29 +667,12 @@ void Core::writeDescriptors() {
 bool Core::compilePipeline(const char* source, std::size_t length, const char* entryPoint, int index) {
   std::vector<std::uint32_t> spirv;
   std::string message;
-  if (!compiler(source, length, entryPoint, spirv, message)) return fail(VulkanError{{}, VK_SUCCESS, message});
-  VkShaderModuleCreateInfo moduleInfo{};
-  moduleInfo.sType = VK_STRUCTURE_TYPE_SHADER_MODULE_CREATE_INFO;
-  moduleInfo.codeSize = spirv.size() * sizeof(std::uint32_t);
-  moduleInfo.pCode = spirv.data();
-  VkShaderModule module = VK_NULL_HANDLE;
-  VkResult result = vkCreateShaderModule(device, &moduleInfo, nullptr, &module);
-  if (result != VK_SUCCESS) {
-    return fail(callFailed("vkCreateShaderModule", result));
+  if (!compileLocked(compiler, source, length, entryPoint, spirv, message)) {
+    return fail(VulkanError{{}, VK_SUCCESS, message});
   }
-  VkComputePipelineCreateInfo info{};
-  info.sType = VK_STRUCTURE_TYPE_COMPUTE_PIPELINE_CREATE_INFO;
-  info.stage.sType = VK_STRUCTURE_TYPE_PIPELINE_SHADER_STAGE_CREATE_INFO;
-  info.stage.stage = VK_SHADER_STAGE_COMPUTE_BIT;
-  info.stage.module = module;
-  info.stage.pName = entryPoint;
-  info.layout = pipelineLayout;
   VkPipeline pipeline = VK_NULL_HANDLE;
-  result = vkCreateComputePipelines(device, VK_NULL_HANDLE, 1, &info, nullptr, &pipeline);
-  vkDestroyShaderModule(device, module, nullptr);
-  if (result != VK_SUCCESS) {
-    return fail(callFailed("vkCreateComputePipelines", result));
-  }
+  VulkanError failure;
+  if (!createComputePipeline(device, pipelineLayout, spirv, entryPoint, pipeline, failure)) return fail(failure);
   if (pipelines.size() <= static_cast<std::size_t>(index)) pipelines.resize(static_cast<std::size_t>(index) + 1);
   if (!waitIdle()) {
     vkDestroyPipeline(device, pipeline, nullptr);
@@ -664,6 +691,76 @@ bool Core::compileIntro(const char* source) {
     const int index = backend_rules::pipelineIndexOf(order);
     if (!compilePipeline(source, length, shaderEntryPoints[order], index)) return false;
   }
+  return true;
+}
+
+PipelineSet::PipelineSet(PipelineSet&& other) noexcept
+    : device_(other.device_), pipelines_(std::move(other.pipelines_)) {
+  other.pipelines_.clear();
+}
+
+PipelineSet& PipelineSet::operator=(PipelineSet&& other) noexcept {
+  if (this != &other) {
+    reset();
+    device_ = other.device_;
+    pipelines_ = std::move(other.pipelines_);
+    other.pipelines_.clear();
+  }
+  return *this;
+}
+
+bool PipelineSet::complete() const {
+  if (pipelines_.size() != static_cast<std::size_t>(backend_rules::entryPointCount)) return false;
+  for (VkPipeline pipeline : pipelines_) {
+    if (pipeline == VK_NULL_HANDLE) return false;
+  }
+  return true;
+}
+
+void PipelineSet::reset() {
+  for (VkPipeline pipeline : pipelines_) {
+    if (pipeline != VK_NULL_HANDLE) vkDestroyPipeline(device_, pipeline, nullptr);
+  }
+  pipelines_.clear();
+}
+
+bool Core::buildPipelineSet(const char* source, std::size_t length, PipelineSet& set, std::string& message) {
+  set.reset();
+  message.clear();
+  if (device == VK_NULL_HANDLE || pipelineLayout == VK_NULL_HANDLE) {
+    message = "there is no Vulkan device to build the pipelines on";
+    return false;
+  }
+  // Made into a set of our own: the caller's stays empty until all twelve exist.
+  PipelineSet built;
+  built.device_ = device;
+  built.pipelines_.assign(static_cast<std::size_t>(backend_rules::entryPointCount), VK_NULL_HANDLE);
+  std::vector<std::uint32_t> spirv;
+  for (int order = 0; order < backend_rules::entryPointCount; ++order) {
+    const char* entryPoint = shaderEntryPoints[order];
+    if (!compileLocked(compiler, source, length, entryPoint, spirv, message)) return false;
+    VkPipeline pipeline = VK_NULL_HANDLE;
+    VulkanError failure;
+    if (!createComputePipeline(device, pipelineLayout, spirv, entryPoint, pipeline, failure)) {
+      message = failure.text();
+      return false;
+    }
+    built.pipelines_[static_cast<std::size_t>(backend_rules::pipelineIndexOf(order))] = pipeline;
+  }
+  set = std::move(built);
+  return true;
+}
+
+bool Core::installPipelineSet(PipelineSet& set) {
+  if (!set.complete() || set.device_ != device) {
+    return fail(checkFailed("pipelines", "the set to install does not hold all twelve pipelines of this device"));
+  }
+  if (!waitIdle()) return false;
+  const auto count = static_cast<std::size_t>(backend_rules::entryPointCount);
+  if (pipelines.size() < count) pipelines.resize(count, VK_NULL_HANDLE);
+  // The replaced pipelines go with the set: nothing in flight uses them any more.
+  std::swap_ranges(pipelines.begin(), pipelines.begin() + static_cast<std::ptrdiff_t>(count), set.pipelines_.begin());
+  set.reset();
   return true;
 }
 

@@ -15,6 +15,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -39,14 +40,41 @@ struct Buffer {
 inline constexpr std::array<int, 5> defaultTextWidths = {256, 2048, 80, 2048, 96};
 inline constexpr int textHeight = 13;
 
+// The intro's twelve pipelines built apart from the ones in use (Core::buildPipelineSet), by the
+// same indices: 0 "ZZ", 1..11 "Z1".."ZB". It owns them: they are destroyed with it unless
+// installed. It must go before the Core whose device made it.
+class PipelineSet {
+ public:
+  PipelineSet() = default;
+  PipelineSet(const PipelineSet&) = delete;
+  PipelineSet& operator=(const PipelineSet&) = delete;
+  PipelineSet(PipelineSet&& other) noexcept;
+  PipelineSet& operator=(PipelineSet&& other) noexcept;
+  ~PipelineSet() { reset(); }
+
+  // A full set, ready to install.
+  bool complete() const;
+  bool empty() const { return pipelines_.empty(); }
+  // Destroys the pipelines held (none of them may be in a submission still running).
+  void reset();
+
+ private:
+  friend struct Core;
+  VkDevice device_ = VK_NULL_HANDLE;
+  std::vector<VkPipeline> pipelines_;
+};
+
 struct Core {
   // Set before createInstance.
   bool validation = false;
   // How the HLSL text becomes SPIR-V (set before compiling).
   vk_compile::SpirvCompiler compiler = vk_compile::compileHlsl;
   // Validation layer messages of error severity, in order (and warnings, kept apart).
+  // The layer may speak on a thread that builds pipelines: it appends under validationMutex, and
+  // a reader that runs beside such a build takes it too.
   std::vector<std::string> validationErrors;
   std::vector<std::string> validationWarnings;
+  std::mutex validationMutex;
 
   VkInstance instance = VK_NULL_HANDLE;
   VkDebugUtilsMessengerEXT messenger = VK_NULL_HANDLE;
@@ -102,6 +130,16 @@ struct Core {
   // Compiles the intro's twelve entry points of source in compile order ("Z1".."ZB", "ZZ") into
   // pipelines 1..11 and 0. False at the first failure with the compiler's message.
   bool compileIntro(const char* source);
+  // Compiles the twelve entry points of source (length bytes) into set, leaving the pipelines in
+  // use, error and every frame resource alone: callable from any thread while another records
+  // and submits frames (pipeline creation needs no external synchronisation; the compiler is
+  // used by one thread at a time). False with the compiler's message (or the failed call) in
+  // message; set is then empty, what was made destroyed. Do not change `compiler` meanwhile.
+  bool buildPipelineSet(const char* source, std::size_t length, PipelineSet& set, std::string& message);
+  // Puts a complete set in place of pipelines 0..11 (thread of the frames, between frames):
+  // waits for the last submission, swaps, destroys the pipelines it replaced; set ends empty.
+  // False (error set) when the wait fails or the set is not complete; then nothing changed.
+  bool installPipelineSet(PipelineSet& set);
   // Replaces the text texture of slot (1..5) with width x height RGBA8 texels (zeros when rgba
   // is null). The new image is made before the old one goes: on failure the slot keeps its old
   // texture, and the descriptor set never holds a destroyed view.

@@ -42,6 +42,13 @@ int HeadlessRenderer::compileEntry(const char* source, const char* entryPoint) {
   return index;
 }
 
+bool HeadlessRenderer::buildPipelines(const char* text, std::size_t length, vk_core::PipelineSet& out,
+                                      std::string& message) {
+  return core_->buildPipelineSet(text, length, out, message);
+}
+
+bool HeadlessRenderer::installPipelines(vk_core::PipelineSet& set) { return core_->installPipelineSet(set) || fail(); }
+
 bool HeadlessRenderer::setText(int slot, int width, int height, const std::uint8_t* rgba) {
   return core_->setText(slot, width, height, rgba) || fail();
 }

@@ -24,6 +24,7 @@
 
 namespace vk_core {
 struct Core;
+class PipelineSet;  // vk_core.h
 }
 
 inline constexpr int firstExtraPipeline = 12;
@@ -52,6 +53,13 @@ class HeadlessRenderer {
   bool compile(const char* source, vk_compile::SpirvCompiler compiler = vk_compile::compileHlsl);
   // Compiles one more entry point of source; returns its pipeline index, or -1 (error() set).
   int compileEntry(const char* source, const char* entryPoint);
+
+  // Live rebuilds, as the window back end has them (vk_live_pipelines.h): the twelve entry
+  // points of text into out from any thread while this thread renders, the pipelines in use left
+  // alone (false with the compiler's message in message, out empty); then, on the thread that
+  // renders, out in place of pipelines 0..11 (false with error() set; nothing changed).
+  bool buildPipelines(const char* text, std::size_t length, vk_core::PipelineSet& out, std::string& message);
+  bool installPipelines(vk_core::PipelineSet& set);
 
   // Text texture of slot 1..5 (t1..t5): width x height RGBA8 texels, row 0 at the top.
   bool setText(int slot, int width, int height, const std::uint8_t* rgba);

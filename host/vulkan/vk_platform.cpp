@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,7 @@
 #include "backend_rules.h"
 #include "vk_compile.h"
 #include "vk_core.h"
+#include "vk_live_pipelines.h"
 
 namespace platform {
 
@@ -82,6 +84,8 @@ void noteCpuDevice(int width, int height) {
 }
 
 void reportValidation() {
+  // A pipeline build on another thread may add to the list meanwhile.
+  const std::lock_guard<std::mutex> lock(state.core.validationMutex);
   const auto& errors = state.core.validationErrors;
   for (; state.validationReported < errors.size(); ++state.validationReported) {
     std::fprintf(stderr, "intro: validation: %s\n", errors[state.validationReported].c_str());
@@ -387,6 +391,16 @@ void drawFrame(const float (&shaderParams)[8], int sceneIndex) {
     failInFrame(vk_core::callFailed("vkQueuePresentKHR", result));
   }
   if (state.core.validation) reportValidation();
+}
+
+bool buildPipelines(const char* text, std::size_t length, vk_core::PipelineSet& out, std::string& message) {
+  return state.core.buildPipelineSet(text, length, out, message);
+}
+
+void installPipelines(vk_core::PipelineSet& set) {
+  if (!state.ready || set.empty()) return;
+  if (!state.core.installPipelineSet(set)) failInFrame(state.core.error);
+  reportValidation();
 }
 
 }  // namespace platform
