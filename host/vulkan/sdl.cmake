@@ -1,15 +1,25 @@
 # The SDL side of the Linux back end (window, message boxes, full screen, Escape, audio and the
-# play clock) and the intro program: host/main.cpp over platform.h, this side and the Vulkan side
-# (intro_vulkan_window, from vk.cmake).
+# play clock), the preview player's sound, and the intro program: host/main.cpp over platform.h,
+# this side and the Vulkan side (intro_vulkan_window, from vk.cmake).
 find_package(SDL2 REQUIRED CONFIG)
 
 add_library(intro_play_clock STATIC ${CMAKE_CURRENT_LIST_DIR}/sdl_play_clock.cpp)
 target_include_directories(intro_play_clock PUBLIC ${CMAKE_CURRENT_LIST_DIR} PRIVATE ${CMAKE_CURRENT_LIST_DIR}/..)
 target_link_libraries(intro_play_clock PUBLIC synth PRIVATE intro_warnings)
 
+# The audio device the intro and the preview player open alike (driver choice, dummy fallback).
+add_library(intro_audio_device STATIC ${CMAKE_CURRENT_LIST_DIR}/sdl_audio_device.cpp)
+target_include_directories(intro_audio_device PUBLIC ${CMAKE_CURRENT_LIST_DIR})
+target_link_libraries(intro_audio_device PUBLIC SDL2::SDL2 PRIVATE synth intro_warnings)
+
 add_library(intro_sdl STATIC ${CMAKE_CURRENT_LIST_DIR}/sdl_window.cpp ${CMAKE_CURRENT_LIST_DIR}/sdl_audio.cpp)
 target_include_directories(intro_sdl PUBLIC ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_CURRENT_LIST_DIR}/..)
-target_link_libraries(intro_sdl PUBLIC SDL2::SDL2 synth intro_play_clock PRIVATE intro_warnings)
+target_link_libraries(intro_sdl PUBLIC SDL2::SDL2 synth intro_play_clock PRIVATE intro_audio_device intro_warnings)
+
+# The preview player's sound (intro-tool play): play_mix over that device, or a steady clock.
+add_library(intro_play_audio STATIC ${CMAKE_CURRENT_LIST_DIR}/sdl_play_audio.cpp)
+target_include_directories(intro_play_audio PUBLIC ${CMAKE_CURRENT_LIST_DIR})
+target_link_libraries(intro_play_audio PUBLIC synth PRIVATE intro_audio_device play_mix SDL2::SDL2 intro_warnings)
 
 add_executable(intro ${CMAKE_SOURCE_DIR}/host/main.cpp)
 target_link_libraries(intro PRIVATE intro_sdl intro_vulkan_window show synth text shader_source intro_warnings)

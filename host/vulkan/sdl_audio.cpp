@@ -5,16 +5,14 @@
 
 #include <chrono>
 #include <cstdint>
-#include <cstdio>
 
 #include "platform.h"
+#include "sdl_audio_device.h"
 #include "sdl_play_clock.h"
 #include "synth.h"
 #include "timing.h"
 
 namespace {
-
-constexpr int deviceBufferFrames = 1024;  // about 23 ms
 
 struct AudioState {
   const SynthMemory* memory = nullptr;
@@ -42,39 +40,6 @@ void SDLCALL fillDeviceBuffer(void*, Uint8* stream, int length) {
   audio.clock.delivered(audio.deliveredFrames, nowNs());
 }
 
-// Opens the default output device of the current driver; 0 if there is none.
-SDL_AudioDeviceID openDevice() {
-  SDL_AudioSpec wanted{};
-  wanted.freq = static_cast<int>(sampleRate);
-  wanted.format = AUDIO_F32SYS;
-  wanted.channels = 2;
-  wanted.samples = deviceBufferFrames;
-  wanted.callback = fillDeviceBuffer;
-  SDL_AudioSpec obtained{};
-  // No changes allowed: SDL converts to whatever the hardware wants behind the callback.
-  const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
-  if (device != 0) audio.clock.bufferedFrames = obtained.samples;
-  return device;
-}
-
-SDL_AudioDeviceID openAnyDevice() {
-  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");  // as for the window: signals end the process
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
-    if (const SDL_AudioDeviceID device = openDevice()) return device;
-    std::fprintf(stderr, "intro: no audio device (%s); trying the dummy driver\n", SDL_GetError());
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
-  } else {
-    std::fprintf(stderr, "intro: no audio (%s); trying the dummy driver\n", SDL_GetError());
-  }
-  // The dummy driver plays nothing but consumes the sound at its pace, so the show keeps its clock.
-  SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
-    if (const SDL_AudioDeviceID device = openDevice()) return device;
-  }
-  std::fprintf(stderr, "intro: no audio at all (%s); the show runs silently on a steady clock\n", SDL_GetError());
-  return 0;
-}
-
 }  // namespace
 
 namespace platform {
@@ -85,7 +50,9 @@ void startAudio(SynthMemory& memory, const Song& song) {
   audio.memory = &memory;
   audio.clock.endFrame = songFrames;
   audio.clock.framesPerSecond = sampleRate;
-  audio.device = openAnyDevice();
+  const SdlAudioDevice device = openSdlAudioDevice(fillDeviceBuffer, nullptr, "intro");
+  audio.device = device.id;
+  audio.clock.bufferedFrames = device.bufferedFrames;
   audio.steadyStartNs = nowNs();
   if (audio.device != 0) {
     audio.playing = true;

@@ -1,0 +1,87 @@
+// The device frames a listener has heard, estimated from the callback's count and the device's
+// buffer, and the log's answers where its records leave gaps or run out.
+#include "play_log.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+namespace {
+
+constexpr std::int64_t ms = 1'000'000;
+
+TEST(PlayDeviceFrames, SubtractTheDeviceBufferAndAddTheTimeSinceTheCallback) {
+  EXPECT_EQ(heardDeviceFrames(0, 0, 1024, 5000 * ms), 0u);  // before the first callback
+  EXPECT_EQ(heardDeviceFrames(4096, 1000 * ms, 1024, 1000 * ms), 3072u);
+  EXPECT_EQ(heardDeviceFrames(4096, 1000 * ms, 1024, 1010 * ms), 3072u + 441u);
+  // Never more than was delivered, however late the next callback.
+  EXPECT_EQ(heardDeviceFrames(4096, 1000 * ms, 1024, 60'000 * ms), 4096u);
+  // A reading taken before the callback's own time counts no time since it.
+  EXPECT_EQ(heardDeviceFrames(4096, 1000 * ms, 1024, 900 * ms), 3072u);
+  // A first callback shorter than the device buffer: nothing heard yet.
+  EXPECT_EQ(heardDeviceFrames(512, 0, 1024, 0), 0u);
+  EXPECT_EQ(heardDeviceFrames(512, 0, 1024, 1 * ms), 44u);
+}
+
+TEST(PlayDeviceFrames, OutlastThirtyTwoBitsAndLongGaps) {
+  // Past 2^32 frames (27 hours of sound) the count goes on.
+  const std::uint64_t delivered = (std::uint64_t{1} << 33) + 4096;
+  EXPECT_EQ(heardDeviceFrames(delivered, 0, 1024, 10 * ms), delivered - 1024 + 441);
+  EXPECT_EQ(heardDeviceFrames(delivered, 0, 1024, INT64_MAX), delivered);
+  EXPECT_EQ(heardDeviceFrames(delivered, INT64_MIN + 1, 1024, INT64_MAX), delivered);
+}
+
+PlayRecord record(std::uint64_t deviceStart, std::uint32_t frames, std::uint32_t sourceStart, bool advancing,
+                  std::uint32_t targetGeneration) {
+  PlayRecord r;
+  r.deviceStart = deviceStart;
+  r.frames = frames;
+  r.sourceStart = sourceStart;
+  r.sourceEnd = 1'000'000;
+  r.generation = targetGeneration;
+  r.targetGeneration = targetGeneration;
+  r.advancing = advancing;
+  return r;
+}
+
+TEST(PlayLog, MapsDeviceFramesThroughTheBufferThatHoldsThem) {
+  PlayLog log;
+  const PlayTarget target{1, 500};
+  // Nothing recorded: the target.
+  EXPECT_EQ(log.heardPosition(0, target), 500u);
+  log.add(record(0, 1024, 500, true, 1));
+  log.add(record(1024, 1024, 1524, true, 1));
+  EXPECT_EQ(log.heardPosition(10, target), 510u);
+  EXPECT_EQ(log.heardPosition(1030, target), 1530u);
+  // Beyond the newest buffer (only by the estimate's rounding): its end.
+  EXPECT_EQ(log.heardPosition(9000, target), 2548u);
+}
+
+TEST(PlayLog, KeepsTheLatestBuffersWhenFull) {
+  PlayLog log;
+  const PlayTarget target{3, 0};
+  for (std::uint32_t i = 0; i < 3 * PlayLog::capacity; ++i) log.add(record(100 * i, 100, 7 * i, false, 3));
+  const std::uint32_t newest = 3 * PlayLog::capacity - 1;
+  EXPECT_EQ(log.heardPosition(100 * newest + 50, target), 7 * newest);
+  PlayLog fresh;
+  for (std::uint32_t i = 0; i < 3 * PlayLog::capacity; ++i) fresh.add(record(100 * i, 100, 7 * i, false, 3));
+  // Older than anything kept: the target, for want of a record.
+  EXPECT_EQ(fresh.heardPosition(50, target), 0u);
+  const std::uint32_t oldestKept = 2 * PlayLog::capacity;
+  EXPECT_EQ(fresh.heardPosition(100 * oldestKept + 1, target), 7 * oldestKept);
+}
+
+TEST(PlayLog, StopsAtTheSongsEnd) {
+  PlayLog log;
+  PlayRecord r = record(0, 4096, 998'000, true, 1);
+  log.add(r);
+  EXPECT_EQ(log.heardPosition(1000, PlayTarget{1, 998'000}), 999'000u);
+  EXPECT_EQ(log.heardPosition(4000, PlayTarget{1, 998'000}), 1'000'000u);
+  PlayLog held;
+  r.advancing = false;
+  r.sourceStart = 2'000'000;  // a record never holds this; the end caps it all the same
+  held.add(r);
+  EXPECT_EQ(held.heardPosition(10, PlayTarget{1, 2'000'000}), 1'000'000u);
+}
+
+}  // namespace
