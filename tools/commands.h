@@ -8,7 +8,8 @@
   X("song", songCommand, "render the soundtrack to WAV, or export the built-in song")          \
   X("frame", frameCommand, "render one picture of the intro at music time T to PNG")            \
   X("capture", captureCommand, "render the show, or a stretch of it, to MP4 with its soundtrack") \
-  X("sheet", sheetCommand, "render a still of every scene and the end into one PNG")
+  X("sheet", sheetCommand, "render a still of every scene and the end into one PNG")                 \
+  X("play", playCommand, "watch the show in a window from any moment, with live shader and song edits")
 
 #define INTRO_TOOL_DECLARE(name, function, help) int function(int argc, char** argv);
 INTRO_TOOL_COMMANDS(INTRO_TOOL_DECLARE)

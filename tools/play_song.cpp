@@ -81,7 +81,10 @@ bool LiveSong::start(const std::string& path, std::string& problems) {
 LiveSong::Event LiveSong::poll(std::uint32_t position) {
   Event event;
   if (!watch_) return event;
-  if (pending_ && pending_->covers(position)) {
+  if (previous_ && stillRead_ && !stillRead_(&previous_->memory())) previous_.reset();
+  // A second replacement waits until the reader has let go of the render before the last one.
+  const bool previousFree = !previous_ || !stillRead_;
+  if (pending_ && pending_->covers(position) && previousFree) {
     previous_ = std::move(current_);
     current_ = std::move(pending_);
     event.kind = Event::Kind::replaced;

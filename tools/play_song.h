@@ -4,6 +4,7 @@
 // and a watched song file whose valid changes become new renders.
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -74,6 +75,9 @@ class LiveSong {
   bool start(const std::string& path, std::string& problems);
 
   const SongRender& current() const { return *current_; }
+  // Whether a reader (the sound device) may still read a song's memory; a render is let go only
+  // once it says no. Without one, a replaced render is kept until the next replacement.
+  void setStillRead(std::function<bool(const SynthMemory*)> stillRead) { stillRead_ = std::move(stillRead); }
   bool watching() const { return watch_.has_value(); }
 
   struct Event {
@@ -91,5 +95,6 @@ class LiveSong {
   std::int64_t lastCheckMs_ = 0;
   std::unique_ptr<SongRender> current_;
   std::unique_ptr<SongRender> previous_;
+  std::function<bool(const SynthMemory*)> stillRead_;
   std::unique_ptr<SongRender> pending_;
 };

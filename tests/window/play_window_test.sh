@@ -1,0 +1,205 @@
+#!/usr/bin/env bash
+# Runs intro-tool play in a private Xvfb server, on the software Vulkan driver and SDL's dummy audio.
+#
+#   play_window_test.sh show TOOL PROBE SHADERS     --from 190: the corridor (Z3) as intro-tool frame
+#                                                   draws it; Space holds the picture; Page Down
+#                                                   shows the next scene (Z4); Escape exits 0
+#   play_window_test.sh shaders TOOL PROBE SHADERS  --shaders on a copy of SHADERS: a flat Z3 saved
+#                                                   changes the picture; a syntax error leaves it
+#                                                   running with the old one and says where
+#   play_window_test.sh nodisplay TOOL PROBE SHADERS  no display: a message and exit code 1
+#   play_window_test.sh startup TOOL PROBE SHADERS [N]  time from play --from 400 to its first picture
+set -u
+mode=$1 tool=$2 probe=$3 shaders=$4 runs=${5:-3}
+
+for program in Xvfb xdotool xwininfo ffmpeg; do
+  command -v "$program" >/dev/null || { echo "FAIL: $program is missing (scripts/deps installs it)"; exit 1; }
+done
+
+tmp=$(mktemp -d)
+xvfb_pid="" play_pid=""
+cleanup() {
+  [ -n "$play_pid" ] && kill -9 "$play_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*"
+  if [ -s "$tmp/out" ]; then echo "--- play's standard output:"; tail -n 20 "$tmp/out"; fi
+  if [ -s "$tmp/err" ]; then echo "--- play's standard error:"; tail -n 40 "$tmp/err"; fi
+  exit 1
+}
+
+now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
+
+Xvfb -displayfd 3 -screen 0 1600x900x24 -br -nolisten tcp -noreset 3>"$tmp/display" 2>"$tmp/xvfb.log" &
+xvfb_pid=$!
+for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.05; done
+[ -s "$tmp/display" ] || { cat "$tmp/xvfb.log"; fail "Xvfb did not start"; }
+export DISPLAY=":$(head -n 1 "$tmp/display")"
+unset WAYLAND_DISPLAY
+export SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy
+icd=$(ls /usr/share/vulkan/icd.d/lvp_icd*.json 2>/dev/null | head -n 1)
+[ -n "$icd" ] || fail "the software Vulkan driver (mesa-vulkan-drivers) is missing"
+export VK_DRIVER_FILES=$icd VK_ICD_FILENAMES=$icd
+
+launch() {
+  "$tool" play "$@" >"$tmp/out" 2>"$tmp/err" &
+  play_pid=$!
+}
+
+alive() { kill -0 "$play_pid" 2>/dev/null; }
+
+# Waits up to $2 ms for command $1 to succeed while the player runs.
+wait_until() {
+  local until=$(( $(now_ms) + $2 ))
+  until eval "$1"; do
+    alive || fail "the player ended (while waiting for: $1)"
+    [ "$(now_ms)" -lt "$until" ] || return 1
+    sleep 0.05
+  done
+}
+
+window_id() { xdotool search --name '^intro-tool play' 2>/dev/null | head -n 1; }
+title() { xwininfo -id "$win" 2>/dev/null | sed -n 's/^xwininfo: Window id: [^ ]* "\(.*\)"$/\1/p'; }
+
+# The player's window: its id, place and size (wx wy ww wh), and the pointer over it so that it
+# has the keyboard (no window manager).
+find_window() {
+  wait_until '[ -n "$(window_id)" ]' 20000 || fail "no window titled intro-tool play"
+  win=$(window_id)
+  local info
+  info=$(xwininfo -id "$win")
+  wx=$(awk '/Absolute upper-left X/ {print $4}' <<<"$info")
+  wy=$(awk '/Absolute upper-left Y/ {print $4}' <<<"$info")
+  ww=$(awk '/Width:/ {print $2}' <<<"$info")
+  wh=$(awk '/Height:/ {print $2}' <<<"$info")
+  xdotool mousemove $(( wx + ww / 2 )) $(( wy + wh / 2 ))
+}
+
+key() { xdotool key "$1"; }
+dump() { "$probe" dump "$wx" "$wy" "$ww" "$wh" "$1" || fail "cannot read the screen"; }
+held_lines() { grep -c 'held at t' "$tmp/out" 2>/dev/null || true; }
+
+# Renders the last held picture the player described with intro-tool frame, as raw RGB in $1.
+render_held() {
+  local line
+  line=$(grep 'held at t' "$tmp/out" | tail -n 1)
+  local args
+  args=$(sed -E 's/.*(--t [^ ]+ --e [^ ]+ --e2 [^ ]+ --e3 [^ ]+).*/\1/' <<<"$line")
+  # shellcheck disable=SC2086
+  "$tool" frame $args --size "${ww}x${wh}" --out "$tmp/held.png" >/dev/null || fail "intro-tool frame $args failed"
+  ffmpeg -loglevel error -y -i "$tmp/held.png" -f rawvideo -pix_fmt rgb24 "$1" || fail "ffmpeg cannot read held.png"
+}
+
+# Bytes that differ between two raw pictures.
+differing() { cmp -l "$1" "$2" 2>/dev/null | wc -l; }
+
+case $mode in
+show)
+  launch --from 190 --size 320x180
+  find_window
+  [ "$ww" -eq 320 ] && [ "$wh" -eq 180 ] || fail "window is ${ww}x${wh}, not 320x180"
+  "$probe" wait "$wx" "$wy" "$ww" "$wh" 60000 >/dev/null || fail "no picture within 60 s"
+  wait_until '[[ $(title) == *"| Z3 |"* ]]' 20000 || fail "the title does not name Z3: $(title)"
+  echo "playing: $(title)"
+  # Space: the picture holds, and it is the corridor as intro-tool frame draws it at that moment.
+  key space
+  wait_until '[ "$(held_lines)" -ge 1 ]' 10000 || fail "no 'held at' line after Space"
+  wait_until '[[ $(title) == *paused* ]]' 5000 || fail "the title does not say paused: $(title)"
+  sleep 0.5
+  dump "$tmp/a.rgb"
+  sleep 1
+  dump "$tmp/b.rgb"
+  held=$(differing "$tmp/a.rgb" "$tmp/b.rgb")
+  [ "$held" -eq 0 ] || fail "the picture moved while paused ($held bytes changed in 1 s)"
+  render_held "$tmp/frame_a.rgb"
+  apart=$(differing "$tmp/a.rgb" "$tmp/frame_a.rgb")
+  echo "paused: $(grep 'held at t' "$tmp/out" | tail -n 1)"
+  echo "  $apart of $(( ww * wh * 3 )) bytes differ from intro-tool frame's picture"
+  [ "$apart" -le $(( ww * wh * 3 / 100 )) ] || fail "the held picture is not the corridor as intro-tool frame draws it"
+  # Page Down, still paused: the next scene's start.
+  key Next
+  wait_until '[ "$(held_lines)" -ge 2 ]' 10000 || fail "no 'held at' line after Page Down"
+  wait_until '[[ $(title) == *"| Z4 |"* ]]' 10000 || fail "the title does not name Z4 after Page Down: $(title)"
+  grep 'held at t' "$tmp/out" | tail -n 1 | grep -q -- '--t 200 ' || fail "Page Down did not go to t 200"
+  sleep 0.5
+  dump "$tmp/c.rgb"
+  render_held "$tmp/frame_c.rgb"
+  apart=$(differing "$tmp/c.rgb" "$tmp/frame_c.rgb")
+  moved=$(differing "$tmp/a.rgb" "$tmp/c.rgb")
+  echo "page down: $(title); $apart bytes differ from intro-tool frame's picture, $moved from the corridor's"
+  [ "$apart" -le $(( ww * wh * 3 / 100 )) ] || fail "the picture after Page Down is not Z4 at t 200"
+  [ "$moved" -gt $(( ww * wh * 3 / 4 )) ] || fail "the picture hardly changed after Page Down"
+  # Space again: it plays on from there.
+  key space
+  wait_until '[[ $(title) != *paused* ]]' 5000 || fail "still paused after the second Space: $(title)"
+  key Escape
+  wait_until '! alive' 10000 || fail "still running 10 s after Escape"
+  wait "$play_pid"; rc=$?; play_pid=""
+  [ "$rc" -eq 0 ] || fail "exit code $rc after Escape"
+  echo "exit code 0 after Escape"
+  ;;
+shaders)
+  cp -r "$shaders" "$tmp/shaders"
+  scene=$tmp/shaders/z3_corridor.hlsl
+  grep -q 'storeW(v.xy, float4(powD(c / 3, .45), 1));' "$scene" || fail "z3_corridor.hlsl has no store line to edit"
+  launch --from 190 --size 320x180 --shaders "$tmp/shaders"
+  find_window
+  "$probe" wait "$wx" "$wy" "$ww" "$wh" 60000 >/dev/null || fail "no picture within 60 s"
+  key space
+  wait_until '[ "$(held_lines)" -ge 1 ]' 10000 || fail "no 'held at' line after Space"
+  sleep 0.5
+  dump "$tmp/before.rgb"
+  # A flat colour in Z3, saved as an editor saves (a new file renamed over the old one).
+  sed 's/storeW(v.xy, float4(powD(c \/ 3, .45), 1));/storeW(v.xy, float4(1, 0, 1, 1));/' "$scene" >"$scene.new"
+  mv "$scene.new" "$scene"
+  saved=$(now_ms)
+  changed() { dump "$tmp/after.rgb"; [ "$(differing "$tmp/before.rgb" "$tmp/after.rgb")" -gt $(( ww * wh )) ]; }
+  wait_until changed 30000 || fail "the picture did not change within 30 s of saving a flat Z3"
+  echo "save to new picture: $(( $(now_ms) - saved )) ms ($(differing "$tmp/before.rgb" "$tmp/after.rgb") bytes changed)"
+  # A syntax error: the player goes on with the flat Z3 and says where the error is.
+  printf 'this is not HLSL (\n' >>"$scene"
+  wait_until 'grep -q "shaders/z3_corridor.hlsl:[0-9]" "$tmp/err"' 30000 ||
+    fail "no compiler message naming z3_corridor.hlsl and a line"
+  grep -m 3 'z3_corridor.hlsl:' "$tmp/err" | sed 's/^/stderr: /'
+  # The error is on the file's last line.
+  last=$(wc -l <"$scene")
+  grep -q "z3_corridor.hlsl:$last[:( ]" "$tmp/err" || fail "the message does not point at line $last of z3_corridor.hlsl"
+  sleep 1
+  alive || fail "the player ended after a syntax error"
+  dump "$tmp/broken.rgb"
+  [ "$(differing "$tmp/after.rgb" "$tmp/broken.rgb")" -eq 0 ] || fail "the picture changed after a syntax error"
+  key Escape
+  wait_until '! alive' 10000 || fail "still running 10 s after Escape"
+  wait "$play_pid"; rc=$?; play_pid=""
+  [ "$rc" -eq 0 ] || fail "exit code $rc after Escape"
+  echo "a syntax error left the picture as it was; exit code 0 after Escape"
+  ;;
+nodisplay)
+  unset DISPLAY
+  "$tool" play --size 320x180 >"$tmp/out" 2>"$tmp/err"
+  rc=$?
+  sed 's/^/stderr: /' "$tmp/err"
+  [ "$rc" -eq 1 ] || fail "exit code $rc without a display, not 1"
+  grep -q 'needs a display' "$tmp/err" || fail "the message does not say that play needs a display"
+  ;;
+startup)
+  median() { printf '%s\n' "$@" | sort -n | sed -n "$(( ($# + 1) / 2 ))p"; }
+  times=()
+  for _ in $(seq "$runs"); do
+    start=$(now_ms)
+    launch --from 400 --size 320x180
+    find_window
+    "$probe" wait "$wx" "$wy" "$ww" "$wh" 120000 >/dev/null || fail "no picture within 120 s"
+    times+=($(( $(now_ms) - start )))
+    kill "$play_pid"; wait "$play_pid" 2>/dev/null; play_pid=""
+  done
+  echo "play --from 400 --size 320x180 to its first picture, $runs runs (ms): ${times[*]}; median $(median "${times[@]}")"
+  ;;
+*)
+  fail "unknown mode $mode"
+  ;;
+esac
