@@ -133,6 +133,28 @@ show)
   echo "page down: $(title); $apart bytes differ from intro-tool frame's picture, $moved from the corridor's"
   [ "$apart" -le $(( ww * wh * 3 / 100 )) ] || fail "the picture after Page Down is not Z4 at t 200"
   [ "$moved" -gt $(( ww * wh * 3 / 4 )) ] || fail "the picture hardly changed after Page Down"
+  # The other keys, still paused, each with its new held moment.
+  held_t() { grep 'held at t' "$tmp/out" | tail -n 1 | sed -E 's/.*--t ([^ ]+) .*/\1/'; }
+  step() {  # key; sets t to the moment held after it
+    local before
+    before=$(held_lines)
+    key "$1"
+    wait_until '[ "$(held_lines)" -gt "$before" ]' 10000 || fail "no 'held at' line after $1"
+    t=$(held_t)
+  }
+  near() { awk -v a="$1" -v b="$2" 'BEGIN { d = a - b; exit !(d < 0.0005 && d > -0.0005) }'; }
+  # Frame steps go along the frame grid of the screen's rate (60 a second, or what the screen
+  # says): the first from 200 to the grid's next frame, then a whole frame, and back.
+  step period; one=$t
+  awk -v t="$t" 'BEGIN { exit !(t > 200 && t < 200.1) }' || fail "period held at t $t, not a frame after 200"
+  step period; two=$t
+  awk -v a="$one" -v b="$two" 'BEGIN { exit !(b - a > 0.005 && b - a < 0.1) }' || fail "a second period held at t $t"
+  step comma; [ "$t" = "$one" ] || fail "comma held at t $t, not $one"
+  step Right; near "$t" "$(awk -v a="$one" 'BEGIN { print a + 2.5 }')" || fail "Right held at t $t, not $one + 2.5"
+  step Left; near "$t" "$one" || fail "Left held at t $t, not $one"
+  step Prior; [ "$t" = 160 ] || fail "Page Up held at t $t, not 160 (the start of the scene before Z4)"
+  step Home; [ "$t" = 0 ] || fail "Home held at t $t, not 0"
+  echo "period, comma, Right, Left, Page Up and Home held where they should"
   # Space again: it plays on from there.
   key space
   wait_until '[[ $(title) != *paused* ]]' 5000 || fail "still paused after the second Space: $(title)"
