@@ -133,17 +133,18 @@ bool quitPressed() {
   return false;
 }
 
+enum class RenderWait { covered, quit, failed };
+
 // Waits until song's render covers position, with a progress line on stderr and in the title.
-// False when the player is to end (Escape, or a song that does not render).
-bool waitForRender(const SongRender& song, std::uint32_t position) {
+RenderWait waitForRender(const SongRender& song, std::uint32_t position) {
   std::int64_t lastLineMs = 0;
   bool wrote = false;
   while (!song.covers(position)) {
     if (!song.ok()) {
-      std::fprintf(stderr, "intro-tool play: the song does not render\n");
-      return false;
+      std::fprintf(stderr, "%sintro-tool play: the song does not render\n", wrote ? "\n" : "");
+      return RenderWait::failed;
     }
-    if (quitPressed()) return false;
+    if (quitPressed()) return RenderWait::quit;
     const std::int64_t now = steadyMs();
     if (now - lastLineMs >= 250) {
       lastLineMs = now;
@@ -157,7 +158,7 @@ bool waitForRender(const SongRender& song, std::uint32_t position) {
     sleepMs(20);
   }
   if (wrote) std::fprintf(stderr, "\n");
-  return true;
+  return RenderWait::covered;
 }
 
 // A held picture, and the command that renders it to a file (the frame command takes exactly
@@ -212,7 +213,11 @@ int playCommand(int argc, char** argv) {
   // The replays of the frame update run at the rate the screen shows frames, as the intro's loop.
   const double replayRate = sdlWindowRefreshRate();
   std::uint32_t position = playPositionOfTime(options.from);
-  if (!waitForRender(song.current(), position)) return 0;
+  switch (waitForRender(song.current(), position)) {
+    case RenderWait::covered: break;
+    case RenderWait::quit: return 0;
+    case RenderWait::failed: return 1;
+  }
   PlayStatus status;
   status.show = songShowStateAt(song.current().memory(), position, replayRate);
   play_audio::open(&song.current().memory());
@@ -235,7 +240,6 @@ int playCommand(int argc, char** argv) {
   bool seeking = false;
   std::uint32_t seekTo = 0;
   bool redraw = true;
-  std::int64_t lastDrawMs = 0;
   std::int64_t lastTitleMs = 0;
   std::int64_t fpsSinceMs = steadyMs();
   int framesSince = 0;
@@ -299,6 +303,7 @@ int playCommand(int argc, char** argv) {
 
     const SongRender& render = song.current();
     const std::int64_t now = steadyMs();
+    bool drawn = false;
     if (seeking) {
       if (!render.covers(seekTo)) {
         status.note = "rendering the song up to t " + std::to_string(static_cast<int>(seekTo / double(framesPerPattern) * 2.5));
@@ -317,8 +322,8 @@ int playCommand(int argc, char** argv) {
     } else if (!status.paused) {
       const std::uint32_t heard = std::min(play_audio::position(), lastPlayPosition);
       position = std::max(position, heard);
-      advanceFrame(status.show, position, songLevelsAt(render.memory(), position));
-      redraw = true;
+      showFrameAt(status.show, shaderParams, render.memory(), position);
+      drawn = true;
       if (position >= lastPlayPosition) {
         // The end: the last picture stays, as when paused.
         status.paused = true;
@@ -326,10 +331,10 @@ int playCommand(int argc, char** argv) {
         reportHeld(status.show, options.width, options.height);
       }
     }
-    if (redraw || now - lastDrawMs >= 500) {
-      drawShowFrame(status.show, shaderParams);
+    if (drawn || redraw || takeSdlWindowExposed()) {
+      // Held, the picture is drawn again only when something changed (or the screen lost it).
+      if (!drawn) drawShowFrame(status.show, shaderParams);
       redraw = false;
-      lastDrawMs = now;
       ++framesSince;
     } else {
       sleepMs(10);

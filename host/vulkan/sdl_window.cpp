@@ -22,6 +22,7 @@ struct WindowState {
   // Key presses since the player last took them; the oldest are dropped when it falls behind.
   std::int32_t keys[keyQueueSize] = {};
   int keyCount = 0;
+  bool exposed = false;  // uncovered since the player last looked
 };
 WindowState state;
 
@@ -41,6 +42,9 @@ int watchEscape(void*, SDL_Event* event) {
     queueKey(event->key.keysym.sym);
   } else if (event->type == SDL_QUIT) {
     queueKey(SDLK_ESCAPE);
+  } else if (event->type == SDL_WINDOWEVENT && (event->window.event == SDL_WINDOWEVENT_EXPOSED ||
+                                                event->window.event == SDL_WINDOWEVENT_SIZE_CHANGED)) {
+    state.exposed = true;
   }
   return 0;
 }
@@ -85,6 +89,12 @@ int sdlWindowRefreshRate() {
   SDL_DisplayMode mode{};
   if (state.window == nullptr || SDL_GetWindowDisplayMode(state.window, &mode) != 0 || mode.refresh_rate <= 0) return 60;
   return mode.refresh_rate;
+}
+
+bool takeSdlWindowExposed() {
+  const bool exposed = state.exposed;
+  state.exposed = false;
+  return exposed;
 }
 
 void setSdlWindowTitle(const char* title) {

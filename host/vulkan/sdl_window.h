@@ -17,6 +17,9 @@ void showSdlWindowFrame();
 // max; the window's close button counts as Escape. Reads the window's events.
 int takeSdlKeyPresses(std::int32_t* keys, int max);
 
+// Whether the window was uncovered (its picture may be lost) since the last call.
+bool takeSdlWindowExposed();
+
 // The window's title (the player's status line).
 void setSdlWindowTitle(const char* title);
 
