@@ -15,7 +15,7 @@ inline constexpr std::array<NamedPattern, 93> patterns{{
     {"kick", "C2 .  .  .  .  .  .  .  .  .  C2 .  .  .  .  ."},
     {"fall", "A2 .  .  .  .  -  G2 .  .  .  .  .  F2 .  .  ."},  // A G F: bass and lead riff
     {"backbeat", "-  -  -  -  G2 .  .  .  -  -  -  -  G2 .  .  ."},  // snare; clap (noise takes any note)
-    {"fallBass", "A2 .  .  .  .  -  G2 .  .  .  .  -  F2 .  .  ."},  // the riff with a breath before F2
+    {"fallBass", "A2 .  .  .  .  -  G2 .  .  .  .  -  F2 .  .  -"},  // the riff, a breath before each step
     {"kickDouble", "C2 .  C2 .  .  .  .  .  .  .  C2 .  .  .  .  ."},
     {"kickHalf", "C2 .  .  .  .  .  .  .  .  .  .  .  .  .  .  ."},
     {"kickBuild", "C2 .  .  .  C2 .  .  .  C2 .  .  .  .  .  .  ."},
