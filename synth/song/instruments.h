@@ -27,9 +27,9 @@ inline constexpr Unit kick[] = {
 };
 
 // Track 1: lead. Three detuned saws two octaves up, a skewed triangle an octave up (a square
-// there folded back more than the saws did), a sine three up;
-// the second envelope sweeps the low-pass down (ParamStore amount 1: minus the envelope).
-// Dotted-eighth echo, and the left side delayed by 11 ms for width.
+// there folded back more than the saws did), a sine three up; the second envelope sweeps the
+// low-pass down (ParamStore amount 1: minus the envelope). Dotted-eighth echo, and the left
+// side delayed by 11 ms for width.
 inline constexpr Unit lead[] = {
     Envelope{.attack = 36, .decay = 78, .sustain = 96, .release = 74, .gain = 128},
     Envelope{.attack = 0, .decay = 74, .sustain = 72, .release = 74, .gain = 128},  // filter sweep
