@@ -28,7 +28,7 @@ const OperationShape compiledShapes[] = {
     {23, 0, 0, 2, 3, 4, 0},
     {3, 7, 1, 0, 0, 5, 0},
     {23, 0, 0, 4, 5, 6, 0},
-    {4, 9, 1, 0, 0, 7, 0},
+    {3, 9, 1, 0, 0, 7, 0},
     {23, 0, 0, 6, 7, 8, 0},
     {2, 11, 1, 0, 0, 9, 0},
     {23, 0, 0, 8, 9, 10, 0},
@@ -353,7 +353,7 @@ void runCompiledSong(SynthMemory& memory, DecodedProgram& program, const Song& s
           const double t1r6 = t1r4 + t1r5;
           const double t2r6 = t2r2 * t2r5;
           const double t0r8 = filterOperation<true>(ws0, o[8], 2, t0r7);
-          const double t1r7 = oscillatorOperation<wavePulse, true>(ws1, note1, o[22], memory.noiseSeed);
+          const double t1r7 = oscillatorOperation<waveTrisaw, true>(ws1, note1, o[22], memory.noiseSeed);
           const double t2r7 = filterOperation<true>(ws2, o[49], 2, t2r6);
           panOutputOperation(ws0, o[9], t0r8);
           const double t1r8 = t1r6 + t1r7;
@@ -402,7 +402,7 @@ void runCompiledSong(SynthMemory& memory, DecodedProgram& program, const Song& s
           const double t0r7 = filterOperation<true>(ws0, o[7], 1, t0r6);
           const double t1r6 = t1r4 + t1r5;
           const double t0r8 = filterOperation<true>(ws0, o[8], 2, t0r7);
-          const double t1r7 = oscillatorOperation<wavePulse, true>(ws1, note1, o[22], memory.noiseSeed);
+          const double t1r7 = oscillatorOperation<waveTrisaw, true>(ws1, note1, o[22], memory.noiseSeed);
           panOutputOperation(ws0, o[9], t0r8);
           const double t1r8 = t1r6 + t1r7;
           const double t1r9 = oscillatorOperation<waveSine, true>(ws1, note1, o[24], memory.noiseSeed);
@@ -503,7 +503,7 @@ void runCompiledSong(SynthMemory& memory, DecodedProgram& program, const Song& s
           const double t2r5 = t2r3 + t2r4;
           const double t1r6 = t1r4 + t1r5;
           const double t2r6 = t2r2 * t2r5;
-          const double t1r7 = oscillatorOperation<wavePulse, true>(ws1, note1, o[22], memory.noiseSeed);
+          const double t1r7 = oscillatorOperation<waveTrisaw, true>(ws1, note1, o[22], memory.noiseSeed);
           const double t2r7 = filterOperation<true>(ws2, o[49], 2, t2r6);
           const double t1r8 = t1r6 + t1r7;
           const double t2r8 = filterOperation<true>(ws2, o[50], 7, t2r7);
@@ -545,7 +545,7 @@ void runCompiledSong(SynthMemory& memory, DecodedProgram& program, const Song& s
           panOutputOperation(ws2, o[65], t2r10);
           const double t1r5 = oscillatorOperation<waveTrisaw, true>(ws1, note1, o[20], memory.noiseSeed);
           const double t1r6 = t1r4 + t1r5;
-          const double t1r7 = oscillatorOperation<wavePulse, true>(ws1, note1, o[22], memory.noiseSeed);
+          const double t1r7 = oscillatorOperation<waveTrisaw, true>(ws1, note1, o[22], memory.noiseSeed);
           const double t1r8 = t1r6 + t1r7;
           const double t1r9 = oscillatorOperation<waveSine, true>(ws1, note1, o[24], memory.noiseSeed);
           const double t1r10 = t1r8 + t1r9;

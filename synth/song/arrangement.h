@@ -14,6 +14,8 @@
 //   160..175  second tune over the full band      F G Em Am
 //   176..191  last drop, the hook rises           Am F C G
 //   192..195  the last chord rings out
+// Hat, clap and crash are noise: the note they are given changes nothing, so they play the
+// pitched parts' patterns of the same rhythm (offbeats, backbeat, wholeC3).
 #include "patterns.h"
 
 namespace song {
@@ -22,8 +24,12 @@ inline constexpr std::array<Arrangement, 15> tracks{
     // 0: kick
     arrangement(patterns, R"(
       24*rest | 4*kickHalf | 3*kick kickBuild
-      7*[ kick kick kick kickDouble ] kick kick kick kickFill
-      3*[ kick kick kick kickDouble ] kick kick kick kickFill
+      kick kick kick kickDouble            kick kick kick kickFill
+      kick kickBreak kick kickDouble       kick kickBreak kick kickFill
+      kick kick kickBreak kickDouble       kick kick kickBreak kickFill
+      kick kickBreak kick kickDouble       kick kickBreak kickDouble kickBuild
+      kickDouble kick kickBreak kick       kickDouble kick kickBreak kickFill
+      kick kick kickBreak kickDouble       kick kickBreak kickFill kickBuild
       8*rest 7*kickHalf kickBuild
       3*[ kick kick kick kickDouble ] kick kick kick kickFill
       3*[ kick kick kick kickDouble ] kick kick kick kickFill
@@ -50,29 +56,34 @@ inline constexpr std::array<Arrangement, 15> tracks{
       endA 3*rest)"),
     // 2: snare
     arrangement(patterns, R"(
-      24*rest | 4*snareHalf | snare snare snareFill snareRoll
-      7*[ snare snare snare snareFill ] snare snare snare snareRoll
-      3*[ snare snare snare snareFill ] snare snare snare snareRoll
+      24*rest | 4*snareHalf | backbeat backbeat snareFill snareRoll
+      backbeat backbeat backbeat snareFill     backbeat backbeat backbeat snareGhost
+      backbeat snareGhost backbeat snareFill   backbeat backbeat snareGhost snareRoll
+      backbeat backbeat backbeat snareFill     backbeat snareGhost backbeat snareFill
+      backbeat backbeat snareGhost snareFill   backbeat snareGhost backbeat snareRoll
+      backbeat backbeat backbeat snareGhost    backbeat backbeat backbeat snareFill
+      backbeat snareGhost backbeat snareFill   backbeat backbeat snareGhost snareRoll
       8*rest 7*snareHalf snareRoll
-      3*[ snare snare snare snareFill ] snare snare snare snareRoll
-      3*[ snare snare snare snareFill ] snare snare snare snareRoll
+      3*[ backbeat backbeat backbeat snareFill ] backbeat backbeat backbeat snareRoll
+      3*[ backbeat backbeat backbeat snareFill ] backbeat backbeat backbeat snareRoll
       8*rest 7*snareHalf rest
-      3*[ snare snareGhost snare snareFill ] snare snareGhost snare snareRoll
-      3*[ snare snareGhost snare snareFill ] snare snareGhost snare snareRoll
-      3*[ snare snare snare snareFill ] snare snare snare snareFill
+      3*[ backbeat snareGhost backbeat snareFill ] backbeat snareGhost backbeat snareRoll
+      3*[ backbeat snareGhost backbeat snareFill ] backbeat snareGhost backbeat snareRoll
+      3*[ backbeat backbeat backbeat snareFill ] backbeat backbeat backbeat snareFill
       4*rest)"),
     // 3: hat
     arrangement(patterns, R"(
-      16*rest | 8*hat 4*hatSparse | 3*hat rest
-      31*hat rest
-      15*hat rest
+      16*rest | 8*offbeats 4*hatSparse | 3*offbeats rest
+      3*offbeats hatLift 4*offbeats  7*offbeats hatSparse
+      3*offbeats hatLift 3*offbeats hatLift  6*offbeats hatSparse rest
+      14*offbeats hatLift rest
       16*rest
-      hat hat hat hatLift hat hat hat hatLift 7*hat rest
-      15*hat rest
+      offbeats offbeats offbeats hatLift offbeats offbeats offbeats hatLift 7*offbeats rest
+      15*offbeats rest
       16*rest
-      15*hat rest
-      15*hat rest
-      16*hat
+      15*offbeats rest
+      15*offbeats rest
+      16*offbeats
       4*rest)"),
     // 4: the opening line
     arrangement(patterns, R"(
@@ -98,15 +109,15 @@ inline constexpr std::array<Arrangement, 15> tracks{
       4*rest)"),
     // 6: bass
     arrangement(patterns, R"(
-      16*rest | wholeA2 hold wholeF2 hold wholeC3 hold wholeG2 hold
-                wholeA2 hold wholeF2 hold bassC bassC bassG bassG
+      16*rest | 2*bassWholeA 2*bassWholeF wholeC3 lineRelease 2*bassWholeG
+                2*bassWholeA 2*bassWholeF bassC bassC bassG bassG
       8*[ bassA bassF bassC bassG ]
-      8*[ fall bassE ]
-      8*rest 2*[ wholeF2 wholeG2 wholeE2 wholeA2 ]
+      8*[ fallBass bassE ]
+      8*rest 2*[ bassWholeF bassWholeG bassWholeE bassWholeA ]
       4*[ bassA bassF bassC bassG ]
       4*[ bassARoll bassF bassC bassGRise ]
-      8*rest 2*[ wholeF2 wholeG2 wholeE2 wholeA2 ]
-      8*[ fall bassE ]
+      8*rest 2*[ bassWholeF bassWholeG bassWholeE bassWholeA ]
+      8*[ fallBass bassE ]
       4*[ bassF bassG bassEm bassA ]
       4*[ bassARoll bassF bassC bassGRise ]
       endA 3*rest)"),
@@ -152,8 +163,8 @@ inline constexpr std::array<Arrangement, 15> tracks{
     // 10: tom
     arrangement(patterns, R"(
       27*rest tomFill 4*rest
-      15*rest tomFill 16*rest
-      7*rest tomFill 8*rest
+      7*rest tomFill 7*rest tomFill 16*rest
+      7*rest tomFill 7*rest tomFill
       8*rest 7*tomGroove rest
       16*rest
       7*rest tomFill 8*rest
@@ -166,41 +177,41 @@ inline constexpr std::array<Arrangement, 15> tracks{
     arrangement(patterns, R"(
       32*rest
       32*rest
-      15*bellOff rest
+      15*offbeats rest
       14*rest bellTriplet rest
       16*rest
-      8*rest 7*bellOff rest
+      8*rest 7*offbeats rest
       8*rest 7*bellQuarter rest
-      15*bellOff rest
-      15*bellOff rest
-      16*bellOff
+      15*offbeats rest
+      15*offbeats rest
+      16*offbeats
       4*rest)"),
     // 12: clap
     arrangement(patterns, R"(
       32*rest
       15*clap rest 15*clap rest
-      15*clapTwo rest
+      15*backbeat rest
       16*rest
       15*clap rest
       15*clap rest
       8*clapFour 8*rest
-      15*clapTwo rest
+      15*backbeat rest
       15*clap rest
       16*clap
       4*rest)"),
     // 13: crash
     arrangement(patterns, R"(
-      16*rest crash 7*rest crash 7*rest
-      4*[ crash 7*rest ]
-      2*[ crash 7*rest ]
-      2*[ crash 7*rest ]
-      2*[ crash 7*rest ]
-      2*[ crash 7*rest ]
-      2*[ crash 7*rest ]
-      2*[ crash 7*rest ]
-      2*[ crash 7*rest ]
-      2*[ crash 7*rest ]
-      crash 3*rest)"),
+      16*rest wholeC3 7*rest wholeC3 7*rest
+      4*[ wholeC3 7*rest ]
+      2*[ wholeC3 7*rest ]
+      2*[ wholeC3 7*rest ]
+      2*[ wholeC3 7*rest ]
+      2*[ wholeC3 7*rest ]
+      2*[ wholeC3 7*rest ]
+      2*[ wholeC3 7*rest ]
+      2*[ wholeC3 7*rest ]
+      2*[ wholeC3 7*rest ]
+      wholeC3 3*rest)"),
     // 14: arpeggio
     arrangement(patterns, R"(
       24*rest arpAm arpAm arpF arpF arpC arpC arpG arpRise

@@ -23,12 +23,13 @@ inline constexpr Unit kick[] = {
     Filter{.frequency = 44, .damping = 128, .mode = pass::low},                    // ~820 Hz: the knock's click passes
     Filter{.frequency = 9, .damping = 128, .mode = pass::high},                    // below 35 Hz out
     Pan{.position = 64},
-    Output{.main = 124, .aux = 6},
+    Output{.main = 128, .aux = 6},
 };
 
-// Track 1: lead. Three detuned saws two octaves up, a square an octave up, a sine three up;
-// the second envelope sweeps the low-pass down (ParamStore amount 1: minus the envelope).
-// Dotted-eighth echo, and the left side delayed by 11 ms for width.
+// Track 1: lead. Three detuned saws two octaves up, a skewed triangle an octave up (a square
+// there folded back more than the saws did), a sine three up; the second envelope sweeps the
+// low-pass down (ParamStore amount 1: minus the envelope). Dotted-eighth echo, and the left
+// side delayed by 11 ms for width.
 inline constexpr Unit lead[] = {
     Envelope{.attack = 36, .decay = 78, .sustain = 96, .release = 74, .gain = 128},
     Envelope{.attack = 0, .decay = 74, .sustain = 72, .release = 74, .gain = 128},  // filter sweep
@@ -42,15 +43,15 @@ inline constexpr Unit lead[] = {
     Oscillator{.transpose = 88, .detune = 71, .phase = 50, .gateLow = 0, .colour = 112, .shape = 64,
                .gain = 30, .flags = wave::trisaw},
     StackOp{Stack::add},
-    Oscillator{.transpose = 76, .detune = 61, .phase = 80, .gateLow = 0, .colour = 64, .shape = 64,
-               .gain = 22, .flags = wave::pulse},
+    Oscillator{.transpose = 76, .detune = 61, .phase = 80, .gateLow = 0, .colour = 80, .shape = 64,
+               .gain = 30, .flags = wave::trisaw},                                 // few partials to fold back
     StackOp{Stack::add},
     Oscillator{.transpose = 100, .detune = 66, .phase = 10, .gateLow = 0, .colour = 128, .shape = 64,
                .gain = 12, .flags = wave::sine},
     StackOp{Stack::add},                                                           // [osc, env]
     StackOp{Stack::multiply},                                                      // [voice]
     Filter{.frequency = 4, .damping = 90, .mode = pass::low},                      // swept by env 2
-    Filter{.frequency = 20, .damping = 128, .mode = pass::high},                   // ~170 Hz
+    Filter{.frequency = 26, .damping = 128, .mode = pass::high},                   // ~290 Hz: the mids stay the pads'
     Filter{.frequency = 80, .damping = 96, .mode = pass::peak},                    // presence ~2.8 kHz
     DelayBank{.input = 60, .dry = 128, .feedback = 78, .damping = 70, .modRate = 0, .modDepth = 0,
               .first = 20, .lines = 1},                                            // dotted-eighth echo
@@ -69,14 +70,14 @@ inline constexpr Unit snare[] = {
     Envelope{.attack = 0, .decay = 74, .sustain = 0, .release = 60, .gain = 128},
     StackOp{Stack::multiply},                                                      // [env]
     Oscillator{.transpose = 73, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 80,
-               .gain = 56, .flags = wave::sine},                                   // body on E3, a chord tone
+               .gain = 24, .flags = wave::sine},                                   // body on E3, a chord tone
     Oscillator{.transpose = 64, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
                .gain = 128, .flags = wave::noise},
     StackOp{Stack::add},
     StackOp{Stack::multiply},                                                      // [snare]
     Filter{.frequency = 14, .damping = 128, .mode = pass::high},                   // ~85 Hz
-    Filter{.frequency = 20, .damping = 64, .mode = pass::peak},                    // body ~165 Hz
-    Filter{.frequency = 80, .damping = 96, .mode = pass::peak},                    // snap above 3 kHz
+    Filter{.frequency = 20, .damping = 96, .mode = pass::peak},                    // body ~165 Hz, no boxy ring
+    Filter{.frequency = 80, .damping = 80, .mode = pass::peak},                    // snap above 3 kHz
     Filter{.frequency = 96, .damping = 128, .mode = pass::low},                    // soften above 6 kHz
     Oscillator{.transpose = 40, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
                .gain = 128, .flags = wave::sine | wave::lfo},                     // 0.7 Hz
@@ -89,7 +90,7 @@ inline constexpr Unit snare[] = {
     DelayBank{.input = 26, .dry = 128, .feedback = 40, .damping = 90, .modRate = 0, .modDepth = 0,
               .first = 20, .lines = 1},                                            // faint echo
     Pan{.position = 60},
-    Output{.main = 88, .aux = 40},
+    Output{.main = 104, .aux = 40},                                                // the crack, not the body, carries it
 };
 
 // Track 3: hi-hat. Noise through two high-passes and two gentle low-passes.
@@ -161,11 +162,11 @@ inline constexpr Unit stab[] = {
     DelayBank{.input = 60, .dry = 128, .feedback = 72, .damping = 80, .modRate = 0, .modDepth = 0,
               .first = 20, .lines = 1},                                            // dotted-eighth echo
     Pan{.position = 50},
-    Output{.main = 62, .aux = 48},
+    Output{.main = 44, .aux = 48},                                                 // under the bass's octaves
 };
 
-// Track 6: bass. One slightly rounded saw an octave down, resonant low-pass, a sub boost; the
-// second envelope, held and shaped, kicks the pitch up for the first few milliseconds of a note.
+// Track 6: bass. One slightly rounded saw an octave down, resonant low-pass, a boost an octave
+// over the sub (62..125 Hz carries the low end against the mids); the second envelope, held and shaped, kicks the pitch up for the first few milliseconds of a note.
 inline constexpr Unit bass[] = {
     Envelope{.attack = 48, .decay = 76, .sustain = 64, .release = 64, .gain = 128},  // sustain 0.5, 12 ms rise
     ParamStore{.amount = 72, .target = to::envelopeGain},
@@ -173,14 +174,14 @@ inline constexpr Unit bass[] = {
     HoldShaper{.shape = 64, .holdRate = 128},
     ParamStore{.amount = 128, .target = to::oscillator6Transpose},                 // up to +8 semitones
     StackOp{Stack::pop},                                                           // [env]
-    Oscillator{.transpose = 52, .detune = 64, .phase = 32, .gateLow = 0, .colour = 116, .shape = 64,
-               .gain = 128, .flags = wave::trisaw},                                // starts rising with the kick
+    Oscillator{.transpose = 52, .detune = 64, .phase = 40, .gateLow = 0, .colour = 116, .shape = 64,
+               .gain = 128, .flags = wave::trisaw},                                // rises with the kick, on every note
     StackOp{Stack::multiply},
     Filter{.frequency = 38, .damping = 64, .mode = pass::low},                     // ~620 Hz, resonant
-    Filter{.frequency = 12, .damping = 80, .mode = pass::peak},                    // sub ~60 Hz
+    Filter{.frequency = 14, .damping = 48, .mode = pass::peak},                    // ~85 Hz: the octave over the sub
     Filter{.frequency = 9, .damping = 128, .mode = pass::high},                    // below 35 Hz out
     Pan{.position = 64},
-    Output{.main = 72, .aux = 6},
+    Output{.main = 84, .aux = 6},
 };
 
 // Tracks 7 and 8: pads. Two saws (or a pulse and a saw) on the same note, one darkened; the
@@ -202,7 +203,7 @@ inline constexpr Unit warmPad[] = {
     Filter{.frequency = 60, .damping = 128, .mode = pass::low},
     Filter{.frequency = 14, .damping = 128, .mode = pass::high},                   // ~85 Hz
     Pan{.position = 40},
-    Output{.main = 60, .aux = 60},
+    Output{.main = 46, .aux = 60},
 };
 
 inline constexpr Unit brightPad[] = {
@@ -222,7 +223,7 @@ inline constexpr Unit brightPad[] = {
     Filter{.frequency = 72, .damping = 128, .mode = pass::low},
     Filter{.frequency = 16, .damping = 128, .mode = pass::high},
     Pan{.position = 88},
-    Output{.main = 52, .aux = 56},
+    Output{.main = 46, .aux = 56},
 };
 
 // Track 9: wood. A driven sine two octaves up with a very short envelope: a tuned block.
@@ -346,7 +347,7 @@ inline constexpr Unit arp[] = {
     StackOp{Stack::add},
     StackOp{Stack::add},
     StackOp{Stack::multiply},
-    Filter{.frequency = 16, .damping = 128, .mode = pass::high},
+    Filter{.frequency = 26, .damping = 128, .mode = pass::high},                   // ~290 Hz: leaves the low mids
     HoldShaper{.shape = 80, .holdRate = 128},
     DelayBank{.input = 56, .dry = 128, .feedback = 70, .damping = 90, .modRate = 0, .modDepth = 0,
               .first = 17, .lines = 1},                                            // quarter-note echo

@@ -40,8 +40,11 @@ def read_wav(path):
         body = data[pos + 8:pos + 8 + size]
         if tag == b'fmt ':
             fmt = struct.unpack_from('<HHIIHH', body)
+            if fmt[0] == 0xFFFE and (len(body) < 26 or struct.unpack_from('<H', body, 24)[0] != 3):
+                sys.exit(f'{path}: expected 32-bit float stereo (extensible header of another subformat)')
         elif tag == b'data':
-            if not fmt or fmt[0] != 3 or fmt[1] != 2 or fmt[5] != 32:
+            # ffmpeg writes float as the extensible format, the subformat's first word saying float
+            if not fmt or fmt[0] not in (3, 0xFFFE) or fmt[1] != 2 or fmt[5] != 32:
                 sys.exit(f'{path}: expected 32-bit float stereo')
             samples = array.array('f')
             samples.frombytes(body[:len(body) // 4 * 4])

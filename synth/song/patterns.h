@@ -14,8 +14,8 @@ inline constexpr std::array<NamedPattern, 93> patterns{{
     // drums
     {"kick", "C2 .  .  .  .  .  .  .  .  .  C2 .  .  .  .  ."},
     {"fall", "A2 .  .  .  .  -  G2 .  .  .  .  .  F2 .  .  ."},  // A G F: bass and lead riff
-    {"snare", "-  -  -  -  G2 .  .  .  -  -  -  -  G2 .  .  ."},
-    {"hat", "-  -  C3 .  -  -  C3 .  -  -  C3 .  -  -  C3 ."},
+    {"backbeat", "-  -  -  -  G2 .  .  .  -  -  -  -  G2 .  .  ."},  // snare; clap (noise takes any note)
+    {"fallBass", "A2 .  .  .  .  -  G2 .  .  .  .  -  F2 .  .  -"},  // the riff, a breath before each step
     {"kickDouble", "C2 .  C2 .  .  .  .  .  .  .  C2 .  .  .  .  ."},
     {"kickHalf", "C2 .  .  .  .  .  .  .  .  .  .  .  .  .  .  ."},
     {"kickBuild", "C2 .  .  .  C2 .  .  .  C2 .  .  .  .  .  .  ."},
@@ -25,13 +25,13 @@ inline constexpr std::array<NamedPattern, 93> patterns{{
     {"snareHalf", "-  -  -  -  -  -  -  -  G2 .  .  .  .  .  .  ."},
     {"woodGhost", "-  -  -  -  -  -  -  E3 -  -  -  -  -  -  -  A3"},
     {"hold", ".  .  .  .  .  .  .  .  .  .  .  .  .  .  .  ."},
-    {"crash", "C3 .  .  .  .  .  .  .  .  .  .  .  .  .  .  ."},
+    {"bassWholeA", "A2 .  .  .  .  .  .  .  .  .  .  .  .  .  .  -"},
     {"clap", "-  -  -  -  -  -  -  -  -  -  -  -  C3 .  .  ."},
-    {"bellOff", "-  -  A3 .  -  -  A3 .  -  -  A3 .  -  -  A3 ."},
+    {"offbeats", "-  -  A3 .  -  -  A3 .  -  -  A3 .  -  -  A3 ."},  // bell; hat (noise)
     {"tomFill", "-  -  -  -  -  -  -  -  D3 .  B2 .  G2 .  E2 ."},
     {"tomGroove", "E2 .  .  B2 .  .  G2 .  .  .  E2 .  D3 .  .  ."},
     {"woodIntro", "E3 .  .  A3 .  .  E3 .  .  .  G3 .  .  .  .  ."},
-    {"clapTwo", "-  -  -  -  C3 .  .  .  -  -  -  -  C3 .  .  ."},
+    {"bassWholeG", "G2 .  .  .  .  .  .  .  .  .  .  .  .  .  .  -"},
     // 20
     {"hatLift", "-  -  C3 .  -  -  C3 .  -  -  C3 .  -  C3 C3 ."},
     {"kickFill", "C2 .  .  .  .  .  .  .  .  .  C2 .  .  .  C2 ."},
@@ -48,23 +48,24 @@ inline constexpr std::array<NamedPattern, 93> patterns{{
     {"lineA", "A3 .  .  .  .  .  .  .  .  .  .  .  .  .  .  ."},
     {"lineGE", "G3 .  .  .  .  .  .  .  E3 .  .  .  .  .  .  ."},
     {"lineDB", "D3 .  .  .  .  .  .  .  .  .  .  .  B2 .  .  ."},
-    // whole notes (bass, pads)
+    // whole notes (pads, bass; the bass's own end with a rest before the next bar's note)
     {"wholeA2", "A2 .  .  .  .  .  .  .  .  .  .  .  .  .  .  ."},
-    {"wholeF2", "F2 .  .  .  .  .  .  .  .  .  .  .  .  .  .  ."},
+    {"bassWholeF", "F2 .  .  .  .  .  .  .  .  .  .  .  .  .  .  -"},
     {"wholeC3", "C3 .  .  .  .  .  .  .  .  .  .  .  .  .  .  ."},
     {"wholeG2", "G2 .  .  .  .  .  .  .  .  .  .  .  .  .  .  ."},
-    {"wholeE2", "E2 .  .  .  .  .  .  .  .  .  .  .  .  .  .  ."},
+    {"bassWholeE", "E2 .  .  .  .  .  .  .  .  .  .  .  .  .  .  -"},
     {"wholeB2", "B2 .  .  .  .  .  .  .  .  .  .  .  .  .  .  ."},
     {"wholeD3", "D3 .  .  .  .  .  .  .  .  .  .  .  .  .  .  ."},
     // 40
     {"wholeGs2", "G#2 . .  .  .  .  .  .  .  .  .  .  .  .  .  ."},
-    // bass lines
-    {"bassA", "A2 .  .  .  .  .  -  A2 .  -  A2 .  .  -  G2 ."},
-    {"bassF", "F2 .  .  .  .  .  -  F2 .  -  F2 .  .  -  E2 ."},
-    {"bassC", "C3 .  .  .  .  .  -  C3 .  -  C3 .  .  -  D3 ."},
-    {"bassG", "G2 .  .  .  .  .  -  G2 .  -  G2 .  .  -  B2 ."},
-    {"bassE", "E2 .  .  .  .  .  -  E2 .  .  .  -  G#2 . .  ."},
-    {"bassEm", "E2 .  .  .  .  .  -  E2 .  -  E2 .  .  -  G2 ."},
+    // bass lines: a new note clears the voice at once, so each one that follows a held note
+    // has a row's rest before it (or a kick over it)
+    {"bassA", "A2 .  .  .  .  .  -  A2 .  -  A2 .  .  -  G2 -"},
+    {"bassF", "F2 .  .  .  .  .  -  F2 .  -  F2 .  .  -  E2 -"},
+    {"bassC", "C3 .  .  .  .  .  -  C3 .  -  C3 .  .  -  D3 -"},
+    {"bassG", "G2 .  .  .  .  .  -  G2 .  -  G2 .  .  -  B2 -"},
+    {"bassE", "E2 .  .  .  .  .  -  E2 .  .  .  -  G#2 . .  -"},
+    {"bassEm", "E2 .  .  .  .  .  -  E2 .  -  E2 .  .  -  G2 -"},
     // pads over the falling progression
     {"padFall3", "C3 .  .  .  .  .  B2 .  .  .  .  .  A2 .  .  ."},
     {"padFall5", "E3 .  .  .  .  .  D3 .  .  .  .  .  C3 .  .  ."},
@@ -115,8 +116,8 @@ inline constexpr std::array<NamedPattern, 93> patterns{{
     {"leadA6b", "F3 .  .  .  .  .  .  .  E3 .  .  C3 .  .  E3 ."},
     {"leadA7b", "G3 .  .  .  .  .  C4 .  .  .  .  .  B3 .  G3 ."},
     {"leadA8b", "D3 .  .  .  .  .  G3 .  .  .  .  .  B3 .  .  ."},
-    {"bassARoll", "A2 .  A2 .  -  -  A2 .  -  -  A2 -  G2 -  E2 ."},
-    {"bassGRise", "G2 .  .  .  .  .  -  G2 .  -  A2 -  B2 -  D3 ."},
+    {"bassARoll", "A2 -  A2 .  -  -  A2 .  -  -  A2 -  G2 -  E2 -"},
+    {"bassGRise", "G2 .  .  .  .  .  -  G2 .  -  A2 -  B2 -  D3 -"},
     {"arpAmHigh", "E3 .  A3 .  C4 .  E3 .  A3 .  C4 .  B3 .  G3 ."},
     // the last chord
     {"endA", "A2 .  .  .  .  .  .  .  -  -  -  -  -  -  -  -"},

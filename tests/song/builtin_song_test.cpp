@@ -296,6 +296,22 @@ TEST(BuiltinSong, SustainedPartsPlayThroughEveryScene) {
   }
 }
 
+// A new note clears the voice within a sample; the bass, loud and low, would click. Every bass
+// note starts after a row with nothing held.
+TEST(BuiltinSong, BassRestsARowBeforeEveryNewNote) {
+  const auto on = sounding(6);
+  int notes = 0;
+  for (int k = 0; k < positions; ++k)
+    for (int r = 0; r < 16; ++r) {
+      if (!isNote(row(order(6, k), r))) continue;
+      ++notes;
+      const int i = 16 * k + r;
+      EXPECT_TRUE(i == 0 || !on[i - 1]) << "bar " << k << " row " << r << " (pattern " << int(order(6, k))
+                                        << ") follows a held note";
+    }
+  EXPECT_GT(notes, 0);
+}
+
 TEST(BuiltinSong, ACrashMarksEverySceneChange) {
   for (int k : {32, 64, 80, 96, 112, 128, 144, 160, 176, 192}) EXPECT_TRUE(onsets(13, k).count(0)) << "bar " << k;
 }
