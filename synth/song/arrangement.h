@@ -31,12 +31,15 @@ inline constexpr std::array<Arrangement, 15> tracks{
       kickDouble kick kickBreak kick       kickDouble kick kickBreak kickFill
       kick kick kickBreak kickDouble       kick kickBreak kickFill kickBuild
       8*rest 7*kickHalf kickBuild
-      3*[ kick kick kick kickDouble ] kick kick kick kickFill
-      3*[ kick kick kick kickDouble ] kick kick kick kickFill
+      kick kick kick kickDouble            kick kickBreak kick kickFill
+      kick kick kickBreak kickDouble       kick kickBreak kick kickBuild
+      kickDouble kick kick kickDouble      kick kickBreak kick kickFill
+      kick kick kickBreak kickDouble       kick kickBreak kickDouble kickFill
       8*rest 7*kickHalf kickBuild
       3*[ kick kickBreak kick kickDouble ] kick kickBreak kick kickFill
       3*[ kick kick kickBreak kickDouble ] kick kick kickBreak kickFill
-      3*[ kick kick kick kickDouble ] kick kick kick kickFill
+      kick kick kick kickDouble            kickDouble kick kickBreak kickFill
+      kick kickBreak kick kickDouble       kick kick kickBreak kickFill
       kickHalf 3*rest)"),
     // 1: lead
     arrangement(patterns, R"(
@@ -64,12 +67,15 @@ inline constexpr std::array<Arrangement, 15> tracks{
       backbeat backbeat backbeat snareGhost    backbeat backbeat backbeat snareFill
       backbeat snareGhost backbeat snareFill   backbeat backbeat snareGhost snareRoll
       8*rest 7*snareHalf snareRoll
-      3*[ backbeat backbeat backbeat snareFill ] backbeat backbeat backbeat snareRoll
-      3*[ backbeat backbeat backbeat snareFill ] backbeat backbeat backbeat snareRoll
+      backbeat backbeat backbeat snareFill     backbeat snareGhost backbeat backbeat
+      backbeat backbeat snareGhost snareFill   backbeat backbeat backbeat snareRoll
+      backbeat snareGhost backbeat snareFill   backbeat backbeat snareGhost snareFill
+      backbeat backbeat backbeat snareGhost    backbeat snareGhost backbeat snareRoll
       8*rest 7*snareHalf rest
       3*[ backbeat snareGhost backbeat snareFill ] backbeat snareGhost backbeat snareRoll
       3*[ backbeat snareGhost backbeat snareFill ] backbeat snareGhost backbeat snareRoll
-      3*[ backbeat backbeat backbeat snareFill ] backbeat backbeat backbeat snareFill
+      backbeat backbeat backbeat snareFill     backbeat snareGhost backbeat snareFill
+      backbeat backbeat snareGhost snareFill   backbeat snareGhost backbeat snareFill
       4*rest)"),
     // 3: hat
     arrangement(patterns, R"(
@@ -166,7 +172,7 @@ inline constexpr std::array<Arrangement, 15> tracks{
       7*rest tomFill 7*rest tomFill 16*rest
       7*rest tomFill 7*rest tomFill
       8*rest 7*tomGroove rest
-      16*rest
+      7*rest tomFill 8*rest
       7*rest tomFill 8*rest
       8*rest 7*tomGroove tomRoll
       7*rest tomFill 8*rest
