@@ -146,7 +146,7 @@ TEST(ToolArguments, EveryCommandTakesTheSameNumbers) {
   const std::string wav = "--out \"" + (scratch / "x.wav").string() + "\"";
   const std::string commands[] = {"frame " + png + " --t", "frame " + png + " --t 1 --e", "capture " + mp4 + " --from",
                                   "capture " + mp4 + " --fps", "sheet " + png + " --size 64x", "song " + wav + " --frames",
-                                  "capture " + mp4 + " --size"};
+                                  "capture " + mp4 + " --size", "play --from", "play --size 64x"};
   for (const std::string& command : commands) {
     for (const char* value : {"' 5'", "'5 '", "0x10", "inf", "nan", "1e999", "5e", "--"}) {
       const auto result = runTool(scratch, command + " " + value);
@@ -160,7 +160,8 @@ TEST(ToolArguments, EveryCommandTakesTheSameNumbers) {
     EXPECT_EQ(result.err.find("--t wants"), std::string::npos) << result.err;
     EXPECT_EQ(result.err.find("--fps wants"), std::string::npos) << result.err;
   }
-  for (const std::string& command : {"frame " + png + " --t 1", "sheet " + png, "capture " + mp4, "song " + wav}) {
+  for (const std::string& command :
+       {"frame " + png + " --t 1", "sheet " + png, "capture " + mp4, "song " + wav, std::string("play")}) {
     for (const char* option : {"--bogus", "--bogus 1"}) {
       const auto result = runTool(scratch, command + " " + option);
       EXPECT_EQ(result.exitCode, 2) << command;
@@ -169,6 +170,14 @@ TEST(ToolArguments, EveryCommandTakesTheSameNumbers) {
     const auto stray = runTool(scratch, command + " stray");
     EXPECT_NE(stray.err.find("unexpected argument 'stray'"), std::string::npos) << command << "\n" << stray.err;
   }
+  // The player checks its options and its song before it opens a window.
+  for (const char* bad : {"--from 490.5", "--from -1", "--size 0x10", "--song", "--shaders ''"}) {
+    const auto result = runTool(scratch, std::string("play ") + bad);
+    EXPECT_EQ(result.exitCode, 2) << bad << "\n" << result.err;
+  }
+  const auto missing = runTool(scratch, "play --song \"" + (scratch / "none.json").string() + "\"");
+  EXPECT_EQ(missing.exitCode, 2) << missing.err;
+  EXPECT_NE(missing.err.find("none.json is not a valid song file"), std::string::npos) << missing.err;
   EXPECT_TRUE(scratch.files().empty());
 }
 
