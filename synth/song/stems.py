@@ -142,8 +142,8 @@ def lead_partials(tool, song, work):
     seg = x[2 * start:2 * (start + n):2]
     if len(seg) < n:
         sys.exit(f'{work}/lead_note.wav: shorter than {start + n} frames; the render of the lead alone failed')
-    spec = fft([complex(v * (0.5 - 0.5 * math.cos(2 * math.pi * i / n)), 0.0) for i, v in enumerate(seg)])
-    power = [abs(c) ** 2 for c in spec[:n // 2]]
+    spectrum = fft([complex(v * (0.5 - 0.5 * math.cos(2 * math.pi * i / n)), 0.0) for i, v in enumerate(seg)])
+    power = [abs(c) ** 2 for c in spectrum[:n // 2]]
     hz = RATE / n
     f0 = 220.0 * 2 ** ((LEAD_NOTE + LEAD_LOWEST - 69) / 12)
     harmonic = [0.0] * (int(20000 / f0) + 1)

@@ -32,18 +32,9 @@ fail() {
   exit 1
 }
 
-now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
-
-Xvfb -displayfd 3 -screen 0 1600x900x24 -br -nolisten tcp -noreset 3>"$tmp/display" 2>"$tmp/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.05; done
-[ -s "$tmp/display" ] || { cat "$tmp/xvfb.log"; fail "Xvfb did not start"; }
-export DISPLAY=":$(head -n 1 "$tmp/display")"
-unset WAYLAND_DISPLAY
-export SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy
-icd=$(ls /usr/share/vulkan/icd.d/lvp_icd*.json 2>/dev/null | head -n 1)
-[ -n "$icd" ] || fail "the software Vulkan driver (mesa-vulkan-drivers) is missing"
-export VK_DRIVER_FILES=$icd VK_ICD_FILENAMES=$icd
+# shellcheck source=xvfb_session.sh
+. "$(dirname "$0")/xvfb_session.sh"
+start_xvfb
 
 launch() {
   "$tool" play "$@" >"$tmp/out" 2>"$tmp/err" &
@@ -92,6 +83,14 @@ render_held() {
   # shellcheck disable=SC2086
   "$tool" frame $args --size "${ww}x${wh}" --out "$tmp/held.png" >/dev/null || fail "intro-tool frame $args failed"
   ffmpeg -loglevel error -y -i "$tmp/held.png" -f rawvideo -pix_fmt rgb24 "$1" || fail "ffmpeg cannot read held.png"
+}
+
+# Escape, then the player must end by itself with exit code 0.
+quit_with_escape() {
+  key Escape
+  wait_until '! alive' 10000 || fail "still running 10 s after Escape"
+  wait "$play_pid"; rc=$?; play_pid=""
+  [ "$rc" -eq 0 ] || fail "exit code $rc after Escape"
 }
 
 # Bytes that differ between two raw pictures.
@@ -158,10 +157,7 @@ show)
   # Space again: it plays on from there.
   key space
   wait_until '[[ $(title) != *paused* ]]' 5000 || fail "still paused after the second Space: $(title)"
-  key Escape
-  wait_until '! alive' 10000 || fail "still running 10 s after Escape"
-  wait "$play_pid"; rc=$?; play_pid=""
-  [ "$rc" -eq 0 ] || fail "exit code $rc after Escape"
+  quit_with_escape
   echo "exit code 0 after Escape"
   ;;
 shaders)
@@ -194,10 +190,7 @@ shaders)
   alive || fail "the player ended after a syntax error"
   dump "$tmp/broken.rgb"
   [ "$(differing "$tmp/after.rgb" "$tmp/broken.rgb")" -eq 0 ] || fail "the picture changed after a syntax error"
-  key Escape
-  wait_until '! alive' 10000 || fail "still running 10 s after Escape"
-  wait "$play_pid"; rc=$?; play_pid=""
-  [ "$rc" -eq 0 ] || fail "exit code $rc after Escape"
+  quit_with_escape
   echo "a syntax error left the picture as it was; exit code 0 after Escape"
   ;;
 nodisplay)
