@@ -2,16 +2,35 @@
 // unordered-access view (u0), the constant buffer (b0), the twelve compute shaders compiled with
 // D3DCompile, the text textures (t1..t5), the render texture (t0) and one frame's passes.
 // No sampler is bound: s0 is the default sampler state the shaders expect.
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
 #include "backend_rules.h"
+#include "d3d11_rules.h"
 #include "platform.h"
 #include "shader_source.h"
 #include "text_textures.h"
 #include "win_host.h"
 
 namespace {
+
+static_assert(static_cast<std::uint32_t>(DXGI_ERROR_DEVICE_REMOVED) == d3d11rules::deviceRemoved);
+static_assert(static_cast<std::uint32_t>(DXGI_ERROR_DEVICE_RESET) == d3d11rules::deviceReset);
+
+// Every Direct3D call after the device exists goes through here. Going on after a failure would
+// only meet a null object later, so the failure is said once (the call, what it was for, its
+// HRESULT) and the run ends with exit code 1, as a Vulkan failure does.
+void check(HRESULT result, const char* call, const char* subject) {
+  if (!d3d11rules::failed(result)) return;
+  HRESULT reason = S_OK;
+  if (result == DXGI_ERROR_DEVICE_REMOVED && winHost.pd3dDevice != nullptr)
+    reason = winHost.pd3dDevice->GetDeviceRemovedReason();
+  char message[256];
+  d3d11rules::failureMessage(message, sizeof message, result, call, subject, reason);
+  std::fprintf(stderr, "%s\n", message);
+  platform::exitProcess(1);
+}
 
 // One text texture's description, initial data and objects, under the names of its text.
 struct TextObjects {
@@ -92,12 +111,15 @@ int createDevice(int width, int height, int verticalSync) {
   if (FAILED(result)) return static_cast<int>(result);
 
   ID3D11Texture2D* backBuffer = nullptr;
-  winHost.pSwapChain->GetBuffer(0, __uuidof(ID3D11Texture2D), reinterpret_cast<void**>(&backBuffer));
-  winHost.pd3dDevice->CreateUnorderedAccessView(backBuffer, nullptr, &winHost.backBufferView);
+  check(winHost.pSwapChain->GetBuffer(0, __uuidof(ID3D11Texture2D), reinterpret_cast<void**>(&backBuffer)),
+        "GetBuffer", "the back buffer");
+  check(winHost.pd3dDevice->CreateUnorderedAccessView(backBuffer, nullptr, &winHost.backBufferView),
+        "CreateUnorderedAccessView", "the back buffer");
   release(backBuffer);  // the view keeps the texture
   winHost.pImmediateContext->CSSetUnorderedAccessViews(0, 1, &winHost.backBufferView, nullptr);
 
-  winHost.pd3dDevice->CreateBuffer(&winHost.constantBufferDesc, nullptr, &winHost.pConstants);
+  check(winHost.pd3dDevice->CreateBuffer(&winHost.constantBufferDesc, nullptr, &winHost.pConstants), "CreateBuffer",
+        "the constant buffer");
   winHost.pImmediateContext->CSSetConstantBuffers(0, 1, &winHost.pConstants);
   return 0;
 }
@@ -121,8 +143,13 @@ bool compileShaders(const char* source, char* message, std::size_t messageSize) 
       release(winHost.pBlob);
       return false;
     }
-    winHost.pd3dDevice->CreateComputeShader(winHost.pBlob->GetBufferPointer(), winHost.pBlob->GetBufferSize(),
-                                            nullptr, &winHost.pCS[backend_rules::pipelineIndexOf(order)]);
+    // The text compiled, so a refusal here is the device's failure, not the shaders': exit 1 like
+    // every other device call, not the Error box and exit 10 that show a compiler's message.
+    char subject[32];
+    std::snprintf(subject, sizeof subject, "entry point %s", shaderEntryPoints[order]);
+    check(winHost.pd3dDevice->CreateComputeShader(winHost.pBlob->GetBufferPointer(), winHost.pBlob->GetBufferSize(),
+                                                  nullptr, &winHost.pCS[backend_rules::pipelineIndexOf(order)]),
+          "CreateComputeShader", subject);
     // Warnings of a successful compilation are not shown.
     release(winHost.pErrorBlob);
     release(winHost.pBlob);
@@ -150,8 +177,12 @@ void createTextTextures(const TextTexture* textures, int count) {
     initialData.pSysMem = text.rgba;
     initialData.SysMemPitch = static_cast<UINT>(text.width) * 4;
     initialData.SysMemSlicePitch = 0;
-    winHost.pd3dDevice->CreateTexture2D(&description, &initialData, objects.texture);
-    winHost.pd3dDevice->CreateShaderResourceView(*objects.texture, nullptr, objects.view);
+    char subject[64];
+    std::snprintf(subject, sizeof subject, "text texture %s (%d x %d)", text.stem != nullptr ? text.stem : "?",
+                  text.width, text.height);
+    check(winHost.pd3dDevice->CreateTexture2D(&description, &initialData, objects.texture), "CreateTexture2D", subject);
+    check(winHost.pd3dDevice->CreateShaderResourceView(*objects.texture, nullptr, objects.view),
+          "CreateShaderResourceView", subject);
   }
 }
 
@@ -166,8 +197,12 @@ void createRenderTexture() {
   winHost.renderTextureDesc.BindFlags = D3D11_BIND_SHADER_RESOURCE | D3D11_BIND_RENDER_TARGET;
   winHost.renderTextureDesc.CPUAccessFlags = 0;
   winHost.renderTextureDesc.MiscFlags = 0;
-  winHost.pd3dDevice->CreateTexture2D(&winHost.renderTextureDesc, nullptr, &winHost.textureRender);
-  winHost.pd3dDevice->CreateShaderResourceView(winHost.textureRender, nullptr, &winHost.shaderResourcesRender);
+  char subject[64];
+  std::snprintf(subject, sizeof subject, "the render texture (%d x %d)", winHost.resolutionX, winHost.resolutionY);
+  check(winHost.pd3dDevice->CreateTexture2D(&winHost.renderTextureDesc, nullptr, &winHost.textureRender),
+        "CreateTexture2D", subject);
+  check(winHost.pd3dDevice->CreateShaderResourceView(winHost.textureRender, nullptr, &winHost.shaderResourcesRender),
+        "CreateShaderResourceView", subject);
 
   // t0 the scene picture, then the texts: t1 VELM, t2 Intro, t3 Thirty, t4 Greetz, t5 Creditz.
   ID3D11DeviceContext* context = winHost.pImmediateContext;
@@ -188,15 +223,15 @@ void drawFrame(const float (&shaderParams)[8], int sceneIndex) {
   context->CSSetShader(winHost.pCS[sceneIndex], nullptr, 0);
   context->Dispatch(groupsX, groupsY, 1);
 
-  winHost.pSwapChain->GetBuffer(0, __uuidof(ID3D11Texture2D), reinterpret_cast<void**>(&winHost.textureRenderTemp));
-  if (winHost.textureRenderTemp != nullptr) {
-    context->CopyResource(winHost.textureRender, winHost.textureRenderTemp);
-    release(winHost.textureRenderTemp);  // fetched again next frame
-  }
+  void** backBuffer = reinterpret_cast<void**>(&winHost.textureRenderTemp);
+  check(winHost.pSwapChain->GetBuffer(0, __uuidof(ID3D11Texture2D), backBuffer), "GetBuffer", "the back buffer");
+  context->CopyResource(winHost.textureRender, winHost.textureRenderTemp);
+  release(winHost.textureRenderTemp);  // fetched again next frame
 
   context->CSSetShader(winHost.pCS[0], nullptr, 0);
   context->Dispatch(groupsX, groupsY, 1);
-  winHost.pSwapChain->Present(winHost.syncInterval, 0);
+  // A removed or reset device ends the run here; an occluded window's status is no failure.
+  check(winHost.pSwapChain->Present(winHost.syncInterval, 0), "Present", nullptr);
 }
 
 }  // namespace platform

@@ -281,6 +281,14 @@ TEST_F(BackEnd, CompilerMessageComesBackCutToItsBuffer) {
   for (std::size_t i = 16; i < sizeof message; ++i) EXPECT_EQ(message[i], '#') << i;
 }
 
+// A Direct3D call that fails ends the run with exit code 1, saying which call failed on what.
+TEST_F(BackEnd, FailedCallSaysWhatAndExitsWithOne) {
+  const std::uint8_t texel[4] = {};
+  const TextTexture empty = {"Intro", 0, 13, texel};  // no texture is 0 texels wide
+  EXPECT_EXIT(platform::createTextTextures(&empty, 1), ::testing::ExitedWithCode(1),
+              "intro: CreateTexture2D of text texture Intro \\(0 x 13\\) failed \\(0x80070057\\)");
+}
+
 TEST(Audio, PlayPositionAdvancesFromTheStartOfTheSong) {
   EXPECT_EQ(platform::playPosition(), 0u);
   // Like the intro's, the memory stays until the process ends: the render thread is never joined.

@@ -33,6 +33,24 @@ TEST(PlayPosition, NeverBackwardsNeverPastTheEnd) {
   EXPECT_EQ(nextPlayPosition(12057000, 12058000, 12057920), 12057920u);
 }
 
+TEST(FailedCall, OnlyANegativeResultEndsTheRun) {
+  EXPECT_FALSE(failed(0));                                       // S_OK
+  EXPECT_FALSE(failed(0x087A0001));                              // DXGI_STATUS_OCCLUDED from Present
+  EXPECT_TRUE(failed(static_cast<std::int32_t>(0x80070057u)));   // E_INVALIDARG
+}
+
+TEST(FailedCall, MessageNamesTheCallItsSubjectAndTheResult) {
+  char message[128];
+  failureMessage(message, sizeof message, static_cast<std::int32_t>(0x80070057u), "CreateTexture2D",
+                 "the render texture (320 x 180)");
+  EXPECT_STREQ(message, "intro: CreateTexture2D of the render texture (320 x 180) failed (0x80070057)");
+  failureMessage(message, sizeof message, static_cast<std::int32_t>(deviceRemoved), "Present", nullptr,
+                 static_cast<std::int32_t>(0x887A0006u));
+  EXPECT_STREQ(message, "intro: Present failed (0x887A0005): the device was removed (reason 0x887A0006)");
+  failureMessage(message, sizeof message, static_cast<std::int32_t>(deviceReset), "Present", nullptr);
+  EXPECT_STREQ(message, "intro: Present failed (0x887A0007): the device was reset");
+}
+
 #ifdef INTRO_WINDOWS_RECORDS
 
 TEST(WindowsRecords, SwapChainDescription) {
