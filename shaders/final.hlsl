@@ -8,21 +8,25 @@
   float r = 1;
   float2 p = 2 * float2(y, x) / x;
   float2 a = float2(0, LOADT(T, float2(v.xy)).w);
-  // Block factor: pow of a negative cosine is NaN and max then returns its other operand, the
-  // floor 2/x; the branch is written out so that no compiler's NaN handling is involved.
+  // Block size: pow of a negative cosine is NaN; the branch is written out so that no
+  // compiler's NaN handling is involved.
   float k = t < 160 ? cos(fmodD(t, 80) / PI * .25) : cos(fmodD(t, 40) / PI * .5);
-  float m = rcp(x * .5);
-  float b = m;
-  if (k >= 0) b = max(powD(k, t < 160 ? 88 : 44), m);
-  float2 u = float2(v.xy) / float2(x, y) - .5;
-  u = u - fmodD(u, rcp(float2(x, y)) * b * x * .5);
+  // The block's side in pixels, one pixel (exactly) between the build-ups.
+  float s = 1;
+  if (k >= 0) s = max(powD(k, t < 160 ? 88 : 44) * x * .5, 1);
+  // Each pixel takes the corner nearest the centre of the block its own centre lies in, the
+  // blocks counted from the centre pixel outwards on both sides (so the two middle ones meet
+  // there). Whole-pixel offsets and the half pixel keep every compiler's last bit away from a
+  // block edge: one-pixel blocks are the picture itself.
+  float2 h = floor(float2(x, y) * .5);
+  float2 d = float2(v.xy) - h;
+  float2 q = h + float2(signD(d.x), signD(d.y)) * floor((abs(d) + .5) / s) * s;
   [loop] for (int i = 0; i < 30; i++) {
     r = r + 1 / r;
     a = W(a, 2);
-    c = c + LOADT(T, (u + .5) * float2(x, y) + p * (r - 1) * a).xyz;
+    c = c + LOADT(T, q + p * (r - 1) * a).xyz;
   }
   float4 o = LOADT(T, float2(v.xy));
-  if (t >= 75)
-    o = lerp(LOADT(T, (u + .5) * float2(x, y)) * 2, powD(float4(c / 40, 1) * 1.5, float4(3, 3, 3, 3)), .5);
+  if (t >= 75) o = lerp(LOADT(T, q) * 2, powD4(float4(c / 40, 1) * 1.5, float4(3, 3, 3, 3)), .5);
   storeW(v.xy, o);
 }

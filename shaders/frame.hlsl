@@ -1,12 +1,15 @@
 // Shader frame shared by every entry point: parameters (b0), resources, statics, the macro and
 // noise library, and the helpers that make the text mean the same on Direct3D and on Vulkan.
 //
-// Helpers (use these instead of the plain intrinsics wherever a picture depends on the rule):
-//   fmodD(a, b)   a - b*trunc(a/b), the sign of a (float..float4)
-//   powD(x, y)    pow(x, 2) = x*x (any x); other powers of a negative base NaN; pow(0, y>0) = 0
-//   signD(x)      int -1/0/1 (float..float4 -> int..int4)
+// Helpers (use these instead of the plain intrinsics wherever a picture depends on the rule). Each
+// name has one declaration: not every HLSL compiler chooses between overloads, so a vector form
+// carries its width in its name.
+//   fmodD(a, b)   a - b*trunc(a/b), the sign of a; fmodD2 for float2
+//   powD(x, y)    pow(x, 2) = x*x (any x); other powers of a negative base NaN; pow(0, y>0) = 0;
+//                 powD3, powD4 componentwise
+//   signD(x)      int -1/0/1
 //   normD(s)      normalize of a scalar: its sign, NaN at 0
-//   maxD, minD    a NaN operand returns the other one (float..float4)
+//   maxD, minD    a NaN operand returns the other one
 //   LOADT(tex, p) Load from T or T1..T5 at float2/float3 p (the third component is ignored: mip 0),
 //                 truncated toward zero (NaN -> 0, as Direct3D converts); outside the texture reads
 //                 float4(0, 0, 0, 0)
@@ -52,9 +55,7 @@ static const float INFD = asfloat(0x7f800000u);
 bool isNaND(float a) { return (asuint(a) & 0x7fffffffu) > 0x7f800000u; }
 
 float fmodD(float a, float b) { return a - b * trunc(a / b); }
-float2 fmodD(float2 a, float2 b) { return a - b * trunc(a / b); }
-float3 fmodD(float3 a, float3 b) { return a - b * trunc(a / b); }
-float4 fmodD(float4 a, float4 b) { return a - b * trunc(a / b); }
+float2 fmodD2(float2 a, float2 b) { return a - b * trunc(a / b); }
 
 float powD(float a, float b) {
   float r = 0;
@@ -64,27 +65,17 @@ float powD(float a, float b) {
   else r = exp2(b * log2(a));
   return r;
 }
-float2 powD(float2 a, float2 b) { return float2(powD(a.x, b.x), powD(a.y, b.y)); }
-float3 powD(float3 a, float3 b) { return float3(powD(a.x, b.x), powD(a.y, b.y), powD(a.z, b.z)); }
-float4 powD(float4 a, float4 b) {
+float3 powD3(float3 a, float3 b) { return float3(powD(a.x, b.x), powD(a.y, b.y), powD(a.z, b.z)); }
+float4 powD4(float4 a, float4 b) {
   return float4(powD(a.x, b.x), powD(a.y, b.y), powD(a.z, b.z), powD(a.w, b.w));
 }
 
 int signD(float a) { return (a > 0 ? 1 : 0) - (a < 0 ? 1 : 0); }
-int2 signD(float2 a) { return int2(signD(a.x), signD(a.y)); }
-int3 signD(float3 a) { return int3(signD(a.x), signD(a.y), signD(a.z)); }
-int4 signD(float4 a) { return int4(signD(a.x), signD(a.y), signD(a.z), signD(a.w)); }
 
 float normD(float a) { return a > 0 ? 1 : (a < 0 ? -1 : NAND); }
 
 float maxD(float a, float b) { return isNaND(a) ? b : (isNaND(b) ? a : max(a, b)); }
 float minD(float a, float b) { return isNaND(a) ? b : (isNaND(b) ? a : min(a, b)); }
-float2 maxD(float2 a, float2 b) { return float2(maxD(a.x, b.x), maxD(a.y, b.y)); }
-float3 maxD(float3 a, float3 b) { return float3(maxD(a.x, b.x), maxD(a.y, b.y), maxD(a.z, b.z)); }
-float4 maxD(float4 a, float4 b) { return float4(maxD(a.x, b.x), maxD(a.y, b.y), maxD(a.z, b.z), maxD(a.w, b.w)); }
-float2 minD(float2 a, float2 b) { return float2(minD(a.x, b.x), minD(a.y, b.y)); }
-float3 minD(float3 a, float3 b) { return float3(minD(a.x, b.x), minD(a.y, b.y), minD(a.z, b.z)); }
-float4 minD(float4 a, float4 b) { return float4(minD(a.x, b.x), minD(a.y, b.y), minD(a.z, b.z), minD(a.w, b.w)); }
 
 // One loader per texture (Direct3D and Vulkan both take textures as globals most easily).
 #define LOADT_BODY(tex)                                                                  \

@@ -87,7 +87,7 @@ float M2(float3 p) {
       else {
         // Wall lettering: the text across each face, in bands 4 long every 8 units of depth; the
         // half [1, 2) of the coordinate reads the empty last column or row.
-        float2 st = fmodD(float2(C.x + 8, -C.z + 6) / float2(16, 4) + 1000, float2(2, 2));
+        float2 st = fmodD2(float2(C.x + 8, -C.z + 6) / float2(16, 4) + 1000, float2(2, 2));
         base = e3 * 222 * T3.SampleGrad(SS, st, float2(0, 0), float2(0, 0)).x;
       }
       c += base * (.05 + saturate(dot(n, l))) * (.05 + pow(saturate(dot(n, normalize(l - r))), 99))

@@ -65,7 +65,7 @@ float MA(float3 p) {
       p = p + r * .02;
     }
   }
-  c = lerp(c, powD(c, 3), .5);
+  c = lerp(c, powD3(c, 3), .5);
   c = lerp(c, V(.2, .5, .7) / exp((1 - z / 222) * 2), .75);   // teal haze
-  storeW(v.xy, float4(powD(c / 3, .45), 1));
+  storeW(v.xy, float4(powD3(c / 3, .45), 1));
 }

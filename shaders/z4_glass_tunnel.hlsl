@@ -66,7 +66,7 @@ float M3(float3 p) {
       }
     }
   }
-  c = lerp(c, powD(c, 9), .5);
+  c = lerp(c, powD3(c, 9), .5);
   c = c + (.1 + c) * dd * .001;
-  storeW(v.xy, float4(powD(c, .45), 1));
+  storeW(v.xy, float4(powD3(c, .45), 1));
 }

@@ -73,6 +73,6 @@ float M4(float3 p) {
     }
   }
   c = c * dd * .2;
-  c = lerp(c, powD(c, 9), .8);
-  storeW(v.xy, float4(powD(c, .45), 1) * saturate(3.2 - length(u * 3)));
+  c = lerp(c, powD3(c, 9), .8);
+  storeW(v.xy, float4(powD3(c, .45), 1) * saturate(3.2 - length(u * 3)));
 }

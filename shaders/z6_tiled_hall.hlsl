@@ -18,7 +18,7 @@ float M6(float3 p) {
   pp.z = fmodD(pp.z, 40) - 20;
   pp.x = abs(pp.x) - 64;
   D.y = H(pp.xzy, 2, 40);                      // vertical hexagonal column, half in the wall
-  p.xz = fmodD(p.xz + 800, 8) - 4;
+  p.xz = fmodD2(p.xz + 800, 8) - 4;
   p.y = abs(p.y) - (40 + sin(b * .3 + t + e * 66));
   D.z = D(p, float3(3.5, 2, 3.5)) - .5;
   return min(min(D.x, D.z) + a, D.y);
@@ -60,6 +60,6 @@ float M6(float3 p) {
   }
   float fog = z / 1666;
   c = lerp(c, V(t * .1, .2, .1), fog * fog * fog);   // weight above 1 extrapolates past the fog
-  c = lerp(c, powD(c, 9), .5);                       // a negative channel becomes NaN, stored 0
-  storeW(v.xy, float4(powD(c, .45), 1) * saturate(3.2 - length(u * 3)));
+  c = lerp(c, powD3(c, 9), .5);                       // a negative channel becomes NaN, stored 0
+  storeW(v.xy, float4(powD3(c, .45), 1) * saturate(3.2 - length(u * 3)));
 }

@@ -26,10 +26,10 @@ float3 z7Normal(float3 p) {
 // Tone steps after the march: contrast driven by e2, grey haze growing with the distance z,
 // gamma, and the corner factor (1 everywhere at this size of u).
 float4 z7Tone(float3 c, float z, float2 u) {
-  c = lerp(c, powD(c, (9 - 8 * e2).xxx), .5);
+  c = lerp(c, powD3(c, (9 - 8 * e2).xxx), .5);
   float h = z / 33;
   c = lerp(c, h * h * (h * h), .5);
-  return float4(powD(c, float3(.45, .45, .45)), 1) * saturate(3.2 - length(u * 3));
+  return float4(powD3(c, float3(.45, .45, .45)), 1) * saturate(3.2 - length(u * 3));
 }
 
 [numthreads(16,16,1)] void Z7(uint3 v : SV_DispatchThreadID) {

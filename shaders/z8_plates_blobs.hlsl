@@ -10,7 +10,7 @@ float M8(float3 p) {
   float a = O(p * .15 + t);
   p.y = abs(p.y) - 10;
   D.x = abs(p.y) - 1;                        // box with infinite half-sizes in x and z
-  pp.xz = fmodD(pp.xz + 1000, 20) - 10;
+  pp.xz = fmodD2(pp.xz + 1000, 20) - 10;
   pp.y = pp.y * .25;
   pp.y = pp.y - 15 * sin(t * .3 + N(floor(float3(p.x, 0, p.z) / 20)) * 60);
   D.x = S(D.x, B(pp, 1), .6) + a;
@@ -48,7 +48,7 @@ float4 z8Tone(float3 c, float z, float2 u) {
   float k = 7 - 6 * e2;
   c = lerp(c, float3(z8Pow(c.x, k), z8Pow(c.y, k), z8Pow(c.z, k)), .5);
   c = lerp(c, V(.93, .5, 1) / exp((1 - z / 222) * 5), .75);
-  return float4(powD(c / 3, float3(.45, .45, .45)), 1) * saturate(3.2 - length(u * 3));
+  return float4(powD3(c / 3, float3(.45, .45, .45)), 1) * saturate(3.2 - length(u * 3));
 }
 
 [numthreads(16,16,1)] void Z8(uint3 v : SV_DispatchThreadID) {

@@ -15,8 +15,8 @@ float M9(float3 p) {
   p.z = fmodD(p.z + 800, 8) - 4;
   float3 pp = p;
   p.xy = p.xy + 2;
-  p.xy = fmodD(p.xy + 100, 4) - 2;
-  pp.xy = fmodD(pp.xy + 100, 4) - 2;
+  p.xy = fmodD2(p.xy + 100, 4) - 2;
+  pp.xy = fmodD2(pp.xy + 100, 4) - 2;
   D.x = min(C(p, float3(1, 1, .2)), C(pp, float3(1, 1, .2)));
   D.y = min(D(p, float3(.5, .5, 0)) - .4, D(pp, float3(.5, .5, 0)) - .4);
   return .3 * min(D.x, D.y) + a;
@@ -33,8 +33,8 @@ float3 z9Normal(float3 p) {
 // Contrast (a negative channel turns NaN here and is stored as 0), gamma, and the corner
 // darkening, which scales the alpha too: 1 where length(u) <= .6, .786 in the corners.
 float4 z9Tone(float3 c, float2 u) {
-  c = lerp(c, powD(c, float3(9, 9, 9)), .5);
-  return float4(powD(c, float3(.45, .45, .45)), 1) * saturate(2.2 - length(u * 2));
+  c = lerp(c, powD3(c, float3(9, 9, 9)), .5);
+  return float4(powD3(c, float3(.45, .45, .45)), 1) * saturate(2.2 - length(u * 2));
 }
 
 [numthreads(16,16,1)] void Z9(uint3 v : SV_DispatchThreadID) {

@@ -69,6 +69,6 @@ float3 zaNormal(float3 p) {
       }
     }
   }
-  c = lerp(c, powD(c, float3(9, 9, 9)), .5);
-  storeW(v.xy, float4(powD(c, float3(.45, .45, .45)), 1));
+  c = lerp(c, powD3(c, float3(9, 9, 9)), .5);
+  storeW(v.xy, float4(powD3(c, float3(.45, .45, .45)), 1));
 }

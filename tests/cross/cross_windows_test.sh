@@ -18,10 +18,9 @@ intro_hlsl=${6:-}
 triple=x86_64-w64-mingw32
 skipped=""
 
-if ! command -v ${triple}-g++-posix >/dev/null 2>&1; then
-  echo "SKIPPED: ${triple}-g++-posix not found (Debian package g++-mingw-w64-x86-64; scripts/deps installs it)"
-  exit 77
-fi
+"$root/tests/cross/windows_build.sh" "$root" "$build" "$cmake"
+status=$?
+[ $status -eq 0 ] || exit $status
 objdump=$(command -v ${triple}-objdump) || { echo "SKIPPED: ${triple}-objdump not found"; exit 77; }
 
 failures=0
@@ -29,18 +28,6 @@ fail() {
   echo "FAIL: $*"
   failures=$((failures + 1))
 }
-
-echo "== configure ($build)"
-# A tree configured from another source folder cannot be configured again: start it afresh.
-if [ -f "$build/CMakeCache.txt" ] && ! grep -qxF "CMAKE_HOME_DIRECTORY:INTERNAL=$root" "$build/CMakeCache.txt"; then
-  rm -rf "$build"
-fi
-"$cmake" -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
-  -DCMAKE_BUILD_TYPE=Release -DINTRO_WERROR=ON >"$build.configure.log" 2>&1 ||
-  { cat "$build.configure.log"; echo "FAIL: configure"; exit 1; }
-echo "== build intro.exe and the tests"
-"$cmake" --build "$build" -j 2 >"$build.build.log" 2>&1 ||
-  { tail -n 80 "$build.build.log"; echo "FAIL: build"; exit 1; }
 
 exe="$build/intro.exe"
 [ -f "$exe" ] || { echo "FAIL: $exe was not built"; exit 1; }

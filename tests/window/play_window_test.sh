@@ -163,7 +163,7 @@ show)
 shaders)
   cp -r "$shaders" "$tmp/shaders"
   scene=$tmp/shaders/z3_corridor.hlsl
-  grep -q 'storeW(v.xy, float4(powD(c / 3, .45), 1));' "$scene" || fail "z3_corridor.hlsl has no store line to edit"
+  grep -q 'storeW(v.xy, float4(powD3(c / 3, .45), 1));' "$scene" || fail "z3_corridor.hlsl has no store line to edit"
   launch --from 190 --size 320x180 --shaders "$tmp/shaders"
   find_window
   "$probe" wait "$wx" "$wy" "$ww" "$wh" 60000 >/dev/null || fail "no picture within 60 s"
@@ -172,7 +172,7 @@ shaders)
   sleep 0.5
   dump "$tmp/before.rgb"
   # A flat colour in Z3, saved as an editor saves (a new file renamed over the old one).
-  sed 's/storeW(v.xy, float4(powD(c \/ 3, .45), 1));/storeW(v.xy, float4(1, 0, 1, 1));/' "$scene" >"$scene.new"
+  sed 's/storeW(v.xy, float4(powD3(c \/ 3, .45), 1));/storeW(v.xy, float4(1, 0, 1, 1));/' "$scene" >"$scene.new"
   mv "$scene.new" "$scene"
   saved=$(now_ms)
   changed() { dump "$tmp/after.rgb"; [ "$(differing "$tmp/before.rgb" "$tmp/after.rgb")" -gt $(( ww * wh )) ]; }
