@@ -128,7 +128,7 @@ bool compileShaders(const char* source, char* message, std::size_t messageSize) 
   winHost.pBlob = nullptr;
   winHost.pErrorBlob = nullptr;
   const std::size_t sourceSize = std::strlen(source) + 1;  // the terminating zero too
-  for (int order = 0; order < 12; ++order) {
+  for (int order = 0; order < backend_rules::entryPointCount; ++order) {
     const HRESULT result = D3DCompile(source, sourceSize, nullptr, nullptr, nullptr, shaderEntryPoints[order],
                                       "cs_5_0", D3DCOMPILE_DEBUG, 0, &winHost.pBlob, &winHost.pErrorBlob);
     if (FAILED(result)) {

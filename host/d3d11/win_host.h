@@ -16,6 +16,7 @@
 
 #include <cstdint>
 
+#include "backend_rules.h"
 #include "timing.h"
 
 struct SynthMemory;
@@ -56,7 +57,7 @@ struct WinHost {
   IDXGISwapChain* pSwapChain = nullptr;
   ID3D11UnorderedAccessView* backBufferView = nullptr;
   ID3D11Buffer* pConstants = nullptr;
-  ID3D11ComputeShader* pCS[12] = {};
+  ID3D11ComputeShader* pCS[backend_rules::entryPointCount] = {};
   ID3DBlob* pBlob = nullptr;
   ID3DBlob* pErrorBlob = nullptr;
   ID3D11Texture2D* textureRender = nullptr;

@@ -195,7 +195,7 @@ TEST_F(BackEnd, TextTextures) {
 TEST_F(BackEnd, FrameUploadsTheParametersAndCopiesTheBackBuffer) {
   const float colour[4] = {0.2f, 0.4f, 0.6f, 1.0f};
   winHost.pImmediateContext->ClearUnorderedAccessViewFloat(winHost.backBufferView, colour);
-  ID3D11ComputeShader* shaders[12];
+  ID3D11ComputeShader* shaders[backend_rules::entryPointCount];
   std::memcpy(shaders, winHost.pCS, sizeof shaders);
   std::memset(winHost.pCS, 0, sizeof winHost.pCS);  // passes that do nothing
   const float params[8] = {1.5f, 0.25f, 0.75f, 123.0f, static_cast<float>(width), static_cast<float>(height), 0, 0};
@@ -233,7 +233,7 @@ TEST_F(BackEnd, FrameUploadsTheParametersAndCopiesTheBackBuffer) {
 TEST_F(BackEnd, EveryPipelineSlotHasItsShader) {
   // The probes need an HLSL compiler for compute shaders (wine's does not compile them yet).
   if (!compiled) GTEST_SKIP() << "the probe shaders do not compile here: " << compileMessage;
-  for (int index = 0; index < 12; ++index) EXPECT_NE(winHost.pCS[index], nullptr) << index;
+  for (int index = 0; index < backend_rules::entryPointCount; ++index) EXPECT_NE(winHost.pCS[index], nullptr) << index;
   EXPECT_EQ(winHost.pBlob, nullptr);
   EXPECT_EQ(winHost.pErrorBlob, nullptr);
 }

@@ -121,9 +121,9 @@ class Scenes : public ::testing::Test {
       std::printf("the text through D3DCompile: %.2f s for the twelve entry points\n",
                   std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     } else {
-      std::vector<std::uint8_t> bytecode[12];
-      ShaderBytecode blobs[12];
-      for (int order = 0; order < 12; ++order) {
+      std::vector<std::uint8_t> bytecode[backend_rules::entryPointCount];
+      ShaderBytecode blobs[backend_rules::entryPointCount];
+      for (int order = 0; order < backend_rules::entryPointCount; ++order) {
         bytecode[order] = readFile(folder + "/" + shaderEntryPoints[order] + ".dxbc");
         blobs[order] = {bytecode[order].data(), bytecode[order].size()};
       }

@@ -7,8 +7,9 @@
 #include "shader_source.h"
 #include "win_host.h"
 
-bool createShadersFromBytecode(const ShaderBytecode (&blobs)[12], char* message, std::size_t messageSize) {
-  for (int order = 0; order < 12; ++order) {
+bool createShadersFromBytecode(const ShaderBytecode (&blobs)[backend_rules::entryPointCount], char* message,
+                               std::size_t messageSize) {
+  for (int order = 0; order < backend_rules::entryPointCount; ++order) {
     ID3D11ComputeShader*& shader = winHost.pCS[backend_rules::pipelineIndexOf(order)];
     if (shader != nullptr) shader->Release();
     shader = nullptr;

@@ -4,6 +4,8 @@
 // cannot compile it (wine's), with the bytecode compiled beforehand by another compiler.
 #include <cstddef>
 
+#include "backend_rules.h"
+
 struct ShaderBytecode {
   const void* data = nullptr;
   std::size_t size = 0;
@@ -12,4 +14,5 @@ struct ShaderBytecode {
 // Creates pCS[] from one blob per entry point, in compile order (shaderEntryPoints: "Z1".."ZB",
 // then "ZZ"), replacing the shaders there. On the first failure writes which entry point failed
 // and why into message (cut to messageSize - 1 bytes) and returns false.
-bool createShadersFromBytecode(const ShaderBytecode (&blobs)[12], char* message, std::size_t messageSize);
+bool createShadersFromBytecode(const ShaderBytecode (&blobs)[backend_rules::entryPointCount],
+                                char* message, std::size_t messageSize);
