@@ -12,8 +12,7 @@ add_library(intro_vulkan STATIC
   ${CMAKE_CURRENT_LIST_DIR}/vk_compile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/vk_core.cpp
   ${CMAKE_CURRENT_LIST_DIR}/vk_headless.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/vk_result.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/spirv_bytecode.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/vk_result.cpp)
 target_include_directories(intro_vulkan PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 # The rules both back ends share (host/backend_rules.h, over synth's timing.h).
 target_include_directories(intro_vulkan PRIVATE ${CMAKE_CURRENT_LIST_DIR}/..)

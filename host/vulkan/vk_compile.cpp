@@ -2,9 +2,6 @@
 
 #include <shaderc/shaderc.h>
 
-#include <algorithm>
-#include <cstring>
-
 #include "backend_rules.h"
 
 namespace vk_compile {
@@ -49,7 +46,7 @@ bool compileHlsl(const char* source, std::size_t length, const char* entryPoint,
   spirv.clear();
   message.clear();
   if (state.compiler == nullptr || state.options == nullptr) {
-    message = "unknown compiler error";
+    message = backend_rules::unknownCompilerError;
     return false;
   }
   shaderc_compilation_result_t result = shaderc_compile_into_spv(
@@ -60,14 +57,10 @@ bool compileHlsl(const char* source, std::size_t length, const char* entryPoint,
     spirv.assign(words, words + shaderc_result_get_length(result) / sizeof(std::uint32_t));
   } else {
     const char* text = result != nullptr ? shaderc_result_get_error_message(result) : nullptr;
-    message = text != nullptr && *text != '\0' ? text : "unknown compiler error";
+    message = text != nullptr && *text != '\0' ? text : backend_rules::unknownCompilerError;
   }
   if (result != nullptr) shaderc_result_release(result);
   return ok;
-}
-
-void copyMessage(const std::string& message, char* buffer, std::size_t size) {
-  backend_rules::copyCompilerMessage(buffer, size, message.c_str(), message.size());
 }
 
 }  // namespace vk_compile

@@ -25,8 +25,4 @@ using SpirvCompiler = bool (*)(const char* source, std::size_t length, const cha
 bool compileHlsl(const char* source, std::size_t length, const char* entryPoint,
                  std::vector<std::uint32_t>& spirv, std::string& message);
 
-// Copies message into buffer (size bytes), cut to size - 1 bytes and zero-terminated; writes
-// nothing when size is 0 (backend_rules::copyCompilerMessage, for a std::string).
-void copyMessage(const std::string& message, char* buffer, std::size_t size);
-
 }  // namespace vk_compile
