@@ -299,7 +299,7 @@ int captureCommand(int argc, char** argv) {
   }
   if (result == CaptureResult::renderFailed) {
     ffmpeg.abort();
-    return failure("rendering failed: " + renderer.error());
+    return failure("rendering failed: " + renderer.error().text());
   }
   for (const std::string& message : renderer.validationErrors()) {
     std::fprintf(stderr, "intro-tool capture: validation: %s\n", message.c_str());

@@ -17,11 +17,11 @@ bool validationRequested() {
 bool startShowRenderer(HeadlessRenderer& renderer, int width, int height, bool validation, std::string& error,
                        vk_compile::SpirvCompiler compiler) {
   if (!renderer.init(width, height, validation)) {
-    error = "Vulkan: " + renderer.error();
+    error = "Vulkan: " + renderer.error().text();
     return false;
   }
   if (!renderer.compile(shaderSource, compiler)) {
-    error = "the shader text does not compile:\n" + renderer.error();
+    error = "the shader text does not compile:\n" + renderer.error().text();
     return false;
   }
   TextTexture texts[textCount];
@@ -29,7 +29,7 @@ bool startShowRenderer(HeadlessRenderer& renderer, int width, int height, bool v
   for (int id = 0; id < textCount; ++id) {
     const TextTexture& text = texts[id];
     if (!renderer.setText(textSlot(static_cast<TextId>(id)), text.width, text.height, text.rgba)) {
-      error = std::string("text texture ") + text.stem + ": " + renderer.error();
+      error = std::string("text texture ") + text.stem + ": " + renderer.error().text();
       return false;
     }
   }

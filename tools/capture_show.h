@@ -63,6 +63,6 @@ enum class CaptureResult { finished, stopped, renderFailed };
 
 // Runs the frame loop's update for frames 0 .. plan.endFrame - 1 (levels from the rendered song)
 // and renders every frame from plan.firstFrame on with renderer (scene by the timeline, then the
-// final pass), handing each to sink in order. renderFailed leaves renderer.error() set.
+// final pass), handing each to sink in order. renderFailed leaves renderer.error().text() set.
 CaptureResult runCapture(const CapturePlan& plan, const SynthMemory& rendered, HeadlessRenderer& renderer,
                          const FrameSink& sink);

@@ -126,7 +126,7 @@ int frameCommand(int argc, char** argv) {
   const float params[8] = {*sync[0], *sync[1], *sync[2], *t, static_cast<float>(width), static_cast<float>(height), 0, 0};
   const std::vector<std::uint8_t> picture = renderer.render(params, sceneIndex);
   if (picture.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4) {
-    std::fprintf(stderr, "intro-tool frame: rendering failed: %s\n", renderer.error().c_str());
+    std::fprintf(stderr, "intro-tool frame: rendering failed: %s\n", renderer.error().text().c_str());
     return 1;
   }
   for (const std::string& message : renderer.validationErrors()) {

@@ -231,7 +231,8 @@ int playCommand(int argc, char** argv) {
     shaders.emplace(
         options.shaderDir,
         [&staged](const std::string& text, std::string& message) {
-          return platform::buildPipelines(text.data(), text.size(), staged, message);
+          message = platform::buildPipelines(text.data(), text.size(), staged).text();
+          return message.empty();
         },
         [&staged] { platform::installPipelines(staged); });
   }

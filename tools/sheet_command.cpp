@@ -166,7 +166,7 @@ int sheetCommand(int argc, char** argv) {
     const int sceneIndex = sceneIndexOf(moment.t / 2.5f);
     const std::vector<std::uint8_t> picture = renderer.render(params, sceneIndex);
     if (picture.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4) {
-      return failure("rendering failed: " + renderer.error());
+      return failure("rendering failed: " + renderer.error().text());
     }
     const int x0 = (i % sheetColumns) * width;
     const int y0 = (i / sheetColumns) * (height + captionHeight);

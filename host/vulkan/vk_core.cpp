@@ -26,18 +26,18 @@ bool compileLocked(vk_compile::SpirvCompiler compiler, const char* source, std::
   return compiler(source, length, entryPoint, spirv, message);
 }
 
-// One compute pipeline of spirv's entryPoint on layout; false with the failed call in failure.
-bool createComputePipeline(VkDevice device, VkPipelineLayout layout, const std::vector<std::uint32_t>& spirv,
-                           const char* entryPoint, VkPipeline& pipeline, VulkanError& failure) {
+// One compute pipeline of spirv's entryPoint on layout.
+VulkanError createComputePipeline(VkDevice device, VkPipelineLayout layout, const std::vector<std::uint32_t>& spirv,
+                                  const char* entryPoint, VkPipeline& pipeline) {
   VkShaderModuleCreateInfo moduleInfo{};
   moduleInfo.sType = VK_STRUCTURE_TYPE_SHADER_MODULE_CREATE_INFO;
   moduleInfo.codeSize = spirv.size() * sizeof(std::uint32_t);
   moduleInfo.pCode = spirv.data();
   VkShaderModule module = VK_NULL_HANDLE;
-  VkResult result = vkCreateShaderModule(device, &moduleInfo, nullptr, &module);
-  if (result != VK_SUCCESS) {
-    failure = callFailed("vkCreateShaderModule", result, entryPoint);
-    return false;
+  if (VulkanError error = check(vkCreateShaderModule(device, &moduleInfo, nullptr, &module), "vkCreateShaderModule",
+                                entryPoint);
+      error.failed()) {
+    return error;
   }
   VkComputePipelineCreateInfo info{};
   info.sType = VK_STRUCTURE_TYPE_COMPUTE_PIPELINE_CREATE_INFO;
@@ -47,14 +47,10 @@ bool createComputePipeline(VkDevice device, VkPipelineLayout layout, const std::
   info.stage.pName = entryPoint;
   info.layout = layout;
   pipeline = VK_NULL_HANDLE;
-  result = vkCreateComputePipelines(device, VK_NULL_HANDLE, 1, &info, nullptr, &pipeline);
+  const VkResult result = vkCreateComputePipelines(device, VK_NULL_HANDLE, 1, &info, nullptr, &pipeline);
   vkDestroyShaderModule(device, module, nullptr);
-  if (result != VK_SUCCESS) {
-    pipeline = VK_NULL_HANDLE;
-    failure = callFailed("vkCreateComputePipelines", result, entryPoint);
-    return false;
-  }
-  return true;
+  if (result != VK_SUCCESS) pipeline = VK_NULL_HANDLE;
+  return check(result, "vkCreateComputePipelines", entryPoint);
 }
 
 VKAPI_ATTR VkBool32 VKAPI_CALL onValidationMessage(VkDebugUtilsMessageSeverityFlagBitsEXT severity,
@@ -127,26 +123,16 @@ VkImageMemoryBarrier imageBarrier(VkImage image, VkAccessFlags from, VkAccessFla
   return barrier;
 }
 
-bool Core::fail(VulkanError failure) {
-  error = std::move(failure);
-  return false;
-}
-
-bool Core::check(VkResult result, const char* call, const char* detail) {
-  if (result == VK_SUCCESS) return true;
-  return fail(callFailed(call, result, detail != nullptr ? detail : ""));
-}
-
 Core::~Core() { destroy(); }
 
-bool Core::createInstance(const std::vector<const char*>& extensions) {
+VulkanError Core::createInstance(const std::vector<const char*>& extensions) {
   noDevice = false;
   std::vector<const char*> enabled = extensions;
   std::vector<const char*> layers;
   bool syncValidation = false;
   if (validation) {
     if (!layerPresent(validationLayer)) {
-      return fail(checkFailed("validation", "the validation layer VK_LAYER_KHRONOS_validation is not installed"));
+      return checkFailed("validation", "the validation layer VK_LAYER_KHRONOS_validation is not installed");
     }
     layers.push_back(validationLayer);
     enabled.push_back(VK_EXT_DEBUG_UTILS_EXTENSION_NAME);
@@ -184,33 +170,37 @@ bool Core::createInstance(const std::vector<const char*>& extensions) {
   info.ppEnabledLayerNames = layers.data();
   info.enabledExtensionCount = static_cast<std::uint32_t>(enabled.size());
   info.ppEnabledExtensionNames = enabled.data();
-  VkResult result = vkCreateInstance(&info, nullptr, &instance);
-  if (result != VK_SUCCESS) {
+  const VkResult result = vkCreateInstance(&info, nullptr, &instance);
+  // Without a loader or a driver there is nothing to run on.
+  noDevice = result == VK_ERROR_INCOMPATIBLE_DRIVER || result == VK_ERROR_INITIALIZATION_FAILED;
+  if (VulkanError error = check(result, "vkCreateInstance"); error.failed()) {
     instance = VK_NULL_HANDLE;
-    // Without a loader or a driver there is nothing to run on.
-    noDevice = result == VK_ERROR_INCOMPATIBLE_DRIVER || result == VK_ERROR_INITIALIZATION_FAILED;
-    return fail(callFailed("vkCreateInstance", result));
+    return error;
   }
-  if (validation) {
-    auto create = reinterpret_cast<PFN_vkCreateDebugUtilsMessengerEXT>(
-        vkGetInstanceProcAddr(instance, "vkCreateDebugUtilsMessengerEXT"));
-    if (create == nullptr) return fail(checkFailed("validation", "vkCreateDebugUtilsMessengerEXT is missing"));
-    if (!check(create(instance, &messengerInfo, nullptr, &messenger), "vkCreateDebugUtilsMessengerEXT")) return false;
-  }
-  return true;
+  if (!validation) return {};
+  auto create = reinterpret_cast<PFN_vkCreateDebugUtilsMessengerEXT>(
+      vkGetInstanceProcAddr(instance, "vkCreateDebugUtilsMessengerEXT"));
+  if (create == nullptr) return checkFailed("validation", "vkCreateDebugUtilsMessengerEXT is missing");
+  return check(create(instance, &messengerInfo, nullptr, &messenger), "vkCreateDebugUtilsMessengerEXT");
 }
 
-bool Core::createDevice(VkSurfaceKHR surface) {
+VulkanError Core::createDevice(VkSurfaceKHR surface) {
   std::uint32_t count = 0;
   noDevice = false;
-  if (!check(vkEnumeratePhysicalDevices(instance, &count, nullptr), "vkEnumeratePhysicalDevices")) return false;
+  if (VulkanError error = check(vkEnumeratePhysicalDevices(instance, &count, nullptr), "vkEnumeratePhysicalDevices");
+      error.failed()) {
+    return error;
+  }
   std::vector<VkPhysicalDevice> devices(count);
   const VkResult listed = vkEnumeratePhysicalDevices(instance, &count, devices.data());
-  if (listed != VK_INCOMPLETE && !check(listed, "vkEnumeratePhysicalDevices")) return false;
+  if (VulkanError error = check(listed == VK_INCOMPLETE ? VK_SUCCESS : listed, "vkEnumeratePhysicalDevices");
+      error.failed()) {
+    return error;
+  }
   devices.resize(count);
   if (count == 0) {
     noDevice = true;
-    return fail(checkFailed("device", "no Vulkan device"));
+    return checkFailed("device", "no Vulkan device");
   }
   // Prefer a discrete, then an integrated GPU, then anything (a software driver); within the
   // device the first family with compute (and graphics, for the blit to the window).
@@ -229,7 +219,7 @@ bool Core::createDevice(VkSurfaceKHR surface) {
       if (surface != VK_NULL_HANDLE) {
         VkBool32 present = VK_FALSE;
         const VkResult asked = vkGetPhysicalDeviceSurfaceSupportKHR(candidate, f, surface, &present);
-        if (asked == VK_ERROR_SURFACE_LOST_KHR) return fail(callFailed("vkGetPhysicalDeviceSurfaceSupportKHR", asked));
+        if (asked == VK_ERROR_SURFACE_LOST_KHR) return callFailed("vkGetPhysicalDeviceSurfaceSupportKHR", asked);
         // Any other failure: this family cannot be shown to present, so it is not taken.
         if (asked != VK_SUCCESS || present == VK_FALSE || !graphics) continue;
       }
@@ -249,9 +239,9 @@ bool Core::createDevice(VkSurfaceKHR surface) {
   }
   if (physicalDevice == VK_NULL_HANDLE) {
     noDevice = true;
-    return fail(checkFailed("device", surface != VK_NULL_HANDLE
-                                          ? "no Vulkan 1.1 device can compute and present to the window"
-                                          : "no Vulkan 1.1 device with a compute queue"));
+    return checkFailed("device", surface != VK_NULL_HANDLE
+                                     ? "no Vulkan 1.1 device can compute and present to the window"
+                                     : "no Vulkan 1.1 device with a compute queue");
   }
 
   const float priority = 1.0f;
@@ -294,10 +284,10 @@ bool Core::createDevice(VkSurfaceKHR surface) {
   info.pQueueCreateInfos = &queueInfo;
   info.enabledExtensionCount = static_cast<std::uint32_t>(extensions.size());
   info.ppEnabledExtensionNames = extensions.data();
-  VkResult result = vkCreateDevice(physicalDevice, &info, nullptr, &device);
-  if (result != VK_SUCCESS) {
+  if (VulkanError error = check(vkCreateDevice(physicalDevice, &info, nullptr, &device), "vkCreateDevice");
+      error.failed()) {
     device = VK_NULL_HANDLE;
-    return fail(callFailed("vkCreateDevice", result));
+    return error;
   }
   vkGetDeviceQueue(device, queueFamily, 0, &queue);
 
@@ -305,21 +295,25 @@ bool Core::createDevice(VkSurfaceKHR surface) {
   poolInfo.sType = VK_STRUCTURE_TYPE_COMMAND_POOL_CREATE_INFO;
   poolInfo.flags = VK_COMMAND_POOL_CREATE_RESET_COMMAND_BUFFER_BIT;
   poolInfo.queueFamilyIndex = queueFamily;
-  if ((result = vkCreateCommandPool(device, &poolInfo, nullptr, &commandPool)) != VK_SUCCESS) {
-    return fail(callFailed("vkCreateCommandPool", result));
+  if (VulkanError error = check(vkCreateCommandPool(device, &poolInfo, nullptr, &commandPool), "vkCreateCommandPool");
+      error.failed()) {
+    return error;
   }
   VkCommandBufferAllocateInfo allocInfo{};
   allocInfo.sType = VK_STRUCTURE_TYPE_COMMAND_BUFFER_ALLOCATE_INFO;
   allocInfo.commandPool = commandPool;
   allocInfo.level = VK_COMMAND_BUFFER_LEVEL_PRIMARY;
   allocInfo.commandBufferCount = 1;
-  if ((result = vkAllocateCommandBuffers(device, &allocInfo, &commandBuffer)) != VK_SUCCESS) {
-    return fail(callFailed("vkAllocateCommandBuffers", result));
+  if (VulkanError error = check(vkAllocateCommandBuffers(device, &allocInfo, &commandBuffer),
+                                "vkAllocateCommandBuffers");
+      error.failed()) {
+    return error;
   }
   VkFenceCreateInfo fenceInfo{};
   fenceInfo.sType = VK_STRUCTURE_TYPE_FENCE_CREATE_INFO;
-  if ((result = vkCreateFence(device, &fenceInfo, nullptr, &fence)) != VK_SUCCESS) {
-    return fail(callFailed("vkCreateFence", result));
+  if (VulkanError error = check(vkCreateFence(device, &fenceInfo, nullptr, &fence), "vkCreateFence");
+      error.failed()) {
+    return error;
   }
 
   // One set for every pipeline: b0, t0..t5, s0, u0 at the bindings the compiler assigns.
@@ -339,15 +333,19 @@ bool Core::createDevice(VkSurfaceKHR surface) {
   layoutInfo.sType = VK_STRUCTURE_TYPE_DESCRIPTOR_SET_LAYOUT_CREATE_INFO;
   layoutInfo.bindingCount = static_cast<std::uint32_t>(bindings.size());
   layoutInfo.pBindings = bindings.data();
-  if ((result = vkCreateDescriptorSetLayout(device, &layoutInfo, nullptr, &setLayout)) != VK_SUCCESS) {
-    return fail(callFailed("vkCreateDescriptorSetLayout", result));
+  if (VulkanError error = check(vkCreateDescriptorSetLayout(device, &layoutInfo, nullptr, &setLayout),
+                                "vkCreateDescriptorSetLayout");
+      error.failed()) {
+    return error;
   }
   VkPipelineLayoutCreateInfo pipelineLayoutInfo{};
   pipelineLayoutInfo.sType = VK_STRUCTURE_TYPE_PIPELINE_LAYOUT_CREATE_INFO;
   pipelineLayoutInfo.setLayoutCount = 1;
   pipelineLayoutInfo.pSetLayouts = &setLayout;
-  if ((result = vkCreatePipelineLayout(device, &pipelineLayoutInfo, nullptr, &pipelineLayout)) != VK_SUCCESS) {
-    return fail(callFailed("vkCreatePipelineLayout", result));
+  if (VulkanError error = check(vkCreatePipelineLayout(device, &pipelineLayoutInfo, nullptr, &pipelineLayout),
+                                "vkCreatePipelineLayout");
+      error.failed()) {
+    return error;
   }
   std::array<VkDescriptorPoolSize, 4> sizes = {{{VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER, 1},
                                                 {VK_DESCRIPTOR_TYPE_SAMPLED_IMAGE, 6},
@@ -358,16 +356,19 @@ bool Core::createDevice(VkSurfaceKHR surface) {
   descriptorPoolInfo.maxSets = 1;
   descriptorPoolInfo.poolSizeCount = static_cast<std::uint32_t>(sizes.size());
   descriptorPoolInfo.pPoolSizes = sizes.data();
-  if ((result = vkCreateDescriptorPool(device, &descriptorPoolInfo, nullptr, &descriptorPool)) != VK_SUCCESS) {
-    return fail(callFailed("vkCreateDescriptorPool", result));
+  if (VulkanError error = check(vkCreateDescriptorPool(device, &descriptorPoolInfo, nullptr, &descriptorPool),
+                                "vkCreateDescriptorPool");
+      error.failed()) {
+    return error;
   }
   VkDescriptorSetAllocateInfo setInfo{};
   setInfo.sType = VK_STRUCTURE_TYPE_DESCRIPTOR_SET_ALLOCATE_INFO;
   setInfo.descriptorPool = descriptorPool;
   setInfo.descriptorSetCount = 1;
   setInfo.pSetLayouts = &setLayout;
-  if ((result = vkAllocateDescriptorSets(device, &setInfo, &descriptorSet)) != VK_SUCCESS) {
-    return fail(callFailed("vkAllocateDescriptorSets", result));
+  if (VulkanError error = check(vkAllocateDescriptorSets(device, &setInfo, &descriptorSet), "vkAllocateDescriptorSets");
+      error.failed()) {
+    return error;
   }
 
   // Direct3D 11's default sampler state (what an empty sampler slot gives): linear
@@ -390,8 +391,9 @@ bool Core::createDevice(VkSurfaceKHR surface) {
   samplerInfo.maxLod = VK_LOD_CLAMP_NONE;
   samplerInfo.borderColor = VK_BORDER_COLOR_FLOAT_OPAQUE_WHITE;
   samplerInfo.unnormalizedCoordinates = VK_FALSE;
-  if ((result = vkCreateSampler(device, &samplerInfo, nullptr, &sampler)) != VK_SUCCESS) {
-    return fail(callFailed("vkCreateSampler", result));
+  if (VulkanError error = check(vkCreateSampler(device, &samplerInfo, nullptr, &sampler), "vkCreateSampler");
+      error.failed()) {
+    return error;
   }
   return createBuffer(constants, 32, VK_BUFFER_USAGE_UNIFORM_BUFFER_BIT);
 }
@@ -408,39 +410,46 @@ bool Core::memoryType(std::uint32_t bits, VkMemoryPropertyFlags flags, std::uint
   return false;
 }
 
-bool Core::allocateMemory(const VkMemoryRequirements& requirements, VkMemoryPropertyFlags preferred,
-                          VkMemoryPropertyFlags required, const char* what, VkDeviceMemory& memory) {
+VulkanError Core::allocateMemory(const VkMemoryRequirements& requirements, VkMemoryPropertyFlags preferred,
+                                 VkMemoryPropertyFlags required, const char* what, VkDeviceMemory& memory) {
   VkMemoryAllocateInfo alloc{};
   alloc.sType = VK_STRUCTURE_TYPE_MEMORY_ALLOCATE_INFO;
   alloc.allocationSize = requirements.size;
   if (!memoryType(requirements.memoryTypeBits, preferred, alloc.memoryTypeIndex) &&
       !memoryType(requirements.memoryTypeBits, required, alloc.memoryTypeIndex)) {
-    return fail(checkFailed("memory", std::string("no suitable memory type for ") + what));
+    return checkFailed("memory", std::string("no suitable memory type for ") + what);
   }
   return check(vkAllocateMemory(device, &alloc, nullptr, &memory), "vkAllocateMemory", what);
 }
 
-bool Core::createBuffer(Buffer& buffer, VkDeviceSize size, VkBufferUsageFlags usage) {
+VulkanError Core::createBuffer(Buffer& buffer, VkDeviceSize size, VkBufferUsageFlags usage) {
   VkBufferCreateInfo info{};
   info.sType = VK_STRUCTURE_TYPE_BUFFER_CREATE_INFO;
   info.size = size;
   info.usage = usage;
   info.sharingMode = VK_SHARING_MODE_EXCLUSIVE;
-  VkResult result = vkCreateBuffer(device, &info, nullptr, &buffer.buffer);
-  if (result != VK_SUCCESS) {
-    return fail(callFailed("vkCreateBuffer", result));
+  if (VulkanError error = check(vkCreateBuffer(device, &info, nullptr, &buffer.buffer), "vkCreateBuffer");
+      error.failed()) {
+    return error;
   }
   VkMemoryRequirements requirements{};
   vkGetBufferMemoryRequirements(device, buffer.buffer, &requirements);
   const VkMemoryPropertyFlags hostVisible = VK_MEMORY_PROPERTY_HOST_VISIBLE_BIT | VK_MEMORY_PROPERTY_HOST_COHERENT_BIT;
-  if (!allocateMemory(requirements, hostVisible, hostVisible, "a buffer", buffer.memory)) return false;
-  if (!check(vkBindBufferMemory(device, buffer.buffer, buffer.memory, 0), "vkBindBufferMemory")) return false;
-  if ((result = vkMapMemory(device, buffer.memory, 0, VK_WHOLE_SIZE, 0, &buffer.mapped)) != VK_SUCCESS) {
-    return fail(callFailed("vkMapMemory", result));
+  if (VulkanError error = allocateMemory(requirements, hostVisible, hostVisible, "a buffer", buffer.memory);
+      error.failed()) {
+    return error;
+  }
+  if (VulkanError error = check(vkBindBufferMemory(device, buffer.buffer, buffer.memory, 0), "vkBindBufferMemory");
+      error.failed()) {
+    return error;
+  }
+  if (VulkanError error = check(vkMapMemory(device, buffer.memory, 0, VK_WHOLE_SIZE, 0, &buffer.mapped), "vkMapMemory");
+      error.failed()) {
+    return error;
   }
   std::memset(buffer.mapped, 0, static_cast<std::size_t>(size));
   buffer.size = size;
-  return true;
+  return {};
 }
 
 void Core::destroyBuffer(Buffer& buffer) {
@@ -449,21 +458,20 @@ void Core::destroyBuffer(Buffer& buffer) {
   buffer = Buffer{};
 }
 
-bool Core::checkImageSize(int width, int height, const char* what) {
+VulkanError Core::checkImageSize(int width, int height, const char* what) const {
   const std::uint32_t limit = properties.limits.maxImageDimension2D;
   if (width > 0 && height > 0 && static_cast<std::uint32_t>(width) <= limit &&
       static_cast<std::uint32_t>(height) <= limit) {
-    return true;
+    return {};
   }
-  return fail(checkFailed("picture size", std::string(what) + " of " + std::to_string(width) + "x" +
-                                              std::to_string(height) + " is larger than " +
-                                              properties.deviceName + " can hold (maxImageDimension2D " +
-                                              std::to_string(limit) + "): choose a size of at most " +
-                                              std::to_string(limit) + " on each side"));
+  return checkFailed("picture size", std::string(what) + " of " + std::to_string(width) + "x" +
+                                         std::to_string(height) + " is larger than " + properties.deviceName +
+                                         " can hold (maxImageDimension2D " + std::to_string(limit) +
+                                         "): choose a size of at most " + std::to_string(limit) + " on each side");
 }
 
-bool Core::createImage(Image& image, int width, int height, VkImageUsageFlags usage) {
-  if (!checkImageSize(width, height, "an image")) return false;
+VulkanError Core::createImage(Image& image, int width, int height, VkImageUsageFlags usage) {
+  if (VulkanError error = checkImageSize(width, height, "an image"); error.failed()) return error;
   VkImageCreateInfo info{};
   info.sType = VK_STRUCTURE_TYPE_IMAGE_CREATE_INFO;
   info.imageType = VK_IMAGE_TYPE_2D;
@@ -476,26 +484,33 @@ bool Core::createImage(Image& image, int width, int height, VkImageUsageFlags us
   info.usage = usage;
   info.sharingMode = VK_SHARING_MODE_EXCLUSIVE;
   info.initialLayout = VK_IMAGE_LAYOUT_UNDEFINED;
-  VkResult result = vkCreateImage(device, &info, nullptr, &image.image);
-  if (result != VK_SUCCESS) {
-    return fail(callFailed("vkCreateImage", result));
+  if (VulkanError error = check(vkCreateImage(device, &info, nullptr, &image.image), "vkCreateImage"); error.failed()) {
+    return error;
   }
   VkMemoryRequirements requirements{};
   vkGetImageMemoryRequirements(device, image.image, &requirements);
-  if (!allocateMemory(requirements, VK_MEMORY_PROPERTY_DEVICE_LOCAL_BIT, 0, "an image", image.memory)) return false;
-  if (!check(vkBindImageMemory(device, image.image, image.memory, 0), "vkBindImageMemory")) return false;
+  if (VulkanError error =
+          allocateMemory(requirements, VK_MEMORY_PROPERTY_DEVICE_LOCAL_BIT, 0, "an image", image.memory);
+      error.failed()) {
+    return error;
+  }
+  if (VulkanError error = check(vkBindImageMemory(device, image.image, image.memory, 0), "vkBindImageMemory");
+      error.failed()) {
+    return error;
+  }
   VkImageViewCreateInfo viewInfo{};
   viewInfo.sType = VK_STRUCTURE_TYPE_IMAGE_VIEW_CREATE_INFO;
   viewInfo.image = image.image;
   viewInfo.viewType = VK_IMAGE_VIEW_TYPE_2D;
   viewInfo.format = VK_FORMAT_R8G8B8A8_UNORM;
   viewInfo.subresourceRange = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 1, 0, 1};
-  if ((result = vkCreateImageView(device, &viewInfo, nullptr, &image.view)) != VK_SUCCESS) {
-    return fail(callFailed("vkCreateImageView", result));
+  if (VulkanError error = check(vkCreateImageView(device, &viewInfo, nullptr, &image.view), "vkCreateImageView");
+      error.failed()) {
+    return error;
   }
   image.width = width;
   image.height = height;
-  return true;
+  return {};
 }
 
 void Core::destroyImage(Image& image) {
@@ -505,17 +520,19 @@ void Core::destroyImage(Image& image) {
   image = Image{};
 }
 
-bool Core::beginCommands() {
-  if (!waitIdle()) return false;
-  if (!check(vkResetCommandBuffer(commandBuffer, 0), "vkResetCommandBuffer")) return false;
+VulkanError Core::beginCommands() {
+  if (VulkanError error = waitIdle(); error.failed()) return error;
+  if (VulkanError error = check(vkResetCommandBuffer(commandBuffer, 0), "vkResetCommandBuffer"); error.failed()) {
+    return error;
+  }
   VkCommandBufferBeginInfo begin{};
   begin.sType = VK_STRUCTURE_TYPE_COMMAND_BUFFER_BEGIN_INFO;
   begin.flags = VK_COMMAND_BUFFER_USAGE_ONE_TIME_SUBMIT_BIT;
   return check(vkBeginCommandBuffer(commandBuffer, &begin), "vkBeginCommandBuffer");
 }
 
-bool Core::submit(VkSemaphore wait, VkPipelineStageFlags waitStage, VkSemaphore signal) {
-  if (!check(vkEndCommandBuffer(commandBuffer), "vkEndCommandBuffer")) return false;
+VulkanError Core::submit(VkSemaphore wait, VkPipelineStageFlags waitStage, VkSemaphore signal) {
+  if (VulkanError error = check(vkEndCommandBuffer(commandBuffer), "vkEndCommandBuffer"); error.failed()) return error;
   VkSubmitInfo info{};
   info.sType = VK_STRUCTURE_TYPE_SUBMIT_INFO;
   info.waitSemaphoreCount = wait != VK_NULL_HANDLE ? 1 : 0;
@@ -525,30 +542,30 @@ bool Core::submit(VkSemaphore wait, VkPipelineStageFlags waitStage, VkSemaphore 
   info.pCommandBuffers = &commandBuffer;
   info.signalSemaphoreCount = signal != VK_NULL_HANDLE ? 1 : 0;
   info.pSignalSemaphores = &signal;
-  if (!check(vkResetFences(device, 1, &fence), "vkResetFences")) return false;
-  if (!check(vkQueueSubmit(queue, 1, &info, fence), "vkQueueSubmit")) return false;
+  if (VulkanError error = check(vkResetFences(device, 1, &fence), "vkResetFences"); error.failed()) return error;
+  if (VulkanError error = check(vkQueueSubmit(queue, 1, &info, fence), "vkQueueSubmit"); error.failed()) return error;
   fencePending = true;
-  return true;
+  return {};
 }
 
-bool Core::waitIdle() {
-  if (!fencePending) return true;
+VulkanError Core::waitIdle() {
+  if (!fencePending) return {};
   fencePending = false;
   return check(vkWaitForFences(device, 1, &fence, VK_TRUE, UINT64_MAX), "vkWaitForFences");
 }
 
-bool Core::uploadImage(Image& image, const std::uint8_t* rgba) {
+VulkanError Core::uploadImage(Image& image, const std::uint8_t* rgba) {
   Buffer staging;
   const VkDeviceSize size = static_cast<VkDeviceSize>(image.width) * image.height * 4;
-  if (!createBuffer(staging, size, VK_BUFFER_USAGE_TRANSFER_SRC_BIT)) {
+  if (VulkanError error = createBuffer(staging, size, VK_BUFFER_USAGE_TRANSFER_SRC_BIT); error.failed()) {
     destroyBuffer(staging);
-    return false;
+    return error;
   }
   // createBuffer leaves the staging memory zeroed: without texels the image is cleared.
   if (rgba != nullptr) std::memcpy(staging.mapped, rgba, static_cast<std::size_t>(size));
-  if (!beginCommands()) {
+  if (VulkanError error = beginCommands(); error.failed()) {
     destroyBuffer(staging);
-    return false;
+    return error;
   }
   VkImageMemoryBarrier toCopy = imageBarrier(image.image, 0, VK_ACCESS_TRANSFER_WRITE_BIT, VK_IMAGE_LAYOUT_UNDEFINED,
                                              VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL);
@@ -563,30 +580,38 @@ bool Core::uploadImage(Image& image, const std::uint8_t* rgba) {
                    VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL);
   vkCmdPipelineBarrier(commandBuffer, VK_PIPELINE_STAGE_TRANSFER_BIT, VK_PIPELINE_STAGE_COMPUTE_SHADER_BIT, 0, 0,
                        nullptr, 0, nullptr, 1, &toRead);
-  const bool done = submit(VK_NULL_HANDLE, 0, VK_NULL_HANDLE) && waitIdle();
+  VulkanError error = submit(VK_NULL_HANDLE, 0, VK_NULL_HANDLE);
+  if (!error.failed()) error = waitIdle();
   destroyBuffer(staging);
-  return done;
+  return error;
 }
 
-bool Core::createTargets(int width, int height) {
-  if (!checkImageSize(width, height, "the picture")) return false;
-  if (!waitIdle()) return false;
+VulkanError Core::createTargets(int width, int height) {
+  if (VulkanError error = checkImageSize(width, height, "the picture"); error.failed()) return error;
+  if (VulkanError error = waitIdle(); error.failed()) return error;
   destroyImage(backBuffer);
   destroyImage(renderTexture);
-  if (!createImage(backBuffer, width, height,
-                   VK_IMAGE_USAGE_STORAGE_BIT | VK_IMAGE_USAGE_TRANSFER_SRC_BIT | VK_IMAGE_USAGE_TRANSFER_DST_BIT) ||
-      !createImage(renderTexture, width, height, VK_IMAGE_USAGE_SAMPLED_BIT | VK_IMAGE_USAGE_TRANSFER_DST_BIT)) {
-    return false;
+  if (VulkanError error = createImage(backBuffer, width, height,
+                                      VK_IMAGE_USAGE_STORAGE_BIT | VK_IMAGE_USAGE_TRANSFER_SRC_BIT |
+                                          VK_IMAGE_USAGE_TRANSFER_DST_BIT);
+      error.failed()) {
+    return error;
+  }
+  if (VulkanError error =
+          createImage(renderTexture, width, height, VK_IMAGE_USAGE_SAMPLED_BIT | VK_IMAGE_USAGE_TRANSFER_DST_BIT);
+      error.failed()) {
+    return error;
   }
   for (std::size_t i = 0; i < texts.size(); ++i) {
-    if (texts[i].image == VK_NULL_HANDLE &&
-        !setText(static_cast<int>(i) + 1, defaultTextWidths[i], textHeight, nullptr)) {
-      return false;
+    if (texts[i].image != VK_NULL_HANDLE) continue;
+    if (VulkanError error = setText(static_cast<int>(i) + 1, defaultTextWidths[i], textHeight, nullptr);
+        error.failed()) {
+      return error;
     }
   }
   // T starts as zeros in shader-read layout; w starts as zeros in GENERAL layout.
-  if (!uploadImage(renderTexture, nullptr)) return false;
-  if (!beginCommands()) return false;
+  if (VulkanError error = uploadImage(renderTexture, nullptr); error.failed()) return error;
+  if (VulkanError error = beginCommands(); error.failed()) return error;
   VkImageMemoryBarrier toGeneral = imageBarrier(backBuffer.image, 0, VK_ACCESS_TRANSFER_WRITE_BIT,
                                                 VK_IMAGE_LAYOUT_UNDEFINED, VK_IMAGE_LAYOUT_GENERAL);
   vkCmdPipelineBarrier(commandBuffer, VK_PIPELINE_STAGE_TOP_OF_PIPE_BIT, VK_PIPELINE_STAGE_TRANSFER_BIT, 0, 0,
@@ -600,32 +625,32 @@ bool Core::createTargets(int width, int height) {
   vkCmdPipelineBarrier(commandBuffer, VK_PIPELINE_STAGE_TRANSFER_BIT,
                        VK_PIPELINE_STAGE_COMPUTE_SHADER_BIT | VK_PIPELINE_STAGE_TRANSFER_BIT, 0, 0, nullptr, 0,
                        nullptr, 1, &ready);
-  if (!submit(VK_NULL_HANDLE, 0, VK_NULL_HANDLE) || !waitIdle()) return false;
+  if (VulkanError error = submit(VK_NULL_HANDLE, 0, VK_NULL_HANDLE); error.failed()) return error;
+  if (VulkanError error = waitIdle(); error.failed()) return error;
   writeDescriptors();
-  return true;
+  return {};
 }
 
-bool Core::setText(int slot, int width, int height, const std::uint8_t* rgba) {
+VulkanError Core::setText(int slot, int width, int height, const std::uint8_t* rgba) {
   if (slot < 1 || slot > 5 || width <= 0 || height <= 0) {
-    return fail(checkFailed("text texture", "slot " + std::to_string(slot) + " at " + std::to_string(width) + "x" +
-                                                std::to_string(height) + ": the slot must be 1..5 and the size positive"));
+    return checkFailed("text texture", "slot " + std::to_string(slot) + " at " + std::to_string(width) + "x" +
+                                           std::to_string(height) + ": the slot must be 1..5 and the size positive");
   }
   // The new image first: until it is ready the old one stays bound and alive.
   Image replacement;
-  if (!createImage(replacement, width, height, VK_IMAGE_USAGE_SAMPLED_BIT | VK_IMAGE_USAGE_TRANSFER_DST_BIT) ||
-      !uploadImage(replacement, rgba)) {
+  VulkanError error =
+      createImage(replacement, width, height, VK_IMAGE_USAGE_SAMPLED_BIT | VK_IMAGE_USAGE_TRANSFER_DST_BIT);
+  if (!error.failed()) error = uploadImage(replacement, rgba);
+  if (!error.failed()) error = waitIdle();
+  if (error.failed()) {
     destroyImage(replacement);
-    return false;
-  }
-  if (!waitIdle()) {
-    destroyImage(replacement);
-    return false;
+    return error;
   }
   Image& image = texts[static_cast<std::size_t>(slot - 1)];
   destroyImage(image);
   image = replacement;
   writeDescriptors();
-  return true;
+  return {};
 }
 
 void Core::writeDescriptors() {
@@ -664,34 +689,35 @@ void Core::writeDescriptors() {
   vkUpdateDescriptorSets(device, static_cast<std::uint32_t>(writes.size()), writes.data(), 0, nullptr);
 }
 
-bool Core::compilePipeline(const char* source, std::size_t length, const char* entryPoint, int index) {
+VulkanError Core::compilePipeline(const char* source, std::size_t length, const char* entryPoint, int index) {
   std::vector<std::uint32_t> spirv;
   std::string message;
-  if (!compileLocked(compiler, source, length, entryPoint, spirv, message)) {
-    return fail(VulkanError{{}, VK_SUCCESS, message});
-  }
+  if (!compileLocked(compiler, source, length, entryPoint, spirv, message)) return compileFailed(std::move(message));
   VkPipeline pipeline = VK_NULL_HANDLE;
-  VulkanError failure;
-  if (!createComputePipeline(device, pipelineLayout, spirv, entryPoint, pipeline, failure)) return fail(failure);
+  if (VulkanError error = createComputePipeline(device, pipelineLayout, spirv, entryPoint, pipeline); error.failed()) {
+    return error;
+  }
   if (pipelines.size() <= static_cast<std::size_t>(index)) pipelines.resize(static_cast<std::size_t>(index) + 1);
-  if (!waitIdle()) {
+  if (VulkanError error = waitIdle(); error.failed()) {
     vkDestroyPipeline(device, pipeline, nullptr);
-    return false;
+    return error;
   }
   if (pipelines[static_cast<std::size_t>(index)] != VK_NULL_HANDLE) {
     vkDestroyPipeline(device, pipelines[static_cast<std::size_t>(index)], nullptr);
   }
   pipelines[static_cast<std::size_t>(index)] = pipeline;
-  return true;
+  return {};
 }
 
-bool Core::compileIntro(const char* source) {
+VulkanError Core::compileIntro(const char* source) {
   const std::size_t length = std::strlen(source);
   for (int order = 0; order < backend_rules::entryPointCount; ++order) {
     const int index = backend_rules::pipelineIndexOf(order);
-    if (!compilePipeline(source, length, shaderEntryPoints[order], index)) return false;
+    if (VulkanError error = compilePipeline(source, length, shaderEntryPoints[order], index); error.failed()) {
+      return error;
+    }
   }
-  return true;
+  return {};
 }
 
 PipelineSet::PipelineSet(PipelineSet&& other) noexcept
@@ -724,44 +750,42 @@ void PipelineSet::reset() {
   pipelines_.clear();
 }
 
-bool Core::buildPipelineSet(const char* source, std::size_t length, PipelineSet& set, std::string& message) {
+VulkanError Core::buildPipelineSet(const char* source, std::size_t length, PipelineSet& set) {
   set.reset();
-  message.clear();
   if (device == VK_NULL_HANDLE || pipelineLayout == VK_NULL_HANDLE) {
-    message = "there is no Vulkan device to build the pipelines on";
-    return false;
+    return checkFailed("pipelines", "there is no Vulkan device to build them on");
   }
   // Made into a set of our own: the caller's stays empty until all twelve exist.
   PipelineSet built;
   built.device_ = device;
   built.pipelines_.assign(static_cast<std::size_t>(backend_rules::entryPointCount), VK_NULL_HANDLE);
   std::vector<std::uint32_t> spirv;
+  std::string message;
   for (int order = 0; order < backend_rules::entryPointCount; ++order) {
     const char* entryPoint = shaderEntryPoints[order];
-    if (!compileLocked(compiler, source, length, entryPoint, spirv, message)) return false;
+    if (!compileLocked(compiler, source, length, entryPoint, spirv, message)) return compileFailed(std::move(message));
     VkPipeline pipeline = VK_NULL_HANDLE;
-    VulkanError failure;
-    if (!createComputePipeline(device, pipelineLayout, spirv, entryPoint, pipeline, failure)) {
-      message = failure.text();
-      return false;
+    if (VulkanError error = createComputePipeline(device, pipelineLayout, spirv, entryPoint, pipeline);
+        error.failed()) {
+      return error;
     }
     built.pipelines_[static_cast<std::size_t>(backend_rules::pipelineIndexOf(order))] = pipeline;
   }
   set = std::move(built);
-  return true;
+  return {};
 }
 
-bool Core::installPipelineSet(PipelineSet& set) {
+VulkanError Core::installPipelineSet(PipelineSet& set) {
   if (!set.complete() || set.device_ != device) {
-    return fail(checkFailed("pipelines", "the set to install does not hold all twelve pipelines of this device"));
+    return checkFailed("pipelines", "the set to install does not hold all twelve pipelines of this device");
   }
-  if (!waitIdle()) return false;
+  if (VulkanError error = waitIdle(); error.failed()) return error;
   const auto count = static_cast<std::size_t>(backend_rules::entryPointCount);
   if (pipelines.size() < count) pipelines.resize(count, VK_NULL_HANDLE);
   // The replaced pipelines go with the set: nothing in flight uses them any more.
   std::swap_ranges(pipelines.begin(), pipelines.begin() + static_cast<std::ptrdiff_t>(count), set.pipelines_.begin());
   set.reset();
-  return true;
+  return {};
 }
 
 void Core::recordFrame(const float (&params)[8], int pipelineIndex, bool sceneOnly) {
@@ -815,11 +839,13 @@ void Core::recordFrame(const float (&params)[8], int pipelineIndex, bool sceneOn
                        nullptr, 1, &after);
 }
 
-bool Core::recordReadback() {
+VulkanError Core::recordReadback() {
   const VkDeviceSize size = static_cast<VkDeviceSize>(backBuffer.width) * backBuffer.height * 4;
   if (readback.size != size) {
     destroyBuffer(readback);
-    if (!createBuffer(readback, size, VK_BUFFER_USAGE_TRANSFER_DST_BIT)) return false;
+    if (VulkanError error = createBuffer(readback, size, VK_BUFFER_USAGE_TRANSFER_DST_BIT); error.failed()) {
+      return error;
+    }
   }
   VkBufferImageCopy region{};
   region.imageSubresource = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 0, 1};
@@ -835,7 +861,7 @@ bool Core::recordReadback() {
   toHost.size = VK_WHOLE_SIZE;
   vkCmdPipelineBarrier(commandBuffer, VK_PIPELINE_STAGE_TRANSFER_BIT, VK_PIPELINE_STAGE_HOST_BIT, 0, 0, nullptr, 1,
                        &toHost, 0, nullptr);
-  return true;
+  return {};
 }
 
 void Core::destroy() {

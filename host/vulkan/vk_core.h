@@ -101,19 +101,19 @@ struct Core {
   // Pipelines by index: 0 "ZZ", 1..11 "Z1".."ZB", then extra entry points.
   std::vector<VkPipeline> pipelines;
 
-  // Why the last of the calls below that returned false failed, for the caller to report.
-  VulkanError error;
-
   Core() = default;
   Core(const Core&) = delete;
   Core& operator=(const Core&) = delete;
   ~Core();
 
+  // Every call below that can fail returns why, empty when it succeeded; the core keeps no error
+  // of its own, so a build on another thread and the frames never share one.
+
   // Instance with the given extra instance extensions (a window surface's).
-  bool createInstance(const std::vector<const char*>& extensions);
+  VulkanError createInstance(const std::vector<const char*>& extensions);
   // Physical device (the first with a compute queue; with surface, one that can present to it),
   // logical device, queue, command buffer, fence, descriptor layout, sampler, constant buffer.
-  bool createDevice(VkSurfaceKHR surface);
+  VulkanError createDevice(VkSurfaceKHR surface);
   // Set when createInstance or createDevice failed because there is no device to run on: the
   // instance could not be made for want of a loader or driver (VK_ERROR_INCOMPATIBLE_DRIVER,
   // VK_ERROR_INITIALIZATION_FAILED), or no physical device qualifies. Any other failure (a
@@ -121,63 +121,59 @@ struct Core {
   bool noDevice = false;
   // w and T at width x height, the blank text textures, the descriptor set. A size beyond the
   // device's maxImageDimension2D is refused with a message that names both.
-  bool createTargets(int width, int height);
+  VulkanError createTargets(int width, int height);
   // Refuses a picture of width x height (what) that this device cannot hold as one image.
-  bool checkImageSize(int width, int height, const char* what);
+  VulkanError checkImageSize(int width, int height, const char* what) const;
   // Compiles entryPoint of source into a pipeline at index (the vector grows as needed).
-  // False with the compiler's message as the error's whole text.
-  bool compilePipeline(const char* source, std::size_t length, const char* entryPoint, int index);
+  // A compiler's failure is its message alone (compileFailed).
+  VulkanError compilePipeline(const char* source, std::size_t length, const char* entryPoint, int index);
   // Compiles the intro's twelve entry points of source in compile order ("Z1".."ZB", "ZZ") into
-  // pipelines 1..11 and 0. False at the first failure with the compiler's message.
-  bool compileIntro(const char* source);
+  // pipelines 1..11 and 0. Stops at the first failure.
+  VulkanError compileIntro(const char* source);
   // Compiles the twelve entry points of source (length bytes) into set, leaving the pipelines in
-  // use, error and every frame resource alone: callable from any thread while another records
-  // and submits frames (pipeline creation needs no external synchronisation; the compiler is
-  // used by one thread at a time). False with the compiler's message (or the failed call) in
-  // message; set is then empty, what was made destroyed. Do not change `compiler` meanwhile.
-  bool buildPipelineSet(const char* source, std::size_t length, PipelineSet& set, std::string& message);
+  // use and every frame resource alone: callable from any thread while another records and
+  // submits frames (pipeline creation needs no external synchronisation; the compiler is used by
+  // one thread at a time). On failure (the compiler's message, or the failed call) set is empty,
+  // what was made destroyed. Do not change `compiler` meanwhile.
+  VulkanError buildPipelineSet(const char* source, std::size_t length, PipelineSet& set);
   // Puts a complete set in place of pipelines 0..11 (thread of the frames, between frames):
   // waits for the last submission, swaps, destroys the pipelines it replaced; set ends empty.
-  // False (error set) when the wait fails or the set is not complete; then nothing changed.
-  bool installPipelineSet(PipelineSet& set);
+  // Fails when the wait fails or the set is not complete; then nothing changed.
+  VulkanError installPipelineSet(PipelineSet& set);
   // Replaces the text texture of slot (1..5) with width x height RGBA8 texels (zeros when rgba
   // is null). The new image is made before the old one goes: on failure the slot keeps its old
   // texture, and the descriptor set never holds a destroyed view.
-  bool setText(int slot, int width, int height, const std::uint8_t* rgba);
+  VulkanError setText(int slot, int width, int height, const std::uint8_t* rgba);
 
   // Records into commandBuffer (begun by the caller): the scene pass, and unless sceneOnly the
   // copy into T and the final pass. w ends in GENERAL layout, its writes made visible to
   // transfer reads.
   void recordFrame(const float (&params)[8], int pipelineIndex, bool sceneOnly);
   // Waits for the last submission (if any) to finish.
-  bool waitIdle();
+  VulkanError waitIdle();
   // Begins/ends the command buffer and submits it with the fence (waiting semaphore optional).
-  bool beginCommands();
-  bool submit(VkSemaphore wait, VkPipelineStageFlags waitStage, VkSemaphore signal);
+  VulkanError beginCommands();
+  VulkanError submit(VkSemaphore wait, VkPipelineStageFlags waitStage, VkSemaphore signal);
 
   // Copies w into the host-visible readback buffer (created on first use) at the end of the
   // recorded commands; after the submission completes, readback.mapped holds width*height*4 bytes.
-  bool recordReadback();
+  VulkanError recordReadback();
   Buffer readback;
 
   void destroy();
 
  private:
-  // Records the failure (the latest one is what the caller reports) and returns false.
-  bool fail(VulkanError failure);
-  // True for VK_SUCCESS; otherwise fails with the call's name and result.
-  bool check(VkResult result, const char* call, const char* detail = nullptr);
-  bool createImage(Image& image, int width, int height, VkImageUsageFlags usage);
+  VulkanError createImage(Image& image, int width, int height, VkImageUsageFlags usage);
   void destroyImage(Image& image);
-  bool createBuffer(Buffer& buffer, VkDeviceSize size, VkBufferUsageFlags usage);
+  VulkanError createBuffer(Buffer& buffer, VkDeviceSize size, VkBufferUsageFlags usage);
   void destroyBuffer(Buffer& buffer);
   bool memoryType(std::uint32_t bits, VkMemoryPropertyFlags flags, std::uint32_t& index) const;
   // Memory of the preferred kind, else of the required kind, for one buffer or image.
-  bool allocateMemory(const VkMemoryRequirements& requirements, VkMemoryPropertyFlags preferred,
-                      VkMemoryPropertyFlags required, const char* what, VkDeviceMemory& memory);
+  VulkanError allocateMemory(const VkMemoryRequirements& requirements, VkMemoryPropertyFlags preferred,
+                             VkMemoryPropertyFlags required, const char* what, VkDeviceMemory& memory);
   void writeDescriptors();
   // Fills image with rgba (width*height*4 bytes; zeros when null) and leaves it shader-readable.
-  bool uploadImage(Image& image, const std::uint8_t* rgba);
+  VulkanError uploadImage(Image& image, const std::uint8_t* rgba);
 };
 
 // A barrier on the whole colour image (one mip level, one layer), no queue family transfer.

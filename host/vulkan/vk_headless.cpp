@@ -4,23 +4,27 @@
 
 #include "vk_core.h"
 
+using vk_core::VulkanError;
+
 HeadlessRenderer::HeadlessRenderer() : core_(std::make_unique<vk_core::Core>()) {}
 
 HeadlessRenderer::~HeadlessRenderer() = default;
 
 bool HeadlessRenderer::init(int width, int height, bool validation) {
   if (width <= 0 || height <= 0) {
-    error_ = "the picture size must be positive";
-    return false;
+    return succeeded(vk_core::checkFailed(
+        "picture size", std::to_string(width) + "x" + std::to_string(height) + ": both sides must be positive"));
   }
   core_ = std::make_unique<vk_core::Core>();
   core_->validation = validation;
   noDevice_ = false;
-  if (!core_->createInstance({}) || !core_->createDevice(VK_NULL_HANDLE)) {
+  VulkanError error = core_->createInstance({});
+  if (!error.failed()) error = core_->createDevice(VK_NULL_HANDLE);
+  if (error.failed()) {
     noDevice_ = core_->noDevice;
-    return fail();
+    return succeeded(std::move(error));
   }
-  if (!core_->createTargets(width, height)) return fail();
+  if (!succeeded(core_->createTargets(width, height))) return false;
   width_ = width;
   height_ = height;
   return true;
@@ -28,29 +32,24 @@ bool HeadlessRenderer::init(int width, int height, bool validation) {
 
 bool HeadlessRenderer::compile(const char* source, vk_compile::SpirvCompiler compiler) {
   core_->compiler = compiler;
-  return core_->compileIntro(source) || fail();
+  return succeeded(core_->compileIntro(source));
 }
 
 int HeadlessRenderer::compileEntry(const char* source, const char* entryPoint) {
   const int index = static_cast<int>(core_->pipelines.size()) < firstExtraPipeline
                         ? firstExtraPipeline
                         : static_cast<int>(core_->pipelines.size());
-  if (!core_->compilePipeline(source, std::strlen(source), entryPoint, index)) {
-    fail();
-    return -1;
-  }
-  return index;
+  return succeeded(core_->compilePipeline(source, std::strlen(source), entryPoint, index)) ? index : -1;
 }
 
-bool HeadlessRenderer::buildPipelines(const char* text, std::size_t length, vk_core::PipelineSet& out,
-                                      std::string& message) {
-  return core_->buildPipelineSet(text, length, out, message);
+VulkanError HeadlessRenderer::buildPipelines(const char* text, std::size_t length, vk_core::PipelineSet& out) {
+  return core_->buildPipelineSet(text, length, out);
 }
 
-bool HeadlessRenderer::installPipelines(vk_core::PipelineSet& set) { return core_->installPipelineSet(set) || fail(); }
+bool HeadlessRenderer::installPipelines(vk_core::PipelineSet& set) { return succeeded(core_->installPipelineSet(set)); }
 
 bool HeadlessRenderer::setText(int slot, int width, int height, const std::uint8_t* rgba) {
-  return core_->setText(slot, width, height, rgba) || fail();
+  return succeeded(core_->setText(slot, width, height, rgba));
 }
 
 std::vector<std::uint8_t> HeadlessRenderer::render(const float (&params)[8], int pipelineIndex) {
@@ -63,14 +62,14 @@ std::vector<std::uint8_t> HeadlessRenderer::renderPass(const float (&params)[8],
 
 bool HeadlessRenderer::render(const float (&params)[8], int pipelineIndex, std::span<std::uint8_t> picture) {
   if (core_->device == VK_NULL_HANDLE || width_ <= 0) {
-    error_ = "the renderer is not set up";
-    return false;
+    return succeeded(vk_core::checkFailed("render", "the renderer is not set up"));
   }
   const std::size_t bytes = static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_) * 4;
   if (picture.size() != bytes) {
-    error_ = "the picture buffer holds " + std::to_string(picture.size()) + " bytes, not the " +
-             std::to_string(bytes) + " of a " + std::to_string(width_) + "x" + std::to_string(height_) + " picture";
-    return false;
+    return succeeded(vk_core::checkFailed(
+        "render", "the picture buffer holds " + std::to_string(picture.size()) + " bytes, not the " +
+                      std::to_string(bytes) + " of a " + std::to_string(width_) + "x" + std::to_string(height_) +
+                      " picture"));
   }
   const std::uint8_t* readback = renderToReadback(params, pipelineIndex, false);
   if (readback == nullptr) return false;
@@ -86,32 +85,26 @@ std::vector<std::uint8_t> HeadlessRenderer::run(const float (&params)[8], int pi
 
 const std::uint8_t* HeadlessRenderer::renderToReadback(const float (&params)[8], int pipelineIndex, bool sceneOnly) {
   if (core_->device == VK_NULL_HANDLE) {
-    error_ = "the renderer is not set up";
+    error_ = vk_core::checkFailed("render", "the renderer is not set up");
     return nullptr;
   }
-  if (!core_->beginCommands()) {
-    fail();
-    return nullptr;
-  }
+  if (!succeeded(core_->beginCommands())) return nullptr;
   core_->recordFrame(params, pipelineIndex, sceneOnly);
-  if (!core_->recordReadback()) {
+  if (VulkanError error = core_->recordReadback(); error.failed()) {
     // Ended unsubmitted; the next frame resets it.
     static_cast<void>(vkEndCommandBuffer(core_->commandBuffer));
-    {
-    fail();
+    error_ = std::move(error);
     return nullptr;
   }
-  }
-  if (!core_->submit(VK_NULL_HANDLE, 0, VK_NULL_HANDLE) || !core_->waitIdle()) {
-    fail();
-    return nullptr;
-  }
+  VulkanError error = core_->submit(VK_NULL_HANDLE, 0, VK_NULL_HANDLE);
+  if (!error.failed()) error = core_->waitIdle();
+  if (!succeeded(std::move(error))) return nullptr;
   return static_cast<const std::uint8_t*>(core_->readback.mapped);
 }
 
-bool HeadlessRenderer::fail() {
-  error_ = core_->error.text();
-  failure_ = core_->error;
+bool HeadlessRenderer::succeeded(VulkanError error) {
+  if (!error.failed()) return true;
+  error_ = std::move(error);
   return false;
 }
 

@@ -3,8 +3,8 @@
 // memory. Used by intro-tool and the GPU tests.
 //
 //   HeadlessRenderer r;
-//   if (!r.init(320, 180, /*validation=*/true)) ... r.error() ...
-//   if (!r.compile(shaderSource)) ... r.error() holds the compiler's message ...
+//   if (!r.init(320, 180, /*validation=*/true)) ... r.error().text() ...
+//   if (!r.compile(shaderSource)) ... r.error().text() is the compiler's message ...
 //   float params[8] = {e, e2, e3, t, 320, 180, 0, 0};
 //   std::vector<std::uint8_t> rgba = r.render(params, sceneIndexForTime(t));
 //   r.render(params, sceneIndexForTime(t), buffer);  // into the caller's width*height*4 bytes
@@ -43,9 +43,9 @@ class HeadlessRenderer {
   // the device's maxImageDimension2D is refused, the error naming the size and the limit.
   bool init(int width, int height, bool validation);
   bool noDevice() const { return noDevice_; }
-  const std::string& error() const { return error_; }
-  // The last Vulkan failure as a value: the step, its VkResult, the detail (error() is its text).
-  const vk_core::VulkanError& failure() const { return failure_; }
+  // Why the last call that failed (false, -1 or no picture) failed: its step, its VkResult and
+  // text() for a person. The calls hand back pictures and indices, so the failure waits here.
+  const vk_core::VulkanError& error() const { return error_; }
 
   // Compiles the twelve entry points of the intro's text, in compile order ("Z1".."ZB", "ZZ"),
   // through compiler (the intro's own route by default). False at the first failure with the
@@ -56,9 +56,10 @@ class HeadlessRenderer {
 
   // Live rebuilds, as the window back end has them (vk_live_pipelines.h): the twelve entry
   // points of text into out from any thread while this thread renders, the pipelines in use left
-  // alone (false with the compiler's message in message, out empty); then, on the thread that
-  // renders, out in place of pipelines 0..11 (false with error() set; nothing changed).
-  bool buildPipelines(const char* text, std::size_t length, vk_core::PipelineSet& out, std::string& message);
+  // alone (it returns its failure, the compiler's message or the failed call, and leaves error()
+  // to the rendering thread; out ends empty); then, on the thread that renders, out in place of
+  // pipelines 0..11 (false with error() set; nothing changed).
+  vk_core::VulkanError buildPipelines(const char* text, std::size_t length, vk_core::PipelineSet& out);
   bool installPipelines(vk_core::PipelineSet& set);
 
   // Text texture of slot 1..5 (t1..t5): width x height RGBA8 texels, row 0 at the top.
@@ -87,12 +88,11 @@ class HeadlessRenderer {
   // Renders and reads the picture back; the read-back bytes (width * height * 4), or null.
   const std::uint8_t* renderToReadback(const float (&params)[8], int pipelineIndex, bool sceneOnly);
 
-  // Takes the core's failure as error() and failure(); returns false.
-  bool fail();
+  // Keeps error as error() when it is a failure; true when it is not.
+  bool succeeded(vk_core::VulkanError error);
 
   std::unique_ptr<vk_core::Core> core_;
-  std::string error_;
-  vk_core::VulkanError failure_;
+  vk_core::VulkanError error_;
   bool noDevice_ = false;
   int width_ = 0;
   int height_ = 0;

@@ -4,21 +4,19 @@
 // in place on the frame thread between frames. Linux only.
 //
 //   vk_core::PipelineSet staged;
-//   std::string message;
-//   if (platform::buildPipelines(text.data(), text.size(), staged, message))  // a worker thread
-//     ...later, on the frame thread: platform::installPipelines(staged);
-//   else ... message is the compiler's, "intro.hlsl:LINE: error: ..." ...
+//   const vk_core::VulkanError error = platform::buildPipelines(text.data(), text.size(), staged);  // a worker
+//   if (!error.failed()) ...later, on the frame thread: platform::installPipelines(staged);
+//   else ... error.text() is the compiler's message, "intro.hlsl:LINE: error: ..." ...
 #include <cstddef>
-#include <string>
 
 #include "vk_core.h"
 
 namespace platform {
 
 // The twelve entry points of text (length bytes) into out, after createDevice. The pipelines in
-// use stay as they are; on failure out is empty and message says why (the compiler's message,
-// or the Vulkan call that failed).
-bool buildPipelines(const char* text, std::size_t length, vk_core::PipelineSet& out, std::string& message);
+// use stay as they are; on failure out is empty and the error says why (the compiler's message
+// alone, or the Vulkan call that failed).
+vk_core::VulkanError buildPipelines(const char* text, std::size_t length, vk_core::PipelineSet& out);
 // Between frames on the frame thread: out's pipelines draw from the next frame on, the ones they
 // replace are destroyed, out ends empty. An empty set does nothing. A failure of the device
 // (waiting for the last frame) ends the run as a failed frame does.

@@ -29,6 +29,8 @@ namespace platform {
 
 namespace {
 
+using vk_core::VulkanError;
+
 struct VulkanWindow {
   // Never destroyed: the process ends by exitProcess with everything left as it is.
   vk_core::Core& core = *new vk_core::Core;
@@ -53,7 +55,7 @@ int fail(const std::string& what) {
   return 1;
 }
 
-int fail(const vk_core::VulkanError& error) {
+int fail(const VulkanError& error) {
   if (error.deviceLost()) {
     return fail(error.text() + " (the driver reset or the GPU was removed; start the intro again)");
   }
@@ -61,7 +63,7 @@ int fail(const vk_core::VulkanError& error) {
 }
 
 // A failure during the frame loop: said once, then the run ends.
-[[noreturn]] void failInFrame(const vk_core::VulkanError& error) {
+[[noreturn]] void failInFrame(const VulkanError& error) {
   fail(error);
   exitProcess(1);
 }
@@ -93,18 +95,20 @@ void reportValidation() {
 }
 
 // FIFO, which every surface offers, unless vertical sync is off and a faster mode is offered.
-bool choosePresentMode(VkPresentModeKHR& mode, vk_core::VulkanError& error) {
+VulkanError choosePresentMode(VkPresentModeKHR& mode) {
   mode = VK_PRESENT_MODE_FIFO_KHR;
-  if (state.verticalSync == 1) return true;
+  if (state.verticalSync == 1) return {};
   std::uint32_t count = 0;
   VkResult result = vkGetPhysicalDeviceSurfacePresentModesKHR(state.core.physicalDevice, state.surface, &count, nullptr);
   std::vector<VkPresentModeKHR> modes(count);
   if (result == VK_SUCCESS) {
     result = vkGetPhysicalDeviceSurfacePresentModesKHR(state.core.physicalDevice, state.surface, &count, modes.data());
   }
-  if (result != VK_SUCCESS && result != VK_INCOMPLETE) {
-    error = vk_core::callFailed("vkGetPhysicalDeviceSurfacePresentModesKHR", result);
-    return false;
+  // VK_INCOMPLETE: the list grew meanwhile; the modes listed are enough to choose from.
+  if (VulkanError error =
+          vk_core::check(result == VK_INCOMPLETE ? VK_SUCCESS : result, "vkGetPhysicalDeviceSurfacePresentModesKHR");
+      error.failed()) {
+    return error;
   }
   modes.resize(count);
   for (VkPresentModeKHR wanted : {VK_PRESENT_MODE_IMMEDIATE_KHR, VK_PRESENT_MODE_MAILBOX_KHR}) {
@@ -113,7 +117,7 @@ bool choosePresentMode(VkPresentModeKHR& mode, vk_core::VulkanError& error) {
       break;
     }
   }
-  return true;
+  return {};
 }
 
 bool blitTarget(VkFormat format) {
@@ -122,7 +126,7 @@ bool blitTarget(VkFormat format) {
   return (properties.optimalTilingFeatures & VK_FORMAT_FEATURE_BLIT_DST_BIT) != 0;
 }
 
-bool destroySwapchain(vk_core::VulkanError& error) {
+VulkanError destroySwapchain() {
   VkDevice device = state.core.device;
   const VkResult idle = vkDeviceWaitIdle(device);
   state.core.fencePending = false;
@@ -131,30 +135,22 @@ bool destroySwapchain(vk_core::VulkanError& error) {
   state.images.clear();
   if (state.swapchain != VK_NULL_HANDLE) vkDestroySwapchainKHR(device, state.swapchain, nullptr);
   state.swapchain = VK_NULL_HANDLE;
-  if (idle == VK_SUCCESS) return true;
-  error = vk_core::callFailed("vkDeviceWaitIdle", idle);
-  return false;
+  return vk_core::check(idle, "vkDeviceWaitIdle");
 }
 
-enum class Swapchain {
-  ready,
-  noArea,  // the window has no area now (minimised): nothing to show on, try again next frame
-  failed,  // error says why
-};
-
-// (Re)builds the swap chain at the window's drawable size.
-Swapchain buildSwapchain(vk_core::VulkanError& error) {
-  if (!destroySwapchain(error)) return Swapchain::failed;
+// (Re)builds the swap chain at the window's drawable size. While the window has no area
+// (minimised) there is nothing to show on: no swap chain is made, and the next frame tries again.
+VulkanError buildSwapchain() {
+  if (VulkanError error = destroySwapchain(); error.failed()) return error;
   VkPhysicalDevice physical = state.core.physicalDevice;
   VkSurfaceCapabilitiesKHR caps{};
-  VkResult result = vkGetPhysicalDeviceSurfaceCapabilitiesKHR(physical, state.surface, &caps);
-  if (result != VK_SUCCESS) {
-    error = vk_core::callFailed("vkGetPhysicalDeviceSurfaceCapabilitiesKHR", result, "the window surface");
-    return Swapchain::failed;
+  if (VulkanError error = vk_core::check(vkGetPhysicalDeviceSurfaceCapabilitiesKHR(physical, state.surface, &caps),
+                                         "vkGetPhysicalDeviceSurfaceCapabilitiesKHR", "the window surface");
+      error.failed()) {
+    return error;
   }
   if ((caps.supportedUsageFlags & VK_IMAGE_USAGE_TRANSFER_DST_BIT) == 0) {
-    error = vk_core::checkFailed("swap chain", "the window surface does not accept transfers");
-    return Swapchain::failed;
+    return vk_core::checkFailed("swap chain", "the window surface does not accept transfers");
   }
   int drawableWidth = 0;
   int drawableHeight = 0;
@@ -166,17 +162,18 @@ Swapchain buildSwapchain(vk_core::VulkanError& error) {
     extent.height = std::clamp(static_cast<std::uint32_t>(std::max(drawableHeight, 1)), caps.minImageExtent.height,
                                caps.maxImageExtent.height);
   }
-  if (extent.width == 0 || extent.height == 0) return Swapchain::noArea;
+  if (extent.width == 0 || extent.height == 0) return {};
 
   std::uint32_t formatCount = 0;
-  result = vkGetPhysicalDeviceSurfaceFormatsKHR(physical, state.surface, &formatCount, nullptr);
+  VkResult result = vkGetPhysicalDeviceSurfaceFormatsKHR(physical, state.surface, &formatCount, nullptr);
   std::vector<VkSurfaceFormatKHR> formats(formatCount);
   if (result == VK_SUCCESS) {
     result = vkGetPhysicalDeviceSurfaceFormatsKHR(physical, state.surface, &formatCount, formats.data());
   }
-  if (result != VK_SUCCESS && result != VK_INCOMPLETE) {
-    error = vk_core::callFailed("vkGetPhysicalDeviceSurfaceFormatsKHR", result);
-    return Swapchain::failed;
+  if (VulkanError error =
+          vk_core::check(result == VK_INCOMPLETE ? VK_SUCCESS : result, "vkGetPhysicalDeviceSurfaceFormatsKHR");
+      error.failed()) {
+    return error;
   }
   formats.resize(formatCount);
   // The picture is stored as plain 8-bit values (no sRGB encoding), as on Direct3D.
@@ -189,12 +186,9 @@ Swapchain buildSwapchain(vk_core::VulkanError& error) {
   for (const auto& candidate : formats) {
     if (chosen == nullptr && blitTarget(candidate.format)) chosen = &candidate;
   }
-  if (chosen == nullptr) {
-    error = vk_core::checkFailed("swap chain", "no format of the window surface can be blitted to");
-    return Swapchain::failed;
-  }
+  if (chosen == nullptr) return vk_core::checkFailed("swap chain", "no format of the window surface can be blitted to");
   VkPresentModeKHR presentMode = VK_PRESENT_MODE_FIFO_KHR;
-  if (!choosePresentMode(presentMode, error)) return Swapchain::failed;
+  if (VulkanError error = choosePresentMode(presentMode); error.failed()) return error;
 
   VkCompositeAlphaFlagBitsKHR alpha = VK_COMPOSITE_ALPHA_OPAQUE_BIT_KHR;
   if ((caps.supportedCompositeAlpha & alpha) == 0) {
@@ -223,11 +217,11 @@ Swapchain buildSwapchain(vk_core::VulkanError& error) {
   info.compositeAlpha = alpha;
   info.presentMode = presentMode;
   info.clipped = VK_TRUE;
-  result = vkCreateSwapchainKHR(state.core.device, &info, nullptr, &state.swapchain);
-  if (result != VK_SUCCESS) {
+  if (VulkanError error = vk_core::check(vkCreateSwapchainKHR(state.core.device, &info, nullptr, &state.swapchain),
+                                         "vkCreateSwapchainKHR");
+      error.failed()) {
     state.swapchain = VK_NULL_HANDLE;
-    error = vk_core::callFailed("vkCreateSwapchainKHR", result);
-    return Swapchain::failed;
+    return error;
   }
   state.format = chosen->format;
   state.extent = extent;
@@ -235,22 +229,19 @@ Swapchain buildSwapchain(vk_core::VulkanError& error) {
   result = vkGetSwapchainImagesKHR(state.core.device, state.swapchain, &count, nullptr);
   state.images.resize(count);
   if (result == VK_SUCCESS) result = vkGetSwapchainImagesKHR(state.core.device, state.swapchain, &count, state.images.data());
-  if (result != VK_SUCCESS) {
-    error = vk_core::callFailed("vkGetSwapchainImagesKHR", result);
-    return Swapchain::failed;
-  }
+  if (VulkanError error = vk_core::check(result, "vkGetSwapchainImagesKHR"); error.failed()) return error;
   VkSemaphoreCreateInfo semaphoreInfo{};
   semaphoreInfo.sType = VK_STRUCTURE_TYPE_SEMAPHORE_CREATE_INFO;
   state.renderDone.assign(count, VK_NULL_HANDLE);
   for (auto& semaphore : state.renderDone) {
-    result = vkCreateSemaphore(state.core.device, &semaphoreInfo, nullptr, &semaphore);
-    if (result != VK_SUCCESS) {
-      error = vk_core::callFailed("vkCreateSemaphore", result, "a swap chain image's");
-      return Swapchain::failed;
+    if (VulkanError error = vk_core::check(vkCreateSemaphore(state.core.device, &semaphoreInfo, nullptr, &semaphore),
+                                           "vkCreateSemaphore", "a swap chain image's");
+        error.failed()) {
+      return error;
     }
   }
   state.rebuild = false;
-  return Swapchain::ready;
+  return {};
 }
 
 bool windowSizeChanged() {
@@ -278,19 +269,21 @@ int createDevice(int width, int height, int verticalSync) {
   if (SDL_Vulkan_GetInstanceExtensions(state.window, &extensionCount, extensions.data()) != SDL_TRUE) {
     return fail(std::string("the window cannot take Vulkan: ") + SDL_GetError());
   }
-  if (!state.core.createInstance(extensions)) return fail(state.core.error);
+  if (VulkanError error = state.core.createInstance(extensions); error.failed()) return fail(error);
   if (SDL_Vulkan_CreateSurface(state.window, state.core.instance, &state.surface) != SDL_TRUE) {
     return fail(std::string("cannot create a Vulkan surface on the window: ") + SDL_GetError());
   }
-  if (!state.core.createDevice(state.surface)) return fail(state.core.error);
-  if (!state.core.createTargets(width, height)) return fail(state.core.error);
+  if (VulkanError error = state.core.createDevice(state.surface); error.failed()) return fail(error);
+  if (VulkanError error = state.core.createTargets(width, height); error.failed()) return fail(error);
   VkSemaphoreCreateInfo semaphoreInfo{};
   semaphoreInfo.sType = VK_STRUCTURE_TYPE_SEMAPHORE_CREATE_INFO;
-  const VkResult created = vkCreateSemaphore(state.core.device, &semaphoreInfo, nullptr, &state.acquired);
-  if (created != VK_SUCCESS) return fail(vk_core::callFailed("vkCreateSemaphore", created, "the image-acquired one"));
-  vk_core::VulkanError error;
+  if (VulkanError error = vk_core::check(vkCreateSemaphore(state.core.device, &semaphoreInfo, nullptr, &state.acquired),
+                                         "vkCreateSemaphore", "the image-acquired one");
+      error.failed()) {
+    return fail(error);
+  }
   // A window without area at the start is met like one later: the frame loop waits for it.
-  if (buildSwapchain(error) == Swapchain::failed) return fail(error);
+  if (VulkanError error = buildSwapchain(); error.failed()) return fail(error);
   noteCpuDevice(width, height);
   state.ready = true;
   reportValidation();
@@ -298,8 +291,8 @@ int createDevice(int width, int height, int verticalSync) {
 }
 
 bool compileShaders(const char* source, char* message, std::size_t messageSize) {
-  if (!state.core.compileIntro(source)) {
-    const std::string text = state.core.error.text();
+  if (VulkanError error = state.core.compileIntro(source); error.failed()) {
+    const std::string text = error.text();
     backend_rules::copyCompilerMessage(message, messageSize, text.c_str(), text.size());
     return false;
   }
@@ -309,10 +302,11 @@ bool compileShaders(const char* source, char* message, std::size_t messageSize) 
 
 void createTextTextures(const TextTexture* textures, int count) {
   for (int i = 0; i < count && i < textCount; ++i) {
-    if (!state.core.setText(textSlot(static_cast<TextId>(i)), textures[i].width, textures[i].height,
-                            textures[i].rgba)) {
+    if (VulkanError error = state.core.setText(textSlot(static_cast<TextId>(i)), textures[i].width,
+                                               textures[i].height, textures[i].rgba);
+        error.failed()) {
       // A text that cannot be made leaves its slot blank (a lost device is met by the next frame).
-      std::fprintf(stderr, "intro: text texture %s: %s\n", textures[i].stem, state.core.error.text().c_str());
+      std::fprintf(stderr, "intro: text texture %s: %s\n", textures[i].stem, error.text().c_str());
     }
   }
   reportValidation();
@@ -325,20 +319,15 @@ void createRenderTexture() {
 
 void drawFrame(const float (&shaderParams)[8], int sceneIndex) {
   if (!state.ready) return;
-  if (!state.core.waitIdle()) failInFrame(state.core.error);
+  if (VulkanError error = state.core.waitIdle(); error.failed()) failInFrame(error);
   if (state.rebuild || state.swapchain == VK_NULL_HANDLE || windowSizeChanged()) {
-    vk_core::VulkanError error;
-    switch (buildSwapchain(error)) {
-      case Swapchain::ready: break;
-      case Swapchain::noArea: return;  // nothing to show on now; try again next frame
-      case Swapchain::failed:
-        // The window changed again while the swap chain was made: once more next frame.
-        if (error.outOfDate()) {
-          state.rebuild = true;
-          return;
-        }
-        failInFrame(error);
+    if (VulkanError error = buildSwapchain(); error.failed()) {
+      if (!error.outOfDate()) failInFrame(error);
+      // The window changed again while the swap chain was made: once more next frame.
+      state.rebuild = true;
+      return;
     }
+    if (state.swapchain == VK_NULL_HANDLE) return;  // no area to show on now; try again next frame
   }
   std::uint32_t imageIndex = 0;
   VkResult result =
@@ -347,10 +336,14 @@ void drawFrame(const float (&shaderParams)[8], int sceneIndex) {
     state.rebuild = true;
     return;
   }
-  if (result != VK_SUCCESS && result != VK_SUBOPTIMAL_KHR) failInFrame(vk_core::callFailed("vkAcquireNextImageKHR", result));
-  if (result == VK_SUBOPTIMAL_KHR) state.rebuild = true;
+  // Suboptimal: the image is still shown; a new swap chain follows before the next frame.
+  if (result == VK_SUBOPTIMAL_KHR) {
+    state.rebuild = true;
+  } else if (VulkanError error = vk_core::check(result, "vkAcquireNextImageKHR"); error.failed()) {
+    failInFrame(error);
+  }
 
-  if (!state.core.beginCommands()) failInFrame(state.core.error);
+  if (VulkanError error = state.core.beginCommands(); error.failed()) failInFrame(error);
   state.core.recordFrame(shaderParams, sceneIndex, false);
   VkCommandBuffer cb = state.core.commandBuffer;
   VkImage target = state.images[imageIndex];
@@ -373,8 +366,10 @@ void drawFrame(const float (&shaderParams)[8], int sceneIndex) {
       target, VK_ACCESS_TRANSFER_WRITE_BIT, 0, VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, VK_IMAGE_LAYOUT_PRESENT_SRC_KHR);
   vkCmdPipelineBarrier(cb, VK_PIPELINE_STAGE_TRANSFER_BIT, VK_PIPELINE_STAGE_BOTTOM_OF_PIPE_BIT, 0, 0, nullptr, 0,
                        nullptr, 1, &toPresent);
-  if (!state.core.submit(state.acquired, VK_PIPELINE_STAGE_TRANSFER_BIT, state.renderDone[imageIndex])) {
-    failInFrame(state.core.error);
+  if (VulkanError error =
+          state.core.submit(state.acquired, VK_PIPELINE_STAGE_TRANSFER_BIT, state.renderDone[imageIndex]);
+      error.failed()) {
+    failInFrame(error);
   }
 
   VkPresentInfoKHR present{};
@@ -387,19 +382,19 @@ void drawFrame(const float (&shaderParams)[8], int sceneIndex) {
   result = vkQueuePresentKHR(state.core.queue, &present);
   if (result == VK_ERROR_OUT_OF_DATE_KHR || result == VK_SUBOPTIMAL_KHR) {
     state.rebuild = true;
-  } else if (result != VK_SUCCESS) {
-    failInFrame(vk_core::callFailed("vkQueuePresentKHR", result));
+  } else if (VulkanError error = vk_core::check(result, "vkQueuePresentKHR"); error.failed()) {
+    failInFrame(error);
   }
   if (state.core.validation) reportValidation();
 }
 
-bool buildPipelines(const char* text, std::size_t length, vk_core::PipelineSet& out, std::string& message) {
-  return state.core.buildPipelineSet(text, length, out, message);
+VulkanError buildPipelines(const char* text, std::size_t length, vk_core::PipelineSet& out) {
+  return state.core.buildPipelineSet(text, length, out);
 }
 
 void installPipelines(vk_core::PipelineSet& set) {
   if (!state.ready || set.empty()) return;
-  if (!state.core.installPipelineSet(set)) failInFrame(state.core.error);
+  if (VulkanError error = state.core.installPipelineSet(set); error.failed()) failInFrame(error);
   reportValidation();
 }
 

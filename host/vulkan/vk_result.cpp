@@ -37,10 +37,19 @@ std::string VulkanError::text() const {
   return text;
 }
 
+VulkanError check(VkResult result, const char* call, const char* detail) {
+  if (result == VK_SUCCESS) return {};
+  return callFailed(call, result, detail);
+}
+
 VulkanError callFailed(const char* call, VkResult result, std::string detail) {
   return VulkanError{call, result, std::move(detail)};
 }
 
-VulkanError checkFailed(const char* step, std::string detail) { return VulkanError{step, VK_SUCCESS, std::move(detail)}; }
+VulkanError checkFailed(const char* step, std::string detail) {
+  return VulkanError{step, VK_SUCCESS, std::move(detail)};
+}
+
+VulkanError compileFailed(std::string message) { return VulkanError{{}, VK_SUCCESS, std::move(message)}; }
 
 }  // namespace vk_core

@@ -51,11 +51,12 @@ std::unique_ptr<HeadlessRenderer> makeRenderer(ShaderRoute route, std::string& p
   auto renderer = std::make_unique<HeadlessRenderer>();
   if (!renderer->init(width, height, true)) {
     noDevice = renderer->noDevice();
-    problem = "Vulkan set-up failed: " + renderer->error();
+    problem = "Vulkan set-up failed: " + renderer->error().text();
     return nullptr;
   }
   if (!renderer->compile(shaderSource, spirvCompilerFor(route))) {
-    problem = std::string("the text does not compile through ") + shaderRouteName(route) + ":\n" + renderer->error();
+    problem = std::string("the text does not compile through ") + shaderRouteName(route) + ":\n" +
+              renderer->error().text();
     return nullptr;
   }
   TextTexture texts[textCount];
@@ -63,7 +64,7 @@ std::unique_ptr<HeadlessRenderer> makeRenderer(ShaderRoute route, std::string& p
   for (int id = 0; id < textCount; ++id) {
     const TextTexture& text = texts[id];
     if (!renderer->setText(textSlot(static_cast<TextId>(id)), text.width, text.height, text.rgba)) {
-      problem = std::string("text texture ") + text.stem + ": " + renderer->error();
+      problem = std::string("text texture ") + text.stem + ": " + renderer->error().text();
       return nullptr;
     }
   }
@@ -120,11 +121,11 @@ TEST_F(CompilerRoutes, EveryScenePassAndFrameAgree) {
     const std::vector<std::uint8_t> frameA = glslang->render(params, scene);
     const std::vector<std::uint8_t> frameB = bytecode->render(params, scene);
     const std::vector<std::uint8_t> frameNudged = glslang->render(nudgedParams, scene);
-    ASSERT_EQ(passA.size(), static_cast<std::size_t>(width * height * 4)) << glslang->error();
-    ASSERT_EQ(passB.size(), passA.size()) << bytecode->error();
-    ASSERT_EQ(frameA.size(), passA.size()) << glslang->error();
-    ASSERT_EQ(frameB.size(), passA.size()) << bytecode->error();
-    ASSERT_EQ(frameNudged.size(), passA.size()) << glslang->error();
+    ASSERT_EQ(passA.size(), static_cast<std::size_t>(width * height * 4)) << glslang->error().text();
+    ASSERT_EQ(passB.size(), passA.size()) << bytecode->error().text();
+    ASSERT_EQ(frameA.size(), passA.size()) << glslang->error().text();
+    ASSERT_EQ(frameB.size(), passA.size()) << bytecode->error().text();
+    ASSERT_EQ(frameNudged.size(), passA.size()) << glslang->error().text();
     const PictureAgreement pass = comparePictures(passA.data(), passB.data(), width, height);
     const PictureAgreement shown = comparePictures(frameA.data(), frameB.data(), width, height);
     const PictureAgreement nudged = comparePictures(frameA.data(), frameNudged.data(), width, height);

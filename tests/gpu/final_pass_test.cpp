@@ -89,7 +89,7 @@ class FinalPass : public GpuTest {
     GpuTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
     pattern = compileExtra(patternScene, "PATTERN");
-    ASSERT_GE(pattern, 0) << renderer.error();
+    ASSERT_GE(pattern, 0) << renderer.error().text();
   }
 
   // With alpha 1 and with varying alpha (the glow spiral's radius follows it).
@@ -185,7 +185,7 @@ class OddSizeFrame : public GpuTest {
 
 TEST_F(OddSizeFrame, EveryPixelIsWritten) {
   const int pattern = compileExtra(patternScene, "PATTERN");
-  ASSERT_GE(pattern, 0) << renderer.error();
+  ASSERT_GE(pattern, 0) << renderer.error().text();
   // The back buffer starts as zeros; alpha 255 everywhere shows that every pixel was written.
   for (const Picture& picture : {scene(11, 485), frame(11, 485)}) {
     for (int y = 0; y < height(); ++y) {

@@ -45,12 +45,12 @@ int main(int argc, char** argv) {
   measuredCompiler = spirvCompilerFor(route);
   HeadlessRenderer renderer;
   if (!renderer.init(width, height, false)) {
-    std::fprintf(stderr, "no Vulkan device: %s\n", renderer.error().c_str());
+    std::fprintf(stderr, "no Vulkan device: %s\n", renderer.error().text().c_str());
     return 1;
   }
   const auto compileStart = std::chrono::steady_clock::now();
   if (!renderer.compile(shaderSource, timedCompile)) {
-    std::fprintf(stderr, "%s\n", renderer.error().c_str());
+    std::fprintf(stderr, "%s\n", renderer.error().text().c_str());
     return 1;
   }
   const double compileMs =

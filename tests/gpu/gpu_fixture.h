@@ -43,11 +43,11 @@ class GpuTest : public ::testing::Test {
 
   void SetUp() override {
     if (!renderer.init(width_, height_, true)) {
-      if (renderer.noDevice()) GTEST_SKIP() << "no Vulkan device: " << renderer.error();
-      FAIL() << "Vulkan set-up failed: " << renderer.error();
+      if (renderer.noDevice()) GTEST_SKIP() << "no Vulkan device: " << renderer.error().text();
+      FAIL() << "Vulkan set-up failed: " << renderer.error().text();
     }
     if (compileIntro_) {
-      ASSERT_TRUE(renderer.compile(shaderSource)) << renderer.error();
+      ASSERT_TRUE(renderer.compile(shaderSource)) << renderer.error().text();
     }
   }
 

@@ -45,28 +45,28 @@ TEST(HeadlessRendererInit, NoDriverToLoadMeansNoDevice) {
   const ScopedVariable icds("VK_ICD_FILENAMES", "/nonexistent/intro_no_driver.json");
   HeadlessRenderer renderer;
   EXPECT_FALSE(renderer.init(16, 16, false));
-  EXPECT_TRUE(renderer.noDevice()) << renderer.error();
-  EXPECT_FALSE(renderer.error().empty());
+  EXPECT_TRUE(renderer.noDevice()) << renderer.error().text();
+  EXPECT_TRUE(renderer.error().failed());
 }
 
 TEST(HeadlessRendererInit, MissingValidationLayerIsNotAMissingDevice) {
   {
     HeadlessRenderer probe;
-    if (!probe.init(16, 16, false) && probe.noDevice()) GTEST_SKIP() << "no Vulkan device: " << probe.error();
+    if (!probe.init(16, 16, false) && probe.noDevice()) GTEST_SKIP() << "no Vulkan device: " << probe.error().text();
   }
   // The loader looks for explicit layers only where VK_LAYER_PATH says.
   const ScopedVariable layers("VK_LAYER_PATH", "/nonexistent/intro_no_layers");
   HeadlessRenderer renderer;
   EXPECT_FALSE(renderer.init(16, 16, true));
-  EXPECT_FALSE(renderer.noDevice()) << renderer.error();
-  EXPECT_NE(renderer.error().find("validation layer"), std::string::npos) << renderer.error();
+  EXPECT_FALSE(renderer.noDevice()) << renderer.error().text();
+  EXPECT_NE(renderer.error().text().find("validation layer"), std::string::npos) << renderer.error().text();
 }
 
 TEST(HeadlessRendererInit, ADeviceIsFound) {
   HeadlessRenderer renderer;
   if (!renderer.init(16, 16, false)) {
-    if (renderer.noDevice()) GTEST_SKIP() << "no Vulkan device: " << renderer.error();
-    FAIL() << "Vulkan set-up failed: " << renderer.error();
+    if (renderer.noDevice()) GTEST_SKIP() << "no Vulkan device: " << renderer.error().text();
+    FAIL() << "Vulkan set-up failed: " << renderer.error().text();
   }
   EXPECT_FALSE(renderer.noDevice());
   EXPECT_EQ(renderer.width(), 16);
@@ -84,8 +84,8 @@ TEST(HeadlessRendererInit, NonPositiveSizeIsNotAMissingDevice) {
 TEST(HeadlessRendererInit, APictureBeyondTheDevicesLimitIsRefused) {
   HeadlessRenderer probe;
   if (!probe.init(16, 16, false)) {
-    if (probe.noDevice()) GTEST_SKIP() << "no Vulkan device: " << probe.error();
-    FAIL() << "Vulkan set-up failed: " << probe.error();
+    if (probe.noDevice()) GTEST_SKIP() << "no Vulkan device: " << probe.error().text();
+    FAIL() << "Vulkan set-up failed: " << probe.error().text();
   }
   const int limit = probe.maxImageSide();
   ASSERT_GT(limit, 0);
@@ -94,15 +94,15 @@ TEST(HeadlessRendererInit, APictureBeyondTheDevicesLimitIsRefused) {
     HeadlessRenderer renderer;
     EXPECT_FALSE(renderer.init(width, height, false)) << width << "x" << height;
     EXPECT_FALSE(renderer.noDevice());
-    EXPECT_EQ(renderer.failure().step, "picture size");
+    EXPECT_EQ(renderer.error().step, "picture size");
     const std::string size = std::to_string(width) + "x" + std::to_string(height);
-    EXPECT_NE(renderer.error().find(size), std::string::npos) << renderer.error();
-    EXPECT_NE(renderer.error().find("maxImageDimension2D " + std::to_string(limit)), std::string::npos)
-        << renderer.error();
+    EXPECT_NE(renderer.error().text().find(size), std::string::npos) << renderer.error().text();
+    EXPECT_NE(renderer.error().text().find("maxImageDimension2D " + std::to_string(limit)), std::string::npos)
+        << renderer.error().text();
   }
   // The limit itself is a size the device takes.
   HeadlessRenderer edge;
-  EXPECT_TRUE(edge.init(limit, 1, false)) << edge.error();
+  EXPECT_TRUE(edge.init(limit, 1, false)) << edge.error().text();
 }
 
 class RenderInto : public gpu_test::GpuTest {
@@ -120,7 +120,7 @@ TEST_F(RenderInto, TheCallersBufferGetsThePresentedPicture) {
   } frames[] = {{1, 77.0f}, {1, 78.0f}, {11, 485.0f}};
   std::vector<std::uint8_t> previous;
   for (const auto& f : frames) {
-    ASSERT_TRUE(renderer.render(params(f.t, 12.5f, 0.25f, 0.75f).v, f.scene, buffer)) << renderer.error();
+    ASSERT_TRUE(renderer.render(params(f.t, 12.5f, 0.25f, 0.75f).v, f.scene, buffer)) << renderer.error().text();
     EXPECT_EQ(buffer.data(), storage);
     EXPECT_EQ(buffer.size(), static_cast<std::size_t>(width()) * static_cast<std::size_t>(height()) * 4);
     EXPECT_EQ(buffer, frame(f.scene, f.t, 12.5f, 0.25f, 0.75f)) << "t " << f.t;
@@ -134,7 +134,8 @@ TEST_F(RenderInto, ABufferOfTheWrongSizeIsRefusedUntouched) {
   for (const std::size_t size : {std::size_t{0}, bytes - 1, bytes + 4}) {
     std::vector<std::uint8_t> buffer(size, 7);
     EXPECT_FALSE(renderer.render(params(77.0f).v, 1, buffer)) << size << " bytes";
-    EXPECT_NE(renderer.error().find(std::to_string(size) + " bytes"), std::string::npos) << renderer.error();
+    EXPECT_NE(renderer.error().text().find(std::to_string(size) + " bytes"), std::string::npos)
+        << renderer.error().text();
     EXPECT_EQ(buffer, std::vector<std::uint8_t>(size, 7));
   }
 }
@@ -148,23 +149,24 @@ TEST_F(TextTextures, AFailedReplacementKeepsTheTextBefore) {
   // A text of its own in slot 2, then the title scene's frame with it.
   const int slot = 2;
   const std::vector<std::uint8_t> ones(256 * 13 * 4, 255);
-  ASSERT_TRUE(renderer.setText(slot, 256, 13, ones.data())) << renderer.error();
+  ASSERT_TRUE(renderer.setText(slot, 256, 13, ones.data())) << renderer.error().text();
   const gpu_test::Picture before = frame(1, 40.0f);
-  ASSERT_FALSE(before.empty()) << renderer.error();
+  ASSERT_FALSE(before.empty()) << renderer.error().text();
 
   // Too wide for the device: refused before anything of the old texture goes.
   const int tooWide = renderer.maxImageSide() + 1;
   EXPECT_FALSE(renderer.setText(slot, tooWide, 13, nullptr));
-  EXPECT_EQ(renderer.failure().step, "picture size") << renderer.error();
-  EXPECT_NE(renderer.error().find(std::to_string(tooWide) + "x13"), std::string::npos) << renderer.error();
+  EXPECT_EQ(renderer.error().step, "picture size") << renderer.error().text();
+  EXPECT_NE(renderer.error().text().find(std::to_string(tooWide) + "x13"), std::string::npos)
+      << renderer.error().text();
 
   // The same picture from the same texture, and (TearDown) no validation error: the descriptor
   // set still holds a live view.
   EXPECT_EQ(frame(1, 40.0f), before);
   // A bad slot is refused with what was asked.
   EXPECT_FALSE(renderer.setText(6, 16, 13, nullptr));
-  EXPECT_EQ(renderer.failure().step, "text texture");
-  EXPECT_NE(renderer.error().find("slot 6"), std::string::npos) << renderer.error();
+  EXPECT_EQ(renderer.error().step, "text texture");
+  EXPECT_NE(renderer.error().text().find("slot 6"), std::string::npos) << renderer.error().text();
   EXPECT_EQ(frame(1, 40.0f), before);
 }
 

@@ -20,7 +20,7 @@ class HlslRules : public GpuTest {
   // Runs entry point of hlsl (appended to the intro's text and the transport) with e..t.
   Picture run(const std::string& hlsl, const char* entry, float e, float e2 = 0, float e3 = 0, float t = 0) {
     const int index = compileExtra(std::string(gpu_test::floatTransport) + hlsl, entry);
-    EXPECT_GE(index, 0) << renderer.error();
+    EXPECT_GE(index, 0) << renderer.error().text();
     if (index < 0) return {};
     return renderer.renderPass(params(t, e, e2, e3).v, index);
   }
@@ -177,7 +177,7 @@ std::vector<std::uint8_t> testTexels(int salt) {
 
 TEST_F(HlslRules, LoadTruncatesTowardZeroAndReadsZeroOutside) {
   const auto texels = testTexels(0);
-  ASSERT_TRUE(renderer.setText(1, 4, 3, texels.data())) << renderer.error();
+  ASSERT_TRUE(renderer.setText(1, 4, 3, texels.data())) << renderer.error().text();
   const auto picture = run(R"(
 [numthreads(16,16,1)] void Q(uint3 v : SV_DispatchThreadID) {
   float n = asfloat(asuint(e) | 0x7fc00000u);
@@ -214,7 +214,7 @@ TEST_F(HlslRules, LoadTruncatesTowardZeroAndReadsZeroOutside) {
 TEST_F(HlslRules, EachTextTextureSitsInItsOwnSlot) {
   for (int slot = 1; slot <= 5; ++slot) {
     const auto texels = testTexels(slot);
-    ASSERT_TRUE(renderer.setText(slot, 4, 3, texels.data())) << renderer.error();
+    ASSERT_TRUE(renderer.setText(slot, 4, 3, texels.data())) << renderer.error().text();
   }
   const auto picture = run(R"(
 [numthreads(16,16,1)] void Q(uint3 v : SV_DispatchThreadID) {
@@ -239,7 +239,7 @@ TEST_F(HlslRules, EachTextTextureSitsInItsOwnSlot) {
 
 TEST_F(HlslRules, TheDefaultSamplerFiltersLinearlyAndClampsToTheEdge) {
   const auto texels = testTexels(2);
-  ASSERT_TRUE(renderer.setText(3, 4, 3, texels.data())) << renderer.error();
+  ASSERT_TRUE(renderer.setText(3, 4, 3, texels.data())) << renderer.error().text();
   // Texel centres, midpoints between two texels, and points outside [0, 1] on both axes.
   const auto picture = run(R"(
 [numthreads(16,16,1)] void Q(uint3 v : SV_DispatchThreadID) {
@@ -262,11 +262,11 @@ TEST_F(HlslRules, TheDefaultSamplerFiltersLinearlyAndClampsToTheEdge) {
 
 TEST_F(HlslRules, ACompileErrorGivesTheCompilersMessage) {
   EXPECT_EQ(compileExtra("[numthreads(16,16,1)] void Q(uint3 v : SV_DispatchThreadID) { storeW(v.xy, nope); }", "Q"), -1);
-  EXPECT_NE(renderer.error().find("nope"), std::string::npos) << renderer.error();
+  EXPECT_NE(renderer.error().text().find("nope"), std::string::npos) << renderer.error().text();
   EXPECT_EQ(compileExtra("[numthreads(16,16,1)] void Q(uint3 v : SV_DispatchThreadID) { }", "Missing"), -1);
-  EXPECT_FALSE(renderer.error().empty());
+  EXPECT_TRUE(renderer.error().failed());
   EXPECT_FALSE(renderer.compile("this is not HLSL"));
-  EXPECT_FALSE(renderer.error().empty());
+  EXPECT_TRUE(renderer.error().failed());
 }
 
 }  // namespace

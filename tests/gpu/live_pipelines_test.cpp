@@ -27,14 +27,13 @@ class LivePipelines : public gpu_test::GpuTest {
 TEST_F(LivePipelines, ASetBuiltBesideTheFramesDrawsOnceInstalled) {
   const gpu_test::Picture z1 = frame(1, 10.0f);
   const gpu_test::Picture z3 = frame(3, sceneTime);
-  ASSERT_FALSE(z3.empty()) << renderer.error();
+  ASSERT_FALSE(z3.empty()) << renderer.error().text();
 
   vk_core::PipelineSet staged;
-  std::string message;
   std::atomic<bool> built{false};
-  bool ok = false;
+  vk_core::VulkanError error;
   std::thread worker([&] {
-    ok = renderer.buildPipelines(shaderSource, shaderSourceLength, staged, message);
+    error = renderer.buildPipelines(shaderSource, shaderSourceLength, staged);
     built.store(true, std::memory_order_release);
   });
   // The frames go on while the set is built, and keep drawing with the pipelines in use.
@@ -44,12 +43,11 @@ TEST_F(LivePipelines, ASetBuiltBesideTheFramesDrawsOnceInstalled) {
     ++framesMeanwhile;
   } while (!built.load(std::memory_order_acquire));
   worker.join();
-  ASSERT_TRUE(ok) << message;
-  EXPECT_TRUE(message.empty()) << message;
+  ASSERT_FALSE(error.failed()) << error.text();
   EXPECT_TRUE(staged.complete());
   EXPECT_GE(framesMeanwhile, 1);
 
-  ASSERT_TRUE(renderer.installPipelines(staged)) << renderer.error();
+  ASSERT_TRUE(renderer.installPipelines(staged)) << renderer.error().text();
   EXPECT_TRUE(staged.empty()) << "the replaced pipelines went with the set";
   EXPECT_EQ(frame(3, sceneTime), z3);
   EXPECT_EQ(frame(1, 10.0f), z1);
@@ -57,14 +55,16 @@ TEST_F(LivePipelines, ASetBuiltBesideTheFramesDrawsOnceInstalled) {
 
 TEST_F(LivePipelines, ABrokenTextLeavesThePipelinesAndThePicture) {
   const gpu_test::Picture before = frame(3, sceneTime);
-  ASSERT_FALSE(before.empty()) << renderer.error();
+  ASSERT_FALSE(before.empty()) << renderer.error().text();
   const std::string broken = edited("float stretch = cos(", "float stretch = @ cos(");
 
   vk_core::PipelineSet staged;
-  std::string message;
-  EXPECT_FALSE(renderer.buildPipelines(broken.data(), broken.size(), staged, message));
-  EXPECT_NE(message.find("intro.hlsl:"), std::string::npos) << message;
-  EXPECT_NE(message.find("error"), std::string::npos) << message;
+  const vk_core::VulkanError error = renderer.buildPipelines(broken.data(), broken.size(), staged);
+  EXPECT_TRUE(error.failed());
+  // The compiler's message alone, as the player says it in the scene's file.
+  EXPECT_TRUE(error.step.empty()) << error.step;
+  EXPECT_EQ(error.text().rfind("intro.hlsl:", 0), 0u) << error.text();
+  EXPECT_NE(error.text().find("error"), std::string::npos) << error.text();
   EXPECT_TRUE(staged.empty()) << "what was made before the failure is gone";
   EXPECT_FALSE(staged.complete());
   // Nothing to install: refused, and nothing changes.
@@ -76,7 +76,7 @@ TEST_F(LivePipelines, AnEditedSceneDrawsItsEditAfterTheInstall) {
   const gpu_test::Picture z1 = frame(1, 10.0f);
   const gpu_test::Picture z3 = frame(3, sceneTime);
   const gpu_test::Picture z3Pass = scene(3, sceneTime);
-  ASSERT_FALSE(z3.empty()) << renderer.error();
+  ASSERT_FALSE(z3.empty()) << renderer.error().text();
   // Z3 as a flat colour; the old one stays in the text under another name.
   const std::string flat = edited("void Z3(uint3 v", "void Z3Before(uint3 v") +
                            "[numthreads(16,16,1)] void Z3(uint3 v : SV_DispatchThreadID) {\n"
@@ -84,11 +84,11 @@ TEST_F(LivePipelines, AnEditedSceneDrawsItsEditAfterTheInstall) {
                            "}\n";
 
   vk_core::PipelineSet staged;
-  std::string message;
-  ASSERT_TRUE(renderer.buildPipelines(flat.data(), flat.size(), staged, message)) << message;
+  const vk_core::VulkanError error = renderer.buildPipelines(flat.data(), flat.size(), staged);
+  ASSERT_FALSE(error.failed()) << error.text();
   EXPECT_EQ(scene(3, sceneTime), z3Pass) << "built, not installed: the old Z3 still draws";
 
-  ASSERT_TRUE(renderer.installPipelines(staged)) << renderer.error();
+  ASSERT_TRUE(renderer.installPipelines(staged)) << renderer.error().text();
   const gpu_test::Picture pass = scene(3, sceneTime);
   ASSERT_EQ(pass.size(), z3Pass.size());
   int flatPixels = 0;

@@ -57,7 +57,8 @@ std::array<Text, 6> bindTexts(HeadlessRenderer& renderer) {
   std::array<Text, 6> bySlot{};
   for (int id = 0; id < textCount; ++id) {
     const int slot = textSlot(static_cast<TextId>(id));
-    EXPECT_TRUE(renderer.setText(slot, textures[id].width, textures[id].height, textures[id].rgba)) << renderer.error();
+    EXPECT_TRUE(renderer.setText(slot, textures[id].width, textures[id].height, textures[id].rgba))
+        << renderer.error().text();
     bySlot[slot] = {textures[id].width, textures[id].height, textures[id].rgba};
   }
   return bySlot;
@@ -161,7 +162,7 @@ class TitleTest : public GpuTest {
     GpuTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
     z1 = renderer.compileEntry(shaderSource, "Z1");
-    ASSERT_GE(z1, 0) << renderer.error();
+    ASSERT_GE(z1, 0) << renderer.error().text();
     texts = bindTexts(renderer);
   }
 
@@ -427,7 +428,7 @@ class SceneZ2Probe : public GpuTest {
     GpuTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
     probe = compileExtra(ringProbe, "Z2Probe");
-    ASSERT_GE(probe, 0) << renderer.error();
+    ASSERT_GE(probe, 0) << renderer.error().text();
     texts = bindTexts(renderer);
   }
   int probe = -1;
@@ -480,7 +481,7 @@ class SceneZ2At : public GpuTest {
     GpuTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
     z2 = renderer.compileEntry(shaderSource, "Z2");
-    ASSERT_GE(z2, 0) << renderer.error();
+    ASSERT_GE(z2, 0) << renderer.error().text();
     texts = bindTexts(renderer);
   }
   Picture tunnel(float t, float e = 0, float e3 = 0) { return renderer.renderPass(params(t, e, 0, e3).v, z2); }
@@ -549,10 +550,10 @@ TEST_F(SceneZ2Wide, FlashAddsOnlyTheWallLettering) {
   const float t = 130;
   const Picture calm = tunnel(t, 0, 0), lettered = tunnel(t, 0, 1);
   const std::vector<std::uint8_t> full(80 * 13 * 4, 255), empty(80 * 13 * 4, 0);
-  ASSERT_TRUE(renderer.setText(3, 80, 13, full.data())) << renderer.error();
+  ASSERT_TRUE(renderer.setText(3, 80, 13, full.data())) << renderer.error().text();
   EXPECT_EQ(tunnel(t, 0, 0), calm);
   EXPECT_GT(count(tunnel(t, 0, 1), white), 2 * count(lettered, white));
-  ASSERT_TRUE(renderer.setText(3, 80, 13, empty.data())) << renderer.error();
+  ASSERT_TRUE(renderer.setText(3, 80, 13, empty.data())) << renderer.error().text();
   EXPECT_EQ(tunnel(t, 0, 1), calm);
 }
 

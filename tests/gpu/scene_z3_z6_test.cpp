@@ -348,7 +348,7 @@ class DistanceProbes : public gpu_test::GpuTest {
 }
 )";
     const int index = compileExtra(hlsl, "Z36PROBE");
-    EXPECT_GE(index, 0) << renderer.error();
+    EXPECT_GE(index, 0) << renderer.error().text();
     std::vector<float> values;
     if (index < 0) return values;
     const Picture picture = renderer.renderPass(params(t, e).v, index);

@@ -232,7 +232,7 @@ class SceneZ7ZATest : public gpu_test::GpuTest {
         "  float2 u = float2(v.xy) / float2(x, y) - .5;\n" +
             body + "\n}\n",
         "Probe");
-    EXPECT_GE(index, 0) << renderer.error();
+    EXPECT_GE(index, 0) << renderer.error().text();
     return index;
   }
   static const std::uint8_t* at(const gpu_test::Picture& picture, int vx, int vy) {

@@ -16,7 +16,7 @@ class ShaderFrame : public GpuTest {
 
   Picture run(const std::string& hlsl, float e, float e2 = 0, float e3 = 0, float t = 0) {
     const int index = compileExtra(std::string(gpu_test::floatTransport) + hlsl, "Q");
-    EXPECT_GE(index, 0) << renderer.error();
+    EXPECT_GE(index, 0) << renderer.error().text();
     if (index < 0) return {};
     return renderer.renderPass(params(t, e, e2, e3).v, index);
   }

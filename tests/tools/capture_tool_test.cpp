@@ -60,7 +60,7 @@ bool haveProgram(const char* name) { return !findProgram(name).empty(); }
   do {                                                                                   \
     std::string startError;                                                              \
     if (!startShowRenderer(renderer, width, height, true, startError)) {                 \
-      if (renderer.noDevice()) GTEST_SKIP() << "no Vulkan device: " << renderer.error(); \
+      if (renderer.noDevice()) GTEST_SKIP() << "no Vulkan device: " << renderer.error().text(); \
       FAIL() << startError;                                                              \
     }                                                                                    \
   } while (false)
@@ -246,7 +246,7 @@ TEST(CaptureTool, FramesHandedToTheEncoderAreTheFrameToolsPictures) {
       kept.push_back({frame, *frame.rgba});
       return true;
     });
-    ASSERT_EQ(result, CaptureResult::finished) << renderer.error();
+    ASSERT_EQ(result, CaptureResult::finished) << renderer.error().text();
     ASSERT_EQ(kept.size(), plan->frameCount());
     for (std::size_t i = 0; i < kept.size(); ++i) {
       const CapturedFrame& frame = kept[i].frame;
@@ -309,7 +309,7 @@ TEST(CaptureTool, EveryFrameIsReadBackIntoOneBuffer) {
                          return true;
                        }),
             CaptureResult::finished)
-      << renderer.error();
+      << renderer.error().text();
   ASSERT_EQ(buffers.size(), plan->frameCount());
   for (std::size_t i = 0; i < buffers.size(); ++i) {
     EXPECT_EQ(buffers[i], buffers.front()) << "frame " << i;

@@ -43,7 +43,7 @@ std::vector<std::uint32_t> region(const Png& png, int x0, int y0, int w, int h) 
 TEST(SheetTool, CaptionedStillsOfEveryScene) {
   {
     HeadlessRenderer probe;
-    if (!probe.init(16, 16, false) && probe.noDevice()) GTEST_SKIP() << "no Vulkan device: " << probe.error();
+    if (!probe.init(16, 16, false) && probe.noDevice()) GTEST_SKIP() << "no Vulkan device: " << probe.error().text();
   }
   Scratch scratch("sheet");
   char arguments[256];

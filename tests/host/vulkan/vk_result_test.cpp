@@ -9,8 +9,21 @@
 namespace {
 
 using vk_core::callFailed;
+using vk_core::check;
 using vk_core::checkFailed;
+using vk_core::compileFailed;
 using vk_core::VulkanError;
+
+TEST(VulkanError, CheckIsEmptyOnlyForSuccess) {
+  EXPECT_FALSE(check(VK_SUCCESS, "vkQueueSubmit").failed());
+  // A positive result is no success either where the caller has not said it expects one.
+  const VulkanError incomplete = check(VK_INCOMPLETE, "vkGetSwapchainImagesKHR");
+  EXPECT_TRUE(incomplete.failed());
+  EXPECT_EQ(incomplete.text(), "vkGetSwapchainImagesKHR failed (VK_INCOMPLETE)");
+  EXPECT_EQ(check(VK_ERROR_DEVICE_LOST, "vkWaitForFences", "the last frame").text(),
+            "vkWaitForFences failed (VK_ERROR_DEVICE_LOST): the last frame");
+  EXPECT_TRUE(check(VK_ERROR_DEVICE_LOST, "vkWaitForFences").deviceLost());
+}
 
 TEST(VulkanError, AFailedCallNamesItsStepAndResult) {
   const VulkanError bind = callFailed("vkBindBufferMemory", VK_ERROR_OUT_OF_DEVICE_MEMORY);
@@ -39,8 +52,9 @@ TEST(VulkanError, ChecksOfOurOwnAndCompilerMessages) {
   EXPECT_EQ(size.result, VK_SUCCESS);
   EXPECT_EQ(size.text(), "picture size: the picture of 20000x100 is larger than the device can hold");
   // A compiler's message is shown as the compiler wrote it.
-  const VulkanError compiler{{}, VK_SUCCESS, "intro.hlsl:3: error: 'q' : undeclared identifier"};
+  const VulkanError compiler = compileFailed("intro.hlsl:3: error: 'q' : undeclared identifier");
   EXPECT_TRUE(compiler.failed());
+  EXPECT_TRUE(compiler.step.empty());
   EXPECT_EQ(compiler.text(), "intro.hlsl:3: error: 'q' : undeclared identifier");
   EXPECT_FALSE(VulkanError{}.failed());
 }
