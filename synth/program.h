@@ -9,9 +9,6 @@
 
 #include "units.h"
 
-// A named namespace rather than an unnamed one: the build's profile of the render (see
-// CMakeLists.txt) identifies functions by their linker names, which unnamed namespaces make
-// differ between the counting build and this one.
 namespace synth::decoded {
 
 // The decoded form: per instrument two straight-line programs of register operations, one for
