@@ -1,14 +1,14 @@
 #pragma once
-// The song format's instrument units, each written once: the units of the opcode stream, the
-// operations a StackOp's byte names, the Oscillator's flag bits and ParamStore's word bits. The
-// engine (units.h, render.cpp), the decoder (program_decode.cpp), the checker (song_check.cpp)
-// and the notation (song/notation.h) all read them from here; a new unit is a line below and its
-// work in those files.
+// The instruments' side of the song format, each fact written once: the units of the opcode
+// stream, the operations a StackOp's byte names, the Oscillator's flag bits and ParamStore's word
+// bits. The engine (units.h, render.cpp), the decoder (program_decode.cpp), the checker
+// (song_check.cpp) and the notation (song/notation.h) all read them from here; a new unit is a
+// line below and its work in those files.
 #include <cstdint>
 
 namespace synth {
 
-// What a unit depends on a parameter byte for (stackEffect below works it out).
+// A stack effect that a parameter byte decides (stackEffect below works it out).
 inline constexpr int byByte = -1;
 
 // The units: X(Name, opcode, parameter bytes, pops, pushes, room). Opcodes count up from 0 in
@@ -18,7 +18,7 @@ inline constexpr int byByte = -1;
 #define INTRO_SYNTH_UNITS(X)                                                                     \
   X(End, 0, 0, 0, 0, 0)                    /* ends an instrument's units */                     \
   X(Envelope, 1, 5, 0, 1, 1)               /* attack, decay, sustain, release, gain */          \
-  X(Oscillator, 2, 8, 0, 1, 4)             /* its work takes four entries; byte 7: its flags */ \
+  X(Oscillator, 2, 8, 0, 1, 4)             /* works in four entries; byte 7: its flags (raw) */ \
   X(Filter, 3, 3, 1, 1, 0)                 /* frequency, damping, output bits (raw) */          \
   X(HoldShaper, 4, 2, 1, 1, 0)             /* shape, hold rate */                               \
   X(DelayBank, 5, 8, 1, 1, 0)              /* bytes 6, 7: first length entry, lines (raw) */    \
@@ -59,20 +59,22 @@ inline constexpr const char* unitNames[opcodeCount] = {INTRO_SYNTH_UNITS(INTRO_S
 
 // The stack operations, a StackOp's byte: X(name, number, pops, pushes), stack as [top, ...].
 // Every other number (0, 11..255) multiplies pairs as multiplyPair does.
-#define INTRO_SYNTH_STACK_OPERATIONS(X)                                   \
-  X(pop, 1, 1, 0)          /* [a, ...] -> [...] */                        \
-  X(add, 2, 2, 1)          /* [a, b] -> [b + a] */                        \
-  X(multiply, 3, 2, 1)     /* [a, b] -> [b a] */                          \
-  X(duplicate, 4, 1, 2)    /* [a] -> [a, a] */                            \
-  X(swap, 5, 2, 2)         /* [a, b] -> [b, a] */                         \
-  X(addKeep, 6, 2, 2)      /* [a, b] -> [a + b, b] */                     \
-  X(multiplyKeep, 7, 2, 2) /* [a, b] -> [a b, b] */                       \
-  X(addPair, 8, 4, 2)      /* [a0, a1, b0, b1] -> [b0 + a0, b1 + a1] */   \
-  X(pushNote, 9, 0, 1)     /* [...] -> [note / 128, ...] */               \
+#define INTRO_SYNTH_STACK_OPERATIONS(X)                                    \
+  X(pop, 1, 1, 0)           /* [a, ...] -> [...] */                        \
+  X(add, 2, 2, 1)           /* [a, b] -> [b + a] */                        \
+  X(multiply, 3, 2, 1)      /* [a, b] -> [b a] */                          \
+  X(duplicate, 4, 1, 2)     /* [a] -> [a, a] */                            \
+  X(swap, 5, 2, 2)          /* [a, b] -> [b, a] */                         \
+  X(addKeep, 6, 2, 2)       /* [a, b] -> [a + b, b] */                     \
+  X(multiplyKeep, 7, 2, 2)  /* [a, b] -> [a b, b] */                       \
+  X(addPair, 8, 4, 2)       /* [a0, a1, b0, b1] -> [b0 + a0, b1 + a1] */   \
+  X(pushNote, 9, 0, 1)      /* [...] -> [note / 128, ...] */               \
   X(multiplyPair, 10, 4, 2) /* [a0, a1, b0, b1] -> [b0 a0, b1 a1] */
 
 #define INTRO_SYNTH_STACK_OPERATION(name, number, pops, pushes) name = number,
-enum class StackOperation : std::uint8_t { INTRO_SYNTH_STACK_OPERATIONS(INTRO_SYNTH_STACK_OPERATION) };
+enum class StackOperation : std::uint8_t {
+  INTRO_SYNTH_STACK_OPERATIONS(INTRO_SYNTH_STACK_OPERATION)
+};
 #undef INTRO_SYNTH_STACK_OPERATION
 
 // The Oscillator's flags byte: X(name, bit, shape). A valid byte has exactly one shape bit, the
@@ -92,10 +94,12 @@ INTRO_SYNTH_OSCILLATOR_FLAGS(INTRO_SYNTH_FLAG)
 }  // namespace wave
 
 #define INTRO_SYNTH_FLAG(name, bit, shape) | ((shape) ? bit : 0)
-inline constexpr std::uint8_t oscillatorShapeBits = 0 INTRO_SYNTH_OSCILLATOR_FLAGS(INTRO_SYNTH_FLAG);
+inline constexpr std::uint8_t oscillatorShapeBits =
+    0 INTRO_SYNTH_OSCILLATOR_FLAGS(INTRO_SYNTH_FLAG);
 #undef INTRO_SYNTH_FLAG
 #define INTRO_SYNTH_FLAG(name, bit, shape) | bit
-inline constexpr std::uint8_t oscillatorFlagBits = 0 INTRO_SYNTH_OSCILLATOR_FLAGS(INTRO_SYNTH_FLAG);
+inline constexpr std::uint8_t oscillatorFlagBits =
+    0 INTRO_SYNTH_OSCILLATOR_FLAGS(INTRO_SYNTH_FLAG);
 #undef INTRO_SYNTH_FLAG
 
 // ParamStore's word: the target (16 x slot + field of its own instrument), add to the field
