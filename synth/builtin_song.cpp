@@ -29,7 +29,7 @@ constexpr auto commandBytes = [] {
   std::size_t n = 0;
   for (const auto& instrument : instruments) {
     for (const auto& unit : instrument) bytes[n++] = unit.opcode;
-    bytes[n++] = opcode::end;
+    bytes[n++] = synth::opEnd;
   }
   return bytes;
 }();

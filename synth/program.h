@@ -9,9 +9,6 @@
 
 #include "units.h"
 
-// A named namespace rather than an unnamed one: the build's profile of the render (see
-// CMakeLists.txt) identifies functions by their linker names, which unnamed namespaces make
-// differ between the counting build and this one.
 namespace synth::decoded {
 
 // The decoded form: per instrument two straight-line programs of register operations, one for
@@ -62,8 +59,8 @@ enum Code : std::uint8_t {
 // Registers of one program (a unit gives at most two values; known values take one each).
 constexpr int registersPerProgram = 3 * unitSlotsPerInstrument + 8;
 
-// Operations of one program: a unit makes at most one, except a pair StackOp (8, 0 and 10..255),
-// which makes two; such a unit lowers the stack by 2 and no unit raises it by more than 2, so at
+// Operations of one program: a unit makes at most one, except a pair StackOp (addPair,
+// multiplyPair), which makes two; such a unit lowers the stack by 2 and no unit raises it by more than 2, so at
 // most half the units are one. Then the end.
 constexpr int operationsPerProgram = unitSlotsPerInstrument * 3 / 2 + 1;
 

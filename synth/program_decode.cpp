@@ -184,33 +184,35 @@ class ProgramBuilder {
 
   // The same stack effects as runStackOp, on entries.
   void stackOp(std::uint8_t operation) {
-    switch (operation) {
-      case 1: pop(); break;
-      case 2:
-      case 3: {
+    using Stack = StackOperation;
+    const auto named = static_cast<Stack>(operation);
+    switch (named) {
+      case Stack::pop: pop(); break;
+      case Stack::add:
+      case Stack::multiply: {
         const Entry a = pop(), t = pop();
-        pushArithmetic(operation == 2, t, a);
+        pushArithmetic(named == Stack::add, t, a);
         break;
       }
-      case 4: {
+      case Stack::duplicate: {
         const Entry t = top();
         stack_[depth_++] = t;
         break;
       }
-      case 5: {
+      case Stack::swap: {
         const Entry a = pop(), b = pop();
         stack_[depth_++] = a;
         stack_[depth_++] = b;
         break;
       }
-      case 6:
-      case 7: {
+      case Stack::addKeep:
+      case Stack::multiplyKeep: {
         const Entry a = pop();
         const Entry t = top();
-        pushArithmetic(operation == 6, a, t);
+        pushArithmetic(named == Stack::addKeep, a, t);
         break;
       }
-      case 9:
+      case Stack::pushNote:
         if (silent_ || fixedNote_ != 0) {
           pushKnown(static_cast<double>(silent_ ? 0 : fixedNote_) * double{parameterScale});
         } else {
@@ -218,8 +220,9 @@ class ProgramBuilder {
           op.c = pushFresh();
         }
         break;
-      default: {  // 8: add pair; 0 and 10..255: multiply pair
-        const bool add = operation == 8;
+      case Stack::addPair:
+      default: {  // multiplyPair, and every number the table does not name
+        const bool add = named == Stack::addPair;
         const Entry a0 = pop(), a1 = pop();
         const Entry b0 = pop(), b1 = pop();
         pushArithmetic(add, b1, a1);

@@ -1,6 +1,6 @@
 #pragma once
-// The two ways the render driver runs frames, for the tests and the build's profile run: the
-// compiled song, where it fits the song's programs, and the interpreter, which runs any song.
+// The two ways the render driver runs frames, for the tests: the compiled song, where it fits
+// the song's programs, and the interpreter, which runs any song.
 #include <cstdint>
 
 #include "synth.h"

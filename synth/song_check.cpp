@@ -5,7 +5,9 @@
 #include <bit>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
+#include "format.h"
 #include "synth.h"
 #include "units.h"
 
@@ -44,10 +46,20 @@ struct ProblemSink {
   bool done() const { return stopAtFirst && count > 0; }
 };
 
-const char* const unitNames[synth::opcodeCount] = {"end",         "Envelope",   "Oscillator",
-                                                   "Filter",      "HoldShaper", "DelayBank",
-                                                   "StackOp",     "ParamStore", "Pan",
-                                                   "Output",      "Accumulate", "Nop"};
+using synth::unitNames;
+
+// "0x01, 0x02, ...": the Oscillator's shape bits, for the message about them.
+std::string shapeBitList() {
+  std::string text;
+  for (unsigned bit = 1; bit < 256; bit <<= 1) {
+    if ((synth::oscillatorShapeBits & bit) == 0) continue;
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "0x%02X", bit);
+    if (!text.empty()) text.append(", ");
+    text.append(hex);
+  }
+  return text;
+}
 
 void checkPatterns(const Song& song, ProblemSink& sink) {
   const std::size_t size = song.songPatterns.size();
@@ -77,13 +89,12 @@ void checkUnitParams(const Song& song, Opcode op, std::size_t at, const std::uin
   switch (op) {
     case synth::opOscillator: {
       const std::uint8_t flags = b[7];
-      const std::uint8_t shapes = flags & (synth::flagSine | synth::flagTrisaw | synth::flagPulse |
-                                           synth::flagNoise | synth::flagGate);
-      if ((flags & ~(shapes | synth::flagLfo)) != 0 || std::popcount(unsigned{shapes}) != 1) {
+      const unsigned shapes = flags & synth::oscillatorShapeBits;
+      if ((flags & ~synth::oscillatorFlagBits) != 0 || std::popcount(shapes) != 1) {
         sink.report("instrumentParams", at + 7,
-                    "Oscillator flags 0x%02X, expected exactly one shape bit of 0x01, 0x02, 0x04, "
-                    "0x08, 0x20, optionally with the LFO bit 0x10",
-                    flags);
+                    "Oscillator flags 0x%02X, expected exactly one shape bit of %s, optionally "
+                    "with the LFO bit 0x%02X",
+                    flags, shapeBitList().c_str(), synth::wave::lfo);
       }
       if (b[5] == 0 || b[5] >= 128) {
         sink.report("instrumentParams", at + 5,
@@ -165,32 +176,8 @@ void checkUnitParams(const Song& song, Opcode op, std::size_t at, const std::uin
 // Signal stack effect of one unit: entries it needs, and the depth change. Returns false and
 // reports when the unit would underflow or overflow.
 bool checkStack(Opcode op, const std::uint8_t* b, std::size_t commandAt, int instrument, int& depth, ProblemSink& sink) {
-  int needs = 0, change = 0, room = 0;  // room: entries it occupies above the needed ones at most
-  switch (op) {
-    case synth::opEnvelope: change = 1; room = 1; break;
-    case synth::opOscillator: change = 1; room = 4; break;  // four temporaries while it works
-    case synth::opFilter:
-    case synth::opHoldShaper:
-    case synth::opDelayBank: needs = 1; break;
-    case synth::opParamStore:
-      needs = 1;
-      change = (b[2] & 0x80) ? -1 : 0;
-      break;
-    case synth::opPan: needs = 1; change = 1; room = 1; break;
-    case synth::opOutput: needs = 2; change = -2; break;
-    case synth::opAccumulate: change = 2; room = 2; break;
-    case synth::opStackOp:
-      switch (b[0]) {
-        case 1: needs = 1; change = -1; break;
-        case 2: case 3: needs = 2; change = -1; break;
-        case 4: needs = 1; change = 1; room = 1; break;
-        case 5: case 6: case 7: needs = 2; break;
-        case 9: change = 1; room = 1; break;
-        default: needs = 4; change = -2; break;  // 8 and the pair multiplies
-      }
-      break;
-    default: break;
-  }
+  const synth::StackEffect effect = synth::stackEffect(op, b);
+  const int needs = effect.pops, change = effect.pushes - effect.pops, room = effect.room;
   if (depth < needs) {
     sink.report("instrumentCommands", commandAt,
                 "%s needs %d value%s on the signal stack of instrument %d, but there %s %d "
@@ -227,7 +214,8 @@ void walkSong(const Song& song, ProblemSink& sink) {
     for (; at < commands.size() && commands[at] != synth::opEnd; ++at) {
       const std::uint8_t opcode = commands[at];
       if (opcode >= synth::opcodeCount) {
-        sink.report("instrumentCommands", at, "is opcode %u, expected 0..11", opcode);
+        sink.report("instrumentCommands", at, "is opcode %u, expected 0..%d", opcode,
+                    synth::opcodeCount - 1);
         if (sink.done()) return;
         continue;
       }

@@ -11,6 +11,7 @@
 #include <limits>
 #include <numbers>
 
+#include "format.h"
 #include "synth.h"
 
 namespace synth {
@@ -28,32 +29,6 @@ inline constexpr float pitchBase = 9.26961366e-05f;  // cycles per frame at expo
 inline constexpr float lfoBase = 6.50037982e-05f;
 inline constexpr std::uint32_t noiseMultiplier = 16007;
 inline constexpr double twoPi = 2.0 * std::numbers::pi;
-
-enum Opcode : std::uint8_t {
-  opEnd = 0,
-  opEnvelope = 1,
-  opOscillator = 2,
-  opFilter = 3,
-  opHoldShaper = 4,
-  opDelayBank = 5,
-  opStackOp = 6,
-  opParamStore = 7,
-  opPan = 8,
-  opOutput = 9,
-  opAccumulate = 10,
-  opNop = 11,
-};
-inline constexpr int opcodeCount = 12;
-
-// Parameter bytes each unit consumes (ParamStore: its amount byte plus a 16-bit word).
-inline constexpr int parameterBytes[opcodeCount] = {0, 5, 8, 3, 2, 8, 1, 3, 1, 2, 1, 0};
-
-// Oscillator flags.
-inline constexpr std::uint8_t flagSine = 0x01, flagTrisaw = 0x02, flagPulse = 0x04,
-                              flagNoise = 0x08, flagLfo = 0x10, flagGate = 0x20;
-
-// ParamStore word bits.
-inline constexpr std::uint16_t storeTargetMask = 0x3FFF, storeAddBit = 0x4000, storePopBit = 0x8000;
 
 // Envelope stages.
 inline constexpr std::int32_t stageAttack = 0, stageDecay = 1, stageSustain = 2, stageRelease = 3,
@@ -148,7 +123,7 @@ struct SignalStack {
   double& top() { return value[depth - 1]; }
 };
 
-// ---- Envelope (opcode 1) ----
+// ---- Envelope ----
 
 // Constants keep parameters as the floats loadParams gives (widened where used), derived values
 // as doubles; the decoded render keeps one unit in a cache line.
@@ -188,7 +163,7 @@ inline double runEnvelope(UnitSlot& slot, std::int32_t releaseCount, std::int32_
   return double{level} * (double{c.gain} + double{fieldFloat(slot, 2)});
 }
 
-// ---- Oscillator (opcode 2) ----
+// ---- Oscillator ----
 
 struct OscillatorConstants {
   double shapeA;
@@ -205,7 +180,7 @@ inline OscillatorConstants makeOscillatorConstants(const float* p, const std::ui
           p[2],
           p[4],
           p[6],
-          (flags & flagLfo) ? lfoBase : pitchBase,
+          (flags & wave::lfo) ? lfoBase : pitchBase,
           static_cast<std::uint32_t>(b[3]) + 256u * b[4],
           flags};
 }
@@ -244,11 +219,11 @@ inline double oscillatorIncrement(double exponent, double base, PitchCache* cach
 enum WaveKind : int { waveByFlags = -1, waveNone, waveSine, waveTrisaw, wavePulse, waveNoise, waveGate };
 
 inline WaveKind waveKind(std::uint8_t flags) {
-  if (flags & flagSine) return waveSine;
-  if (flags & flagTrisaw) return waveTrisaw;
-  if (flags & flagPulse) return wavePulse;
-  if (flags & flagNoise) return waveNoise;
-  if (flags & flagGate) return waveGate;
+  if (flags & wave::sine) return waveSine;
+  if (flags & wave::trisaw) return waveTrisaw;
+  if (flags & wave::pulse) return wavePulse;
+  if (flags & wave::noise) return waveNoise;
+  if (flags & wave::gate) return waveGate;
   return waveNone;
 }
 
@@ -271,12 +246,12 @@ inline double oscillatorFrame(UnitSlot& slot, std::int32_t note, const Oscillato
     const auto exponent = [&] {
       double e = 128.0 * (double{c.transpose} - double{oneHalf} + double{fieldFloat(slot, 1)}) +
                  2.0 * (double{c.detune} - double{oneHalf}) + double{fieldFloat(slot, 2)};
-      if ((c.flags & flagLfo) == 0) e += note;
+      if ((c.flags & wave::lfo) == 0) e += note;
       return e;
     };
     double increment;
     if constexpr (FixedPitch) {
-      const double key = (c.flags & flagLfo) ? 0.0 : static_cast<double>(note);
+      const double key = (c.flags & wave::lfo) ? 0.0 : static_cast<double>(note);
       if (cache->exponent == key) {
         increment = cache->increment;
       } else {
@@ -323,7 +298,7 @@ inline double runOscillator(UnitSlot& slot, std::int32_t note, const OscillatorC
   return oscillatorFrame<Fast, waveByFlags>(slot, note, c, noiseSeed, cache);
 }
 
-// ---- ParamStore (opcode 7) ----
+// ---- ParamStore ----
 
 // The store itself, of the stack's top x (the caller pops when the word says so).
 inline void storeParam(InstrumentWorkspace& workspace, double amount, std::uint16_t word, double x) {
@@ -345,7 +320,7 @@ inline void runParamStore(InstrumentWorkspace& workspace, double amount, std::ui
   if (word & storePopBit) stack.pop();
 }
 
-// ---- Filter (opcode 3) ----
+// ---- Filter ----
 
 // The filter's coefficient: the square of its frequency plus the modulation in field 4, as a float.
 inline double filterCoefficient(const UnitSlot& slot, double frequency) {
@@ -376,7 +351,7 @@ inline double runFilter(UnitSlot& slot, std::int32_t note, double frequency, dou
   return filterStep(slot, filterCoefficient(slot, frequency), damping, bits, x);
 }
 
-// ---- HoldShaper (opcode 4) ----
+// ---- HoldShaper ----
 
 template <bool Fast>
 inline double runHoldShaper(UnitSlot& slot, std::int32_t note, double shapeA, double holdRate,
@@ -394,7 +369,7 @@ inline double runHoldShaper(UnitSlot& slot, std::int32_t note, double shapeA, do
   return double{held};
 }
 
-// ---- DelayBank (opcode 5) ----
+// ---- DelayBank ----
 
 struct DelayBankConstants {
   double phaseStep, depth;
@@ -546,54 +521,54 @@ inline double runDelayBank(DelayLine* pool, const std::uint16_t* lengths,
   return out;
 }
 
-// ---- StackOp (opcode 6) ----
+// ---- StackOp ----
 
 template <class Stack>
 inline void runStackOp(std::uint8_t operation, std::int32_t note, Stack& s) {
-  switch (operation) {
-    case 1:
+  switch (static_cast<StackOperation>(operation)) {
+    case StackOperation::pop:
       s.pop();
       break;
-    case 2: {
+    case StackOperation::add: {
       const double a = s.pop();
       s.top() = s.top() + a;
       break;
     }
-    case 3: {
+    case StackOperation::multiply: {
       const double a = s.pop();
       s.top() = s.top() * a;
       break;
     }
-    case 4:
+    case StackOperation::duplicate:
       s.push(s.top());
       break;
-    case 5: {
+    case StackOperation::swap: {
       const double a = s.pop(), b = s.pop();
       s.push(a);
       s.push(b);
       break;
     }
-    case 6: {
+    case StackOperation::addKeep: {
       const double a = s.pop();
       s.push(a + s.top());
       break;
     }
-    case 7: {
+    case StackOperation::multiplyKeep: {
       const double a = s.pop();
       s.push(a * s.top());
       break;
     }
-    case 8: {
+    case StackOperation::addPair: {
       const double a0 = s.pop(), a1 = s.pop();
       const double b0 = s.pop(), b1 = s.pop();
       s.push(b1 + a1);
       s.push(b0 + a0);
       break;
     }
-    case 9:
+    case StackOperation::pushNote:
       s.push(static_cast<double>(note) * double{parameterScale});
       break;
-    default: {  // 0 and 10..255: multiply pair
+    default: {  // multiplyPair, and every number the table does not name
       const double a0 = s.pop(), a1 = s.pop();
       const double b0 = s.pop(), b1 = s.pop();
       s.push(b1 * a1);
@@ -603,7 +578,7 @@ inline void runStackOp(std::uint8_t operation, std::int32_t note, Stack& s) {
   }
 }
 
-// ---- Pan (opcode 8), Output (9), Accumulate (10) ----
+// ---- Pan, Output, Accumulate ----
 
 template <class Stack>
 inline void runPan(const UnitSlot& slot, double position, Stack& s) {

@@ -14,6 +14,8 @@
 #include <span>
 #include <string_view>
 
+#include "format.h"
+
 namespace song {
 
 // ---------------------------------------------------------------------------------------------
@@ -25,14 +27,17 @@ struct Unit {
   std::array<std::uint8_t, 8> bytes{};
 };
 
-namespace wave {
-inline constexpr std::uint8_t sine = 0x01;
-inline constexpr std::uint8_t trisaw = 0x02;  // colour 128: rising saw, 64: triangle
-inline constexpr std::uint8_t pulse = 0x04;   // colour: duty cycle
-inline constexpr std::uint8_t noise = 0x08;
-inline constexpr std::uint8_t lfo = 0x10;     // combine with a shape: runs at LFO rate, ignores the note
-inline constexpr std::uint8_t gate = 0x20;    // 16-step gate, steps in gateLow (raw) + 256 x colour (raw)
-}  // namespace wave
+// The unit `opcode` with its parameter bytes, which must be as many as the format gives it.
+template <std::size_t N>
+constexpr Unit unit(synth::Opcode opcode, const std::uint8_t (&bytes)[N]) {
+  if (N != static_cast<std::size_t>(synth::parameterBytes[opcode])) throw "not the format's parameter bytes";
+  Unit u{opcode, static_cast<std::uint8_t>(N), {}};
+  for (std::size_t i = 0; i < N; ++i) u.bytes[i] = bytes[i];
+  return u;
+}
+
+// Oscillator flags (synth/format.h says what each does).
+namespace wave = synth::wave;
 
 namespace pass {
 inline constexpr std::uint8_t low = 1;
@@ -57,23 +62,17 @@ inline constexpr std::uint16_t filter14Frequency = 0x00E4;    // slot 14 Filter,
 inline constexpr std::uint16_t pan18Position = 0x0120;        // slot 18 Pan, position
 }  // namespace to
 
-namespace opcode {
-inline constexpr std::uint8_t end = 0, envelope = 1, oscillator = 2, filter = 3, holdShaper = 4,
-                              delayBank = 5, stackOp = 6, paramStore = 7, pan = 8, output = 9,
-                              accumulate = 10, nop = 11;
-}
-
 // Rates are 2^(-0.1875 b) per frame: 0 = one frame, 64 = 93 ms, 80 = 0.74 s, 96 = 5.9 s for a full ramp.
 struct Envelope {
   std::uint8_t attack, decay, sustain, release, gain;
-  constexpr operator Unit() const { return {opcode::envelope, 5, {attack, decay, sustain, release, gain}}; }
+  constexpr operator Unit() const { return unit(synth::opEnvelope, {attack, decay, sustain, release, gain}); }
 };
 
 // Pitch: note + (transpose - 64) + 2 (detune / 128 - 0.5) semitones. Shape 64 leaves the wave as it is.
 struct Oscillator {
   std::uint8_t transpose = 64, detune = 64, phase = 0, gateLow = 0, colour = 128, shape = 64, gain = 128, flags = wave::sine;
   constexpr operator Unit() const {
-    return {opcode::oscillator, 8, {transpose, detune, phase, gateLow, colour, shape, gain, flags}};
+    return unit(synth::opOscillator, {transpose, detune, phase, gateLow, colour, shape, gain, flags});
   }
 };
 
@@ -81,30 +80,27 @@ struct Oscillator {
 // Damping 128 is a plain response; lower values resonate.
 struct Filter {
   std::uint8_t frequency, damping, mode;
-  constexpr operator Unit() const { return {opcode::filter, 3, {frequency, damping, mode}}; }
+  constexpr operator Unit() const { return unit(synth::opFilter, {frequency, damping, mode}); }
 };
 
 // Shape below 64 expands, above 64 drives towards a square; hold rate 128 refreshes every frame.
 struct HoldShaper {
   std::uint8_t shape, holdRate;
-  constexpr operator Unit() const { return {opcode::holdShaper, 2, {shape, holdRate}}; }
+  constexpr operator Unit() const { return unit(synth::opHoldShaper, {shape, holdRate}); }
 };
 
 // input gain is squared; first and lines are raw (an entry of the delay-length table and a count).
 struct DelayBank {
   std::uint8_t input, dry, feedback, damping, modRate, modDepth, first, lines;
   constexpr operator Unit() const {
-    return {opcode::delayBank, 8, {input, dry, feedback, damping, modRate, modDepth, first, lines}};
+    return unit(synth::opDelayBank, {input, dry, feedback, damping, modRate, modDepth, first, lines});
   }
 };
 
-enum class Stack : std::uint8_t {
-  pop = 1, add = 2, multiply = 3, duplicate = 4, swap = 5, addKeep = 6, multiplyKeep = 7,
-  addPair = 8, pushNote = 9, multiplyPair = 10
-};
+using Stack = synth::StackOperation;  // synth/format.h says what each does
 struct StackOp {
   Stack op;
-  constexpr operator Unit() const { return {opcode::stackOp, 1, {static_cast<std::uint8_t>(op)}}; }
+  constexpr operator Unit() const { return unit(synth::opStackOp, {static_cast<std::uint8_t>(op)}); }
 };
 
 // Writes 2 (amount / 128 - 0.5) x the top of the stack into the target (amount 64: nothing, 128: all).
@@ -112,19 +108,19 @@ struct ParamStore {
   std::uint8_t amount;
   std::uint16_t target;
   constexpr operator Unit() const {
-    return {opcode::paramStore, 3,
-            {amount, static_cast<std::uint8_t>(target & 0xFF), static_cast<std::uint8_t>(target >> 8)}};
+    return unit(synth::opParamStore,
+                {amount, static_cast<std::uint8_t>(target & 0xFF), static_cast<std::uint8_t>(target >> 8)});
   }
 };
 
 struct Pan {
   std::uint8_t position;  // 0 left, 64 centre, 128 right
-  constexpr operator Unit() const { return {opcode::pan, 1, {position}}; }
+  constexpr operator Unit() const { return unit(synth::opPan, {position}); }
 };
 
 struct Output {
   std::uint8_t main, aux;  // aux feeds the master reverberators
-  constexpr operator Unit() const { return {opcode::output, 2, {main, aux}}; }
+  constexpr operator Unit() const { return unit(synth::opOutput, {main, aux}); }
 };
 
 namespace sums {
@@ -132,42 +128,12 @@ inline constexpr std::uint8_t main = 0, aux = 8;
 }
 struct Accumulate {
   std::uint8_t sums;
-  constexpr operator Unit() const { return {opcode::accumulate, 1, {sums}}; }
+  constexpr operator Unit() const { return unit(synth::opAccumulate, {sums}); }
 };
 
 // Values an instrument keeps on the signal stack: what a unit pops and pushes.
-constexpr int stackPops(const Unit& u) {
-  switch (u.opcode) {
-    case opcode::filter: case opcode::holdShaper: case opcode::delayBank: case opcode::pan: return 1;
-    case opcode::output: return 2;
-    case opcode::paramStore: return (u.bytes[2] & 0x80) ? 1 : 0;
-    case opcode::stackOp:
-      switch (u.bytes[0]) {
-        case 1: return 1;
-        case 2: case 3: case 5: case 6: case 7: return 2;
-        case 4: return 1;
-        case 9: return 0;
-        default: return 4;
-      }
-    default: return 0;
-  }
-}
-constexpr int stackPushes(const Unit& u) {
-  switch (u.opcode) {
-    case opcode::envelope: case opcode::oscillator: case opcode::filter: case opcode::holdShaper:
-    case opcode::delayBank: return 1;
-    case opcode::pan: case opcode::accumulate: return 2;
-    case opcode::stackOp:
-      switch (u.bytes[0]) {
-        case 1: return 0;
-        case 2: case 3: return 1;
-        case 4: case 5: case 6: case 7: return 2;
-        case 9: return 1;
-        default: return 2;
-      }
-    default: return 0;
-  }
-}
+constexpr int stackPops(const Unit& u) { return synth::stackEffect(u.opcode, u.bytes.data()).pops; }
+constexpr int stackPushes(const Unit& u) { return synth::stackEffect(u.opcode, u.bytes.data()).pushes; }
 
 // ---------------------------------------------------------------------------------------------
 // Notes, patterns and arrangements

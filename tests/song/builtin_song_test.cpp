@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "format.h"
 #include "song.h"
 #include "song/notation.h"
 #include "song_check.h"
@@ -33,16 +34,13 @@ struct Unit {
 };
 using Instrument = std::vector<Unit>;
 
-int paramCount(std::uint8_t opcode) {
-  constexpr int counts[12] = {0, 5, 8, 3, 2, 8, 1, 3, 1, 2, 1, 0};
-  return counts[opcode];
-}
+int paramCount(std::uint8_t opcode) { return synth::parameterBytes[opcode]; }
 
 std::vector<Instrument> instruments() {
   std::vector<Instrument> all(1);
   std::size_t p = 0;
   for (std::uint8_t op : song().instrumentCommands) {
-    if (op == 0) {
+    if (op == synth::opEnd) {
       all.emplace_back();
       continue;
     }
@@ -143,9 +141,9 @@ TEST(BuiltinSong, TellingBytes) {
   const auto all = instruments();
   EXPECT_EQ(all[0][1].params, (std::vector<std::uint8_t>{64, 58, 0, 0, 128, 127, 128, 1}));
   EXPECT_EQ(all[12][7].params, (std::vector<std::uint8_t>{80, 64, 0, 253, 255, 64, 128, 48}));
-  EXPECT_EQ(all[12][8].opcode, 6);
+  EXPECT_EQ(all[12][8].opcode, synth::opStackOp);
   EXPECT_EQ(all[12][8].params, (std::vector<std::uint8_t>{3}));
-  ASSERT_EQ(all[1][2].opcode, 7);
+  ASSERT_EQ(all[1][2].opcode, synth::opParamStore);
   EXPECT_EQ(all[1][2].params, (std::vector<std::uint8_t>{1, 0xE4, 0x00}));
 }
 
@@ -160,7 +158,7 @@ TEST(BuiltinSong, ParamStoresWriteOnlyKnownTargetsOfTheRightUnit) {
   int stores = 0;
   for (int i = 0; i < 16; ++i)
     for (const auto& u : all[i]) {
-      if (u.opcode != 7) continue;
+      if (u.opcode != synth::opParamStore) continue;
       ++stores;
       const std::uint16_t word = static_cast<std::uint16_t>(u.params[1] | (u.params[2] << 8));
       const auto it = std::find_if(allowed.begin(), allowed.end(), [&](const Target& t) { return t.word == word; });
@@ -185,7 +183,7 @@ TEST(BuiltinSong, StackStaysWithinFourAndEndsEmpty) {
     }
     EXPECT_EQ(depth, 0) << "instrument " << i;
     if (i < 15) {
-      EXPECT_EQ(all[i][0].opcode, 1) << "track " << i << " starts with an envelope";
+      EXPECT_EQ(all[i][0].opcode, synth::opEnvelope) << "track " << i << " starts with an envelope";
     }
   }
 }
@@ -199,7 +197,7 @@ TEST(BuiltinSong, DelayLinesAreTheReverberatorsAndSingleLines) {
   for (int i = 0; i < 16; ++i) {
     int eightLine = 0;
     for (const auto& u : all[i]) {
-      if (u.opcode != 5) continue;
+      if (u.opcode != synth::opDelayBank) continue;
       const int first = u.params[6], count = u.params[7];
       lines += count;
       ASSERT_GE(first, 1);

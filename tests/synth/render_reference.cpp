@@ -36,34 +36,34 @@ const std::uint8_t* loadedBytes(const UnitCall& call, int count) {
   return call.song.instrumentParams.data() + call.paramPosition - count;
 }
 
-void endUnit(UnitCall&) {}
+void unitEnd(UnitCall&) {}
 
-void envelopeUnit(UnitCall& call) {
+void unitEnvelope(UnitCall& call) {
   loadParams(call, 5);
   const EnvelopeConstants c = makeEnvelopeConstants(call.memory.paramScratch);
   call.stack.push(runEnvelope(call.slot, call.workspace.releaseCount, call.workspace.note, c));
 }
 
-void oscillatorUnit(UnitCall& call) {
+void unitOscillator(UnitCall& call) {
   loadParams(call, 8);
   const OscillatorConstants c = makeOscillatorConstants(call.memory.paramScratch, loadedBytes(call, 8));
   call.stack.push(runOscillator<false>(call.slot, call.workspace.note, c, call.memory.noiseSeed, nullptr));
 }
 
-void filterUnit(UnitCall& call) {
+void unitFilter(UnitCall& call) {
   const std::uint8_t bits = loadParams(call, 3);
   const float* p = call.memory.paramScratch;
   call.stack.top() = runFilter(call.slot, call.workspace.note, p[0], p[1], bits, call.stack.top());
 }
 
-void holdShaperUnit(UnitCall& call) {
+void unitHoldShaper(UnitCall& call) {
   loadParams(call, 2);
   const float* p = call.memory.paramScratch;
   call.stack.top() =
       runHoldShaper<false>(call.slot, call.workspace.note, shapeFactor(p[0]), p[1], call.stack.top());
 }
 
-void delayBankUnit(UnitCall& call) {
+void unitDelayBank(UnitCall& call) {
   loadParams(call, 8);
   const DelayBankConstants c = makeDelayBankConstants(call.memory.paramScratch, loadedBytes(call, 8));
   DelayLine* lines = call.memory.delayPool + call.memory.delayCursor;
@@ -72,12 +72,12 @@ void delayBankUnit(UnitCall& call) {
       runDelayBank<false>(lines, call.song.delayLengths.data() + c.firstEntry, c, call.stack.top());
 }
 
-void stackOpUnit(UnitCall& call) {
+void unitStackOp(UnitCall& call) {
   const std::uint8_t operation = loadParams(call, 1);
   runStackOp(operation, call.workspace.note, call.stack);
 }
 
-void paramStoreUnit(UnitCall& call) {
+void unitParamStore(UnitCall& call) {
   loadParams(call, 1);
   const std::uint8_t low = call.song.instrumentParams[call.paramPosition++];
   const std::uint8_t high = call.song.instrumentParams[call.paramPosition++];
@@ -85,27 +85,27 @@ void paramStoreUnit(UnitCall& call) {
   runParamStore(call.workspace, call.memory.paramScratch[0], word, call.stack);
 }
 
-void panUnit(UnitCall& call) {
+void unitPan(UnitCall& call) {
   loadParams(call, 1);
   runPan(call.slot, call.memory.paramScratch[0], call.stack);
 }
 
-void outputUnit(UnitCall& call) {
+void unitOutput(UnitCall& call) {
   loadParams(call, 2);
   runOutput(call.workspace, call.memory.paramScratch[0], call.memory.paramScratch[1], call.stack);
 }
 
-void accumulateUnit(UnitCall& call) {
+void unitAccumulate(UnitCall& call) {
   const std::uint8_t selector = loadParams(call, 1);
   runAccumulate(call.memory.workspaces, selector, call.stack);
 }
 
-void nopUnit(UnitCall&) {}
+void unitNop(UnitCall&) {}
 
 using UnitFunction = void (*)(UnitCall&);
-constexpr UnitFunction unitTable[opcodeCount] = {
-    endUnit,        envelopeUnit,   oscillatorUnit, filterUnit, holdShaperUnit, delayBankUnit,
-    stackOpUnit,    paramStoreUnit, panUnit,        outputUnit, accumulateUnit, nopUnit};
+#define INTRO_SYNTH_UNIT_FUNCTION(name, opcode, bytes, pops, pushes, room) unit##name,
+constexpr UnitFunction unitTable[opcodeCount] = {INTRO_SYNTH_UNITS(INTRO_SYNTH_UNIT_FUNCTION)};
+#undef INTRO_SYNTH_UNIT_FUNCTION
 
 struct ReadPositions {
   std::size_t command = 0;

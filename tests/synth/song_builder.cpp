@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "format.h"
+
 std::uint8_t SongBuilder::pattern(std::initializer_list<std::uint8_t> rows) {
   if (rows.size() != rowsPerPattern) throw std::invalid_argument("a pattern has 16 rows");
   const auto number = static_cast<std::uint8_t>(songPatterns.size() / rowsPerPattern);
@@ -22,33 +24,33 @@ SongBuilder& SongBuilder::unit(std::uint8_t opcode, std::initializer_list<int> p
 }
 
 SongBuilder& SongBuilder::envelope(int attack, int decay, int sustain, int release, int gain) {
-  return unit(1, {attack, decay, sustain, release, gain});
+  return unit(synth::opEnvelope, {attack, decay, sustain, release, gain});
 }
 SongBuilder& SongBuilder::oscillator(int transpose, int detune, int phase, int gateLow, int colour,
                                      int shape, int gain, int flags) {
-  return unit(2, {transpose, detune, phase, gateLow, colour, shape, gain, flags});
+  return unit(synth::opOscillator, {transpose, detune, phase, gateLow, colour, shape, gain, flags});
 }
 SongBuilder& SongBuilder::filter(int frequency, int damping, int bits) {
-  return unit(3, {frequency, damping, bits});
+  return unit(synth::opFilter, {frequency, damping, bits});
 }
-SongBuilder& SongBuilder::holdShaper(int shape, int rate) { return unit(4, {shape, rate}); }
+SongBuilder& SongBuilder::holdShaper(int shape, int rate) { return unit(synth::opHoldShaper, {shape, rate}); }
 SongBuilder& SongBuilder::delayBank(int inputGain, int dryGain, int feedback, int damping,
                                     int rate, int depth, int firstEntry, int lines) {
-  return unit(5, {inputGain, dryGain, feedback, damping, rate, depth, firstEntry, lines});
+  return unit(synth::opDelayBank, {inputGain, dryGain, feedback, damping, rate, depth, firstEntry, lines});
 }
-SongBuilder& SongBuilder::stackOp(int operation) { return unit(6, {operation}); }
+SongBuilder& SongBuilder::stackOp(int operation) { return unit(synth::opStackOp, {operation}); }
 SongBuilder& SongBuilder::paramStore(int amount, std::uint16_t word) {
-  return unit(7, {amount, word & 0xFF, word >> 8});
+  return unit(synth::opParamStore, {amount, word & 0xFF, word >> 8});
 }
-SongBuilder& SongBuilder::pan(int position) { return unit(8, {position}); }
-SongBuilder& SongBuilder::output(int mainGain, int auxGain) { return unit(9, {mainGain, auxGain}); }
-SongBuilder& SongBuilder::accumulate(int selector) { return unit(10, {selector}); }
-SongBuilder& SongBuilder::nop() { return unit(11, {}); }
-SongBuilder& SongBuilder::end() { return unit(0, {}); }
+SongBuilder& SongBuilder::pan(int position) { return unit(synth::opPan, {position}); }
+SongBuilder& SongBuilder::output(int mainGain, int auxGain) { return unit(synth::opOutput, {mainGain, auxGain}); }
+SongBuilder& SongBuilder::accumulate(int selector) { return unit(synth::opAccumulate, {selector}); }
+SongBuilder& SongBuilder::nop() { return unit(synth::opNop, {}); }
+SongBuilder& SongBuilder::end() { return unit(synth::opEnd, {}); }
 
 int SongBuilder::instruments() const {
   int count = 0;
-  for (std::uint8_t op : instrumentCommands) count += op == 0;
+  for (std::uint8_t op : instrumentCommands) count += op == synth::opEnd;
   return count;
 }
 

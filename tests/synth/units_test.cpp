@@ -235,27 +235,27 @@ TEST(Oscillator, PitchOfNotesAndTheLfoRate) {
     double hertz;
   } cases[] = {{69, 220.0}, {81, 440.0}, {57, 110.0}};
   for (const auto& [note, hertz] : cases) {
-    OscillatorRun osc({64, 64, 0, 0, 128, 64, 128, flagSine});
+    OscillatorRun osc({64, 64, 0, 0, 128, 64, 128, wave::sine});
     osc.run(note);
     EXPECT_NEAR(osc.phase() * 44100.0, hertz, hertz * 1e-5) << note;
   }
-  OscillatorRun a69({64, 64, 0, 0, 128, 64, 128, flagSine});
+  OscillatorRun a69({64, 64, 0, 0, 128, 64, 128, wave::sine});
   a69.run(69);
   EXPECT_NEAR(a69.phase(), 0.00498866, 1e-8);
   // Transpose byte b shifts by b - 64 semitones, detune byte 128 by +1, the LFO ignores the note.
-  OscillatorRun octave({76, 64, 0, 0, 128, 64, 128, flagSine});
+  OscillatorRun octave({76, 64, 0, 0, 128, 64, 128, wave::sine});
   octave.run(57);
   EXPECT_NEAR(octave.phase() * 44100.0, 220.0, 220.0 * 1e-5);
-  OscillatorRun detuned({64, 128, 0, 0, 128, 64, 128, flagSine});
+  OscillatorRun detuned({64, 128, 0, 0, 128, 64, 128, wave::sine});
   detuned.run(69);
   EXPECT_NEAR(detuned.phase() * 44100.0, 220.0 * std::exp2(1.0 / 12), 1e-2);
   for (int note : {0 + 1, 60, 127}) {
-    OscillatorRun lfo({64, 64, 0, 0, 128, 64, 128, flagSine | flagLfo});
+    OscillatorRun lfo({64, 64, 0, 0, 128, 64, 128, wave::sine | wave::lfo});
     lfo.run(note);
     EXPECT_NEAR(lfo.phase() * 44100.0, 2.8667, 1e-4) << note;
   }
   // Transpose modulation counts 128 semitones per unit, detune modulation one.
-  OscillatorRun modulated({64, 64, 0, 0, 128, 64, 128, flagSine});
+  OscillatorRun modulated({64, 64, 0, 0, 128, 64, 128, wave::sine});
   setFieldFloat(modulated.slot, 1, 12.0f / 128);
   setFieldFloat(modulated.slot, 2, -12.0f);
   modulated.run(69);
@@ -266,7 +266,7 @@ TEST(Oscillator, PitchOfNotesAndTheLfoRate) {
 // -1): a phase step near 9e-10, below half a float step at the phases used, so that the phase
 // can be placed exactly.
 OscillatorRun slowOscillator(int colour, int shape, int flags, int phaseOffset = 0) {
-  OscillatorRun osc({0, 0, phaseOffset, 253, colour, shape, 128, flags | flagLfo});
+  OscillatorRun osc({0, 0, phaseOffset, 253, colour, shape, 128, flags | wave::lfo});
   setFieldFloat(osc.slot, 1, -1.0f);
   return osc;
 }
@@ -277,53 +277,53 @@ double at(OscillatorRun& osc, double phase) {
 }
 
 TEST(Oscillator, SineShapes) {
-  OscillatorRun sine = slowOscillator(128, 64, flagSine);
+  OscillatorRun sine = slowOscillator(128, 64, wave::sine);
   for (double phi : {0.03125, 0.125, 0.25, 0.6, 0.875}) {
     EXPECT_NEAR(at(sine, phi), std::sin(2 * std::numbers::pi * phi), 1e-6) << phi;
   }
   // Colour 0.5: one whole cycle in the first half of the period, then 0.
-  OscillatorRun half = slowOscillator(64, 64, flagSine);
+  OscillatorRun half = slowOscillator(64, 64, wave::sine);
   EXPECT_NEAR(at(half, 0.125), 1.0, 1e-6);
   EXPECT_NEAR(at(half, 0.375), -1.0, 1e-6);
   EXPECT_EQ(at(half, 0.625), 0.0);
   EXPECT_EQ(at(half, 0.9), 0.0);
   // The phase offset is added to the stored phase and not stored.
-  OscillatorRun offset = slowOscillator(128, 64, flagSine, 32);
+  OscillatorRun offset = slowOscillator(128, 64, wave::sine, 32);
   EXPECT_NEAR(at(offset, 0.0), 1.0, 1e-6);
   EXPECT_LT(offset.phase(), 1e-6f);
   // Gain byte and shaping apply to the wave.
-  OscillatorRun quiet({0, 0, 0, 0, 128, 64, 32, flagSine | flagLfo});
+  OscillatorRun quiet({0, 0, 0, 0, 128, 64, 32, wave::sine | wave::lfo});
   setFieldFloat(quiet.slot, 1, -1.0f);
   EXPECT_NEAR(at(quiet, 0.25), 0.25, 1e-6);
 }
 
 TEST(Oscillator, TrisawAndPulse) {
-  OscillatorRun triangle = slowOscillator(64, 64, flagTrisaw);
+  OscillatorRun triangle = slowOscillator(64, 64, wave::trisaw);
   EXPECT_NEAR(at(triangle, 0.0), -1.0, 1e-6);
   EXPECT_NEAR(at(triangle, 0.25), 0.0, 1e-6);
   EXPECT_NEAR(at(triangle, 0.5), 1.0, 1e-6);
   EXPECT_NEAR(at(triangle, 0.75), 0.0, 1e-6);
-  OscillatorRun saw = slowOscillator(128, 64, flagTrisaw);
+  OscillatorRun saw = slowOscillator(128, 64, wave::trisaw);
   EXPECT_NEAR(at(saw, 0.25), -0.5, 1e-6);
   EXPECT_NEAR(at(saw, 0.75), 0.5, 1e-6);
-  OscillatorRun skewed = slowOscillator(32, 64, flagTrisaw);  // rises over 1/4, falls over 3/4
+  OscillatorRun skewed = slowOscillator(32, 64, wave::trisaw);  // rises over 1/4, falls over 3/4
   EXPECT_NEAR(at(skewed, 0.125), 0.0, 1e-6);
   EXPECT_NEAR(at(skewed, 0.625), 0.0, 1e-6);
 
-  OscillatorRun pulse = slowOscillator(64, 64, flagPulse);
+  OscillatorRun pulse = slowOscillator(64, 64, wave::pulse);
   EXPECT_EQ(at(pulse, 0.25), 1.0);
   EXPECT_EQ(at(pulse, 0.5), 1.0);
   EXPECT_EQ(at(pulse, 0.75), -1.0);
   // Colour 0: -1 wherever the phase is not exactly 0.
-  OscillatorRun thin = slowOscillator(0, 64, flagPulse);
+  OscillatorRun thin = slowOscillator(0, 64, wave::pulse);
   EXPECT_EQ(at(thin, 0.001), -1.0);
   EXPECT_EQ(at(thin, 0.5), -1.0);
 }
 
 TEST(Oscillator, NoiseSequenceRunsAcrossOscillators) {
   std::uint32_t seed = 1;
-  OscillatorRun first({64, 64, 0, 0, 64, 64, 128, flagNoise});
-  OscillatorRun second({64, 64, 0, 0, 64, 64, 128, flagNoise | flagLfo});
+  OscillatorRun first({64, 64, 0, 0, 64, 64, 128, wave::noise});
+  OscillatorRun second({64, 64, 0, 0, 64, 64, 128, wave::noise | wave::lfo});
   std::uint32_t expected = 1;
   for (int i = 0; i < 100; ++i) {
     OscillatorRun& osc = i % 3 == 2 ? second : first;
@@ -335,14 +335,14 @@ TEST(Oscillator, NoiseSequenceRunsAcrossOscillators) {
     EXPECT_GT(value, -1.0);
     EXPECT_LE(value, 1.0);
   }
-  OscillatorRun one({64, 64, 0, 0, 64, 64, 128, flagNoise});
+  OscillatorRun one({64, 64, 0, 0, 64, 64, 128, wave::noise});
   EXPECT_EQ(one.run(), 16007.0 / -2147483648.0);
   EXPECT_EQ(one.run(), static_cast<double>(static_cast<std::int32_t>(16007u * 16007u)) / -2147483648.0);
   EXPECT_GT(one.phase(), 0.0f);  // the phase still advances
 }
 
 TEST(Oscillator, GateStepsWithMaskFFFD) {
-  OscillatorRun gate = slowOscillator(255, 64, flagGate);  // mask 253 + 256 x 255 = 0xFFFD
+  OscillatorRun gate = slowOscillator(255, 64, wave::gate);  // mask 253 + 256 x 255 = 0xFFFD
   const double c = 0.99609375;
   setFieldFloat(gate.slot, 5, 1.0f);
   EXPECT_EQ(at(gate, 0.03125), 1.0);  // 16 x 1/32 = 0.5: ties to even, step 0
@@ -362,7 +362,7 @@ TEST(Oscillator, GateStepsWithMaskFFFD) {
 }
 
 TEST(Oscillator, SilentTrackKeepsItsPhase) {
-  OscillatorRun osc({64, 64, 0, 0, 128, 64, 128, flagSine});
+  OscillatorRun osc({64, 64, 0, 0, 128, 64, 128, wave::sine});
   osc.run();
   const float phase = osc.phase();
   EXPECT_EQ(osc.run(0), 0.0);
@@ -580,6 +580,10 @@ TEST(StackOp, EveryOperation) {
     SignalStack s = stackOf({2, 3, 5, 7, 11});
     runStackOp(static_cast<std::uint8_t>(op), 60, s);
     EXPECT_EQ(topFirst(s), result) << "operation " << op;
+    // The format's stack effect, which the song check relies on, is what the operation does.
+    const std::uint8_t byte = static_cast<std::uint8_t>(op);
+    const StackEffect effect = stackEffect(opStackOp, &byte);
+    EXPECT_EQ(s.depth - 5, effect.pushes - effect.pops) << "operation " << op;
   }
 }
 
