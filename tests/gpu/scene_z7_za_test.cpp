@@ -4,8 +4,8 @@
 // Where a scene's picture does not depend on the noise hash (whose digits at large arguments
 // differ between GPUs), the test marches the same rays on the CPU in float (the mirrors in
 // reference/) and compares: ZA at a time where its noise term vanishes, the alpha of Z9, the rays
-// of Z7 that run to the distance limit. The tone steps that decide the NaN behaviour are run on the GPU through small
-// extra entry points that call the scenes' own functions with chosen inputs.
+// of Z7 that run to the distance limit. The tone steps that decide the NaN behaviour are run on
+// the GPU through small extra entry points that call the scenes' own functions with chosen inputs.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -31,9 +31,9 @@ constexpr int kZ7 = 7, kZ8 = 8, kZ9 = 9, kZA = 10;
 using reference::float3;
 using reference::lerp;
 using reference::powD;
-using SceneParams = reference::Params;
 using reference::saturate;
 using reference::unorm8;
+using SceneParams = reference::Params;  // b0; the fixture has a Params of its own
 
 float3 screen(int vx, int vy) { return {vx / float(kWidth) - .5f, vy / float(kHeight) - .5f, 0}; }
 
