@@ -1,10 +1,12 @@
 // The clear pass ZB and the final pass ZZ, and the frame sequence around them (scene pass, copy
-// into T, ZZ), against a reference of ZZ computed here on the CPU from the scene pass's picture.
+// into T, ZZ), against ZZ's mirror (reference/final_pass.*) computed on the CPU from the scene
+// pass's picture.
 #include <algorithm>
 #include <cmath>
 #include <initializer_list>
 
 #include "gpu_fixture.h"
+#include "reference/final_pass.h"
 
 namespace {
 
@@ -20,67 +22,6 @@ const char* const patternScene = R"(
   storeW(v.xy, float4(frac(q.x * .173 + e), frac(q.y * .291), frac((q.x + q.y) * .057), alpha));
 }
 )";
-
-// ZZ per pixel as the final pass defines it, in single precision, reading the scene picture.
-Picture referenceFinalPass(const Picture& scene, int width, int height, float t) {
-  const float x = static_cast<float>(width);
-  const float y = static_cast<float>(height);
-  const float pi = std::acos(-1.0f);
-  auto load = [&](float px, float py) {
-    std::array<float, 4> texel{0, 0, 0, 0};
-    if (!(px > -1 && py > -1 && px < x && py < y)) return texel;
-    const auto at = (static_cast<std::size_t>(std::trunc(py)) * static_cast<std::size_t>(width) +
-                     static_cast<std::size_t>(std::trunc(px))) * 4;
-    for (int c = 0; c < 4; ++c) texel[static_cast<std::size_t>(c)] = scene[at + static_cast<std::size_t>(c)] / 255.0f;
-    return texel;
-  };
-  auto fmodD = [](float a, float b) { return a - b * std::trunc(a / b); };
-  Picture out(scene.size());
-  const float k = t < 160 ? std::cos(fmodD(t, 80) / pi * .25f) : std::cos(fmodD(t, 40) / pi * .5f);
-  const float side = k >= 0 ? std::max(std::pow(k, t < 160 ? 88.0f : 44.0f) * x * .5f, 1.0f) : 1.0f;
-  // The corner nearest the centre of the block a pixel's centre lies in, counted from the centre.
-  auto blockCorner = [side](int pixel, int size) {
-    const float centre = std::floor(static_cast<float>(size) * .5f);
-    const float d = static_cast<float>(pixel) - centre;
-    return centre + (d > 0 ? 1.0f : (d < 0 ? -1.0f : 0.0f)) * std::floor((std::fabs(d) + .5f) / side) * side;
-  };
-  for (int row = 0; row < height; ++row) {
-    for (int col = 0; col < width; ++col) {
-      const float alpha = load(static_cast<float>(col), static_cast<float>(row))[3];
-      float ax = 0;
-      float ay = alpha;
-      float r = 1;
-      const float px = 2 * y / x;
-      const float py = 2 * x / x;
-      const float qx = blockCorner(col, width);
-      const float qy = blockCorner(row, height);
-      float c[3] = {0, 0, 0};
-      for (int i = 0; i < 30; ++i) {
-        r = r + 1 / r;
-        const float nx = std::cos(2.0f) * ax + std::sin(2.0f) * -ay;
-        const float ny = std::cos(2.0f) * ay + std::sin(2.0f) * ax;
-        ax = nx;
-        ay = ny;
-        const auto s = load(qx + px * (r - 1) * ax, qy + py * (r - 1) * ay);
-        for (int ch = 0; ch < 3; ++ch) c[ch] += s[static_cast<std::size_t>(ch)];
-      }
-      std::array<float, 4> o = load(static_cast<float>(col), static_cast<float>(row));
-      if (t >= 75) {
-        const auto anchor = load(qx, qy);
-        for (int ch = 0; ch < 4; ++ch) {
-          const float g = ch < 3 ? std::pow(c[ch] / 40 * 1.5f, 3.0f) : 1.5f * 1.5f * 1.5f;
-          o[static_cast<std::size_t>(ch)] = anchor[static_cast<std::size_t>(ch)] * 2 * .5f + g * .5f;
-        }
-      }
-      const auto at = (static_cast<std::size_t>(row) * static_cast<std::size_t>(width) + static_cast<std::size_t>(col)) * 4;
-      for (int ch = 0; ch < 4; ++ch) {
-        const float v = std::clamp(o[static_cast<std::size_t>(ch)], 0.0f, 1.0f);
-        out[at + static_cast<std::size_t>(ch)] = static_cast<std::uint8_t>(std::lround(v * 255));
-      }
-    }
-  }
-  return out;
-}
 
 class FinalPass : public GpuTest {
  protected:
@@ -98,7 +39,7 @@ class FinalPass : public GpuTest {
       for (float t : times) {
         const Picture picture = scene(pattern, t, 0.2f, e2);
         const Picture shown = frame(pattern, t, 0.2f, e2);
-        const Picture expected = referenceFinalPass(picture, width(), height(), t);
+        const Picture expected = reference::finalPass(picture, width(), height(), t);
         int worst = 0;
         int off = 0;
         for (std::size_t i = 0; i < shown.size(); ++i) {

@@ -2,11 +2,12 @@
 // validation layer on, the real text textures bound. Only the scene pass runs (no final pass),
 // so the pixels are exactly what the scene stores.
 //
-// Z1 is two-dimensional, so a CPU model of it, formula by formula in 32-bit float, predicts
-// every pixel; pixels where a rounding difference could move a text read across a texel edge
-// or a line edge are left out of the comparison. Z2 is checked through its distance function
-// (a probe entry point hands M2's results back as float bits) and through properties of its
-// pictures: the flash only adds, and only through the wall lettering; the centre ray at t = 80.
+// Z1 is two-dimensional, so its mirror (reference/z1_title.*), formula by formula in 32-bit float,
+// predicts every pixel; pixels where a rounding difference could move a text read across a texel
+// edge or a line edge are left out of the comparison. Z2 is checked through its distance function
+// (a probe entry point hands M2's results back as float bits, compared with
+// reference/z2_ring_tunnel.*) and through properties of its pictures: the flash only adds, and
+// only through the wall lettering; the centre ray at t = 80.
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -17,6 +18,9 @@
 #include <vector>
 
 #include "gpu_fixture.h"
+#include "reference/hlsl.h"
+#include "reference/z1_title.h"
+#include "reference/z2_ring_tunnel.h"
 #include "text_textures.h"
 
 namespace {
@@ -24,31 +28,15 @@ namespace {
 using gpu_test::GpuTest;
 using gpu_test::Picture;
 using gpu_test::Rgba;
-using Rgb = std::array<float, 3>;
-
-constexpr float pi = 3.14159265358979f;
-
-float saturate(float v) { return std::min(std::max(v, 0.f), 1.f); }
-float frac(float v) { return v - std::floor(v); }
-int toUnorm8(float v) { return static_cast<int>(std::lround(saturate(v) * 255)); }
-
-// The palette of the shader text: hue h, whiteness b, intensity c.
-Rgb palette(float h, float b, float c) {
-  Rgb out{};
-  const float third[3] = {1.f / 3, 2.f / 3, 1.f};
-  for (int k = 0; k < 3; ++k) {
-    const float hue = saturate(std::fabs(frac(h + third[k]) * 6 - 3) - 1);
-    out[k] = (hue + b * (1 - hue)) * c;
-  }
-  return out;
-}
-
-struct Text {
-  int width = 0;
-  int height = 0;
-  const std::uint8_t* rgba = nullptr;
-  bool inked(int x, int y) const { return rgba[(static_cast<std::size_t>(y) * width + x) * 4] != 0; }
-};
+using reference::float3;
+using reference::O;
+using reference::RingField;
+using reference::ringField;
+using reference::Text;
+using reference::TitleModel;
+using reference::TitlePixel;
+using reference::unorm8;
+using reference::V;
 
 // The five text textures as the intro draws them, bound at t1..t5.
 std::array<Text, 6> bindTexts(HeadlessRenderer& renderer) {
@@ -65,94 +53,7 @@ std::array<Text, 6> bindTexts(HeadlessRenderer& renderer) {
 }
 
 // ------------------------------------------------------------------------------------------------
-// Z1 model
-
-// Texel of a text at (px, py): truncation toward zero, (0, 0, 0, 0) outside.
-float texel(const Text& text, float px, float py) {
-  if (!(px > -1 && py > -1 && px < text.width && py < text.height)) return 0;
-  return text.inked(static_cast<int>(px), static_cast<int>(py)) ? 1.f : 0.f;
-}
-
-struct ModelPixel {
-  Rgb colour{};
-  bool decided = true;  // no read or line test lies where a rounding error could flip it
-};
-
-class TitleModel {
- public:
-  TitleModel(const Text& logo, const Text& scroller, const Text& credits)
-      : logo_(logo), scroller_(scroller), credits_(credits) {}
-
-  ModelPixel at(int vx, int vy, float t, float e2, float x, float y) const {
-    ModelPixel out;
-    const float ux = vx / x, uy = vy / y;
-    const float ax = 1.5f / x, ay = 1.5f / y;
-    const float s = saturate(1 - t * .25f), s5 = saturate(1 - t * .2f);
-    Rgb c = palette(.95f, .3f, .25f);
-    auto logo = [&](float ox, float oy) {
-      return read(logo_, (ux + ox) * x / 5, (uy + oy + .2f * s) * (y * .6f) / 5, out);
-    };
-    const float b = saturate(logo(0, 0));
-    const float plus = logo(ax, ay), minus = logo(-ax, -ay);
-    const Rgb hue = palette(uy * 2 + t * .1f, 0, 1);
-    for (int k = 0; k < 3; ++k) c[k] = c[k] + plus + hue[k] * b - minus;
-
-    if (uy > .15f && uy < .155f) {
-      near(out, ux, t / 4);
-      if (ux < t / 4) c = palette(ux + t * .2f, 0, 1);
-    }
-    if (uy > .95f && uy < .955f) {
-      near(out, ux, 1 - t / 4);
-      if (ux > 1 - t / 4) c = palette(ux - t * .2f, 0, 1);
-    }
-    for (float edge : {.15f, .155f, .95f, .955f}) near(out, uy, edge);
-
-    const float credit = read(credits_, (ux - (.83f + s5)) * x / 2, (uy - .96f) * y / 2, out);
-    const Rgb cycle = palette(vy * .01f + t, .2f + e2 * .3f, 1);
-    for (int k = 0; k < 3; ++k) c[k] += credit * cycle[k];
-
-    for (int i = 1; i < 25; ++i) {
-      const float xi = -t * .14f + 2 - i * .02f * std::sin(t - i * .1f);
-      const float yi = .5f + .15f * std::sin(ux * 3 + t * 4 + i * .3f) + .1f * std::cos(ux * 7 + t * 3 + i * .2f) +
-                       .1f * std::sin(ux * 5 - t * 2 + i * .3f);
-      const float ink = read(scroller_, (ux - xi) * x / 5, (uy - yi) * y / 5, out);
-      const Rgb echo = palette(-i * .23f, .2f, std::pow(.9f - i * .02f, 6.f));
-      for (int k = 0; k < 3; ++k) c[k] += ink * echo[k];
-    }
-    float col = 0, row = 0;
-    scrollerAddress(vx, vy, t, x, y, col, row);
-    const float ink = read(scroller_, col, row, out);
-    for (int k = 0; k < 3; ++k) c[k] += ink;
-    out.colour = c;
-    return out;
-  }
-
-  // Texel address of the scroller itself (not its echoes) at pixel (vx, vy).
-  static void scrollerAddress(int vx, int vy, float t, float x, float y, float& col, float& row) {
-    const float ux = vx / x, uy = vy / y;
-    const float x0 = -t * .14f + 2;
-    const float y0 =
-        .5f + .15f * std::sin(ux * 3 + t * 4) + .1f * std::cos(ux * 7 + t * 3) + .1f * std::sin(ux * 5 - t * 2);
-    col = (ux - x0) * x / 5;
-    row = (uy - y0) * y / 5;
-  }
-
-  // A read whose value would change if its address moved by a rounding error is undecided.
-  static float read(const Text& text, float px, float py, ModelPixel& out) {
-    const float v = texel(text, px, py), eps = 2e-3f;
-    if (texel(text, px - eps, py) != v || texel(text, px + eps, py) != v || texel(text, px, py - eps) != v ||
-        texel(text, px, py + eps) != v)
-      out.decided = false;
-    return v;
-  }
-
- private:
-  static void near(ModelPixel& out, float v, float edge) {
-    if (std::fabs(v - edge) < 1e-5f) out.decided = false;
-  }
-
-  Text logo_, scroller_, credits_;
-};
+// Z1
 
 class TitleTest : public GpuTest {
  protected:
@@ -175,16 +76,16 @@ class TitleTest : public GpuTest {
     int decided = 0, mismatches = 0;
     for (int vy = 0; vy < height(); ++vy)
       for (int vx = 0; vx < width(); ++vx) {
-        const ModelPixel expected = m.at(vx, vy, t, e2, static_cast<float>(width()), static_cast<float>(height()));
+        const TitlePixel expected = m.at(vx, vy, t, e2, static_cast<float>(width()), static_cast<float>(height()));
         if (!expected.decided) continue;
         ++decided;
         const Rgba got = pixel(picture, vx, vy);
         bool same = got[3] == 255;
-        for (int k = 0; k < 3; ++k) same = same && std::abs(got[k] - toUnorm8(expected.colour[k])) <= 2;
+        for (int k = 0; k < 3; ++k) same = same && std::abs(got[k] - unorm8(expected.colour[k])) <= 2;
         if (!same && ++mismatches <= 5) {
           ADD_FAILURE() << "t " << t << " e2 " << e2 << " pixel (" << vx << ", " << vy << "): got " << got[0] << " "
-                        << got[1] << " " << got[2] << " " << got[3] << ", expected " << toUnorm8(expected.colour[0])
-                        << " " << toUnorm8(expected.colour[1]) << " " << toUnorm8(expected.colour[2]) << " 255";
+                        << got[1] << " " << got[2] << " " << got[3] << ", expected " << unorm8(expected.colour[0])
+                        << " " << unorm8(expected.colour[1]) << " " << unorm8(expected.colour[2]) << " 255";
         }
       }
     EXPECT_EQ(mismatches, 0) << "t " << t;
@@ -224,8 +125,8 @@ TEST_F(SceneZ1Odd, EveryPixelFollowsTheFormulas) {
 
 TEST_F(SceneZ1Tall, StartsAsTheFlatBackground) {
   const Picture picture = title(0);
-  const Rgb background = palette(.95f, .3f, .25f);
-  const Rgba expected{toUnorm8(background[0]), toUnorm8(background[1]), toUnorm8(background[2]), 255};
+  const float3 background = V(.95f, .3f, .25f);
+  const Rgba expected{unorm8(background[0]), unorm8(background[1]), unorm8(background[2]), 255};
   // The palette gives (.1275, .075, .25).
   EXPECT_NEAR(background[0], .1275f, 1e-6f);
   EXPECT_NEAR(background[1], .075f, 1e-6f);
@@ -248,7 +149,7 @@ TEST_F(SceneZ1, FollowsItsFormulasPixelByPixel) {
 
 TEST_F(SceneZ1, LogoAndFullWidthLinesFromT4) {
   const float x = static_cast<float>(width()), y = static_cast<float>(height());
-  const Rgb background = palette(.95f, .3f, .25f);
+  const float3 background = V(.95f, .3f, .25f);
   for (float t : {4.f, 6.f}) {
     const Picture picture = title(t);
     // The two lines: the upper one covers u.x < t/4, the lower one u.x > 1 - t/4, so from t = 4
@@ -264,10 +165,10 @@ TEST_F(SceneZ1, LogoAndFullWidthLinesFromT4) {
         const float ux = vx / x;
         if (upper ? !(ux < t / 4) : !(ux > 1 - t / 4)) continue;
         ++covered;
-        const Rgb line = palette(upper ? ux + t * .2f : ux - t * .2f, 0, 1);
+        const float3 line = V(upper ? ux + t * .2f : ux - t * .2f, 0, 1);
         const Rgba got = pixel(picture, vx, vy);
         for (int k = 0; k < 3; ++k)
-          ASSERT_NEAR(got[k], toUnorm8(line[k]), 3) << "t " << t << " line pixel (" << vx << ", " << vy << ")";
+          ASSERT_NEAR(got[k], unorm8(line[k]), 3) << "t " << t << " line pixel (" << vx << ", " << vy << ")";
       }
       EXPECT_GE(covered, t > 4 ? width() : width() - 1) << "t " << t << " row " << vy;
     }
@@ -283,10 +184,10 @@ TEST_F(SceneZ1, LogoAndFullWidthLinesFromT4) {
         const int vx = col * 5 + 2, vy = static_cast<int>((row + .5f) / .12f);
         if (vy / y > .15f && vy / y < .155f) continue;  // under the upper line
         ++inked;
-        const Rgb hue = palette(vy / y * 2 + t * .1f, 0, 1);
+        const float3 hue = V(vy / y * 2 + t * .1f, 0, 1);
         const Rgba got = pixel(picture, vx, vy);
         for (int k = 0; k < 3; ++k)
-          EXPECT_NEAR(got[k], toUnorm8(background[k] + hue[k]), 2) << "logo texel (" << col << ", " << row << ")";
+          EXPECT_NEAR(got[k], unorm8(background[k] + hue[k]), 2) << "logo texel (" << col << ", " << row << ")";
       }
     EXPECT_GT(inked, 20);
     // Below the logo and between the lines nothing but the background (the scroller has not
@@ -295,7 +196,7 @@ TEST_F(SceneZ1, LogoAndFullWidthLinesFromT4) {
       if (vy / y > .15f && vy / y < .155f) continue;
       for (int vx = 0; vx < width() * 3 / 4; ++vx) {
         const Rgba got = pixel(picture, vx, vy);
-        for (int k = 0; k < 3; ++k) ASSERT_EQ(got[k], toUnorm8(background[k])) << "pixel (" << vx << ", " << vy << ")";
+        for (int k = 0; k < 3; ++k) ASSERT_EQ(got[k], unorm8(background[k])) << "pixel (" << vx << ", " << vy << ")";
       }
     }
   }
@@ -337,11 +238,11 @@ TEST_F(SceneZ1, CreditsPaleWithTheFlash) {
       if (std::fabs(px - std::round(px)) < 1e-3f || std::fabs(py - std::round(py)) < 1e-3f) continue;
       if (!credits.inked(static_cast<int>(px), static_cast<int>(py))) continue;
       ++checked;
-      const Rgb background = palette(.95f, .3f, .25f);
-      const Rgb pale0 = palette(vy * .01f + t, .2f, 1), pale1 = palette(vy * .01f + t, .5f, 1);
+      const float3 background = V(.95f, .3f, .25f);
+      const float3 pale0 = V(vy * .01f + t, .2f, 1), pale1 = V(vy * .01f + t, .5f, 1);
       for (int k = 0; k < 3; ++k) {
-        EXPECT_NEAR(pixel(calm, vx, vy)[k], toUnorm8(background[k] + pale0[k]), 2);
-        EXPECT_NEAR(pixel(flash, vx, vy)[k], toUnorm8(background[k] + pale1[k]), 2);
+        EXPECT_NEAR(pixel(calm, vx, vy)[k], unorm8(background[k] + pale0[k]), 2);
+        EXPECT_NEAR(pixel(flash, vx, vy)[k], unorm8(background[k] + pale1[k]), 2);
       }
     }
   EXPECT_GT(checked, 10);
@@ -349,61 +250,6 @@ TEST_F(SceneZ1, CreditsPaleWithTheFlash) {
 
 // ------------------------------------------------------------------------------------------------
 // Z2
-
-// Bilinear read of the first channel between texel centres, clamped at the edges (the default
-// sampler), at texture coordinate (s, t).
-double bilinear(const Text& text, double s, double t) {
-  const double fx = s * text.width - .5, fy = t * text.height - .5;
-  const double x0 = std::floor(fx), y0 = std::floor(fy);
-  const double ax = fx - x0, ay = fy - y0;
-  auto at = [&](double xi, double yi) {
-    const int cx = std::clamp(static_cast<int>(xi), 0, text.width - 1);
-    const int cy = std::clamp(static_cast<int>(yi), 0, text.height - 1);
-    return text.inked(cx, cy) ? 1.0 : 0.0;
-  };
-  const double top = at(x0, y0) * (1 - ax) + at(x0 + 1, y0) * ax;
-  const double bottom = at(x0, y0 + 1) * (1 - ax) + at(x0 + 1, y0 + 1) * ax;
-  return top * (1 - ay) + bottom * ay;
-}
-
-// M2 without its noise term (which adds at most .002): the result and D.x, D.y, D.z, C.x.
-struct RingField {
-  double result, body, lettering, tube, foldX;
-};
-
-RingField ringField(double px, double py, double pz, double t, double e, const Text& logo) {
-  const double g = std::clamp((t - 90) / 10, 0.0, 1.0), m = std::max(t - 90, 0.0);
-  const double depth = g * m * 9 + e * 33;
-  const double d = (pz - depth) / 222;
-  auto turn = [](double& a, double& b, double angle) {
-    const double c = std::cos(angle), s = std::sin(angle);
-    const double a2 = c * a - s * b, b2 = c * b + s * a;
-    a = a2;
-    b = b2;
-  };
-  // Octagonal tube: fold into eight sectors centred on +y.
-  double fx = px, fy = py, cx = px, cy = py;
-  turn(cx, cy, -pi / 8.0);
-  turn(fx, fy, std::floor(std::atan2(cx, cy) / pi * 4) * pi / 4);
-  fy -= 20;
-  RingField out{};
-  out.foldX = fx;
-  out.tube = std::max(std::fabs(fx) - 20, std::fabs(fy) - 1);
-  // Bend with the integer quotients 222/9 and 222/16, then the ring's own turn.
-  const double k = std::floor(pz / 8);
-  px += g * (24 * std::sin(m + k * .2) * d);
-  py += g * (13 * std::cos(m * .7 + k * .2) * d);
-  turn(px, py, 3 * pi * std::sin(t * .03 + e * .9 + k));
-  const double a = 2 * pi;
-  const double rx = std::atan2(px, py) * a, ry = std::hypot(px, py) - a;
-  const double rz = std::fmod(pz + 1000, 8) - 4;
-  out.body = std::max({std::fabs(rx) - 20, std::fabs(ry) - (2.2 + 6 * (1 - std::clamp((t - 80) / 10, 0.0, 1.0))),
-                       std::fabs(rz) - .5});
-  const double level = .5 * bilinear(logo, .5 - rx / 50, .5 - ry / 4) + .2;
-  out.lettering = std::max({std::fabs(rx) - 20, std::fabs(ry) - 2.1, std::fabs(rz) - level});
-  out.result = .5 * std::min({out.body, out.lettering, out.tube});
-  return out;
-}
 
 // M2 at a grid of 16 x 16 points around the camera's depth; column block b of the picture holds
 // the result (b = 0), D.x, D.y, D.z and C.x (b = 4) as float bits.
@@ -557,32 +403,6 @@ TEST_F(SceneZ2Wide, FlashAddsOnlyTheWallLettering) {
   EXPECT_EQ(tunnel(t, 0, 1), calm);
 }
 
-// Value noise N and fractal noise O of the shader text, in 32-bit float.
-float noise(const std::array<float, 3>& p) {
-  std::array<float, 3> c{}, b{};
-  for (int k = 0; k < 3; ++k) {
-    c[k] = std::floor(p[k]);
-    b[k] = std::cos((p[k] - c[k]) * pi) * -.5f + .5f;
-  }
-  const float n = c[0] + c[1] * 57 + c[2] * 21;
-  auto hash = [](float m) { return std::sin(std::cos(m) * m); };
-  auto lerp = [](float a, float b2, float s) { return a + s * (b2 - a); };
-  float a[4] = {n, n + 57, n + 21, n + 78};
-  for (float& v : a) v = lerp(hash(v), hash(1 + v), b[0]);
-  const float ax = lerp(a[0], a[1], b[1]), ay = lerp(a[2], a[3], b[1]);
-  return lerp(ax, ay, b[2]);
-}
-
-float fractalNoise(std::array<float, 3> p) {
-  float sum = 0, amplitude = 1;
-  for (int i = 0; i < 3; ++i) {
-    sum += (noise(p) + 1) * amplitude;
-    for (float& v : p) v *= 2;
-    amplitude /= 2;
-  }
-  return saturate(sum / 4);
-}
-
 TEST_F(SceneZ2, AtT80TheWallsShowTheBackgroundThroughTheToneSteps) {
   // At t = 80 every ray runs straight out from the axis in the plane of the camera, z = 33e, and
   // with e = 0 or .06 that plane passes between the discs (centred at z = 4 mod 8, at most .7
@@ -592,18 +412,18 @@ TEST_F(SceneZ2, AtT80TheWallsShowTheBackgroundThroughTheToneSteps) {
   for (float e : {0.f, .06f}) {
     const Picture picture = tunnel(80, e);
     const float depth = e * 33;
-    const Rgb hue = palette(((depth + 2) / 16.f) * .6f, .3f, .5f);
+    const float3 hue = V(((depth + 2) / 16.f) * .6f, .3f, .5f);
     int compared = 0;
     for (int vy = 0; vy < height(); ++vy)
       for (int vx = 0; vx < width(); ++vx) {
         if (vx == width() / 2 && vy == height() / 2) continue;  // the zero ray
         const float ux = vx / x - .5f, uy = vy / y - .5f;
         const float rx = ux / (y / x), ry = uy, length = std::hypot(rx, ry);
-        const std::array<float, 3> at{.01f + rx / length * 6, .01f + ry / length * 6, depth};
-        const float shade = fractalNoise(at) * std::hypot(ux, uy);
+        const float3 at{.01f + rx / length * 6, .01f + ry / length * 6, depth};
+        const float shade = O(at) * std::hypot(ux, uy);
         for (int k = 0; k < 3; ++k) {
           const float c = shade * hue[k];
-          EXPECT_NEAR(pixel(picture, vx, vy)[k], toUnorm8(std::pow(c * c, .45f)), 2)
+          EXPECT_NEAR(pixel(picture, vx, vy)[k], unorm8(std::pow(c * c, .45f)), 2)
               << "e " << e << " pixel (" << vx << ", " << vy << ")";
         }
         ++compared;

@@ -1,9 +1,11 @@
-// The shader frame's macros, noise and statics against their formulas, computed here on the CPU
-// in single precision. Results leave the shader as the four bytes of each float.
+// The shader frame's macros, noise and statics against their formulas, computed on the CPU in
+// single precision (the noise through its mirror in reference/hlsl.h). Results leave the shader
+// as the four bytes of each float.
 #include <algorithm>
 #include <cmath>
 
 #include "gpu_fixture.h"
+#include "reference/hlsl.h"
 
 namespace {
 
@@ -116,21 +118,6 @@ TEST_F(ShaderFrame, PaletteRunsThroughTheHues) {
   EXPECT_NEAR(floatAt(picture, 2, 3), .25f, 1e-6f);
 }
 
-float hash(float m) { return std::sin(std::cos(m) * m); }
-
-float noise(float px, float py, float pz) {
-  const float c[3] = {std::floor(px), std::floor(py), std::floor(pz)};
-  const float p[3] = {px, py, pz};
-  float b[3];
-  for (int i = 0; i < 3; ++i) b[i] = std::cos((p[i] - c[i]) * pi) * -.5f + .5f;
-  const float n = c[0] + c[1] * 57 + c[2] * 21;
-  float a[4] = {n, n + 57, n + 21, n + 78};
-  for (float& k : a) k = hash(k) + b[0] * (hash(1 + k) - hash(k));
-  const float x = a[0] + b[1] * (a[1] - a[0]);
-  const float y = a[2] + b[1] * (a[3] - a[2]);
-  return x + b[2] * (y - x);
-}
-
 TEST_F(ShaderFrame, ValueNoiseAndFractalNoise) {
   // Small coordinates, where sin and cos of the hash agree closely between CPU and GPU.
   const auto picture = run(R"(
@@ -147,19 +134,11 @@ TEST_F(ShaderFrame, ValueNoiseAndFractalNoise) {
       const float pz = static_cast<float>(x + row) * .23f - .7f;
       const float got = floatAt(picture, x, row);
       if (row < 4) {
-        EXPECT_NEAR(got, noise(px, py, pz), 2e-4f) << x << "," << row;
+        EXPECT_NEAR(got, reference::N({px, py, pz}), 2e-4f) << x << "," << row;
         EXPECT_GE(got, -1.0f);
         EXPECT_LE(got, 1.0f);
       } else {
-        float sum = 0;
-        float amplitude = 1;
-        float q[3] = {px, py, pz};
-        for (int i = 0; i < 3; ++i) {
-          sum += (noise(q[0], q[1], q[2]) + 1) * amplitude;
-          for (float& k : q) k *= 2;
-          amplitude /= 2;
-        }
-        EXPECT_NEAR(got, std::clamp(sum / 4, 0.0f, 1.0f), 4e-4f) << x << "," << row;
+        EXPECT_NEAR(got, reference::O({px, py, pz}), 4e-4f) << x << "," << row;
         EXPECT_GE(got, 0.0f);
         EXPECT_LE(got, .875f + 1e-6f);
       }

@@ -1,0 +1,10 @@
+// Mirrors shaders/z6_tiled_hall.hlsl; a change to that scene meant to change the picture updates this mirror.
+#pragma once
+#include "reference/hlsl.h"
+
+namespace reference {
+
+// The colour Z6 stores at u (before the store's quantisation).
+float3 Z6(const Params& q, float ux, float uy);
+
+}  // namespace reference
