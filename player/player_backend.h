@@ -1,8 +1,9 @@
 #pragma once
 // What the preview player needs of a back end beyond platform.h (whose window, device, shaders
 // and frames it uses as the intro does): the window as a tool window, its keys, pipelines rebuilt
-// beside the frames, and a sound that plays from any position. Plain functions, main thread only;
-// Linux implements them beside the intro's back end (host/vulkan/, target player_backend).
+// beside the frames, and a sound that plays from any position. Plain functions, on the frame
+// thread unless said otherwise; Linux implements them beside the intro's back end (host/vulkan/,
+// target player_backend).
 #include <cstddef>
 #include <cstdint>
 #include <string>
