@@ -1,8 +1,11 @@
 #pragma once
-// The frame loop's portable arithmetic: music clock, sync values, scene timeline, end test and
-// the shader parameters. Pure functions over plain state; no platform calls, no allocation.
+// The frame loop's portable arithmetic: the frame update (music clock, sync values, scene) over
+// music_time.h, the envelope levels it reads and the shader parameters. Pure functions over plain
+// state; no platform calls, no allocation.
 #include <cmath>
 #include <cstdint>
+
+#include "music_time.h"
 
 struct SynthMemory;
 
@@ -14,16 +17,9 @@ struct EnvelopeLevels {
   float level[syncTrackCount] = {};
 };
 
-// The levels of record `index` of an envelope log of 32 floats per record. Records at or beyond
-// recordsAvailable (not yet rendered, or past the log) read as zeros.
-EnvelopeLevels levelsFromLog(const float* envelopeLog, std::uint32_t recordsAvailable, std::uint32_t index);
-
-// The levels that the frame loop reads at play position p from the synthesizer's memory (the
-// first envelope of each track; zeros where the song is not rendered yet).
+// The levels that the frame loop reads at play position p from the synthesizer's memory: the
+// record p reads (envelopeRecordAt, one acquire), zeros where it is not rendered yet.
 EnvelopeLevels songLevelsAt(const SynthMemory& memory, std::uint32_t position);
-
-// The record that play position p reads: p >> 8.
-inline constexpr std::uint32_t envelopeRecordOf(std::uint32_t position) { return position >> 8; }
 
 // Loop state, zero at the start of the run.
 struct ShowState {
@@ -36,22 +32,10 @@ struct ShowState {
   int sceneIndex = 1;             // pipeline index of this frame's scene, 1..11
 };
 
-// Play position (sample frames) -> patterns: uint32 -> double -> nearest float, / framesPerPattern
-// (61,520) in float.
-float patternClockOf(std::uint32_t position);
-
-// 2.5 * patternClock, in float.
-float musicTimeOf(float patternClock);
-
-// The sync update of one frame: e, e2, e3 from d = patternClock - lastPatternClock and the levels,
-// then lastPatternClock = patternClock. The caller has stored patternClock in the state.
+// The sync update of one frame (the rule in music_time.h): e, e2, e3 from
+// d = patternClock - lastPatternClock and the levels, then lastPatternClock = patternClock. The
+// caller has stored patternClock in the state.
 void updateSync(ShowState& state, const EnvelopeLevels& levels);
-
-// Scene timeline: patterns [0,32) -> 1, [32,64) -> 2, [64,192) -> 3 + trunc((k - 64) / 16), else 11.
-int sceneIndexOf(float patternClock);
-
-// The run ends once the queried play position reaches the end of the song.
-bool songEnded(std::uint32_t position);
 
 // One whole frame update for play position p: patternClock, t, sync values, scene.
 void advanceFrame(ShowState& state, std::uint32_t position, const EnvelopeLevels& levels);
@@ -59,10 +43,6 @@ void advanceFrame(ShowState& state, std::uint32_t position, const EnvelopeLevels
 // shaderParams: e, e2, e3, t, x, y, 0, 0.
 void writePictureSize(float (&shaderParams)[8], int width, int height);  // once, before the loop
 void writeFrameParams(float (&shaderParams)[8], const ShowState& state);  // every frame: 0..3
-
-// The play position at which the music clock reads t (2.5 per pattern of 61,520 frames), rounded
-// to the nearest frame and clamped to 0 .. 2^32 - 1.
-std::uint32_t playPositionAt(double t);
 
 // Play position of frame k of a fixed-rate loop: round(k * 44100 / framesPerSecond).
 std::uint32_t framePosition(std::uint64_t frame, double framesPerSecond);

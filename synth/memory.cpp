@@ -24,12 +24,12 @@ std::uint32_t renderedFrames(const SynthMemory& memory) {
   return std::atomic_ref<std::uint32_t>(count).load(std::memory_order_acquire);
 }
 
-float trackLevel(const SynthMemory& memory, std::uint32_t playPosition, int track) {
-  if (track < 0 || track >= trackCount || playPosition >= songFrames) return 0.0f;
-  const std::uint32_t record = playPosition / envelopeLogPeriod;
+const EnvelopeRecord* envelopeRecordAt(const SynthMemory& memory, std::uint32_t playPosition) {
+  if (playPosition >= songFrames) return nullptr;
+  const std::uint32_t record = envelopeRecordOf(playPosition);
   const std::uint32_t blockEnd = std::min((record + 1) * envelopeLogPeriod, songFrames);
-  if (renderedFrames(memory) < blockEnd) return 0.0f;
-  return memory.envelopeLog[record].level[2 * track];
+  if (renderedFrames(memory) < blockEnd) return nullptr;
+  return &memory.envelopeLog[record];
 }
 
 std::uint32_t copySoundFrames(const SynthMemory& memory, std::uint32_t firstFrame,

@@ -79,9 +79,12 @@ bool renderSongFrames(SynthMemory& memory, const Song& song, std::uint32_t endFr
 // block lies below it, is complete and no longer written.
 std::uint32_t renderedFrames(const SynthMemory& memory);
 
-// Level of `track`'s first envelope in the record of play position `playPosition` (frames),
-// or 0 when that record is not yet complete, lies beyond the song or track is not 0..14.
-float trackLevel(const SynthMemory& memory, std::uint32_t playPosition, int track);
+// The envelope record that play position `playPosition` (frames) reads.
+inline constexpr std::uint32_t envelopeRecordOf(std::uint32_t playPosition) { return playPosition / envelopeLogPeriod; }
+
+// That record, read after one acquire of the progress: null when it is not yet complete or lies
+// beyond the song.
+const EnvelopeRecord* envelopeRecordAt(const SynthMemory& memory, std::uint32_t playPosition);
 
 // Copies `frameCount` stereo frames starting at `firstFrame` into `out` (2 floats per frame).
 // Frames not yet rendered, or beyond the song, read as zero. Returns the rendered frames copied.

@@ -639,11 +639,11 @@ inline void triggerNote(InstrumentWorkspace& workspace, const Song& song, int tr
 }
 
 // The part of runInstrument after the track's units: ends a finished note (first envelope done)
-// and logs the first envelope's level into record frame >> 8.
+// and logs the first envelope's level into the frame's record.
 inline void endNoteAndLog(SynthMemory& memory, int track, std::uint32_t frame) {
   InstrumentWorkspace& workspace = memory.workspaces[track];
   if (fieldInt(workspace.slots[0], 0) == stageDone) workspace.note = 0;
-  memory.envelopeLog[frame >> 8].level[2 * track] = fieldFloat(workspace.slots[0], 1);
+  memory.envelopeLog[envelopeRecordOf(frame)].level[2 * track] = fieldFloat(workspace.slots[0], 1);
 }
 
 inline float clipSample(float x) { return static_cast<float>(clampSignal(double{x})); }

@@ -46,7 +46,6 @@ const char* const captureUsage =
     "  INTRO_FFMPEG=PATH picks the encoder program (default ffmpeg from PATH);\n"
     "  INTRO_VALIDATION=1 turns the Vulkan validation layer on\n";
 
-constexpr double lastMusicTime = 490.0;
 constexpr int largestSide = 8192;
 constexpr int fastestRate = 240;
 

@@ -41,7 +41,6 @@ const char* const frameUsage =
     "  --out FILE   the PNG to write (RGBA, alpha as stored)\n"
     "  INTRO_VALIDATION=1 turns the Vulkan validation layer on\n";
 
-constexpr float lastMusicTime = 490.0f;
 constexpr int largestSide = 16384;
 
 int usageError(const std::string& what) {
@@ -102,11 +101,10 @@ int frameCommand(int argc, char** argv) {
     return 1;
   }
 
-  // The timeline works in patterns; t is 2.5 per pattern.
-  const float patternClock = *t / 2.5f;
+  const float patternClock = *t / musicTimePerPattern;
   const int sceneIndex = sceneIndexOf(patternClock);
   if (!sync[0] || !sync[1] || !sync[2]) {
-    const std::uint32_t target = std::min(playPositionAt(*t), songFrames);
+    const std::uint32_t target = songPositionAt(*t);
     SynthMemoryPtr memory = allocateSynthMemory();
     if (!renderSongFor(*memory, 0, target)) {
       std::fprintf(stderr, "intro-tool frame: the built-in song does not render\n");

@@ -163,7 +163,7 @@ int sheetCommand(int argc, char** argv) {
     writePictureSize(params, width, height);
     writeFrameParams(params, state);
     params[3] = moment.t;  // the caption's time exactly
-    const int sceneIndex = sceneIndexOf(moment.t / 2.5f);
+    const int sceneIndex = sceneIndexOf(moment.t / musicTimePerPattern);
     const std::vector<std::uint8_t> picture = renderer.render(params, sceneIndex);
     if (picture.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4) {
       return failure("rendering failed: " + renderer.error().text());

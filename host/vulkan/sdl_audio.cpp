@@ -7,8 +7,8 @@
 #include <cstdint>
 
 #include "platform.h"
+#include "sdl_audio_clock.h"
 #include "sdl_audio_device.h"
-#include "sdl_play_clock.h"
 #include "synth.h"
 #include "timing.h"
 
@@ -18,7 +18,7 @@ struct AudioState {
   const SynthMemory* memory = nullptr;
   SDL_AudioDeviceID device = 0;
   std::uint64_t deliveredFrames = 0;  // callback thread only
-  PlayClock clock;
+  AudioClock clock;
   bool playing = false;            // a device runs the callback
   std::int64_t steadyStartNs = 0;  // the clock without a device
 };

@@ -5,47 +5,23 @@
 #include <SDL.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdio>
-#include <cstring>
 
 #include "platform.h"
 
 namespace {
 
-constexpr int keyQueueSize = 64;
-
 struct WindowState {
   SDL_Window* window = nullptr;
   bool videoReady = false;
   bool escapeSeen = false;  // an Escape press since the last query
-  // Key presses since the player last took them; the oldest are dropped when it falls behind.
-  std::int32_t keys[keyQueueSize] = {};
-  int keyCount = 0;
-  bool exposed = false;  // uncovered since the player last looked
 };
 WindowState state;
-
-void queueKey(std::int32_t key) {
-  if (state.keyCount == keyQueueSize) {
-    std::memmove(state.keys, state.keys + 1, sizeof state.keys - sizeof state.keys[0]);
-    --state.keyCount;
-  }
-  state.keys[state.keyCount++] = key;
-}
 
 // Runs inside SDL_PumpEvents for every event; remembers an Escape press even when the key is
 // released again before the frame loop looks.
 int watchEscape(void*, SDL_Event* event) {
-  if (event->type == SDL_KEYDOWN) {
-    if (event->key.keysym.scancode == SDL_SCANCODE_ESCAPE) state.escapeSeen = true;
-    queueKey(event->key.keysym.sym);
-  } else if (event->type == SDL_QUIT) {
-    queueKey(SDLK_ESCAPE);
-  } else if (event->type == SDL_WINDOWEVENT && (event->window.event == SDL_WINDOWEVENT_EXPOSED ||
-                                                event->window.event == SDL_WINDOWEVENT_SIZE_CHANGED)) {
-    state.exposed = true;
-  }
+  if (event->type == SDL_KEYDOWN && event->key.keysym.scancode == SDL_SCANCODE_ESCAPE) state.escapeSeen = true;
   return 0;
 }
 
@@ -65,41 +41,6 @@ bool initVideo() {
 }  // namespace
 
 SDL_Window* sdlWindow() { return state.window; }
-
-void showSdlWindowFrame() {
-  if (state.window == nullptr) return;
-  SDL_SetWindowBordered(state.window, SDL_TRUE);
-  SDL_SetWindowPosition(state.window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
-  SDL_ShowCursor(SDL_ENABLE);
-}
-
-int takeSdlKeyPresses(std::int32_t* keys, int max) {
-  if (!state.videoReady) return 0;
-  SDL_PumpEvents();
-  SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
-  const int count = std::min(max, state.keyCount);
-  std::memcpy(keys, state.keys, sizeof(std::int32_t) * static_cast<std::size_t>(count));
-  std::memmove(state.keys, state.keys + count, sizeof(std::int32_t) * static_cast<std::size_t>(state.keyCount - count));
-  state.keyCount -= count;
-  state.escapeSeen = false;
-  return count;
-}
-
-int sdlWindowRefreshRate() {
-  SDL_DisplayMode mode{};
-  if (state.window == nullptr || SDL_GetWindowDisplayMode(state.window, &mode) != 0 || mode.refresh_rate <= 0) return 60;
-  return mode.refresh_rate;
-}
-
-bool takeSdlWindowExposed() {
-  const bool exposed = state.exposed;
-  state.exposed = false;
-  return exposed;
-}
-
-void setSdlWindowTitle(const char* title) {
-  if (state.window != nullptr) SDL_SetWindowTitle(state.window, title);
-}
 
 namespace platform {
 

@@ -1,17 +1,12 @@
 #pragma once
-// Pipelines rebuilt while the intro's window runs (a player's live shaders), over the window back
-// end's Vulkan core: a full set is built from a text on any thread while frames go on, and put
-// in place on the frame thread between frames. Linux only.
-//
-//   vk_core::PipelineSet staged;
-//   const vk_core::VulkanError error = platform::buildPipelines(text.data(), text.size(), staged);  // a worker
-//   if (!error.failed()) ...later, on the frame thread: platform::installPipelines(staged);
-//   else ... error.text() is the compiler's message, "intro.hlsl:LINE: error: ..." ...
+// Pipelines rebuilt while the intro's window runs, over the window back end's Vulkan core: a full
+// set is built from a text on any thread while frames go on, and put in place on the frame thread
+// between frames. The preview player's seam (player_backend.h) offers them on Linux.
 #include <cstddef>
 
 #include "vk_core.h"
 
-namespace platform {
+namespace vk_window {
 
 // The twelve entry points of text (length bytes) into out, after createDevice. The pipelines in
 // use stay as they are; on failure out is empty and the error says why (the compiler's message
@@ -22,4 +17,4 @@ vk_core::VulkanError buildPipelines(const char* text, std::size_t length, vk_cor
 // (waiting for the last frame) ends the run as a failed frame does.
 void installPipelines(vk_core::PipelineSet& set);
 
-}  // namespace platform
+}  // namespace vk_window

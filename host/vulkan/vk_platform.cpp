@@ -388,14 +388,20 @@ void drawFrame(const float (&shaderParams)[8], int sceneIndex) {
   if (state.core.validation) reportValidation();
 }
 
-VulkanError buildPipelines(const char* text, std::size_t length, vk_core::PipelineSet& out) {
-  return state.core.buildPipelineSet(text, length, out);
+}  // namespace platform
+
+namespace vk_window {
+
+vk_core::VulkanError buildPipelines(const char* text, std::size_t length, vk_core::PipelineSet& out) {
+  return platform::state.core.buildPipelineSet(text, length, out);
 }
 
 void installPipelines(vk_core::PipelineSet& set) {
-  if (!state.ready || set.empty()) return;
-  if (VulkanError error = state.core.installPipelineSet(set); error.failed()) failInFrame(error);
-  reportValidation();
+  if (!platform::state.ready || set.empty()) return;
+  if (vk_core::VulkanError error = platform::state.core.installPipelineSet(set); error.failed()) {
+    platform::failInFrame(error);
+  }
+  platform::reportValidation();
 }
 
-}  // namespace platform
+}  // namespace vk_window

@@ -19,8 +19,16 @@ import struct
 import subprocess
 import sys
 
+# The show's clock, timeline and sync rule as host/music_time.h has them (music_time_test checks).
+SAMPLE_RATE = 44100
 FRAMES_PER_BAR = 61520
 BARS = 196
+GROWTH_BARS = (32, 192)  # from the second scene to the end scene
+PHASE_GAINS = ((6, 0.7), (7, 0.4), (8, 0.4))
+FLASH_FALL = 22
+FLASH_LEVEL = 0.7
+FLASH2_TRACKS = (13, 0)
+FLASH3_TRACKS = (2, 3, 9, 10, 11, 12)
 
 
 def f32(x):
@@ -79,26 +87,25 @@ def frame_loop(records, song_frames):
     growth = [0.0] * BARS
     was2 = was3 = False
     frame = 0
-    seven, four = f32(0.7), f32(0.4)
+    level = f32(FLASH_LEVEL)
     while True:
-        p = frame * 44100 // 60
+        p = frame * SAMPLE_RATE // 60
         if p >= song_frames:
             break
-        clock = f32(f32(float(p)) / 61520.0)
+        clock = f32(f32(float(p)) / FRAMES_PER_BAR)
         d = f32(clock - last)
         rec = p >> 8
         lv = records[rec] if rec < len(records) else [0.0] * 15
         lv = [f32(v) for v in lv]
         before = e
-        e = f32(e + f32(f32(d * lv[6]) * seven))
-        e = f32(e + f32(f32(d * lv[7]) * four))
-        e = f32(e + f32(f32(d * lv[8]) * four))
+        for track, gain in PHASE_GAINS:
+            e = f32(e + f32(f32(d * lv[track]) * f32(gain)))
         bar = min(int(clock), BARS - 1)
         growth[bar] += e - before
-        trig2 = lv[13] > seven or lv[0] > seven
-        trig3 = any(lv[i] > seven for i in (2, 3, 9, 10, 11, 12))
-        e2 = max(0.0, f32(e2 - f32(d * 22)))
-        e3 = max(0.0, f32(e3 - f32(d * 22)))
+        trig2 = any(lv[i] > level for i in FLASH2_TRACKS)
+        trig3 = any(lv[i] > level for i in FLASH3_TRACKS)
+        e2 = max(0.0, f32(e2 - f32(d * FLASH_FALL)))
+        e3 = max(0.0, f32(e3 - f32(d * FLASH_FALL)))
         if trig2:
             if not was2:
                 flashes2[bar] += 1
@@ -135,7 +142,7 @@ def main():
     print(f'e at the end {e:.2f}; most e2 flashes in a bar {max(f2)}, most e3 flashes {max(f3)}')
     tail = [max(abs(x) for x in samples[2 * FRAMES_PER_BAR * k:2 * FRAMES_PER_BAR * (k + 1)]) for k in (193, 194, 195)]
     print('peak in bars 193, 194, 195: ' + ', '.join(f'{v:.4f}' for v in tail))
-    grow = growth[32:192]
+    grow = growth[GROWTH_BARS[0]:GROWTH_BARS[1]]
     print(f'e growth per bar, bars 32..191: min {min(grow):.2f}, max {max(grow):.2f}, mean {sum(grow) / len(grow):.2f}')
     if 100.0 * clipped / n >= 0.1:
         bad.append('clip share')
@@ -148,7 +155,7 @@ def main():
     if tail[-1] > 0.01:
         bad.append('still sounding at the end')
     for k in range(BARS):
-        if f2[k] > 4 or f3[k] > 8 or (32 <= k < 192 and not 0.2 <= growth[k] <= 1.0):
+        if f2[k] > 4 or f3[k] > 8 or (GROWTH_BARS[0] <= k < GROWTH_BARS[1] and not 0.2 <= growth[k] <= 1.0):
             bad.append(f'bar {k}')
     if '--bars' in sys.argv:
         for k in range(BARS):

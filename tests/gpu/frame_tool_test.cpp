@@ -81,11 +81,7 @@ TEST_F(FrameTool, SyncValuesComeFromTheSongWhenLeftOut) {
   SynthMemoryPtr memory = allocateSynthMemory();
   ASSERT_TRUE(renderSongFrames(*memory, builtinSong(), (target / 256 + 2) * 256));
   const SynthMemory& song = *memory;
-  const ShowState state = simulateShow(target, 60.0, [&song](std::uint32_t position) {
-    EnvelopeLevels levels;
-    for (int track = 0; track < syncTrackCount; ++track) levels.level[track] = trackLevel(song, position, track);
-    return levels;
-  });
+  const ShowState state = songShowStateAt(song, target, 60.0);
   EXPECT_GT(state.e, 0.0f) << "the song drives e by t = 100";
 
   TextTexture texts[textCount];

@@ -7,14 +7,13 @@
 #include <limits>
 #include <vector>
 
+#include "synth.h"
 #include "timing.h"
 
 namespace {
 
 constexpr float threshold = 0.7f;
 const float aboveThreshold = std::nextafter(0.7f, 1.0f);
-
-float below(float x) { return std::nextafter(x, -1.0f); }
 
 EnvelopeLevels levelsWith(int track, float level) {
   EnvelopeLevels levels;
@@ -31,34 +30,6 @@ ShowState stateBetween(float last, float now) {
 }
 
 }  // namespace
-
-TEST(MusicClock, PatternsFromThePlayPosition) {
-  EXPECT_EQ(patternClockOf(0), 0.0f);
-  for (std::uint32_t k : {1u, 32u, 64u, 80u, 192u, 196u}) EXPECT_EQ(patternClockOf(k * framesPerPattern), float(k));
-  // Within half a unit in the last place of the exact quotient, and never decreasing.
-  float previous = 0.0f;
-  for (std::uint32_t p = 0; p <= songFrames; p += 9973) {
-    const float k = patternClockOf(p);
-    const double exact = double(p) / 61520.0;
-    EXPECT_LE(std::fabs(double(k) - exact), 0.5 * double(std::nextafter(k, 1e9f) - k) * 1.0000001) << p;
-    EXPECT_GE(k, previous);
-    previous = k;
-  }
-}
-
-TEST(MusicClock, PositionIsRoundedToSinglePrecisionFirst) {
-  // Above 2^24 the position itself is rounded to a float before the division.
-  EXPECT_EQ(patternClockOf((1u << 24) + 1), patternClockOf(1u << 24));
-  EXPECT_EQ(patternClockOf(0xFFFFFFFFu), float(4294967296.0) / 61520.0f);
-}
-
-TEST(MusicClock, TimeRunsAtTwoAndAHalfPerPattern) {
-  EXPECT_EQ(musicTimeOf(0.0f), 0.0f);
-  EXPECT_EQ(musicTimeOf(32.0f), 80.0f);
-  EXPECT_EQ(musicTimeOf(196.0f), 490.0f);
-  const float k = patternClockOf(1234567);
-  EXPECT_EQ(musicTimeOf(k), k * 2.5f);
-}
 
 TEST(SyncValues, PhaseGrowsWithInstrumentsSixSevenEight) {
   ShowState state = stateBetween(3.0f, 3.5f);  // d = 0.5
@@ -206,25 +177,6 @@ TEST(SyncValues, PhaseDoesNotDependOnTheFrameRate) {
   EXPECT_NEAR(fast.e, slow.e, 5e-3);
 }
 
-TEST(Timeline, ScenesChangeExactlyAtTheirPatterns) {
-  EXPECT_EQ(sceneIndexOf(0.0f), 1);
-  EXPECT_EQ(sceneIndexOf(below(32.0f)), 1);
-  EXPECT_EQ(sceneIndexOf(32.0f), 2);
-  EXPECT_EQ(sceneIndexOf(below(64.0f)), 2);
-  for (int scene = 3; scene <= 10; ++scene) {
-    const float start = 64.0f + 16.0f * float(scene - 3);
-    EXPECT_EQ(sceneIndexOf(start), scene) << start;
-    EXPECT_EQ(sceneIndexOf(below(start + 16.0f)), scene) << start;
-    EXPECT_EQ(sceneIndexOf(start + 8.0f), scene) << start;
-  }
-  EXPECT_EQ(sceneIndexOf(80.0f), 4);
-  EXPECT_EQ(sceneIndexOf(below(80.0f)), 3);
-  EXPECT_EQ(sceneIndexOf(below(192.0f)), 10);
-  EXPECT_EQ(sceneIndexOf(192.0f), 11);
-  EXPECT_EQ(sceneIndexOf(196.0f), 11);
-  EXPECT_EQ(sceneIndexOf(1e9f), 11);
-}
-
 TEST(Timeline, FromThePlayPosition) {
   for (std::uint32_t boundary : {32u, 64u, 80u, 192u}) {
     const std::uint32_t p = boundary * framesPerPattern;
@@ -245,14 +197,6 @@ TEST(Timeline, FromThePlayPosition) {
   EXPECT_EQ(scene, 11);
 }
 
-TEST(EndTest, RunEndsWhenThePositionReachesTheSongEnd) {
-  EXPECT_FALSE(songEnded(0));
-  EXPECT_FALSE(songEnded(12057919));
-  EXPECT_TRUE(songEnded(12057920));
-  EXPECT_TRUE(songEnded(0xFFFFFFFFu));
-  EXPECT_EQ(songFrames, 196u * framesPerPattern);
-}
-
 TEST(ShaderParams, LayoutIsPhaseFlashesTimeAndSize) {
   float params[8];
   for (float& p : params) p = 0.0f;
@@ -267,19 +211,19 @@ TEST(ShaderParams, LayoutIsPhaseFlashesTimeAndSize) {
   for (int i = 0; i < 8; ++i) EXPECT_EQ(params[i], expected[i]) << i;
 }
 
-TEST(EnvelopeLog, LevelsAreTheEvenSlotsOfTheCurrentRecord) {
-  std::vector<float> log(3 * 32);
-  for (std::size_t i = 0; i < log.size(); ++i) log[i] = float(i);
-  EXPECT_EQ(envelopeRecordOf(255), 0u);
-  EXPECT_EQ(envelopeRecordOf(256), 1u);
-  EXPECT_EQ(envelopeRecordOf(songFrames - 1), envelopeRecordsInSong - 1);
-  const EnvelopeLevels second = levelsFromLog(log.data(), 3, envelopeRecordOf(256 + 17));
+TEST(EnvelopeLog, LevelsAreTheEvenSlotsOfTheRecordThePositionReads) {
+  SynthMemoryPtr memory = allocateSynthMemory();
+  for (std::uint32_t record = 0; record < 3; ++record) {
+    for (int i = 0; i < 32; ++i) memory->envelopeLog[record].level[i] = float(32 * record + i);
+  }
+  memory->publishedFrames = 2 * envelopeLogPeriod;  // records 0 and 1 complete
+  const EnvelopeLevels second = songLevelsAt(*memory, 256 + 17);
   for (int i = 0; i < syncTrackCount; ++i) EXPECT_EQ(second.level[i], float(32 + 2 * i));
-  // Not yet rendered: zeros.
-  const EnvelopeLevels unrendered = levelsFromLog(log.data(), 2, 2);
-  for (float level : unrendered.level) EXPECT_EQ(level, 0.0f);
-  const EnvelopeLevels none = levelsFromLog(nullptr, 3, 0);
-  for (float level : none.level) EXPECT_EQ(level, 0.0f);
+  EXPECT_EQ(songLevelsAt(*memory, 255).level[1], 2.0f);
+  // Not yet rendered, or beyond the song: zeros.
+  for (float level : songLevelsAt(*memory, 2 * 256).level) EXPECT_EQ(level, 0.0f);
+  memory->publishedFrames = songFrames;
+  for (float level : songLevelsAt(*memory, songFrames).level) EXPECT_EQ(level, 0.0f);
 }
 
 TEST(FixedRateLoop, FramePositionsAreRoundedSampleTimes) {
@@ -289,18 +233,6 @@ TEST(FixedRateLoop, FramePositionsAreRoundedSampleTimes) {
   EXPECT_EQ(framePosition(1, 30000.0 / 1001.0), 1471u);  // 1471.47
   EXPECT_EQ(framePosition(2, 30000.0 / 1001.0), 2943u);  // 2942.94
   EXPECT_EQ(framePosition(1, 48.0), 919u);               // 918.75
-}
-
-TEST(FixedRateLoop, PlayPositionOfAMusicTime) {
-  EXPECT_EQ(playPositionAt(0.0), 0u);
-  EXPECT_EQ(playPositionAt(80.0), 32u * framesPerPattern);
-  EXPECT_EQ(playPositionAt(490.0), songFrames);
-  EXPECT_EQ(playPositionAt(1.0), 24608u);  // 0.4 patterns
-  EXPECT_EQ(playPositionAt(-3.0), 0u);
-  EXPECT_EQ(playPositionAt(1e12), 0xFFFFFFFFu);
-  // The clock read back at that position is t, to single precision.
-  for (double t : {0.5, 79.99, 123.456, 333.3, 489.9}) EXPECT_NEAR(musicTimeOf(patternClockOf(playPositionAt(t))), t, 1e-4) << t;
-  EXPECT_EQ(sceneIndexOf(patternClockOf(playPositionAt(160.0))), 3);
 }
 
 TEST(FixedRateLoop, NoFrameRateStepsOnlyTheTarget) {

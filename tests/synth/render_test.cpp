@@ -277,21 +277,26 @@ TEST(EnvelopeLog, TheLastRecordCoversSixtyFourFramesAndTheSongEnds) {
   std::memcpy(last, bytes + 96463352, sizeof last);
   EXPECT_EQ(last[0], 0.25f);
   EXPECT_EQ(last[1], 0.25f);
-  EXPECT_EQ(trackLevel(*r.memory, songFrames - 1, 0), 0.5f);
-  EXPECT_EQ(trackLevel(*r.memory, songFrames, 0), 0.0f);  // beyond the song
+  ASSERT_NE(envelopeRecordAt(*r.memory, songFrames - 1), nullptr);
+  EXPECT_EQ(envelopeRecordAt(*r.memory, songFrames - 1)->level[0], 0.5f);
+  EXPECT_EQ(envelopeRecordAt(*r.memory, songFrames), nullptr);  // beyond the song
 }
 
 TEST(Readers, SeeOnlyWhatIsPublished) {
   Rendered r(oneTrackSong({60, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}, 64));
   EXPECT_EQ(renderedFrames(*r.memory), 0u);
-  EXPECT_EQ(trackLevel(*r.memory, 0, 0), 0.0f);
+  EXPECT_EQ(envelopeRecordAt(*r.memory, 0), nullptr);
   r.to(1000);
   EXPECT_EQ(renderedFrames(*r.memory), 1000u);
   // Records 0..2 are complete; record 3 (frames 768..1023) is not yet.
-  EXPECT_EQ(trackLevel(*r.memory, 600, 0), static_cast<float>(768) / 4096);
-  EXPECT_EQ(trackLevel(*r.memory, 800, 0), 0.0f);
-  EXPECT_EQ(trackLevel(*r.memory, 600, -1), 0.0f);
-  EXPECT_EQ(trackLevel(*r.memory, 600, 15), 0.0f);
+  EXPECT_EQ(envelopeRecordOf(255), 0u);
+  EXPECT_EQ(envelopeRecordOf(256), 1u);
+  EXPECT_EQ(envelopeRecordOf(600), 2u);
+  EXPECT_EQ(envelopeRecordOf(songFrames - 1), envelopeRecordsInSong - 1);
+  EXPECT_EQ(envelopeRecordAt(*r.memory, 600), &r.memory->envelopeLog[2]);
+  EXPECT_EQ(envelopeRecordAt(*r.memory, 600)->level[0], static_cast<float>(768) / 4096);
+  EXPECT_EQ(envelopeRecordAt(*r.memory, 767), &r.memory->envelopeLog[2]);
+  EXPECT_EQ(envelopeRecordAt(*r.memory, 768), nullptr);
   std::vector<float> frames(2 * 100, -5.0f);
   EXPECT_EQ(copySoundFrames(*r.memory, 950, 100, frames.data()), 50u);
   for (int i = 0; i < 100; ++i) {
@@ -331,7 +336,8 @@ TEST(Readers, RenderThreadPublishesWhileOthersRead) {
       ASSERT_EQ(frame[0], 0.25f);
     }
   }
-  EXPECT_EQ(trackLevel(*memory, songFrames - 1, 0), 0.5f);
+  ASSERT_NE(envelopeRecordAt(*memory, songFrames - 1), nullptr);
+  EXPECT_EQ(envelopeRecordAt(*memory, songFrames - 1)->level[0], 0.5f);
 }
 
 TEST(RenderPaths, InvalidSongRendersNothing) {

@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "sdl_play_audio.h"
+#include "player_backend.h"
 #include "synth.h"
 #include "timing.h"
 
@@ -72,7 +72,7 @@ Watch watchFor(std::chrono::milliseconds duration, std::uint32_t from) {
   Watch watch{true, from};
   const auto start = Clock::now();
   while (Clock::now() - start < duration) {
-    const std::uint32_t p = play_audio::position();
+    const std::uint32_t p = player_backend::heardPosition();
     watch.monotonic = watch.monotonic && p >= watch.last;
     watch.last = p;
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -97,42 +97,42 @@ TEST(PlayAudio, PlayPauseSeekAndNewSongFollowTheListener) {
   const SynthMemoryPtr first = signalMemory(1.0f, 220.0);
   const SynthMemoryPtr second = signalMemory(-1.0f, 330.0);
 
-  EXPECT_EQ(play_audio::position(), 0u);  // before open
-  ASSERT_TRUE(play_audio::open(first.get()));
-  EXPECT_TRUE(play_audio::hasDevice());
-  EXPECT_FALSE(play_audio::playing());
+  EXPECT_EQ(player_backend::heardPosition(), 0u);  // before open
+  ASSERT_TRUE(player_backend::openSound(first.get()));
+  EXPECT_TRUE(player_backend::hasSoundDevice());
+  EXPECT_FALSE(player_backend::soundPlaying());
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  EXPECT_EQ(play_audio::position(), 0u);  // opened paused at 0
+  EXPECT_EQ(player_backend::heardPosition(), 0u);  // opened paused at 0
 
   // Play from a second in: the target at once, then real time from there.
   auto since = Clock::now();
-  play_audio::play(44100);
-  EXPECT_TRUE(play_audio::playing());
-  EXPECT_TRUE(followsRealTime(play_audio::position(), 44100, since));
+  player_backend::playSound(44100);
+  EXPECT_TRUE(player_backend::soundPlaying());
+  EXPECT_TRUE(followsRealTime(player_backend::heardPosition(), 44100, since));
   Watch watch = watchFor(std::chrono::milliseconds(600), 44100);
   EXPECT_TRUE(watch.monotonic);
   EXPECT_GT(watch.last, 44100u);
   EXPECT_TRUE(followsRealTime(watch.last, 44100, since));
 
   // Pause: the position stops where it is heard and holds.
-  play_audio::pause();
-  EXPECT_FALSE(play_audio::playing());
-  const std::uint32_t paused = play_audio::position();
+  player_backend::pauseSound();
+  EXPECT_FALSE(player_backend::soundPlaying());
+  const std::uint32_t paused = player_backend::heardPosition();
   EXPECT_GE(paused, watch.last);
   EXPECT_TRUE(followsRealTime(paused, 44100, since));
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  EXPECT_EQ(play_audio::position(), paused);
+  EXPECT_EQ(player_backend::heardPosition(), paused);
 
   // Seek while paused: the new position, held.
-  play_audio::seek(441'000);
-  EXPECT_FALSE(play_audio::playing());
-  EXPECT_EQ(play_audio::position(), 441'000u);
+  player_backend::seekSound(441'000);
+  EXPECT_FALSE(player_backend::soundPlaying());
+  EXPECT_EQ(player_backend::heardPosition(), 441'000u);
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  EXPECT_EQ(play_audio::position(), 441'000u);
+  EXPECT_EQ(player_backend::heardPosition(), 441'000u);
 
   // Resume from there.
   since = Clock::now();
-  play_audio::play(play_audio::position());
+  player_backend::playSound(player_backend::heardPosition());
   watch = watchFor(std::chrono::milliseconds(400), 441'000);
   EXPECT_TRUE(watch.monotonic);
   EXPECT_GT(watch.last, 441'000u);
@@ -140,28 +140,28 @@ TEST(PlayAudio, PlayPauseSeekAndNewSongFollowTheListener) {
 
   // Seek back while playing: the target at once, never the stream it left.
   since = Clock::now();
-  play_audio::seek(100'000);
-  EXPECT_TRUE(play_audio::playing());
-  EXPECT_TRUE(followsRealTime(play_audio::position(), 100'000, since));
+  player_backend::seekSound(100'000);
+  EXPECT_TRUE(player_backend::soundPlaying());
+  EXPECT_TRUE(followsRealTime(player_backend::heardPosition(), 100'000, since));
   watch = watchFor(std::chrono::milliseconds(300), 100'000);
   EXPECT_TRUE(watch.monotonic);
   EXPECT_TRUE(followsRealTime(watch.last, 100'000, since));
 
   // A new song at the current position: the position runs on; the old memory is soon let go.
-  const std::uint32_t beforeSwap = play_audio::position();
+  const std::uint32_t beforeSwap = player_backend::heardPosition();
   since = Clock::now();
-  play_audio::setSource(second.get());
-  EXPECT_TRUE(play_audio::reads(second.get()));
-  while (play_audio::reads(first.get()) && secondsSince(since) < 5) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  EXPECT_FALSE(play_audio::reads(first.get()));
+  player_backend::setSoundSource(second.get());
+  EXPECT_TRUE(player_backend::soundReads(second.get()));
+  while (player_backend::soundReads(first.get()) && secondsSince(since) < 5) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_FALSE(player_backend::soundReads(first.get()));
   watch = watchFor(std::chrono::milliseconds(300), beforeSwap);
   EXPECT_TRUE(watch.monotonic);
   EXPECT_TRUE(followsRealTime(watch.last, beforeSwap, since));
   const std::uint32_t afterSwap = watch.last;
 
-  play_audio::close();
-  EXPECT_FALSE(play_audio::hasDevice());
-  EXPECT_FALSE(play_audio::reads(second.get()));
+  player_backend::closeSound();
+  EXPECT_FALSE(player_backend::hasSoundDevice());
+  EXPECT_FALSE(player_backend::soundReads(second.get()));
 
   // What the device was given: each target's frames once its fade-in is done, the new song after
   // the swap, silence during the pause, and no step a crossfade would not make.

@@ -3,15 +3,21 @@
 // thread (writer) and the frame loop (reader) without locks.
 //
 // After each callback the writer records how many frames it has handed to the device so far and
-// when. The reader estimates what has been heard: the frames delivered, less the frames still
-// waiting in the device's buffer, plus the time since that callback. The estimate never goes
-// backwards, never passes what was delivered and never passes the end of the song.
+// when. The reader estimates what has been heard (heardDeviceFrames). The position never goes
+// backwards and never passes the end of the song.
 #include <atomic>
 #include <cstdint>
 
 #include "timing.h"
 
-struct PlayClock {
+// Device frames heard at steady time nowNs: those delivered by the callbacks, less the frames the
+// device's buffer still held after the last one, plus the time since it; never more than were
+// delivered. The one estimate of what a listener hears: the intro's clock and the preview
+// player's sound both take it.
+std::uint64_t heardDeviceFrames(std::uint64_t deliveredFrames, std::int64_t deliveredAtNs, std::uint32_t bufferedFrames,
+                                std::int64_t nowNs, std::uint32_t framesPerSecond = sampleRate);
+
+struct AudioClock {
   // Frames the device holds after a callback has filled its buffer (the device's buffer size).
   std::uint32_t bufferedFrames = 0;
   // The estimate stops here (the song's length in frames).

@@ -1,5 +1,6 @@
-// The play clock shared by the audio callback and the frame loop.
-#include "sdl_play_clock.h"
+// The intro's audio clock, shared by the audio callback and the frame loop, and the estimate of
+// what a listener has heard that it shares with the preview player's sound.
+#include "sdl_audio_clock.h"
 
 #include <gtest/gtest.h>
 
@@ -13,21 +14,21 @@ namespace {
 constexpr std::int64_t ms = 1'000'000;
 constexpr std::uint32_t songEnd = 12'057'920;
 
-void configure(PlayClock& clock, std::uint32_t buffered) {
+void configure(AudioClock& clock, std::uint32_t buffered) {
   clock.bufferedFrames = buffered;
   clock.endFrame = songEnd;
   clock.framesPerSecond = 44100;
 }
 
-TEST(PlayClock, StaysAtZeroBeforeTheFirstCallback) {
-  PlayClock clock;
+TEST(AudioClock, StaysAtZeroBeforeTheFirstCallback) {
+  AudioClock clock;
   configure(clock, 1024);
   EXPECT_EQ(clock.position(0), 0u);
   EXPECT_EQ(clock.position(5000 * ms), 0u);
 }
 
-TEST(PlayClock, SubtractsTheDeviceBufferAndAddsTheTimeSinceTheCallback) {
-  PlayClock clock;
+TEST(AudioClock, SubtractsTheDeviceBufferAndAddsTheTimeSinceTheCallback) {
+  AudioClock clock;
   configure(clock, 1024);
   clock.delivered(4096, 1000 * ms);
   EXPECT_EQ(clock.position(1000 * ms), 4096u - 1024u);
@@ -37,16 +38,16 @@ TEST(PlayClock, SubtractsTheDeviceBufferAndAddsTheTimeSinceTheCallback) {
   EXPECT_EQ(clock.position(1020 * ms), 4096u - 1024u + 882u);
 }
 
-TEST(PlayClock, NeverPassesWhatWasDelivered) {
-  PlayClock clock;
+TEST(AudioClock, NeverPassesWhatWasDelivered) {
+  AudioClock clock;
   configure(clock, 1024);
   clock.delivered(2048, 0);
   EXPECT_EQ(clock.position(10'000 * ms), 2048u);
 }
 
-TEST(PlayClock, NeverGoesBackwards) {
+TEST(AudioClock, NeverGoesBackwards) {
   // A device holding two callbacks' worth of frames; the second callback comes late.
-  PlayClock clock;
+  AudioClock clock;
   configure(clock, 2048);
   clock.delivered(3072, 0);
   const std::uint32_t early = clock.position(40 * ms);
@@ -58,17 +59,17 @@ TEST(PlayClock, NeverGoesBackwards) {
   EXPECT_EQ(clock.position(0), 2048u + 882u);
 }
 
-TEST(PlayClock, ShortStartBufferCountsFromZero) {
+TEST(AudioClock, ShortStartBufferCountsFromZero) {
   // A first callback that delivers less than the device buffer: nothing has been heard yet.
-  PlayClock clock;
+  AudioClock clock;
   configure(clock, 1024);
   clock.delivered(512, 0);
   EXPECT_EQ(clock.position(0), 0u);
   EXPECT_EQ(clock.position(1 * ms), 44u);
 }
 
-TEST(PlayClock, StopsAtTheEndOfTheSong) {
-  PlayClock clock;
+TEST(AudioClock, StopsAtTheEndOfTheSong) {
+  AudioClock clock;
   configure(clock, 1024);
   clock.delivered(songEnd + 4096, 0);
   EXPECT_EQ(clock.position(0), songEnd);
@@ -77,9 +78,9 @@ TEST(PlayClock, StopsAtTheEndOfTheSong) {
   EXPECT_EQ(clock.position(0), songEnd);
 }
 
-TEST(PlayClock, ReachesTheEndWhileTheDeviceDeliversSilence) {
+TEST(AudioClock, ReachesTheEndWhileTheDeviceDeliversSilence) {
   // Callbacks keep coming after the song; the position must arrive at the end, not hover below it.
-  PlayClock clock;
+  AudioClock clock;
   configure(clock, 1024);
   std::uint64_t delivered = 0;
   std::int64_t now = 0;
@@ -93,20 +94,30 @@ TEST(PlayClock, ReachesTheEndWhileTheDeviceDeliversSilence) {
   EXPECT_EQ(position, songEnd);
 }
 
-TEST(PlayClock, LongGapsDoNotOverflow) {
-  PlayClock clock;
+TEST(AudioClock, LongGapsDoNotOverflow) {
+  AudioClock clock;
   configure(clock, 0);
   clock.delivered(songEnd, 0);
   EXPECT_EQ(clock.position(INT64_MAX), songEnd);
 }
 
-TEST(PlayClock, ReaderNeverSeesHalfAnUpdate) {
+TEST(AudioClock, HeardDeviceFramesOutlastThirtyTwoBitsAndLongGaps) {
+  // A reading taken before the callback's own time counts no time since it.
+  EXPECT_EQ(heardDeviceFrames(4096, 1000 * ms, 1024, 900 * ms), 3072u);
+  // Past 2^32 frames (27 hours of sound) the count goes on.
+  const std::uint64_t delivered = (std::uint64_t{1} << 33) + 4096;
+  EXPECT_EQ(heardDeviceFrames(delivered, 0, 1024, 10 * ms), delivered - 1024 + 441);
+  EXPECT_EQ(heardDeviceFrames(delivered, 0, 1024, INT64_MAX), delivered);
+  EXPECT_EQ(heardDeviceFrames(delivered, INT64_MIN + 1, 1024, INT64_MAX), delivered);
+}
+
+TEST(AudioClock, ReaderNeverSeesHalfAnUpdate) {
   // Update k delivers B + 441 k frames at time -10 k ms. Read at time 0, a consistent pair gives
   // 441 k + 441 k frames, an even multiple of 441; a count and a time from different updates
   // give (k1 + k2) x 441, an odd multiple whenever k1 and k2 differ in parity.
   constexpr std::uint64_t deviceBuffer = 1'000'000'000;
   constexpr std::uint64_t updates = 200000;
-  PlayClock clock;
+  AudioClock clock;
   clock.bufferedFrames = static_cast<std::uint32_t>(deviceBuffer);
   clock.endFrame = UINT32_MAX;
   clock.framesPerSecond = 44100;

@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr int lastScene = 11;
-
 std::uint32_t patternStep(std::uint32_t position, bool ahead) {
   if (ahead) return static_cast<std::uint32_t>(std::min<std::uint64_t>(lastPlayPosition, std::uint64_t{position} + framesPerPattern));
   return position > framesPerPattern ? position - framesPerPattern : 0;
@@ -19,15 +17,6 @@ std::uint32_t sceneStartPosition(int sceneIndex) {
 }
 
 }  // namespace
-
-std::uint32_t playPositionOfTime(double t) { return std::min(lastPlayPosition, playPositionAt(t)); }
-
-int sceneStartPattern(int sceneIndex) {
-  if (sceneIndex <= 1) return 0;
-  if (sceneIndex == 2) return 32;
-  // Scenes 3..10 take 16 patterns each from pattern 64; the end scene (11) starts at 192.
-  return 64 + 16 * (std::min(sceneIndex, lastScene) - 3);
-}
 
 std::uint32_t frameStep(std::uint32_t position, double framesPerSecond, bool ahead) {
   if (!(framesPerSecond > 0.0)) return position;

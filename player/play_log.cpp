@@ -38,18 +38,3 @@ std::uint32_t PlayLog::heardPosition(std::uint64_t heardDeviceFrames, PlayTarget
   lastPosition_ = position;
   return position;
 }
-
-std::uint64_t heardDeviceFrames(std::uint64_t deliveredFrames, std::int64_t deliveredAtNs, std::uint32_t bufferedFrames,
-                                std::int64_t nowNs, std::uint32_t framesPerSecond) {
-  if (deliveredFrames == 0) return 0;
-  // The gap in unsigned arithmetic (no overflow whatever the clock says), capped at an hour so
-  // that the product stays below 64 bits; the estimate is capped by what was delivered anyway.
-  const std::uint64_t sinceNs =
-      nowNs > deliveredAtNs
-          ? std::min<std::uint64_t>(static_cast<std::uint64_t>(nowNs) - static_cast<std::uint64_t>(deliveredAtNs),
-                                    3'600'000'000'000u)
-          : 0;
-  const std::uint64_t sinceFrames = sinceNs * framesPerSecond / 1'000'000'000u;
-  const std::uint64_t heard = deliveredFrames > bufferedFrames ? deliveredFrames - bufferedFrames : 0;
-  return std::min(heard + sinceFrames, deliveredFrames);
-}

@@ -1,4 +1,7 @@
-#include "sdl_play_audio.h"
+// The preview player's sound on SDL2 (player_backend.h): PlayMixer over the audio device the
+// intro opens, or the steady clock without one. The device's callback runs on SDL's audio thread;
+// every call here takes the device's lock for a few microseconds.
+#include "player_backend.h"
 
 #include <SDL.h>
 
@@ -6,6 +9,7 @@
 
 #include "play_mix.h"
 #include "play_steady.h"
+#include "sdl_audio_clock.h"
 #include "sdl_audio_device.h"
 
 namespace {
@@ -50,10 +54,10 @@ std::uint32_t heardNow() {
 
 }  // namespace
 
-namespace play_audio {
+namespace player_backend {
 
-bool open(const SynthMemory* memory) {
-  close();
+bool openSound(const SynthMemory* memory) {
+  closeSound();
   state.mixer.reset(synthSoundSource(memory));
   state.deliveredAtNs = 0;
   state.steadySource = memory;
@@ -63,10 +67,10 @@ bool open(const SynthMemory* memory) {
   // Running from the start: while paused the mixer gives silence, and the device's count of
   // frames never stops, so that every command maps onto one continuous count.
   if (state.device != 0) SDL_PauseAudioDevice(state.device, 0);
-  return hasDevice();
+  return hasSoundDevice();
 }
 
-void close() {
+void closeSound() {
   if (state.device != 0) {
     SDL_CloseAudioDevice(state.device);  // waits for the audio thread
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
@@ -78,7 +82,7 @@ void close() {
   state.steadySource = nullptr;
 }
 
-void play(std::uint32_t position) {
+void playSound(std::uint32_t position) {
   if (state.device == 0) {
     state.steady.play(position, nowNs());
     return;
@@ -87,7 +91,7 @@ void play(std::uint32_t position) {
   state.mixer.play(position);
 }
 
-void pause() {
+void pauseSound() {
   if (state.device == 0) {
     state.steady.pause(nowNs());
     return;
@@ -97,7 +101,7 @@ void pause() {
   state.mixer.pauseAt(heardNow());
 }
 
-void seek(std::uint32_t position) {
+void seekSound(std::uint32_t position) {
   if (state.device == 0) {
     state.steady.seek(position, nowNs());
     return;
@@ -106,31 +110,31 @@ void seek(std::uint32_t position) {
   state.mixer.seek(position);
 }
 
-void setSource(const SynthMemory* memory) {
+void setSoundSource(const SynthMemory* memory) {
   state.steadySource = memory;
   if (state.device == 0) return;
   DeviceLock lock;
   state.mixer.setSource(synthSoundSource(memory));
 }
 
-bool reads(const SynthMemory* memory) {
+bool soundReads(const SynthMemory* memory) {
   if (state.device == 0) return memory != nullptr && memory == state.steadySource;
   DeviceLock lock;
   return state.mixer.reads(memory);
 }
 
-std::uint32_t position() {
+std::uint32_t heardPosition() {
   if (state.device == 0) return state.steady.position(nowNs());
   DeviceLock lock;
   return heardNow();
 }
 
-bool playing() {
+bool soundPlaying() {
   if (state.device == 0) return state.steady.playing();
   DeviceLock lock;
   return state.mixer.playing();
 }
 
-bool hasDevice() { return state.device != 0; }
+bool hasSoundDevice() { return state.device != 0; }
 
-}  // namespace play_audio
+}  // namespace player_backend

@@ -4,12 +4,11 @@
 // installed from poll() on the caller's thread, between frames; one that fails leaves the
 // installed pipelines as they are and its message, said in the folder's files, comes back once.
 //
-//   vk_core::PipelineSet staged;   // outlives `live`: the worker may be writing it
 //   LiveShaders live(folder,
-//       [&](const std::string& text, std::string& message) {
-//         return platform::buildPipelines(text.data(), text.size(), staged, message);
+//       [](const std::string& text, std::string& message) {
+//         return player_backend::buildPipelines(text.data(), text.size(), message);
 //       },
-//       [&] { platform::installPipelines(staged); });
+//       [] { player_backend::installPipelines(); });
 //   for (;;) {  // the frame loop
 //     const LiveReport report = live.poll();
 //     if (report.outcome == LiveOutcome::failed) ... stderr and the window title ...

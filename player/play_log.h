@@ -1,11 +1,9 @@
 #pragma once
 // What the preview player's listener hears now. The mixer records every buffer it fills: the
 // device frames the buffer covers and the song position its first frame plays. From the device
-// frames heard so far (estimated from the callback's count, the device's buffer and the time
-// since), the log finds the buffer being heard and the song position in it.
+// frames heard so far (the back end's estimate), the log finds the buffer being heard and the
+// song position in it.
 #include <cstdint>
-
-#include "timing.h"
 
 // One filled buffer.
 struct PlayRecord {
@@ -50,9 +48,3 @@ class PlayLog {
   std::uint32_t lastGeneration_ = 0;
   std::uint32_t lastPosition_ = 0;
 };
-
-// Device frames heard at steady time nowNs: those delivered by the callbacks, less the frames the
-// device's buffer still held after the last one, plus the time since it; never more than were
-// delivered. The same estimate as PlayClock's, over a count that outlasts any session.
-std::uint64_t heardDeviceFrames(std::uint64_t deliveredFrames, std::int64_t deliveredAtNs, std::uint32_t bufferedFrames,
-                                std::int64_t nowNs, std::uint32_t framesPerSecond = sampleRate);

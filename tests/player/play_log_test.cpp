@@ -1,5 +1,5 @@
-// The device frames a listener has heard, estimated from the callback's count and the device's
-// buffer, and the log's answers where its records leave gaps or run out.
+// The song position heard through the log of filled buffers, where its records leave gaps or run
+// out.
 #include "play_log.h"
 
 #include <gtest/gtest.h>
@@ -7,29 +7,6 @@
 #include <cstdint>
 
 namespace {
-
-constexpr std::int64_t ms = 1'000'000;
-
-TEST(PlayDeviceFrames, SubtractTheDeviceBufferAndAddTheTimeSinceTheCallback) {
-  EXPECT_EQ(heardDeviceFrames(0, 0, 1024, 5000 * ms), 0u);  // before the first callback
-  EXPECT_EQ(heardDeviceFrames(4096, 1000 * ms, 1024, 1000 * ms), 3072u);
-  EXPECT_EQ(heardDeviceFrames(4096, 1000 * ms, 1024, 1010 * ms), 3072u + 441u);
-  // Never more than was delivered, however late the next callback.
-  EXPECT_EQ(heardDeviceFrames(4096, 1000 * ms, 1024, 60'000 * ms), 4096u);
-  // A reading taken before the callback's own time counts no time since it.
-  EXPECT_EQ(heardDeviceFrames(4096, 1000 * ms, 1024, 900 * ms), 3072u);
-  // A first callback shorter than the device buffer: nothing heard yet.
-  EXPECT_EQ(heardDeviceFrames(512, 0, 1024, 0), 0u);
-  EXPECT_EQ(heardDeviceFrames(512, 0, 1024, 1 * ms), 44u);
-}
-
-TEST(PlayDeviceFrames, OutlastThirtyTwoBitsAndLongGaps) {
-  // Past 2^32 frames (27 hours of sound) the count goes on.
-  const std::uint64_t delivered = (std::uint64_t{1} << 33) + 4096;
-  EXPECT_EQ(heardDeviceFrames(delivered, 0, 1024, 10 * ms), delivered - 1024 + 441);
-  EXPECT_EQ(heardDeviceFrames(delivered, 0, 1024, INT64_MAX), delivered);
-  EXPECT_EQ(heardDeviceFrames(delivered, INT64_MIN + 1, 1024, INT64_MAX), delivered);
-}
 
 PlayRecord record(std::uint64_t deviceStart, std::uint32_t frames, std::uint32_t sourceStart, bool advancing,
                   std::uint32_t targetGeneration) {
