@@ -1,7 +1,7 @@
 #pragma once
 // The one narrow interface a platform back end implements (Vulkan + SDL2 on Linux,
 // Direct3D 11 + Win32 + waveOut on Windows). Plain functions; each back end keeps its
-// state in one static struct. host/main.cpp drives the start-up and the frame loop over it.
+// state in static structs made once. host/main.cpp drives the start-up and the frame loop over it.
 #include <cstddef>
 #include <cstdint>
 
