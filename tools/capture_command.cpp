@@ -12,6 +12,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -22,14 +24,13 @@
 #include <system_error>
 #include <vector>
 
-#include "output_file.h"
 #include "capture_encoder.h"
-#include "capture_show.h"
 #include "commands.h"
 #include "interrupts.h"
+#include "music_time.h"
 #include "option_values.h"
-#include "shader_source.h"
-#include "timing.h"
+#include "output_file.h"
+#include "show_render.h"
 #include "vkd3d_route.h"
 
 namespace {

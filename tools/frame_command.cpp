@@ -6,26 +6,20 @@
 //
 // Sync values not given on the command line come from the built-in song: the song is rendered up
 // to T and the frame loop's update runs at 60 frames per second up to T, as in the intro.
-#include <cerrno>
-#include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "capture_png.h"
-#include "capture_show.h"
 #include "commands.h"
+#include "music_time.h"
 #include "option_values.h"
 #include "output_file.h"
+#include "png_file.h"
 #include "shader_source.h"
 #include "show.h"
-#include "song.h"
+#include "show_render.h"
 #include "synth.h"
-#include "text_textures.h"
-#include "timing.h"
 #include "vk_headless.h"
 #include "vkd3d_route.h"
 

@@ -6,24 +6,20 @@
 // --size is the size of one still. Each still is the presented picture (scene, then the final
 // pass) with e, e2 and e3 from the built-in song as the intro has them at 60 frames per second.
 // Four stills across; the sheet is opaque. Written under a temporary name, then renamed.
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
 #include <string>
-#include <system_error>
 #include <vector>
 
-#include "output_file.h"
-#include "capture_png.h"
-#include "capture_sheet.h"
-#include "capture_show.h"
 #include "commands.h"
+#include "music_time.h"
 #include "option_values.h"
+#include "output_file.h"
+#include "png_file.h"
 #include "shader_source.h"
+#include "sheet_layout.h"
+#include "show_render.h"
 #include "text_textures.h"
 #include "vkd3d_route.h"
 

@@ -6,14 +6,12 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <string>
-#include <system_error>
-#include <unistd.h>
 #include <vector>
 
 #include "commands.h"
