@@ -29,16 +29,17 @@
 #include "interrupts.h"
 #include "music_time.h"
 #include "option_values.h"
+#include "picture_limits.h"
 #include "output_file.h"
 #include "show_render.h"
 #include "vkd3d_route.h"
 
 namespace {
 
-const char* const captureUsage =
-    "usage: intro-tool capture --out FILE.mp4 [--size WxH] [--fps N] [--from T0] [--to T1] [--compiler C]\n"
+const std::string captureUsage =
+    std::string("usage: intro-tool capture --out FILE.mp4 [--size WxH] [--fps N] [--from T0] [--to T1] [--compiler C]\n"
     "  --out FILE.mp4  the video to write (H.264 High 4:2:0, BT.709; AAC 192 kb/s)\n"
-    "  --size WxH      picture size, even sides from 2 to 8192 (default 1920x1080)\n"
+    "  --size WxH      picture size, even sides from 2 to ") + std::to_string(largestVideoSide) + " (default 1920x1080)\n"
     "  --fps N         frames per second, 1 to 240 (default 60)\n"
     "  --from T0       music time of the first frame, 0 to 490 (default 0; 2.5 per pattern)\n"
     "  --to T1         music time where the capture ends, T0 to 490 (default 490, the end)\n"
@@ -47,11 +48,10 @@ const char* const captureUsage =
     "  INTRO_FFMPEG=PATH picks the encoder program (default ffmpeg from PATH);\n"
     "  INTRO_VALIDATION=1 turns the Vulkan validation layer on\n";
 
-constexpr int largestSide = 8192;
 constexpr int fastestRate = 240;
 
 int usageError(const std::string& what) {
-  std::fprintf(stderr, "intro-tool capture: %s\n%s", what.c_str(), captureUsage);
+  std::fprintf(stderr, "intro-tool capture: %s\n%s", what.c_str(), captureUsage.c_str());
   return 2;
 }
 
@@ -184,10 +184,10 @@ int parseOptions(int argc, char** argv, Options& options, bool& help) {
       options.out = value;
       if (options.out.empty()) return usageError("--out wants a file name");
     } else if (option == "--size") {
-      if (!parseSize(value, largestSide, options.width, options.height) || options.width % 2 != 0 ||
+      if (!parseSize(value, largestVideoSide, options.width, options.height) || options.width % 2 != 0 ||
           options.height % 2 != 0) {
         return usageError(std::string("--size wants WIDTHxHEIGHT with even sides from 2 to ") +
-                          std::to_string(largestSide) + " (4:2:0 video), not " + quotedValue(value));
+                          std::to_string(largestVideoSide) + " (4:2:0 video), not " + quotedValue(value));
       }
     } else if (option == "--compiler") {
       if (!parseShaderRoute(value, options.route)) {
@@ -225,7 +225,7 @@ int captureCommand(int argc, char** argv) {
   bool help = false;
   if (const int code = parseOptions(argc, argv, options, help); code != 0) return code;
   if (help) {
-    std::fputs(captureUsage, stdout);
+    std::fputs(captureUsage.c_str(), stdout);
     return 0;
   }
   const std::optional<CapturePlan> planned = planCapture(options.framesPerSecond, options.from, options.to);

@@ -15,6 +15,7 @@
 #include "music_time.h"
 #include "option_values.h"
 #include "output_file.h"
+#include "picture_limits.h"
 #include "png_file.h"
 #include "shader_source.h"
 #include "show.h"
@@ -34,8 +35,6 @@ const char* const frameUsage =
     "               as the Windows intro is given it; needs scripts/vkd3d)\n"
     "  --out FILE   the PNG to write (RGBA, alpha as stored)\n"
     "  INTRO_VALIDATION=1 turns the Vulkan validation layer on\n";
-
-constexpr int largestSide = 16384;
 
 int usageError(const std::string& what) {
   std::fprintf(stderr, "intro-tool frame: %s\n%s", what.c_str(), frameUsage);
@@ -73,8 +72,8 @@ int frameCommand(int argc, char** argv) {
         sync[option == "--e" ? 0 : option == "--e2" ? 1 : 2] = number;
       }
     } else if (option == "--size") {
-      if (!parseSize(value, largestSide, width, height)) {
-        return usageError(std::string("--size wants WIDTHxHEIGHT, each 1 to ") + std::to_string(largestSide) +
+      if (!parseSize(value, largestPictureSide, width, height)) {
+        return usageError(std::string("--size wants WIDTHxHEIGHT, each 1 to ") + std::to_string(largestPictureSide) +
                           ", not " + quotedValue(value));
       }
     } else if (option == "--compiler") {

@@ -10,6 +10,7 @@
 #include "commands.h"
 #include "music_time.h"
 #include "option_values.h"
+#include "picture_limits.h"
 #include "play_loop.h"
 #include "play_song.h"
 
@@ -25,8 +26,6 @@ const char* const playUsage =
     "  --song FILE    play a song file (intro-tool song --export writes one) and render it again when saved\n"
     "keys: Space pause/resume, Left/Right one pattern, Page Up/Down previous/next scene, Home the start,\n"
     "      comma/period one frame back/ahead while paused, Escape quit\n";
-
-constexpr int largestSide = 16384;
 
 struct PlayOptions {
   PlayerSettings player;
@@ -65,8 +64,8 @@ std::optional<int> parseOptions(int argc, char** argv, PlayOptions& options) {
       if (!t || *t < 0.0 || *t > lastMusicTime) return usageError("--from wants a music time from 0 to 490, not " + quotedValue(value));
       options.player.from = *t;
     } else if (option == "--size") {
-      if (!parseSize(value, largestSide, options.player.width, options.player.height)) {
-        return usageError(std::string("--size wants WIDTHxHEIGHT, each 1 to ") + std::to_string(largestSide) +
+      if (!parseSize(value, largestPictureSide, options.player.width, options.player.height)) {
+        return usageError(std::string("--size wants WIDTHxHEIGHT, each 1 to ") + std::to_string(largestPictureSide) +
                           ", not " + quotedValue(value));
       }
     } else if (option == "--shaders") {

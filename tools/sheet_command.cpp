@@ -15,6 +15,7 @@
 #include "commands.h"
 #include "music_time.h"
 #include "option_values.h"
+#include "picture_limits.h"
 #include "output_file.h"
 #include "png_file.h"
 #include "shader_source.h"
@@ -25,19 +26,17 @@
 
 namespace {
 
-const char* const sheetUsage =
-    "usage: intro-tool sheet --out FILE.png [--size WxH] [--compiler C]\n"
+const std::string sheetUsage =
+    std::string("usage: intro-tool sheet --out FILE.png [--size WxH] [--compiler C]\n"
     "  --out FILE.png  the sheet to write: the ten scenes and the end, four stills across\n"
-    "  --size WxH      size of one still, each side 16 to 4096 (default 384x216)\n"
+    "  --size WxH      size of one still, each side ") + std::to_string(smallestStillSide) + " to " +
+    std::to_string(largestStillSide) + " (default 384x216)\n"
     "  --compiler C    glslang (default: the Linux intro's route) or vkd3d (through Direct3D\n"
     "                  bytecode, as the Windows intro is given it; needs scripts/vkd3d)\n"
     "  INTRO_VALIDATION=1 turns the Vulkan validation layer on\n";
 
-constexpr int smallestSide = 16;
-constexpr int largestSide = 4096;
-
 int usageError(const std::string& what) {
-  std::fprintf(stderr, "intro-tool sheet: %s\n%s", what.c_str(), sheetUsage);
+  std::fprintf(stderr, "intro-tool sheet: %s\n%s", what.c_str(), sheetUsage.c_str());
   return 2;
 }
 
@@ -110,7 +109,7 @@ int sheetCommand(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string option = argv[i];
     if (option == "--help" || option == "-h") {
-      std::fputs(sheetUsage, stdout);
+      std::fputs(sheetUsage.c_str(), stdout);
       return 0;
     }
     if (option != "--out" && option != "--size" && option != "--compiler") {
@@ -124,8 +123,10 @@ int sheetCommand(int argc, char** argv) {
       if (out.empty()) return usageError("--out wants a file name");
     } else if (option == "--compiler") {
       if (!parseShaderRoute(value, route)) return usageError("--compiler wants glslang or vkd3d, not " + quotedValue(value));
-    } else if (!parseSize(value, largestSide, width, height) || width < smallestSide || height < smallestSide) {
-      return usageError("--size wants WIDTHxHEIGHT, each side 16 to 4096, not " + quotedValue(value));
+    } else if (!parseSize(value, largestStillSide, width, height) || width < smallestStillSide ||
+               height < smallestStillSide) {
+      return usageError("--size wants WIDTHxHEIGHT, each side " + std::to_string(smallestStillSide) + " to " +
+                        std::to_string(largestStillSide) + ", not " + quotedValue(value));
     }
   }
   if (out.empty()) return usageError("--out is required");
