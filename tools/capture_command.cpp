@@ -167,47 +167,49 @@ struct Options {
 
 // 0 when the options are good, else the exit code (the message printed).
 int parseOptions(int argc, char** argv, Options& options, bool& help) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string option = argv[i];
-    if (option == "--help" || option == "-h") {
-      help = true;
-      return 0;
-    }
-    if (option != "--out" && option != "--size" && option != "--fps" && option != "--from" && option != "--to" &&
-        option != "--compiler") {
-      return usageError(option.rfind('-', 0) == 0 ? "unknown option " + quotedValue(option)
-                                                  : "unexpected argument " + quotedValue(option));
-    }
-    if (i + 1 >= argc) return usageError(option + " needs a value");
-    const char* value = argv[++i];
-    if (option == "--out") {
-      options.out = value;
-      if (options.out.empty()) return usageError("--out wants a file name");
-    } else if (option == "--size") {
-      if (!parseSize(value, largestVideoSide, options.width, options.height) || options.width % 2 != 0 ||
-          options.height % 2 != 0) {
-        return usageError(std::string("--size wants WIDTHxHEIGHT with even sides from 2 to ") +
-                          std::to_string(largestVideoSide) + " (4:2:0 video), not " + quotedValue(value));
-      }
-    } else if (option == "--compiler") {
-      if (!parseShaderRoute(value, options.route)) {
-        return usageError("--compiler wants glslang or vkd3d, not " + quotedValue(value));
-      }
-    } else if (option == "--fps") {
-      const std::optional<std::int64_t> rate = parseWholeNumber(value, 1, fastestRate);
-      if (!rate) {
-        return usageError("--fps wants a whole number from 1 to " + std::to_string(fastestRate) + ", not " +
-                          quotedValue(value));
-      }
-      options.framesPerSecond = static_cast<int>(*rate);
-    } else {
+  const auto musicTime = [](std::string_view name, double& time) -> OptionTake {
+    return [name, &time](std::string_view value) {
       const std::optional<double> t = parseDecimal(value);
       if (!t || *t < 0.0 || *t > lastMusicTime) {
-        return usageError(option + " wants a music time from 0 to 490, not " + quotedValue(value));
+        return std::string(name) + " wants a music time from 0 to 490, not " + quotedValue(value);
       }
-      (option == "--from" ? options.from : options.to) = *t;
-    }
-  }
+      time = *t;
+      return std::string();
+    };
+  };
+  const ToolOption table[] = {
+      {"--out", OptionValue::next, keepText(options.out, "--out wants a file name")},
+      {"--size", OptionValue::next,
+       [&](std::string_view value) {
+         if (parseSize(value, largestVideoSide, options.width, options.height) && options.width % 2 == 0 &&
+             options.height % 2 == 0) {
+           return std::string();
+         }
+         return "--size wants WIDTHxHEIGHT with even sides from 2 to " + std::to_string(largestVideoSide) +
+                " (4:2:0 video), not " + quotedValue(value);
+       }},
+      {"--fps", OptionValue::next,
+       [&](std::string_view value) {
+         const std::optional<std::int64_t> rate = parseWholeNumber(value, 1, fastestRate);
+         if (!rate) {
+           return "--fps wants a whole number from 1 to " + std::to_string(fastestRate) + ", not " +
+                  quotedValue(value);
+         }
+         options.framesPerSecond = static_cast<int>(*rate);
+         return std::string();
+       }},
+      {"--from", OptionValue::next, musicTime("--from", options.from)},
+      {"--to", OptionValue::next, musicTime("--to", options.to)},
+      {"--compiler", OptionValue::next,
+       [&](std::string_view value) {
+         if (parseShaderRoute(std::string(value), options.route)) return std::string();
+         return "--compiler wants glslang or vkd3d, not " + quotedValue(value);
+       }},
+  };
+  const OptionsRead read = readOptions(argc, argv, table);
+  help = read.help;
+  if (!read.problem.empty()) return usageError(read.problem);
+  if (help) return 0;
   if (options.out.empty()) return usageError("--out is required");
   if (!(options.from < options.to)) {
     char text[160];

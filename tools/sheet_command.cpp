@@ -106,28 +106,28 @@ int sheetCommand(int argc, char** argv) {
   int width = 384;
   int height = 216;
   ShaderRoute route = ShaderRoute::glslang;
-  for (int i = 1; i < argc; ++i) {
-    const std::string option = argv[i];
-    if (option == "--help" || option == "-h") {
-      std::fputs(sheetUsage.c_str(), stdout);
-      return 0;
-    }
-    if (option != "--out" && option != "--size" && option != "--compiler") {
-      return usageError(option.rfind('-', 0) == 0 ? "unknown option " + quotedValue(option)
-                                                  : "unexpected argument " + quotedValue(option));
-    }
-    if (i + 1 >= argc) return usageError(option + " needs a value");
-    const char* value = argv[++i];
-    if (option == "--out") {
-      out = value;
-      if (out.empty()) return usageError("--out wants a file name");
-    } else if (option == "--compiler") {
-      if (!parseShaderRoute(value, route)) return usageError("--compiler wants glslang or vkd3d, not " + quotedValue(value));
-    } else if (!parseSize(value, largestStillSide, width, height) || width < smallestStillSide ||
-               height < smallestStillSide) {
-      return usageError("--size wants WIDTHxHEIGHT, each side " + std::to_string(smallestStillSide) + " to " +
-                        std::to_string(largestStillSide) + ", not " + quotedValue(value));
-    }
+  const ToolOption options[] = {
+      {"--out", OptionValue::next, keepText(out, "--out wants a file name")},
+      {"--size", OptionValue::next,
+       [&](std::string_view value) {
+         if (parseSize(value, largestStillSide, width, height) && width >= smallestStillSide &&
+             height >= smallestStillSide) {
+           return std::string();
+         }
+         return "--size wants WIDTHxHEIGHT, each side " + std::to_string(smallestStillSide) + " to " +
+                std::to_string(largestStillSide) + ", not " + quotedValue(value);
+       }},
+      {"--compiler", OptionValue::next,
+       [&](std::string_view value) {
+         if (parseShaderRoute(std::string(value), route)) return std::string();
+         return "--compiler wants glslang or vkd3d, not " + quotedValue(value);
+       }},
+  };
+  const OptionsRead read = readOptions(argc, argv, options);
+  if (!read.problem.empty()) return usageError(read.problem);
+  if (read.help) {
+    std::fputs(sheetUsage.c_str(), stdout);
+    return 0;
   }
   if (out.empty()) return usageError("--out is required");
   // The output's temporary before any work: a file that cannot be written fails at once.
