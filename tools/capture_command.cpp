@@ -12,6 +12,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -22,22 +24,22 @@
 #include <system_error>
 #include <vector>
 
-#include "output_file.h"
 #include "capture_encoder.h"
-#include "capture_show.h"
 #include "commands.h"
 #include "interrupts.h"
+#include "music_time.h"
 #include "option_values.h"
-#include "shader_source.h"
-#include "timing.h"
+#include "picture_limits.h"
+#include "output_file.h"
+#include "show_render.h"
 #include "vkd3d_route.h"
 
 namespace {
 
-const char* const captureUsage =
-    "usage: intro-tool capture --out FILE.mp4 [--size WxH] [--fps N] [--from T0] [--to T1] [--compiler C]\n"
+const std::string captureUsage =
+    std::string("usage: intro-tool capture --out FILE.mp4 [--size WxH] [--fps N] [--from T0] [--to T1] [--compiler C]\n"
     "  --out FILE.mp4  the video to write (H.264 High 4:2:0, BT.709; AAC 192 kb/s)\n"
-    "  --size WxH      picture size, even sides from 2 to 8192 (default 1920x1080)\n"
+    "  --size WxH      picture size, even sides from 2 to ") + std::to_string(largestVideoSide) + " (default 1920x1080)\n"
     "  --fps N         frames per second, 1 to 240 (default 60)\n"
     "  --from T0       music time of the first frame, 0 to 490 (default 0; 2.5 per pattern)\n"
     "  --to T1         music time where the capture ends, T0 to 490 (default 490, the end)\n"
@@ -46,11 +48,10 @@ const char* const captureUsage =
     "  INTRO_FFMPEG=PATH picks the encoder program (default ffmpeg from PATH);\n"
     "  INTRO_VALIDATION=1 turns the Vulkan validation layer on\n";
 
-constexpr int largestSide = 8192;
 constexpr int fastestRate = 240;
 
 int usageError(const std::string& what) {
-  std::fprintf(stderr, "intro-tool capture: %s\n%s", what.c_str(), captureUsage);
+  std::fprintf(stderr, "intro-tool capture: %s\n%s", what.c_str(), captureUsage.c_str());
   return 2;
 }
 
@@ -166,47 +167,49 @@ struct Options {
 
 // 0 when the options are good, else the exit code (the message printed).
 int parseOptions(int argc, char** argv, Options& options, bool& help) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string option = argv[i];
-    if (option == "--help" || option == "-h") {
-      help = true;
-      return 0;
-    }
-    if (option != "--out" && option != "--size" && option != "--fps" && option != "--from" && option != "--to" &&
-        option != "--compiler") {
-      return usageError(option.rfind('-', 0) == 0 ? "unknown option " + quotedValue(option)
-                                                  : "unexpected argument " + quotedValue(option));
-    }
-    if (i + 1 >= argc) return usageError(option + " needs a value");
-    const char* value = argv[++i];
-    if (option == "--out") {
-      options.out = value;
-      if (options.out.empty()) return usageError("--out wants a file name");
-    } else if (option == "--size") {
-      if (!parseSize(value, largestSide, options.width, options.height) || options.width % 2 != 0 ||
-          options.height % 2 != 0) {
-        return usageError(std::string("--size wants WIDTHxHEIGHT with even sides from 2 to ") +
-                          std::to_string(largestSide) + " (4:2:0 video), not " + quotedValue(value));
-      }
-    } else if (option == "--compiler") {
-      if (!parseShaderRoute(value, options.route)) {
-        return usageError("--compiler wants glslang or vkd3d, not " + quotedValue(value));
-      }
-    } else if (option == "--fps") {
-      const std::optional<std::int64_t> rate = parseWholeNumber(value, 1, fastestRate);
-      if (!rate) {
-        return usageError("--fps wants a whole number from 1 to " + std::to_string(fastestRate) + ", not " +
-                          quotedValue(value));
-      }
-      options.framesPerSecond = static_cast<int>(*rate);
-    } else {
+  const auto musicTime = [](std::string_view name, double& time) -> OptionTake {
+    return [name, &time](std::string_view value) {
       const std::optional<double> t = parseDecimal(value);
       if (!t || *t < 0.0 || *t > lastMusicTime) {
-        return usageError(option + " wants a music time from 0 to 490, not " + quotedValue(value));
+        return std::string(name) + " wants a music time from 0 to 490, not " + quotedValue(value);
       }
-      (option == "--from" ? options.from : options.to) = *t;
-    }
-  }
+      time = *t;
+      return std::string();
+    };
+  };
+  const ToolOption table[] = {
+      {"--out", OptionValue::next, keepText(options.out, "--out wants a file name")},
+      {"--size", OptionValue::next,
+       [&](std::string_view value) {
+         if (parseSize(value, largestVideoSide, options.width, options.height) && options.width % 2 == 0 &&
+             options.height % 2 == 0) {
+           return std::string();
+         }
+         return "--size wants WIDTHxHEIGHT with even sides from 2 to " + std::to_string(largestVideoSide) +
+                " (4:2:0 video), not " + quotedValue(value);
+       }},
+      {"--fps", OptionValue::next,
+       [&](std::string_view value) {
+         const std::optional<std::int64_t> rate = parseWholeNumber(value, 1, fastestRate);
+         if (!rate) {
+           return "--fps wants a whole number from 1 to " + std::to_string(fastestRate) + ", not " +
+                  quotedValue(value);
+         }
+         options.framesPerSecond = static_cast<int>(*rate);
+         return std::string();
+       }},
+      {"--from", OptionValue::next, musicTime("--from", options.from)},
+      {"--to", OptionValue::next, musicTime("--to", options.to)},
+      {"--compiler", OptionValue::next,
+       [&](std::string_view value) {
+         if (parseShaderRoute(std::string(value), options.route)) return std::string();
+         return "--compiler wants glslang or vkd3d, not " + quotedValue(value);
+       }},
+  };
+  const OptionsRead read = readOptions(argc, argv, table);
+  help = read.help;
+  if (!read.problem.empty()) return usageError(read.problem);
+  if (help) return 0;
   if (options.out.empty()) return usageError("--out is required");
   if (!(options.from < options.to)) {
     char text[160];
@@ -224,7 +227,7 @@ int captureCommand(int argc, char** argv) {
   bool help = false;
   if (const int code = parseOptions(argc, argv, options, help); code != 0) return code;
   if (help) {
-    std::fputs(captureUsage, stdout);
+    std::fputs(captureUsage.c_str(), stdout);
     return 0;
   }
   const std::optional<CapturePlan> planned = planCapture(options.framesPerSecond, options.from, options.to);

@@ -6,26 +6,21 @@
 //
 // Sync values not given on the command line come from the built-in song: the song is rendered up
 // to T and the frame loop's update runs at 60 frames per second up to T, as in the intro.
-#include <cerrno>
-#include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "capture_png.h"
-#include "capture_show.h"
 #include "commands.h"
+#include "music_time.h"
 #include "option_values.h"
 #include "output_file.h"
+#include "picture_limits.h"
+#include "png_file.h"
 #include "shader_source.h"
 #include "show.h"
-#include "song.h"
+#include "show_render.h"
 #include "synth.h"
-#include "text_textures.h"
-#include "timing.h"
 #include "vk_headless.h"
 #include "vkd3d_route.h"
 
@@ -41,8 +36,6 @@ const char* const frameUsage =
     "  --out FILE   the PNG to write (RGBA, alpha as stored)\n"
     "  INTRO_VALIDATION=1 turns the Vulkan validation layer on\n";
 
-constexpr int largestSide = 16384;
-
 int usageError(const std::string& what) {
   std::fprintf(stderr, "intro-tool frame: %s\n%s", what.c_str(), frameUsage);
   return 2;
@@ -57,38 +50,35 @@ int frameCommand(int argc, char** argv) {
   int height = 720;
   std::string out;
   ShaderRoute route = ShaderRoute::glslang;
-  for (int i = 1; i < argc; ++i) {
-    const std::string option = argv[i];
-    if (option == "--help" || option == "-h") {
-      std::fputs(frameUsage, stdout);
-      return 0;
-    }
-    if (option != "--t" && option != "--e" && option != "--e2" && option != "--e3" && option != "--size" &&
-        option != "--compiler" && option != "--out") {
-      return usageError(option.rfind('-', 0) == 0 ? "unknown option " + quotedValue(option)
-                                                  : "unexpected argument " + quotedValue(option));
-    }
-    if (i + 1 >= argc) return usageError(option + " needs a value");
-    const char* value = argv[++i];
-    if (option == "--t" || option == "--e" || option == "--e2" || option == "--e3") {
-      const std::optional<float> number = parseDecimalFloat(value);
-      if (!number) return usageError(option + " wants a number, not " + quotedValue(value));
-      if (option == "--t") {
-        t = number;
-      } else {
-        sync[option == "--e" ? 0 : option == "--e2" ? 1 : 2] = number;
-      }
-    } else if (option == "--size") {
-      if (!parseSize(value, largestSide, width, height)) {
-        return usageError(std::string("--size wants WIDTHxHEIGHT, each 1 to ") + std::to_string(largestSide) +
-                          ", not " + quotedValue(value));
-      }
-    } else if (option == "--compiler") {
-      if (!parseShaderRoute(value, route)) return usageError("--compiler wants glslang or vkd3d, not " + quotedValue(value));
-    } else {
-      out = value;
-      if (out.empty()) return usageError("--out wants a file name");
-    }
+  const auto number = [](std::string_view name, std::optional<float>& target) -> OptionTake {
+    return [name, &target](std::string_view value) {
+      target = parseDecimalFloat(value);
+      return target ? std::string() : std::string(name) + " wants a number, not " + quotedValue(value);
+    };
+  };
+  const ToolOption options[] = {
+      {"--t", OptionValue::next, number("--t", t)},
+      {"--e", OptionValue::next, number("--e", sync[0])},
+      {"--e2", OptionValue::next, number("--e2", sync[1])},
+      {"--e3", OptionValue::next, number("--e3", sync[2])},
+      {"--size", OptionValue::next,
+       [&](std::string_view value) {
+         if (parseSize(value, largestPictureSide, width, height)) return std::string();
+         return "--size wants WIDTHxHEIGHT, each 1 to " + std::to_string(largestPictureSide) + ", not " +
+                quotedValue(value);
+       }},
+      {"--compiler", OptionValue::next,
+       [&](std::string_view value) {
+         if (parseShaderRoute(std::string(value), route)) return std::string();
+         return "--compiler wants glslang or vkd3d, not " + quotedValue(value);
+       }},
+      {"--out", OptionValue::next, keepText(out, "--out wants a file name")},
+  };
+  const OptionsRead read = readOptions(argc, argv, options);
+  if (!read.problem.empty()) return usageError(read.problem);
+  if (read.help) {
+    std::fputs(frameUsage, stdout);
+    return 0;
   }
   if (!t) return usageError("--t is required");
   if (out.empty()) return usageError("--out is required");

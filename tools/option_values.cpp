@@ -1,7 +1,9 @@
 #include "option_values.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <utility>
 
 namespace {
 
@@ -77,4 +79,46 @@ std::string quotedValue(std::string_view text) {
     out.append("...' (").append(std::to_string(text.size())).append(" characters)");
   }
   return out;
+}
+
+OptionsRead readOptions(int argc, char** argv, std::span<const ToolOption> options) {
+  OptionsRead read;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view name = argv[i];
+    if (name == "--help" || name == "-h") {
+      read.help = true;
+      return read;
+    }
+    const auto found = std::ranges::find(options, name, &ToolOption::name);
+    const ToolOption* option = found != options.end() ? &*found : nullptr;
+    if (option == nullptr) {
+      read.problem = (name.starts_with('-') ? "unknown option " : "unexpected argument ") + quotedValue(name);
+      return read;
+    }
+    std::string_view value;
+    if (option->value != OptionValue::none) {
+      if (i + 1 >= argc || (option->value == OptionValue::nonEmpty && argv[i + 1][0] == '\0')) {
+        read.problem = std::string(name) + " needs a value";
+        return read;
+      }
+      value = argv[++i];
+    }
+    read.problem = option->take(value);
+    if (!read.problem.empty()) return read;
+  }
+  return read;
+}
+
+OptionTake setFlag(bool& flag) {
+  return [&flag](std::string_view) {
+    flag = true;
+    return std::string();
+  };
+}
+
+OptionTake keepText(std::string& text, std::string whenEmpty) {
+  return [&text, whenEmpty = std::move(whenEmpty)](std::string_view value) {
+    text = value;
+    return value.empty() ? whenEmpty : std::string();
+  };
 }

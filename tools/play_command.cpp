@@ -10,6 +10,7 @@
 #include "commands.h"
 #include "music_time.h"
 #include "option_values.h"
+#include "picture_limits.h"
 #include "play_loop.h"
 #include "play_song.h"
 
@@ -26,8 +27,6 @@ const char* const playUsage =
     "keys: Space pause/resume, Left/Right one pattern, Page Up/Down previous/next scene, Home the start,\n"
     "      comma/period one frame back/ahead while paused, Escape quit\n";
 
-constexpr int largestSide = 16384;
-
 struct PlayOptions {
   PlayerSettings player;
   std::string songFile;
@@ -40,42 +39,33 @@ int usageError(const std::string& what) {
 
 // nullopt to go on; otherwise the exit code.
 std::optional<int> parseOptions(int argc, char** argv, PlayOptions& options) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string option = argv[i];
-    if (option == "--help" || option == "-h") {
-      std::fputs(playUsage, stdout);
-      return 0;
-    }
-    if (option == "--fullscreen") {
-      options.player.fullscreen = true;
-      continue;
-    }
-    if (option == "--vsync") {
-      options.player.verticalSync = true;
-      continue;
-    }
-    if (option != "--from" && option != "--size" && option != "--shaders" && option != "--song") {
-      return usageError(option.rfind('-', 0) == 0 ? "unknown option " + quotedValue(option)
-                                                  : "unexpected argument " + quotedValue(option));
-    }
-    if (i + 1 >= argc) return usageError(option + " needs a value");
-    const char* value = argv[++i];
-    if (option == "--from") {
-      const std::optional<double> t = parseDecimal(value);
-      if (!t || *t < 0.0 || *t > lastMusicTime) return usageError("--from wants a music time from 0 to 490, not " + quotedValue(value));
-      options.player.from = *t;
-    } else if (option == "--size") {
-      if (!parseSize(value, largestSide, options.player.width, options.player.height)) {
-        return usageError(std::string("--size wants WIDTHxHEIGHT, each 1 to ") + std::to_string(largestSide) +
-                          ", not " + quotedValue(value));
-      }
-    } else if (option == "--shaders") {
-      options.player.shaderDir = value;
-      if (options.player.shaderDir.empty()) return usageError("--shaders wants a folder");
-    } else {
-      options.songFile = value;
-      if (options.songFile.empty()) return usageError("--song wants a file name");
-    }
+  PlayerSettings& player = options.player;
+  const ToolOption table[] = {
+      {"--from", OptionValue::next,
+       [&](std::string_view value) {
+         const std::optional<double> t = parseDecimal(value);
+         if (!t || *t < 0.0 || *t > lastMusicTime) {
+           return "--from wants a music time from 0 to 490, not " + quotedValue(value);
+         }
+         player.from = *t;
+         return std::string();
+       }},
+      {"--size", OptionValue::next,
+       [&](std::string_view value) {
+         if (parseSize(value, largestPictureSide, player.width, player.height)) return std::string();
+         return "--size wants WIDTHxHEIGHT, each 1 to " + std::to_string(largestPictureSide) + ", not " +
+                quotedValue(value);
+       }},
+      {"--fullscreen", OptionValue::none, setFlag(player.fullscreen)},
+      {"--vsync", OptionValue::none, setFlag(player.verticalSync)},
+      {"--shaders", OptionValue::next, keepText(player.shaderDir, "--shaders wants a folder")},
+      {"--song", OptionValue::next, keepText(options.songFile, "--song wants a file name")},
+  };
+  const OptionsRead read = readOptions(argc, argv, table);
+  if (!read.problem.empty()) return usageError(read.problem);
+  if (read.help) {
+    std::fputs(playUsage, stdout);
+    return 0;
   }
   return std::nullopt;
 }

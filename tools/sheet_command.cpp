@@ -6,42 +6,37 @@
 // --size is the size of one still. Each still is the presented picture (scene, then the final
 // pass) with e, e2 and e3 from the built-in song as the intro has them at 60 frames per second.
 // Four stills across; the sheet is opaque. Written under a temporary name, then renamed.
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
 #include <string>
-#include <system_error>
 #include <vector>
 
-#include "output_file.h"
-#include "capture_png.h"
-#include "capture_sheet.h"
-#include "capture_show.h"
 #include "commands.h"
+#include "music_time.h"
 #include "option_values.h"
+#include "picture_limits.h"
+#include "output_file.h"
+#include "png_file.h"
 #include "shader_source.h"
+#include "sheet_layout.h"
+#include "show_render.h"
 #include "text_textures.h"
 #include "vkd3d_route.h"
 
 namespace {
 
-const char* const sheetUsage =
-    "usage: intro-tool sheet --out FILE.png [--size WxH] [--compiler C]\n"
+const std::string sheetUsage =
+    std::string("usage: intro-tool sheet --out FILE.png [--size WxH] [--compiler C]\n"
     "  --out FILE.png  the sheet to write: the ten scenes and the end, four stills across\n"
-    "  --size WxH      size of one still, each side 16 to 4096 (default 384x216)\n"
+    "  --size WxH      size of one still, each side ") + std::to_string(smallestStillSide) + " to " +
+    std::to_string(largestStillSide) + " (default 384x216)\n"
     "  --compiler C    glslang (default: the Linux intro's route) or vkd3d (through Direct3D\n"
     "                  bytecode, as the Windows intro is given it; needs scripts/vkd3d)\n"
     "  INTRO_VALIDATION=1 turns the Vulkan validation layer on\n";
 
-constexpr int smallestSide = 16;
-constexpr int largestSide = 4096;
-
 int usageError(const std::string& what) {
-  std::fprintf(stderr, "intro-tool sheet: %s\n%s", what.c_str(), sheetUsage);
+  std::fprintf(stderr, "intro-tool sheet: %s\n%s", what.c_str(), sheetUsage.c_str());
   return 2;
 }
 
@@ -111,26 +106,28 @@ int sheetCommand(int argc, char** argv) {
   int width = 384;
   int height = 216;
   ShaderRoute route = ShaderRoute::glslang;
-  for (int i = 1; i < argc; ++i) {
-    const std::string option = argv[i];
-    if (option == "--help" || option == "-h") {
-      std::fputs(sheetUsage, stdout);
-      return 0;
-    }
-    if (option != "--out" && option != "--size" && option != "--compiler") {
-      return usageError(option.rfind('-', 0) == 0 ? "unknown option " + quotedValue(option)
-                                                  : "unexpected argument " + quotedValue(option));
-    }
-    if (i + 1 >= argc) return usageError(option + " needs a value");
-    const char* value = argv[++i];
-    if (option == "--out") {
-      out = value;
-      if (out.empty()) return usageError("--out wants a file name");
-    } else if (option == "--compiler") {
-      if (!parseShaderRoute(value, route)) return usageError("--compiler wants glslang or vkd3d, not " + quotedValue(value));
-    } else if (!parseSize(value, largestSide, width, height) || width < smallestSide || height < smallestSide) {
-      return usageError("--size wants WIDTHxHEIGHT, each side 16 to 4096, not " + quotedValue(value));
-    }
+  const ToolOption options[] = {
+      {"--out", OptionValue::next, keepText(out, "--out wants a file name")},
+      {"--size", OptionValue::next,
+       [&](std::string_view value) {
+         if (parseSize(value, largestStillSide, width, height) && width >= smallestStillSide &&
+             height >= smallestStillSide) {
+           return std::string();
+         }
+         return "--size wants WIDTHxHEIGHT, each side " + std::to_string(smallestStillSide) + " to " +
+                std::to_string(largestStillSide) + ", not " + quotedValue(value);
+       }},
+      {"--compiler", OptionValue::next,
+       [&](std::string_view value) {
+         if (parseShaderRoute(std::string(value), route)) return std::string();
+         return "--compiler wants glslang or vkd3d, not " + quotedValue(value);
+       }},
+  };
+  const OptionsRead read = readOptions(argc, argv, options);
+  if (!read.problem.empty()) return usageError(read.problem);
+  if (read.help) {
+    std::fputs(sheetUsage.c_str(), stdout);
+    return 0;
   }
   if (out.empty()) return usageError("--out is required");
   // The output's temporary before any work: a file that cannot be written fails at once.

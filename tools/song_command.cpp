@@ -6,14 +6,12 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <string>
-#include <system_error>
-#include <unistd.h>
 #include <vector>
 
 #include "commands.h"
@@ -46,33 +44,27 @@ struct Options {
 };
 
 std::optional<int> parseOptions(int argc, char** argv, Options& options) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string flag = argv[i];
-    if (flag == "--help" || flag == "-h") {
-      std::fputs(usage, stdout);
-      return 0;
-    }
-    std::string* target = nullptr;
-    if (flag == "--out") target = &options.out;
-    else if (flag == "--song") target = &options.songFile;
-    else if (flag == "--envelope-log") target = &options.envelopeLog;
-    else if (flag == "--export") target = &options.exportFile;
-    else if (flag != "--frames") {
-      return usageError(flag.rfind('-', 0) == 0 ? "unknown option " + quotedValue(flag)
-                                                : "unexpected argument " + quotedValue(flag));
-    }
-    if (i + 1 >= argc || argv[i + 1][0] == '\0') return usageError(flag + " needs a value");
-    const char* value = argv[++i];
-    if (target != nullptr) {
-      *target = value;
-      continue;
-    }
-    const std::optional<std::int64_t> frames = parseWholeNumber(value, 1, songFrames);
-    if (!frames) {
-      return usageError("--frames " + quotedValue(value) + ": expected a whole number 1.." +
-                        std::to_string(songFrames));
-    }
-    options.frames = static_cast<std::uint32_t>(*frames);
+  // An empty value is a missing one: no output goes to a file without a name.
+  const ToolOption table[] = {
+      {"--out", OptionValue::nonEmpty, keepText(options.out)},
+      {"--song", OptionValue::nonEmpty, keepText(options.songFile)},
+      {"--envelope-log", OptionValue::nonEmpty, keepText(options.envelopeLog)},
+      {"--export", OptionValue::nonEmpty, keepText(options.exportFile)},
+      {"--frames", OptionValue::nonEmpty,
+       [&](std::string_view value) {
+         const std::optional<std::int64_t> frames = parseWholeNumber(value, 1, songFrames);
+         if (!frames) {
+           return "--frames " + quotedValue(value) + ": expected a whole number 1.." + std::to_string(songFrames);
+         }
+         options.frames = static_cast<std::uint32_t>(*frames);
+         return std::string();
+       }},
+  };
+  const OptionsRead read = readOptions(argc, argv, table);
+  if (!read.problem.empty()) return usageError(read.problem);
+  if (read.help) {
+    std::fputs(usage, stdout);
+    return 0;
   }
   if (options.out.empty() && options.exportFile.empty()) {
     return usageError("nothing to do: give --out FILE.wav or --export FILE.json");

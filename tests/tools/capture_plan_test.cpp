@@ -10,7 +10,7 @@
 #include <fstream>
 
 #include "capture_encoder.h"
-#include "capture_show.h"
+#include "show_render.h"
 #include "timing.h"
 
 namespace {

@@ -19,8 +19,8 @@
 #include <thread>
 
 #include "capture_encoder.h"
-#include "capture_show.h"
 #include "shader_source.h"
+#include "show_render.h"
 #include "tool_runner.h"
 
 extern char** environ;

@@ -1,8 +1,11 @@
-// The number grammar of intro-tool's options.
+// The number grammar of intro-tool's options, and the reader of a command's option table.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "option_values.h"
 
@@ -59,6 +62,61 @@ TEST(OptionValues, LongValuesAreQuotedInPart) {
   const std::string quoted = quotedValue(std::string(10'000'000, '9'));
   EXPECT_LT(quoted.size(), 80u);
   EXPECT_NE(quoted.find("(10000000 characters)"), std::string::npos) << quoted;
+}
+
+struct Line {
+  std::vector<std::string> words;
+  std::vector<char*> argv;
+  explicit Line(std::vector<std::string> arguments) : words(std::move(arguments)) {
+    words.insert(words.begin(), "command");
+    for (std::string& word : words) argv.push_back(word.data());
+  }
+};
+
+struct Read {
+  OptionsRead read;
+  std::string out;
+  bool flag = false;
+};
+
+Read readLine(std::vector<std::string> arguments) {
+  Read result;
+  Line line(std::move(arguments));
+  const ToolOption options[] = {
+      {"--out", OptionValue::next, keepText(result.out, "--out wants a file name")},
+      {"--name", OptionValue::nonEmpty, keepText(result.out)},
+      {"--flag", OptionValue::none, setFlag(result.flag)},
+      {"--odd", OptionValue::next,
+       [](std::string_view value) { return value == "1" ? std::string() : "--odd wants 1, not " + quotedValue(value); }},
+  };
+  result.read = readOptions(static_cast<int>(line.argv.size()), line.argv.data(), options);
+  return result;
+}
+
+TEST(OptionTable, TakesValuesAndSwitchesInOrder) {
+  Read r = readLine({"--flag", "--out", "-x.png", "--odd", "1"});
+  EXPECT_EQ(r.read.problem, "");
+  EXPECT_FALSE(r.read.help);
+  EXPECT_TRUE(r.flag);
+  EXPECT_EQ(r.out, "-x.png");  // a value may start with a dash
+  r = readLine({"--out", "--help"});
+  EXPECT_FALSE(r.read.help);
+  EXPECT_EQ(r.out, "--help");
+}
+
+TEST(OptionTable, HelpStopsTheReadingButNotBeforeAnEarlierProblem) {
+  EXPECT_TRUE(readLine({"--flag", "-h", "--bogus"}).read.help);
+  const Read r = readLine({"--bogus", "--help"});
+  EXPECT_FALSE(r.read.help);
+  EXPECT_EQ(r.read.problem, "unknown option '--bogus'");
+}
+
+TEST(OptionTable, ProblemsAreWordedOnce) {
+  EXPECT_EQ(readLine({"stray"}).read.problem, "unexpected argument 'stray'");
+  EXPECT_EQ(readLine({"--flag", "--out"}).read.problem, "--out needs a value");
+  EXPECT_EQ(readLine({"--out", ""}).read.problem, "--out wants a file name");
+  EXPECT_EQ(readLine({"--name", ""}).read.problem, "--name needs a value");
+  EXPECT_EQ(readLine({"--odd", "2", "--bogus"}).read.problem, "--odd wants 1, not '2'");
 }
 
 }  // namespace

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <set>
 
-#include "capture_sheet.h"
-#include "capture_show.h"
+#include "sheet_layout.h"
+#include "show_render.h"
 #include "tool_runner.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "capture_png.h"
+#include "png_file.h"
 
 #include <png.h>
 

@@ -1,8 +1,8 @@
 #pragma once
-// The show replayed offline, frame-exactly: the pieces that intro-tool capture and sheet share
-// (and that frame may share): a headless renderer set up as the intro sets up its device, the
-// frame loop's update driven by a rendered song, and the capture loop that runs that update at a
-// fixed frame rate and hands every rendered picture to a sink (the encoder, or a test).
+// The show replayed offline, frame-exactly: the pieces that intro-tool frame, capture and sheet
+// share: a headless renderer set up as the intro sets up its device, the frame loop's update
+// driven by a rendered song, and the capture loop that runs that update at a fixed frame rate and
+// hands every rendered picture to a sink (the encoder, or a test).
 #include <cstdint>
 #include <functional>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "capture_show.h"
+#include "show_render.h"
 
 #include <algorithm>
 #include <cstdlib>
