@@ -23,7 +23,7 @@ namespace song {
 inline constexpr std::array<Arrangement, 15> tracks{
     // 0: kick
     arrangement(patterns, R"(
-      24*rest | 4*kickHalf | 3*kick kickBuild
+      24*rest | 4*kickHalf | 4*rest
       kick kick kick kickDouble            kick kick kick kickFill
       kick kickBreak kick kickDouble       kick kickBreak kick kickFill
       kick kick kickBreak kickDouble       kick kick kickBreak kickFill
@@ -32,12 +32,12 @@ inline constexpr std::array<Arrangement, 15> tracks{
       kick kick kickBreak kickDouble       kick kickBreak kickFill kickBuild
       8*rest 7*kickHalf kickBuild
       kick kick kick kickDouble            kick kickBreak kick kickFill
-      kick kick kickBreak kickDouble       kick kickBreak kick kickBuild
+      kick kick kickBreak kickDouble       4*rest
       kickDouble kick kick kickDouble      kick kickBreak kick kickFill
       kick kick kickBreak kickDouble       kick kickBreak kickDouble kickFill
       8*rest 7*kickHalf kickBuild
       3*[ kick kickBreak kick kickDouble ] kick kickBreak kick kickFill
-      3*[ kick kick kickBreak kickDouble ] kick kick kickBreak kickFill
+      3*[ kick kick kickBreak kickDouble ] 4*rest
       kick kick kick kickDouble            kickDouble kick kickBreak kickFill
       kick kickBreak kick kickDouble       kick kick kickBreak kickFill
       kickHalf 3*rest)"),
@@ -59,7 +59,7 @@ inline constexpr std::array<Arrangement, 15> tracks{
       endA 3*rest)"),
     // 2: snare
     arrangement(patterns, R"(
-      24*rest | 4*snareHalf | backbeat backbeat snareFill snareRoll
+      24*rest | 7*snareHalf snareRoll
       backbeat backbeat backbeat snareFill     backbeat backbeat backbeat snareGhost
       backbeat snareGhost backbeat snareFill   backbeat backbeat snareGhost snareRoll
       backbeat backbeat backbeat snareFill     backbeat snareGhost backbeat snareFill
@@ -68,27 +68,27 @@ inline constexpr std::array<Arrangement, 15> tracks{
       backbeat snareGhost backbeat snareFill   backbeat backbeat snareGhost snareRoll
       8*rest 7*snareHalf snareRoll
       backbeat backbeat backbeat snareFill     backbeat snareGhost backbeat backbeat
-      backbeat backbeat snareGhost snareFill   backbeat backbeat backbeat snareRoll
+      backbeat backbeat snareGhost snareFill   3*snareHalf snareRoll
       backbeat snareGhost backbeat snareFill   backbeat backbeat snareGhost snareFill
       backbeat backbeat backbeat snareGhost    backbeat snareGhost backbeat snareRoll
       8*rest 7*snareHalf rest
       3*[ backbeat snareGhost backbeat snareFill ] backbeat snareGhost backbeat snareRoll
-      3*[ backbeat snareGhost backbeat snareFill ] backbeat snareGhost backbeat snareRoll
+      3*[ backbeat snareGhost backbeat snareFill ] 3*snareHalf snareRoll
       backbeat backbeat backbeat snareFill     backbeat snareGhost backbeat snareFill
       backbeat backbeat snareGhost snareFill   backbeat snareGhost backbeat snareFill
       4*rest)"),
     // 3: hat
     arrangement(patterns, R"(
-      16*rest | 8*offbeats 4*hatSparse | 3*offbeats rest
+      16*rest | 12*offbeats | 2*hatSparse 2*rest
       3*offbeats hatLift 4*offbeats  7*offbeats hatSparse
       3*offbeats hatLift 3*offbeats hatLift  6*offbeats hatSparse rest
       14*offbeats hatLift rest
       16*rest
-      offbeats offbeats offbeats hatLift offbeats offbeats offbeats hatLift 7*offbeats rest
+      offbeats offbeats offbeats hatLift offbeats offbeats offbeats hatLift 4*offbeats 2*hatSparse 2*rest
       15*offbeats rest
       16*rest
       15*offbeats rest
-      15*offbeats rest
+      12*offbeats 2*hatSparse 2*rest
       16*offbeats
       4*rest)"),
     // 4: the opening line
@@ -106,7 +106,7 @@ inline constexpr std::array<Arrangement, 15> tracks{
       2*[ stabAm stabF stabC stabG ] 2*[ stabAm stabF stabC stabG ]
       8*[ stabFall stabE ]
       16*rest
-      4*[ stabAm stabF stabC stabG ]
+      3*[ stabAm stabF stabC stabG ] 4*rest
       4*[ stabAm stabF stabC stabG ]
       16*rest
       8*[ stabFall stabE ]
@@ -116,15 +116,15 @@ inline constexpr std::array<Arrangement, 15> tracks{
     // 6: bass
     arrangement(patterns, R"(
       16*rest | 2*bassWholeA 2*bassWholeF wholeC3 lineRelease 2*bassWholeG
-                2*bassWholeA 2*bassWholeF bassC bassC bassG bassG
+                2*bassWholeA 2*bassWholeF 4*rest
       8*[ bassA bassF bassC bassG ]
       8*[ fallBass bassE ]
       8*rest 2*[ bassWholeF bassWholeG bassWholeE bassWholeA ]
-      4*[ bassA bassF bassC bassG ]
+      3*[ bassA bassF bassC bassG ] 4*rest
       4*[ bassARoll bassF bassC bassGRise ]
       8*rest 2*[ bassWholeF bassWholeG bassWholeE bassWholeA ]
       8*[ fallBass bassE ]
-      4*[ bassF bassG bassEm bassA ]
+      3*[ bassF bassG bassEm bassA ] 4*rest
       4*[ bassARoll bassF bassC bassGRise ]
       endA 3*rest)"),
     // 7: warm pad, the chords' thirds
@@ -155,15 +155,15 @@ inline constexpr std::array<Arrangement, 15> tracks{
       endE 3*rest)"),
     // 9: wood
     arrangement(patterns, R"(
-      12*rest 16*woodIntro 2*woodGhost 2*rest
+      12*rest 16*woodIntro 4*rest
       8*rest 7*woodGhost rest 8*rest 6*woodGhost 2*rest
       7*woodGhost rest 6*woodGhost 2*rest
       7*rest woodFill 8*rest
-      8*rest 7*woodGhost rest
+      8*rest 4*woodGhost 4*rest
       7*woodGhost 9*rest
       8*woodIntro 8*rest
       7*woodGhost rest 7*woodGhost rest
-      15*woodGhost rest
+      12*woodGhost 4*rest
       15*woodGhost rest
       4*rest)"),
     // 10: tom
@@ -189,7 +189,7 @@ inline constexpr std::array<Arrangement, 15> tracks{
       8*rest 7*offbeats rest
       8*rest 7*bellQuarter rest
       15*offbeats rest
-      15*offbeats rest
+      12*offbeats 4*rest
       16*offbeats
       4*rest)"),
     // 12: clap
@@ -198,11 +198,11 @@ inline constexpr std::array<Arrangement, 15> tracks{
       15*clap rest 15*clap rest
       15*backbeat rest
       16*rest
-      15*clap rest
+      12*clap 4*rest
       15*clap rest
       8*clapFour 8*rest
       15*backbeat rest
-      15*clap rest
+      12*clap 4*rest
       16*clap
       4*rest)"),
     // 13: crash
@@ -220,15 +220,15 @@ inline constexpr std::array<Arrangement, 15> tracks{
       wholeC3 3*rest)"),
     // 14: arpeggio
     arrangement(patterns, R"(
-      24*rest arpAm arpAm arpF arpF arpC arpC arpG arpRise
+      24*rest arpAm arpAm arpF arpF 3*rest arpRise
       4*[ arpAm arpF arpC arpG ] 16*rest
       8*[ arpFall arpE ]
       16*rest
-      3*[ arpAm arpF arpC arpG ] arpAm arpF arpC arpRise
+      3*[ arpAm arpF arpC arpG ] 3*rest arpRise
       16*rest
       8*rest arpF arpG arpEm arpAm arpF arpG arpEm arpRise
       8*[ arpFall arpE ]
-      3*[ arpF arpG arpEm arpAm ] arpF arpG arpEm arpRise
+      3*[ arpF arpG arpEm arpAm ] 3*rest arpRise
       2*[ arpAm arpF arpC arpG ] 2*[ arpAmHigh arpF arpC arpG ]
       4*rest)"),
 };
