@@ -8,7 +8,9 @@ namespace song {
 
 // Track 0: kick, played on C2 (65 Hz: at home in Am, C and F). Flashes e2 on every hit. A
 // hard-shaped sine (nearly a square) and its octave, multiplied by a linear decay that the
-// expanding shaper bends into a punchy curve, then rounded by a low-pass into a thump.
+// expanding shaper bends into a punchy curve, then rounded by a low-pass; a band of noise around
+// 3.5 kHz clicks on the hit; the third envelope, curved, sweeps both oscillators down two octaves
+// in the first 33 ms (stored into their transposes, which they read from the next frame).
 inline constexpr Unit kick[] = {
     Envelope{.attack = 0, .decay = 68, .sustain = 0, .release = 40, .gain = 128},  // 156 ms to silence
     Oscillator{.transpose = 64, .detune = 58, .phase = 0, .gateLow = 0, .colour = 128, .shape = 127,
@@ -17,13 +19,24 @@ inline constexpr Unit kick[] = {
                .gain = 80, .flags = wave::sine},                                    // octave knock: starts at its peak
     StackOp{Stack::add},                                                           // [osc, env]
     StackOp{Stack::multiply},                                                      // [kick]
-    HoldShaper{.shape = 40, .holdRate = 128},                                      // curve the decay
+    HoldShaper{.shape = 48, .holdRate = 128},                                      // curve the decay
     DelayBank{.input = 0, .dry = 128, .feedback = 0, .damping = 0, .modRate = 0, .modDepth = 0,
               .first = 19, .lines = 1},                                            // DC blocker only
-    Filter{.frequency = 44, .damping = 128, .mode = pass::low},                    // ~820 Hz: the knock's click passes
+    Filter{.frequency = 60, .damping = 128, .mode = pass::low},                    // ~1.6 kHz
     Filter{.frequency = 9, .damping = 128, .mode = pass::high},                    // below 35 Hz out
+    Envelope{.attack = 0, .decay = 48, .sustain = 0, .release = 30, .gain = 200},  // 12 ms click
+    Oscillator{.transpose = 64, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
+               .gain = 128, .flags = wave::noise},
+    StackOp{Stack::multiply},
+    Filter{.frequency = 88, .damping = 96, .mode = pass::band},                    // ~3.5 kHz
+    StackOp{Stack::add},                                                           // [kick]
+    Envelope{.attack = 0, .decay = 52, .sustain = 0, .release = 30, .gain = 128},  // the sweep, 20 ms
+    HoldShaper{.shape = 40, .holdRate = 128},                                      // falls fast, then settles
+    ParamStore{.amount = 76, .target = to::oscillator1Transpose},                  // up to +24 semitones
+    ParamStore{.amount = 76, .target = to::oscillator2Transpose},
+    StackOp{Stack::pop},
     Pan{.position = 64},
-    Output{.main = 128, .aux = 6},
+    Output{.main = 176, .aux = 6},
 };
 
 // Track 1: lead. Three detuned saws two octaves up, a skewed triangle an octave up (a square
@@ -165,10 +178,11 @@ inline constexpr Unit stab[] = {
     Output{.main = 44, .aux = 48},                                                 // under the bass's octaves
 };
 
-// Track 6: bass. One slightly rounded saw an octave down, resonant low-pass, a boost an octave
-// over the sub (62..125 Hz carries the low end against the mids); the second envelope, held and shaped, kicks the pitch up for the first few milliseconds of a note.
+// Track 6: bass. One slightly rounded saw an octave down, resonant low-pass, a boost on the sub
+// (about 52 Hz); the second envelope, held and shaped, kicks the pitch up for the first few
+// milliseconds of a note. A 33 ms rise leaves the kick the low end on the notes they share.
 inline constexpr Unit bass[] = {
-    Envelope{.attack = 48, .decay = 76, .sustain = 64, .release = 64, .gain = 128},  // sustain 0.5, 12 ms rise
+    Envelope{.attack = 56, .decay = 76, .sustain = 64, .release = 64, .gain = 128},  // sustain 0.5, 33 ms rise
     ParamStore{.amount = 72, .target = to::envelopeGain},
     Envelope{.attack = 0, .decay = 56, .sustain = 0, .release = 40, .gain = 8},
     HoldShaper{.shape = 64, .holdRate = 128},
@@ -178,10 +192,10 @@ inline constexpr Unit bass[] = {
                .gain = 128, .flags = wave::trisaw},                                // rises with the kick, on every note
     StackOp{Stack::multiply},
     Filter{.frequency = 38, .damping = 64, .mode = pass::low},                     // ~620 Hz, resonant
-    Filter{.frequency = 14, .damping = 48, .mode = pass::peak},                    // ~85 Hz: the octave over the sub
+    Filter{.frequency = 11, .damping = 48, .mode = pass::peak},                    // ~52 Hz: the sub
     Filter{.frequency = 9, .damping = 128, .mode = pass::high},                    // below 35 Hz out
     Pan{.position = 64},
-    Output{.main = 84, .aux = 6},
+    Output{.main = 76, .aux = 6},
 };
 
 // Tracks 7 and 8: pads. Two saws (or a pulse and a saw) on the same note, one darkened; the

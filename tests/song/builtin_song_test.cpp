@@ -106,12 +106,12 @@ TEST(BuiltinSong, TrackFourOpensTheSongAndStopsAt26) {
 }
 
 TEST(BuiltinSong, InstrumentsHaveTheirUnitLists) {
-  ASSERT_EQ(song().instrumentCommands.size(), 250u);
-  ASSERT_EQ(song().instrumentParams.size(), 854u);
+  ASSERT_EQ(song().instrumentCommands.size(), 260u);
+  ASSERT_EQ(song().instrumentParams.size(), 886u);
   const auto all = instruments();
   ASSERT_EQ(all.size(), 16u);
   const std::array<const char*, 16> expected{
-      "EOOSSHDFFNU",
+      "EOOSSHDFFEOSFSEHPPSNU",
       "EEPSOOSOSOSOSSFFFDNDU",
       "EPESOOSSFFFFOPSDDDNU",
       "EPESOSFFFFNU",
@@ -154,8 +154,9 @@ TEST(BuiltinSong, ParamStoresWriteOnlyKnownTargetsOfTheRightUnit) {
     std::uint16_t word;
     std::uint8_t opcode;  // the unit that must sit in the target slot
   };
-  const std::array<Target, 10> allowed{{{0x0002, 1}, {0x0012, 2}, {0x0022, 2}, {0x0025, 2}, {0x0051, 2},
-                                        {0x0061, 2}, {0x0054, 3}, {0x00D4, 3}, {0x00E4, 3}, {0x0120, 8}}};
+  const std::array<Target, 12> allowed{{{0x0002, 1}, {0x0011, 2}, {0x0012, 2}, {0x0021, 2}, {0x0022, 2},
+                                        {0x0025, 2}, {0x0051, 2}, {0x0061, 2}, {0x0054, 3}, {0x00D4, 3},
+                                        {0x00E4, 3}, {0x0120, 8}}};
   const auto all = instruments();
   int stores = 0;
   for (int i = 0; i < 16; ++i)
