@@ -309,7 +309,12 @@ const OperationShape compiledShapes[] = {
     {32, 5, 0, 0, 4, 5, 0},
     {23, 0, 0, 3, 4, 6, 0},
     {23, 0, 0, 2, 5, 7, 0},
-    {29, 7, 0, 7, 6, 0, 0},
+    {4, 7, 1, 0, 0, 8, 0},
+    {24, 0, 0, 6, 8, 9, 0},
+    {24, 0, 0, 7, 8, 10, 0},
+    {17, 10, 0, 10, 0, 11, 0},
+    {17, 12, 0, 9, 0, 12, 0},
+    {29, 14, 0, 11, 12, 0, 0},
     {33, 0, 0, 0, 0, 0, 0},
     {32, 0, 8, 0, 0, 1, 0},
     {22, 1, 8, 1, 0, 2, 36},
@@ -317,11 +322,13 @@ const OperationShape compiledShapes[] = {
     {32, 5, 0, 0, 4, 5, 0},
     {23, 0, 0, 3, 4, 6, 0},
     {23, 0, 0, 2, 5, 7, 0},
-    {29, 7, 0, 7, 6, 0, 0},
+    {24, 0, 0, 6, 8, 9, 0},
+    {24, 0, 0, 7, 8, 10, 0},
+    {29, 14, 0, 10, 9, 0, 0},
     {33, 0, 0, 0, 0, 0, 0},
 };
-const int compiledShapeCount = 313;
-const int compiledBegins[2 * instrumentCount] = {0, 20, 26, 47, 53, 72, 79, 91, 94, 110, 117, 131, 137, 149, 153, 167, 171, 185, 189, 201, 204, 218, 223, 239, 242, 256, 262, 272, 275, 293, 297, 305};
+const int compiledShapeCount = 320;
+const int compiledBegins[2 * instrumentCount] = {0, 20, 26, 47, 53, 72, 79, 91, 94, 110, 117, 131, 137, 149, 153, 167, 171, 185, 189, 201, 204, 218, 223, 239, 242, 256, 262, 272, 275, 293, 297, 310};
 
 void runCompiledSong(SynthMemory& memory, DecodedProgram& program, const Song& song,
                       std::uint32_t n, bool logged) {
@@ -1667,7 +1674,12 @@ void runCompiledSong(SynthMemory& memory, DecodedProgram& program, const Song& s
       masterAccumulateOperation(program, o[300], t15r5, t15r4);
     const double t15r6 = t15r3 + t15r4;
     const double t15r7 = t15r2 + t15r5;
-    outputOperation(ws15, o[303], t15r7, t15r6);
+    const double t15r8 = oscillatorOperation<wavePulse, true>(ws15, note15, o[303], memory.noiseSeed);
+    const double t15r9 = t15r6 * t15r8;
+    const double t15r10 = t15r7 * t15r8;
+    const double t15r11 = holdOperation(ws15, o[306], t15r10);
+    const double t15r12 = holdOperation(ws15, o[307], t15r9);
+    outputOperation(ws15, o[308], t15r11, t15r12);
   }
 }
 

@@ -374,7 +374,8 @@ inline constexpr Unit arp[] = {
 };
 
 // The master bus: reverberate the sends (left and right on different line lengths), add the
-// main mix, halve.
+// main mix, scale both sides by a constant (a pulse whose duty covers the whole cycle), round
+// each side's peaks with a driving shaper, and leave headroom below full scale.
 inline constexpr Unit master[] = {
     Accumulate{sums::aux},
     DelayBank{.input = 40, .dry = 128, .feedback = 123, .damping = 32, .modRate = 0, .modDepth = 0,
@@ -384,8 +385,16 @@ inline constexpr Unit master[] = {
               .first = 9, .lines = 8},
     StackOp{Stack::swap},
     Accumulate{sums::main},
-    StackOp{Stack::addPair},
-    Output{.main = 64, .aux = 0},
+    StackOp{Stack::addPair},                                                       // [left, right]
+    Oscillator{.transpose = 64, .detune = 64, .phase = 0, .gateLow = 0, .colour = 255, .shape = 64,
+               .gain = 48, .flags = wave::pulse},                                  // 0.375 on every frame
+    StackOp{Stack::duplicate},
+    StackOp{Stack::multiplyPair},                                                  // [0.375 left, 0.375 right]
+    HoldShaper{.shape = 80, .holdRate = 128},                                      // x 1.67 (1 + 0.67 |x|)
+    StackOp{Stack::swap},
+    HoldShaper{.shape = 80, .holdRate = 128},
+    StackOp{Stack::swap},
+    Output{.main = 104, .aux = 0},                                                 // peaks at -1.8 dBFS
 };
 
 inline constexpr std::array<Instrument, 16> instruments{
