@@ -109,7 +109,7 @@ inline constexpr std::array<Arrangement, 15> tracks{
       3*[ stabAm stabF stabC stabG ] 4*rest
       4*[ stabAm stabF stabC stabG ]
       16*rest
-      8*[ stabFall stabE ]
+      8*rest 4*[ stabFall stabE ]
       2*[ stabF stabG stabE stabAm ] 8*rest
       4*[ stabAm stabF stabC stabG ]
       4*rest)"),
@@ -188,7 +188,7 @@ inline constexpr std::array<Arrangement, 15> tracks{
       16*rest
       8*rest 7*offbeats rest
       8*rest 7*bellQuarter rest
-      15*offbeats rest
+      16*rest
       12*offbeats 4*rest
       16*offbeats
       4*rest)"),

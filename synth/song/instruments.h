@@ -83,7 +83,7 @@ inline constexpr Unit snare[] = {
     Envelope{.attack = 0, .decay = 74, .sustain = 0, .release = 60, .gain = 128},
     StackOp{Stack::multiply},                                                      // [env]
     Oscillator{.transpose = 73, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 80,
-               .gain = 24, .flags = wave::sine},                                   // body on E3, a chord tone
+               .gain = 96, .flags = wave::sine},                                   // body on E3, a chord tone
     Oscillator{.transpose = 64, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
                .gain = 128, .flags = wave::noise},
     StackOp{Stack::add},
@@ -103,7 +103,7 @@ inline constexpr Unit snare[] = {
     DelayBank{.input = 26, .dry = 128, .feedback = 40, .damping = 90, .modRate = 0, .modDepth = 0,
               .first = 20, .lines = 1},                                            // faint echo
     Pan{.position = 60},
-    Output{.main = 104, .aux = 40},                                                // the crack, not the body, carries it
+    Output{.main = 108, .aux = 40},                                                // the loudest drum
 };
 
 // Track 3: hi-hat. Noise through two high-passes and two gentle low-passes.
@@ -215,7 +215,7 @@ inline constexpr Unit warmPad[] = {
     StackOp{Stack::multiply},
     Filter{.frequency = 52, .damping = 100, .mode = pass::low},                    // ~1.2 kHz
     Filter{.frequency = 60, .damping = 128, .mode = pass::low},
-    Filter{.frequency = 14, .damping = 128, .mode = pass::high},                   // ~85 Hz
+    Filter{.frequency = 20, .damping = 128, .mode = pass::high},                   // ~170 Hz: the sub is the bass's
     Pan{.position = 40},
     Output{.main = 46, .aux = 60},
 };
@@ -235,7 +235,7 @@ inline constexpr Unit brightPad[] = {
     StackOp{Stack::multiply},
     Filter{.frequency = 62, .damping = 90, .mode = pass::low},
     Filter{.frequency = 72, .damping = 128, .mode = pass::low},
-    Filter{.frequency = 16, .damping = 128, .mode = pass::high},
+    Filter{.frequency = 22, .damping = 128, .mode = pass::high},                   // ~210 Hz
     Pan{.position = 88},
     Output{.main = 46, .aux = 56},
 };
@@ -303,7 +303,7 @@ inline constexpr Unit bell[] = {
     Filter{.frequency = 100, .damping = 128, .mode = pass::low},
     HoldShaper{.shape = 64, .holdRate = 128},
     Pan{.position = 90},
-    Output{.main = 40, .aux = 30},
+    Output{.main = 26, .aux = 30},                                                 // under the snare's snap
 };
 
 // Track 12: clap. Band-passed noise, its own reverberator; the gate closes once, early in each
@@ -361,7 +361,7 @@ inline constexpr Unit arp[] = {
     StackOp{Stack::add},
     StackOp{Stack::add},
     StackOp{Stack::multiply},
-    Filter{.frequency = 26, .damping = 128, .mode = pass::high},                   // ~290 Hz: leaves the low mids
+    Filter{.frequency = 30, .damping = 128, .mode = pass::high},                   // ~390 Hz: leaves the low mids
     HoldShaper{.shape = 80, .holdRate = 128},
     DelayBank{.input = 56, .dry = 128, .feedback = 70, .damping = 90, .modRate = 0, .modDepth = 0,
               .first = 17, .lines = 1},                                            // quarter-note echo
@@ -370,7 +370,7 @@ inline constexpr Unit arp[] = {
     Filter{.frequency = 100, .damping = 128, .mode = pass::low},
     HoldShaper{.shape = 64, .holdRate = 128},
     Pan{.position = 78},
-    Output{.main = 50, .aux = 36},
+    Output{.main = 44, .aux = 36},
 };
 
 // The master bus: reverberate the sends (left and right on different line lengths), add the
