@@ -125,7 +125,7 @@ const OperationShape compiledShapes[] = {
     {33, 0, 0, 0, 0, 0, 0},
     {0, 0, 0, 0, 0, 0, 0},
     {26, 1, 0, 0, 0, 0, 84},
-    {4, 2, 1, 0, 0, 1, 0},
+    {3, 2, 1, 0, 0, 1, 0},
     {3, 3, 1, 0, 0, 2, 0},
     {23, 0, 0, 1, 2, 3, 0},
     {8, 5, 1, 3, 0, 4, 0},
@@ -181,7 +181,7 @@ const OperationShape compiledShapes[] = {
     {26, 1, 0, 0, 0, 0, 2},
     {0, 2, 0, 0, 0, 1, 0},
     {26, 3, 0, 1, 0, 0, 97},
-    {4, 5, 1, 0, 0, 2, 0},
+    {3, 5, 1, 0, 0, 2, 0},
     {3, 6, 0, 0, 0, 3, 0},
     {13, 7, 1, 3, 0, 4, 0},
     {23, 0, 0, 2, 4, 5, 0},
@@ -285,7 +285,7 @@ const OperationShape compiledShapes[] = {
     {0, 1, 0, 0, 0, 1, 0},
     {26, 2, 0, 1, 0, 0, 212},
     {3, 4, 1, 0, 0, 2, 0},
-    {4, 5, 1, 0, 0, 3, 0},
+    {3, 5, 1, 0, 0, 3, 0},
     {3, 6, 1, 0, 0, 4, 0},
     {23, 0, 0, 3, 4, 5, 0},
     {23, 0, 0, 2, 5, 6, 0},
@@ -702,7 +702,7 @@ void runCompiledSong(SynthMemory& memory, DecodedProgram& program, const Song& s
           storeSetOperation(ws5, o[118], t5r0);
           const double t3r1 = envelopeOperation(ws3, o[81]);
           const double t4r2 = oscillatorOperation<waveTrisaw, false>(ws4, note4, o[96], memory.noiseSeed);
-          const double t5r1 = oscillatorOperation<wavePulse, true>(ws5, note5, o[119], memory.noiseSeed);
+          const double t5r1 = oscillatorOperation<waveTrisaw, true>(ws5, note5, o[119], memory.noiseSeed);
           const double t3r2 = t3r0 * t3r1;
           const double t4r3 = oscillatorOperation<waveSine, true>(ws4, note4, o[97], memory.noiseSeed);
           const double t5r2 = oscillatorOperation<waveTrisaw, true>(ws5, note5, o[120], memory.noiseSeed);
@@ -781,7 +781,7 @@ void runCompiledSong(SynthMemory& memory, DecodedProgram& program, const Song& s
           const double t3r1 = envelopeOperation(ws3, o[81]);
           double t4r6, t4r7;
       panOperation(ws4, o[112], known4[5], t4r6, t4r7);
-          const double t5r1 = oscillatorOperation<wavePulse, true>(ws5, note5, o[119], memory.noiseSeed);
+          const double t5r1 = oscillatorOperation<waveTrisaw, true>(ws5, note5, o[119], memory.noiseSeed);
           const double t3r2 = t3r0 * t3r1;
           const double t4r8 = delayOperation<1, false, true>(program, o[113], t4r7);
           const double t5r2 = oscillatorOperation<waveTrisaw, true>(ws5, note5, o[120], memory.noiseSeed);
@@ -842,7 +842,7 @@ void runCompiledSong(SynthMemory& memory, DecodedProgram& program, const Song& s
           const double t4r1 = oscillatorOperation<waveTrisaw, false>(ws4, note4, o[95], memory.noiseSeed);
           storeSetOperation(ws5, o[118], t5r0);
           const double t4r2 = oscillatorOperation<waveTrisaw, false>(ws4, note4, o[96], memory.noiseSeed);
-          const double t5r1 = oscillatorOperation<wavePulse, true>(ws5, note5, o[119], memory.noiseSeed);
+          const double t5r1 = oscillatorOperation<waveTrisaw, true>(ws5, note5, o[119], memory.noiseSeed);
           const double t4r3 = oscillatorOperation<waveSine, true>(ws4, note4, o[97], memory.noiseSeed);
           const double t5r2 = oscillatorOperation<waveTrisaw, true>(ws5, note5, o[120], memory.noiseSeed);
           storeSetOperation(ws4, o[98], t4r3);
@@ -905,7 +905,7 @@ void runCompiledSong(SynthMemory& memory, DecodedProgram& program, const Song& s
           storeSetOperation(ws5, o[118], t5r0);
           double t4r6, t4r7;
       panOperation(ws4, o[112], known4[5], t4r6, t4r7);
-          const double t5r1 = oscillatorOperation<wavePulse, true>(ws5, note5, o[119], memory.noiseSeed);
+          const double t5r1 = oscillatorOperation<waveTrisaw, true>(ws5, note5, o[119], memory.noiseSeed);
           const double t4r8 = delayOperation<1, false, true>(program, o[113], t4r7);
           const double t5r2 = oscillatorOperation<waveTrisaw, true>(ws5, note5, o[120], memory.noiseSeed);
           const double t4r9 = delayOperation<1, false, true>(program, o[114], t4r6);
@@ -971,7 +971,7 @@ void runCompiledSong(SynthMemory& memory, DecodedProgram& program, const Song& s
           storeSetOperation(ws8, o[174], t8r1);
           storeSetOperation(ws6, o[141], t6r2);
           const double t7r2 = oscillatorOperation<waveTrisaw, false>(ws7, note7, o[157], memory.noiseSeed);
-          const double t8r2 = oscillatorOperation<wavePulse, true>(ws8, note8, o[175], memory.noiseSeed);
+          const double t8r2 = oscillatorOperation<waveTrisaw, true>(ws8, note8, o[175], memory.noiseSeed);
           const double t6r3 = oscillatorOperation<waveTrisaw, false>(ws6, note6, o[142], memory.noiseSeed);
           const double t7r3 = oscillatorOperation<waveTrisaw, true>(ws7, note7, o[158], memory.noiseSeed);
           const double t8r3 = oscillatorOperation<waveTrisaw, false>(ws8, note8, o[176], memory.noiseSeed);
@@ -1039,7 +1039,7 @@ void runCompiledSong(SynthMemory& memory, DecodedProgram& program, const Song& s
           const double t6r2 = holdOperation(ws6, o[140], t6r1);
           storeSetOperation(ws8, o[174], t8r1);
           storeSetOperation(ws6, o[141], t6r2);
-          const double t8r2 = oscillatorOperation<wavePulse, true>(ws8, note8, o[175], memory.noiseSeed);
+          const double t8r2 = oscillatorOperation<waveTrisaw, true>(ws8, note8, o[175], memory.noiseSeed);
           const double t6r3 = oscillatorOperation<waveTrisaw, false>(ws6, note6, o[142], memory.noiseSeed);
           const double t8r3 = oscillatorOperation<waveTrisaw, false>(ws8, note8, o[176], memory.noiseSeed);
           const double t6r4 = t6r0 * t6r3;
@@ -1092,7 +1092,7 @@ void runCompiledSong(SynthMemory& memory, DecodedProgram& program, const Song& s
           storeSetOperation(ws7, o[156], t7r1);
           storeSetOperation(ws8, o[174], t8r1);
           const double t7r2 = oscillatorOperation<waveTrisaw, false>(ws7, note7, o[157], memory.noiseSeed);
-          const double t8r2 = oscillatorOperation<wavePulse, true>(ws8, note8, o[175], memory.noiseSeed);
+          const double t8r2 = oscillatorOperation<waveTrisaw, true>(ws8, note8, o[175], memory.noiseSeed);
           const double t7r3 = oscillatorOperation<waveTrisaw, true>(ws7, note7, o[158], memory.noiseSeed);
           const double t8r3 = oscillatorOperation<waveTrisaw, false>(ws8, note8, o[176], memory.noiseSeed);
           const double t7r4 = filterOperation<true>(ws7, o[159], 1, t7r3);
@@ -1146,7 +1146,7 @@ void runCompiledSong(SynthMemory& memory, DecodedProgram& program, const Song& s
           panOutputOperation(ws7, o[169], known7[5]);
           const double t8r1 = envelopeOperation(ws8, o[173]);
           storeSetOperation(ws8, o[174], t8r1);
-          const double t8r2 = oscillatorOperation<wavePulse, true>(ws8, note8, o[175], memory.noiseSeed);
+          const double t8r2 = oscillatorOperation<waveTrisaw, true>(ws8, note8, o[175], memory.noiseSeed);
           const double t8r3 = oscillatorOperation<waveTrisaw, false>(ws8, note8, o[176], memory.noiseSeed);
           const double t8r4 = filterOperation<true>(ws8, o[177], 1, t8r3);
           const double t8r5 = t8r2 + t8r4;
@@ -1436,7 +1436,7 @@ void runCompiledSong(SynthMemory& memory, DecodedProgram& program, const Song& s
           const double t14r2 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[278], memory.noiseSeed);
           const double t12r3 = filterOperation<true>(ws12, o[246], 4, t12r2);
           const double t13r3 = filterOperation<true>(ws13, o[265], 1, t13r2);
-          const double t14r3 = oscillatorOperation<wavePulse, true>(ws14, note14, o[279], memory.noiseSeed);
+          const double t14r3 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[279], memory.noiseSeed);
           const double t12r4 = holdOperation(ws12, o[247], t12r3);
           const double t13r4 = t13r0 * t13r3;
           const double t14r4 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[280], memory.noiseSeed);
@@ -1506,7 +1506,7 @@ void runCompiledSong(SynthMemory& memory, DecodedProgram& program, const Song& s
           const double t12r2 = t12r0 * t12r1;
           const double t14r2 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[278], memory.noiseSeed);
           const double t12r3 = filterOperation<true>(ws12, o[246], 4, t12r2);
-          const double t14r3 = oscillatorOperation<wavePulse, true>(ws14, note14, o[279], memory.noiseSeed);
+          const double t14r3 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[279], memory.noiseSeed);
           const double t12r4 = holdOperation(ws12, o[247], t12r3);
           const double t14r4 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[280], memory.noiseSeed);
           const double t12r5 = filterOperation<true>(ws12, o[248], 2, t12r4);
@@ -1571,7 +1571,7 @@ void runCompiledSong(SynthMemory& memory, DecodedProgram& program, const Song& s
           const double t14r2 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[278], memory.noiseSeed);
           outputOperation(ws12, o[260], t12r8, t12r6);
           const double t13r4 = t13r0 * t13r3;
-          const double t14r3 = oscillatorOperation<wavePulse, true>(ws14, note14, o[279], memory.noiseSeed);
+          const double t14r3 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[279], memory.noiseSeed);
           const double t13r5 = envelopeOperation(ws13, o[267]);
           const double t14r4 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[280], memory.noiseSeed);
           const double t13r6 = t13r4 * t13r5;
@@ -1626,7 +1626,7 @@ void runCompiledSong(SynthMemory& memory, DecodedProgram& program, const Song& s
           const double t12r8 = delayOperation<1, false, true>(program, o[259], t12r7);
           const double t14r2 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[278], memory.noiseSeed);
           outputOperation(ws12, o[260], t12r8, t12r6);
-          const double t14r3 = oscillatorOperation<wavePulse, true>(ws14, note14, o[279], memory.noiseSeed);
+          const double t14r3 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[279], memory.noiseSeed);
           const double t14r4 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[280], memory.noiseSeed);
           const double t14r5 = t14r3 + t14r4;
           const double t14r6 = t14r2 + t14r5;

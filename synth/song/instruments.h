@@ -39,7 +39,7 @@ inline constexpr Unit kick[] = {
     Output{.main = 176, .aux = 6},
 };
 
-// Track 1: lead. Three detuned saws two octaves up, a skewed triangle an octave up (a square
+// Track 1: lead. Three detuned saws two octaves up (colour 104: soft corners), a skewed triangle an octave up (a square
 // there folded back more than the saws did), a sine three up; the second envelope sweeps the
 // low-pass down (ParamStore amount 1: minus the envelope). Dotted-eighth echo, and the left
 // side delayed by 11 ms for width.
@@ -48,12 +48,12 @@ inline constexpr Unit lead[] = {
     Envelope{.attack = 0, .decay = 74, .sustain = 72, .release = 74, .gain = 128},  // filter sweep
     ParamStore{.amount = 1, .target = to::filter14Frequency},
     StackOp{Stack::pop},                                                           // [env]
-    Oscillator{.transpose = 88, .detune = 64, .phase = 0, .gateLow = 0, .colour = 112, .shape = 64,
+    Oscillator{.transpose = 88, .detune = 64, .phase = 0, .gateLow = 0, .colour = 104, .shape = 64,
                .gain = 34, .flags = wave::trisaw},
-    Oscillator{.transpose = 88, .detune = 57, .phase = 20, .gateLow = 0, .colour = 112, .shape = 64,
+    Oscillator{.transpose = 88, .detune = 57, .phase = 20, .gateLow = 0, .colour = 104, .shape = 64,
                .gain = 30, .flags = wave::trisaw},
     StackOp{Stack::add},
-    Oscillator{.transpose = 88, .detune = 71, .phase = 50, .gateLow = 0, .colour = 112, .shape = 64,
+    Oscillator{.transpose = 88, .detune = 71, .phase = 50, .gateLow = 0, .colour = 104, .shape = 64,
                .gain = 30, .flags = wave::trisaw},
     StackOp{Stack::add},
     Oscillator{.transpose = 76, .detune = 61, .phase = 80, .gateLow = 0, .colour = 80, .shape = 64,
@@ -152,21 +152,21 @@ inline constexpr Unit openingLine[] = {
     Output{.main = 56, .aux = 64},
 };
 
-// Track 5: stab. A pulse on the root and a saw on the fifth through a resonant low-pass that
-// follows the envelope; an LFO sweeps the pulse width, another adds a faint tremolo.
+// Track 5: stab. A triangle on the root and a softened saw on the fifth through a resonant
+// low-pass that follows the envelope; an LFO skews the triangle, another adds a faint tremolo.
 inline constexpr Unit stab[] = {
     Envelope{.attack = 32, .decay = 70, .sustain = 38, .release = 66, .gain = 128},
     ParamStore{.amount = 100, .target = to::filter5Frequency},                     // filter follows env
     Oscillator{.transpose = 64, .detune = 62, .phase = 0, .gateLow = 0, .colour = 64, .shape = 64,
-               .gain = 56, .flags = wave::pulse},
-    Oscillator{.transpose = 71, .detune = 67, .phase = 0, .gateLow = 0, .colour = 120, .shape = 64,
+               .gain = 56, .flags = wave::trisaw},                                 // triangle, skewed by the LFO
+    Oscillator{.transpose = 71, .detune = 67, .phase = 0, .gateLow = 0, .colour = 108, .shape = 64,
                .gain = 48, .flags = wave::trisaw},                                 // the fifth
     StackOp{Stack::add},
     Filter{.frequency = 20, .damping = 70, .mode = pass::low},
     StackOp{Stack::multiply},                                                      // [stab]
     Oscillator{.transpose = 44, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
                .gain = 128, .flags = wave::sine | wave::lfo},                     // 0.9 Hz
-    ParamStore{.amount = 80, .target = to::oscillator2Colour},                     // width 0.5 +- 0.25
+    ParamStore{.amount = 80, .target = to::oscillator2Colour},                     // skew 0.5 +- 0.25
     StackOp{Stack::pop},
     Oscillator{.transpose = 77, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
                .gain = 128, .flags = wave::sine | wave::lfo},                     // 6 Hz
@@ -198,7 +198,7 @@ inline constexpr Unit bass[] = {
     Output{.main = 76, .aux = 6},
 };
 
-// Tracks 7 and 8: pads. Two saws (or a pulse and a saw) on the same note, one darkened; the
+// Tracks 7 and 8: pads. Two softened saws (or a skewed triangle and a saw) on the same note, one darkened; the
 // second envelope rises slowly and pulls one oscillator a few cents away from the other.
 inline constexpr Unit warmPad[] = {
     Envelope{.attack = 72, .decay = 80, .sustain = 48, .release = 80, .gain = 128},  // sustain 0.375
@@ -206,9 +206,9 @@ inline constexpr Unit warmPad[] = {
     Envelope{.attack = 88, .decay = 88, .sustain = 128, .release = 80, .gain = 2},
     ParamStore{.amount = 68, .target = to::oscillator5Transpose},                  // drifts up to +12 cents
     StackOp{Stack::pop},
-    Oscillator{.transpose = 76, .detune = 60, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
+    Oscillator{.transpose = 76, .detune = 60, .phase = 0, .gateLow = 0, .colour = 112, .shape = 64,
                .gain = 64, .flags = wave::trisaw},
-    Oscillator{.transpose = 76, .detune = 68, .phase = 32, .gateLow = 0, .colour = 120, .shape = 64,
+    Oscillator{.transpose = 76, .detune = 68, .phase = 32, .gateLow = 0, .colour = 108, .shape = 64,
                .gain = 64, .flags = wave::trisaw},
     Filter{.frequency = 70, .damping = 128, .mode = pass::low},                    // darker second saw
     StackOp{Stack::add},
@@ -226,9 +226,9 @@ inline constexpr Unit brightPad[] = {
     Envelope{.attack = 84, .decay = 90, .sustain = 100, .release = 80, .gain = 1},
     ParamStore{.amount = 70, .target = to::oscillator6Transpose},                  // up to +9 cents
     StackOp{Stack::pop},
-    Oscillator{.transpose = 76, .detune = 64, .phase = 0, .gateLow = 0, .colour = 64, .shape = 64,
-               .gain = 50, .flags = wave::pulse},
-    Oscillator{.transpose = 88, .detune = 66, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
+    Oscillator{.transpose = 76, .detune = 64, .phase = 0, .gateLow = 0, .colour = 96, .shape = 64,
+               .gain = 50, .flags = wave::trisaw},                                 // a skewed triangle: a square folds back
+    Oscillator{.transpose = 88, .detune = 66, .phase = 0, .gateLow = 0, .colour = 112, .shape = 64,
                .gain = 36, .flags = wave::trisaw},                                 // an octave higher
     Filter{.frequency = 80, .damping = 128, .mode = pass::low},
     StackOp{Stack::add},
@@ -345,18 +345,18 @@ inline constexpr Unit crash[] = {
     Output{.main = 40, .aux = 24},
 };
 
-// Track 14: arpeggio. Saw and square an octave up and a saw two octaves up, driven, a
-// quarter-note echo, then a resonant low-pass that the second envelope opens on every note.
+// Track 14: arpeggio. Saw and triangle an octave up and a saw two octaves up (softened corners:
+// the square and hard saws folded back), driven, a quarter-note echo, then a resonant low-pass that the second envelope opens on every note.
 inline constexpr Unit arp[] = {
     Envelope{.attack = 20, .decay = 68, .sustain = 0, .release = 50, .gain = 128},
     Envelope{.attack = 0, .decay = 64, .sustain = 0, .release = 50, .gain = 128},
     ParamStore{.amount = 108, .target = to::filter13Frequency},                    // +0.69 x env 2
     StackOp{Stack::pop},
-    Oscillator{.transpose = 76, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
+    Oscillator{.transpose = 76, .detune = 64, .phase = 0, .gateLow = 0, .colour = 112, .shape = 64,
                .gain = 48, .flags = wave::trisaw},                                 // an octave up
     Oscillator{.transpose = 76, .detune = 70, .phase = 40, .gateLow = 0, .colour = 64, .shape = 64,
-               .gain = 36, .flags = wave::pulse},
-    Oscillator{.transpose = 88, .detune = 60, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
+               .gain = 36, .flags = wave::trisaw},                                 // a triangle: a square folds back
+    Oscillator{.transpose = 88, .detune = 60, .phase = 0, .gateLow = 0, .colour = 112, .shape = 64,
                .gain = 24, .flags = wave::trisaw},
     StackOp{Stack::add},
     StackOp{Stack::add},

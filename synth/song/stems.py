@@ -132,10 +132,11 @@ def fft(x):
 
 # Tonal tracks probed alone on one held note (written, A3 = 69 is 220 Hz): the track, the note,
 # the semitones from it to the comb's fundamental (every oscillator a harmonic of it), where the
-# stretch starts and how long it is.
-PROBES = (('lead', 1, 72, 12, 0.25, 16384), ('opening line', 4, 72, 12, 0.25, 16384),
-          ('stab', 5, 72, -12, 0.25, 16384), ('warm pad', 7, 64, 12, 0.5, 16384),
-          ('bright pad', 8, 64, 12, 0.5, 16384), ('arpeggio', 14, 72, 12, 0.25, 16384))
+# stretch starts and how long it is: after the note's first echo has come in (three ticks, 0.26 s;
+# the arpeggio's four, 0.35 s) and before the next, whose start would smear the comb.
+PROBES = (('lead', 1, 72, 12, 0.27, 8192), ('opening line', 4, 72, 12, 0.27, 8192),
+          ('stab', 5, 72, -12, 0.27, 8192), ('warm pad', 7, 64, 12, 0.5, 16384),
+          ('bright pad', 8, 64, 12, 0.5, 16384), ('arpeggio', 14, 72, 12, 0.36, 4096))
 DETUNE = 0.0070    # the widest detune (11 cents) as a share of the frequency, and a margin
 
 
@@ -150,8 +151,9 @@ def partials(tool, song, work, track, note, lowest, start_s, n):
     probe['songOrder'][BARS * track] = 1
     probe['songPatterns'] = list(song['songPatterns'])
     probe['songPatterns'][ROWS:2 * ROWS] = [note] + [1] * (ROWS - 1)
-    # Every envelope of the track held at full level once its attack is over: the waveforms'
-    # own partials, not a short note's smear (the arpeggio's note dies within 160 ms).
+    # Every envelope of the track held at full level once its attack is over (the waveforms' own
+    # partials, not a short note's smear: the arpeggio's note dies within 160 ms), and no send to
+    # the master's reverberators (whose tail of the note's start lies off the comb).
     probe['instrumentParams'] = list(song['instrumentParams'])
     instrument, offset = 0, 0
     for op in song['instrumentCommands']:
@@ -159,6 +161,8 @@ def partials(tool, song, work, track, note, lowest, start_s, n):
             instrument += 1
         elif instrument == track and op == 1:
             probe['instrumentParams'][offset + 2] = 128
+        elif instrument == track and op == 9:
+            probe['instrumentParams'][offset + 1] = 0
         offset += (0, 5, 8, 3, 2, 8, 1, 3, 1, 2, 1, 0)[op]
     path = os.path.join(work, f'note{track}.json')
     with open(path, 'w') as f:
