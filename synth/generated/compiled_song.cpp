@@ -135,13 +135,17 @@ const OperationShape compiledShapes[] = {
     {2, 10, 1, 0, 0, 7, 0},
     {26, 11, 0, 7, 0, 0, 2},
     {21, 13, 1, 5, 0, 8, 8},
-    {30, 14, 0, 8, 9, 10, 0},
+    {28, 14, 0, 8, 9, 10, 0},
+    {21, 16, 1, 9, 0, 11, 9},
+    {29, 18, 0, 10, 11, 0, 0},
     {33, 0, 0, 0, 0, 0, 0},
     {26, 1, 0, 0, 0, 0, 84},
     {26, 8, 0, 5, 0, 0, 37},
     {26, 11, 0, 6, 0, 0, 2},
     {21, 13, 1, 4, 0, 7, 8},
-    {30, 14, 0, 7, 8, 9, 0},
+    {28, 14, 0, 7, 8, 9, 0},
+    {21, 16, 1, 8, 0, 10, 9},
+    {29, 18, 0, 9, 10, 0, 0},
     {33, 0, 0, 0, 0, 0, 0},
     {0, 0, 0, 0, 0, 0, 0},
     {26, 1, 0, 0, 0, 0, 2},
@@ -171,11 +175,15 @@ const OperationShape compiledShapes[] = {
     {13, 10, 1, 6, 0, 7, 0},
     {13, 11, 1, 7, 0, 8, 0},
     {14, 12, 2, 8, 0, 9, 0},
-    {30, 13, 0, 9, 10, 11, 0},
+    {28, 13, 0, 9, 10, 11, 0},
+    {21, 14, 1, 11, 0, 12, 10},
+    {29, 15, 0, 12, 10, 0, 0},
     {33, 0, 0, 0, 0, 0, 0},
     {26, 1, 0, 0, 0, 0, 2},
     {26, 3, 0, 1, 0, 0, 81},
-    {30, 13, 0, 5, 6, 7, 0},
+    {28, 13, 0, 5, 6, 7, 0},
+    {21, 14, 1, 7, 0, 8, 10},
+    {29, 15, 0, 8, 6, 0, 0},
     {33, 0, 0, 0, 0, 0, 0},
     {0, 0, 0, 0, 0, 0, 0},
     {26, 1, 0, 0, 0, 0, 2},
@@ -189,11 +197,15 @@ const OperationShape compiledShapes[] = {
     {13, 10, 1, 6, 0, 7, 0},
     {13, 11, 1, 7, 0, 8, 0},
     {14, 12, 2, 8, 0, 9, 0},
-    {30, 13, 0, 9, 10, 11, 0},
+    {28, 13, 0, 9, 10, 11, 0},
+    {21, 15, 1, 10, 0, 12, 11},
+    {29, 17, 0, 11, 12, 0, 0},
     {33, 0, 0, 0, 0, 0, 0},
     {26, 1, 0, 0, 0, 0, 2},
     {26, 3, 0, 1, 0, 0, 97},
-    {30, 13, 0, 5, 6, 7, 0},
+    {28, 13, 0, 5, 6, 7, 0},
+    {21, 15, 1, 6, 0, 8, 11},
+    {29, 17, 0, 7, 8, 0, 0},
     {33, 0, 0, 0, 0, 0, 0},
     {0, 0, 0, 0, 0, 0, 0},
     {26, 1, 0, 0, 0, 0, 2},
@@ -220,13 +232,13 @@ const OperationShape compiledShapes[] = {
     {23, 0, 0, 2, 4, 5, 0},
     {24, 0, 0, 0, 5, 6, 0},
     {14, 10, 2, 6, 0, 7, 0},
-    {22, 11, 8, 7, 0, 8, 9},
+    {22, 11, 8, 7, 0, 8, 12},
     {13, 12, 1, 8, 0, 9, 0},
     {30, 13, 0, 9, 10, 11, 0},
     {33, 0, 0, 0, 0, 0, 0},
     {26, 1, 0, 0, 0, 0, 2},
     {26, 3, 0, 1, 0, 0, 81},
-    {22, 11, 8, 5, 0, 6, 9},
+    {22, 11, 8, 5, 0, 6, 12},
     {30, 13, 0, 6, 7, 8, 0},
     {33, 0, 0, 0, 0, 0, 0},
     {0, 0, 0, 0, 0, 0, 0},
@@ -238,14 +250,14 @@ const OperationShape compiledShapes[] = {
     {24, 0, 0, 0, 5, 6, 0},
     {15, 7, 4, 6, 0, 7, 0},
     {17, 8, 0, 7, 0, 8, 0},
-    {18, 9, 1, 8, 0, 9, 17},
+    {18, 9, 1, 8, 0, 9, 20},
     {14, 10, 2, 9, 0, 10, 0},
     {16, 11, 7, 10, 0, 11, 0},
     {13, 12, 1, 11, 0, 12, 0},
     {17, 13, 0, 12, 0, 13, 0},
     {30, 14, 0, 13, 14, 15, 0},
     {33, 0, 0, 0, 0, 0, 0},
-    {18, 9, 1, 6, 0, 7, 17},
+    {18, 9, 1, 6, 0, 7, 20},
     {30, 14, 0, 7, 8, 9, 0},
     {33, 0, 0, 0, 0, 0, 0},
     {0, 0, 0, 0, 0, 0, 0},
@@ -257,15 +269,15 @@ const OperationShape compiledShapes[] = {
     {14, 6, 2, 4, 0, 5, 0},
     {6, 7, 1, 0, 0, 6, 0},
     {24, 0, 0, 5, 6, 7, 0},
-    {22, 9, 8, 7, 0, 8, 18},
+    {22, 9, 8, 7, 0, 8, 21},
     {28, 10, 0, 8, 9, 10, 0},
-    {21, 11, 1, 10, 0, 11, 26},
+    {21, 11, 1, 10, 0, 11, 29},
     {29, 12, 0, 11, 9, 0, 0},
     {33, 0, 0, 0, 0, 0, 0},
     {26, 1, 0, 0, 0, 0, 2},
-    {22, 9, 8, 4, 0, 5, 18},
+    {22, 9, 8, 4, 0, 5, 21},
     {28, 10, 0, 5, 6, 7, 0},
-    {21, 11, 1, 7, 0, 8, 26},
+    {21, 11, 1, 7, 0, 8, 29},
     {29, 12, 0, 8, 6, 0, 0},
     {33, 0, 0, 0, 0, 0, 0},
     {0, 0, 0, 0, 0, 0, 0},
@@ -275,10 +287,10 @@ const OperationShape compiledShapes[] = {
     {24, 0, 0, 0, 3, 4, 0},
     {0, 5, 0, 0, 0, 5, 0},
     {24, 0, 0, 4, 5, 6, 0},
-    {22, 7, 8, 6, 0, 7, 27},
+    {22, 7, 8, 6, 0, 7, 30},
     {30, 8, 0, 7, 8, 9, 0},
     {33, 0, 0, 0, 0, 0, 0},
-    {22, 7, 8, 4, 0, 5, 27},
+    {22, 7, 8, 4, 0, 5, 30},
     {30, 8, 0, 5, 6, 7, 0},
     {33, 0, 0, 0, 0, 0, 0},
     {0, 0, 0, 0, 0, 0, 0},
@@ -292,20 +304,24 @@ const OperationShape compiledShapes[] = {
     {24, 0, 0, 0, 6, 7, 0},
     {14, 10, 2, 7, 0, 8, 0},
     {17, 11, 0, 8, 0, 9, 0},
-    {21, 12, 1, 9, 0, 10, 35},
+    {21, 12, 1, 9, 0, 10, 38},
     {8, 13, 1, 10, 0, 11, 0},
     {16, 14, 7, 11, 0, 12, 0},
     {13, 15, 1, 12, 0, 13, 0},
     {17, 16, 0, 13, 0, 14, 0},
-    {30, 17, 0, 14, 15, 16, 0},
+    {28, 17, 0, 14, 15, 16, 0},
+    {21, 18, 1, 16, 0, 17, 39},
+    {29, 19, 0, 17, 15, 0, 0},
     {33, 0, 0, 0, 0, 0, 0},
     {26, 2, 0, 1, 0, 0, 212},
-    {21, 12, 1, 7, 0, 8, 35},
-    {30, 17, 0, 8, 9, 10, 0},
+    {21, 12, 1, 7, 0, 8, 38},
+    {28, 17, 0, 8, 9, 10, 0},
+    {21, 18, 1, 10, 0, 11, 39},
+    {29, 19, 0, 11, 9, 0, 0},
     {33, 0, 0, 0, 0, 0, 0},
     {32, 0, 8, 0, 0, 1, 0},
-    {22, 1, 8, 1, 0, 2, 36},
-    {22, 3, 8, 0, 0, 3, 44},
+    {22, 1, 8, 1, 0, 2, 40},
+    {22, 3, 8, 0, 0, 3, 48},
     {32, 5, 0, 0, 4, 5, 0},
     {23, 0, 0, 3, 4, 6, 0},
     {23, 0, 0, 2, 5, 7, 0},
@@ -317,8 +333,8 @@ const OperationShape compiledShapes[] = {
     {29, 14, 0, 11, 12, 0, 0},
     {33, 0, 0, 0, 0, 0, 0},
     {32, 0, 8, 0, 0, 1, 0},
-    {22, 1, 8, 1, 0, 2, 36},
-    {22, 3, 8, 0, 0, 3, 44},
+    {22, 1, 8, 1, 0, 2, 40},
+    {22, 3, 8, 0, 0, 3, 48},
     {32, 5, 0, 0, 4, 5, 0},
     {23, 0, 0, 3, 4, 6, 0},
     {23, 0, 0, 2, 5, 7, 0},
@@ -327,8 +343,8 @@ const OperationShape compiledShapes[] = {
     {29, 14, 0, 10, 9, 0, 0},
     {33, 0, 0, 0, 0, 0, 0},
 };
-const int compiledShapeCount = 320;
-const int compiledBegins[2 * instrumentCount] = {0, 20, 26, 47, 53, 72, 79, 91, 94, 110, 117, 131, 137, 149, 153, 167, 171, 185, 189, 201, 204, 218, 223, 239, 242, 256, 262, 272, 275, 293, 297, 310};
+const int compiledShapeCount = 336;
+const int compiledBegins[2 * instrumentCount] = {0, 20, 26, 47, 53, 72, 79, 91, 94, 110, 117, 133, 141, 153, 157, 173, 179, 195, 201, 213, 216, 230, 235, 251, 254, 268, 274, 284, 287, 307, 313, 326};
 
 void runCompiledSong(SynthMemory& memory, DecodedProgram& program, const Song& song,
                       std::uint32_t n, bool logged) {
@@ -731,30 +747,36 @@ void runCompiledSong(SynthMemory& memory, DecodedProgram& program, const Song& s
       panOperation(ws4, o[105], t4r8, t4r9, t4r10);
           const double t5r8 = delayOperation<1, false, true>(program, o[128], t5r5);
           const double t4r11 = delayOperation<1, false, true>(program, o[106], t4r10);
-          panOutputOperation(ws5, o[129], t5r8);
+          double t5r9, t5r10;
+      panOperation(ws5, o[129], t5r8, t5r9, t5r10);
           const double t4r12 = delayOperation<1, false, true>(program, o[107], t4r9);
+          const double t5r11 = delayOperation<1, false, true>(program, o[130], t5r9);
           outputOperation(ws4, o[108], t4r11, t4r12);
+          outputOperation(ws5, o[131], t5r10, t5r11);
         } else {
           const double* const known5 = program.registers[11];
           const double t3r0 = envelopeOperation(ws3, o[79]);
           const double t4r0 = envelopeOperation(ws4, o[94]);
-          storeSetOperation(ws5, o[131], known5[0]);
+          storeSetOperation(ws5, o[133], known5[0]);
           storeSetOperation(ws3, o[80], t3r0);
           const double t4r1 = oscillatorOperation<waveTrisaw, false>(ws4, note4, o[95], memory.noiseSeed);
-          storeSetOperation(ws5, o[132], known5[5]);
+          storeSetOperation(ws5, o[134], known5[5]);
           const double t3r1 = envelopeOperation(ws3, o[81]);
           const double t4r2 = oscillatorOperation<waveTrisaw, false>(ws4, note4, o[96], memory.noiseSeed);
-          storeSetOperation(ws5, o[133], known5[6]);
+          storeSetOperation(ws5, o[135], known5[6]);
           const double t3r2 = t3r0 * t3r1;
           const double t4r3 = oscillatorOperation<waveSine, true>(ws4, note4, o[97], memory.noiseSeed);
-          const double t5r7 = delayOperation<1, false, true>(program, o[134], known5[4]);
+          const double t5r7 = delayOperation<1, false, true>(program, o[136], known5[4]);
           const double t3r3 = oscillatorOperation<waveNoise, true>(ws3, note3, o[83], memory.noiseSeed);
           storeSetOperation(ws4, o[98], t4r3);
-          panOutputOperation(ws5, o[135], t5r7);
+          double t5r8, t5r9;
+      panOperation(ws5, o[137], t5r7, t5r8, t5r9);
           const double t3r4 = t3r2 * t3r3;
           storeSetOperation(ws4, o[99], t4r3);
+          const double t5r10 = delayOperation<1, false, true>(program, o[138], t5r8);
           const double t3r5 = filterOperation<true>(ws3, o[85], 2, t3r4);
           const double t4r4 = t4r1 + t4r2;
+          outputOperation(ws5, o[139], t5r9, t5r10);
           const double t3r6 = filterOperation<true>(ws3, o[86], 2, t3r5);
           const double t4r5 = filterOperation<true>(ws4, o[101], 1, t4r4);
           const double t3r7 = filterOperation<true>(ws3, o[87], 1, t3r6);
@@ -802,29 +824,35 @@ void runCompiledSong(SynthMemory& memory, DecodedProgram& program, const Song& s
           panOutputOperation(ws3, o[89], t3r8);
           storeSetOperation(ws5, o[127], t5r7);
           const double t5r8 = delayOperation<1, false, true>(program, o[128], t5r5);
-          panOutputOperation(ws5, o[129], t5r8);
+          double t5r9, t5r10;
+      panOperation(ws5, o[129], t5r8, t5r9, t5r10);
+          const double t5r11 = delayOperation<1, false, true>(program, o[130], t5r9);
+          outputOperation(ws5, o[131], t5r10, t5r11);
         } else {
           const double* const known4 = program.registers[9];
           const double* const known5 = program.registers[11];
           const double t3r0 = envelopeOperation(ws3, o[79]);
           storeSetOperation(ws4, o[110], known4[3]);
-          storeSetOperation(ws5, o[131], known5[0]);
+          storeSetOperation(ws5, o[133], known5[0]);
           storeSetOperation(ws3, o[80], t3r0);
           storeSetOperation(ws4, o[111], known4[3]);
-          storeSetOperation(ws5, o[132], known5[5]);
+          storeSetOperation(ws5, o[134], known5[5]);
           const double t3r1 = envelopeOperation(ws3, o[81]);
           double t4r6, t4r7;
       panOperation(ws4, o[112], known4[5], t4r6, t4r7);
-          storeSetOperation(ws5, o[133], known5[6]);
+          storeSetOperation(ws5, o[135], known5[6]);
           const double t3r2 = t3r0 * t3r1;
           const double t4r8 = delayOperation<1, false, true>(program, o[113], t4r7);
-          const double t5r7 = delayOperation<1, false, true>(program, o[134], known5[4]);
+          const double t5r7 = delayOperation<1, false, true>(program, o[136], known5[4]);
           const double t3r3 = oscillatorOperation<waveNoise, true>(ws3, note3, o[83], memory.noiseSeed);
           const double t4r9 = delayOperation<1, false, true>(program, o[114], t4r6);
-          panOutputOperation(ws5, o[135], t5r7);
+          double t5r8, t5r9;
+      panOperation(ws5, o[137], t5r7, t5r8, t5r9);
           const double t3r4 = t3r2 * t3r3;
           outputOperation(ws4, o[115], t4r8, t4r9);
+          const double t5r10 = delayOperation<1, false, true>(program, o[138], t5r8);
           const double t3r5 = filterOperation<true>(ws3, o[85], 2, t3r4);
+          outputOperation(ws5, o[139], t5r9, t5r10);
           const double t3r6 = filterOperation<true>(ws3, o[86], 2, t3r5);
           const double t3r7 = filterOperation<true>(ws3, o[87], 1, t3r6);
           const double t3r8 = filterOperation<true>(ws3, o[88], 1, t3r7);
@@ -863,26 +891,32 @@ void runCompiledSong(SynthMemory& memory, DecodedProgram& program, const Song& s
       panOperation(ws4, o[105], t4r8, t4r9, t4r10);
           const double t5r8 = delayOperation<1, false, true>(program, o[128], t5r5);
           const double t4r11 = delayOperation<1, false, true>(program, o[106], t4r10);
-          panOutputOperation(ws5, o[129], t5r8);
+          double t5r9, t5r10;
+      panOperation(ws5, o[129], t5r8, t5r9, t5r10);
           const double t4r12 = delayOperation<1, false, true>(program, o[107], t4r9);
+          const double t5r11 = delayOperation<1, false, true>(program, o[130], t5r9);
           outputOperation(ws4, o[108], t4r11, t4r12);
+          outputOperation(ws5, o[131], t5r10, t5r11);
         } else {
           const double* const known3 = program.registers[7];
           const double* const known5 = program.registers[11];
           storeSetOperation(ws3, o[91], known3[0]);
           const double t4r0 = envelopeOperation(ws4, o[94]);
-          storeSetOperation(ws5, o[131], known5[0]);
+          storeSetOperation(ws5, o[133], known5[0]);
           panOutputOperation(ws3, o[92], known3[4]);
           const double t4r1 = oscillatorOperation<waveTrisaw, false>(ws4, note4, o[95], memory.noiseSeed);
-          storeSetOperation(ws5, o[132], known5[5]);
+          storeSetOperation(ws5, o[134], known5[5]);
           const double t4r2 = oscillatorOperation<waveTrisaw, false>(ws4, note4, o[96], memory.noiseSeed);
-          storeSetOperation(ws5, o[133], known5[6]);
+          storeSetOperation(ws5, o[135], known5[6]);
           const double t4r3 = oscillatorOperation<waveSine, true>(ws4, note4, o[97], memory.noiseSeed);
-          const double t5r7 = delayOperation<1, false, true>(program, o[134], known5[4]);
+          const double t5r7 = delayOperation<1, false, true>(program, o[136], known5[4]);
           storeSetOperation(ws4, o[98], t4r3);
-          panOutputOperation(ws5, o[135], t5r7);
+          double t5r8, t5r9;
+      panOperation(ws5, o[137], t5r7, t5r8, t5r9);
           storeSetOperation(ws4, o[99], t4r3);
+          const double t5r10 = delayOperation<1, false, true>(program, o[138], t5r8);
           const double t4r4 = t4r1 + t4r2;
+          outputOperation(ws5, o[139], t5r9, t5r10);
           const double t4r5 = filterOperation<true>(ws4, o[101], 1, t4r4);
           const double t4r6 = filterOperation<true>(ws4, o[102], 2, t4r5);
           const double t4r7 = holdOperation(ws4, o[103], t4r6);
@@ -918,25 +952,31 @@ void runCompiledSong(SynthMemory& memory, DecodedProgram& program, const Song& s
           const double t5r7 = oscillatorOperation<waveSine, true>(ws5, note5, o[126], memory.noiseSeed);
           storeSetOperation(ws5, o[127], t5r7);
           const double t5r8 = delayOperation<1, false, true>(program, o[128], t5r5);
-          panOutputOperation(ws5, o[129], t5r8);
+          double t5r9, t5r10;
+      panOperation(ws5, o[129], t5r8, t5r9, t5r10);
+          const double t5r11 = delayOperation<1, false, true>(program, o[130], t5r9);
+          outputOperation(ws5, o[131], t5r10, t5r11);
         } else {
           const double* const known3 = program.registers[7];
           const double* const known4 = program.registers[9];
           const double* const known5 = program.registers[11];
           storeSetOperation(ws3, o[91], known3[0]);
           storeSetOperation(ws4, o[110], known4[3]);
-          storeSetOperation(ws5, o[131], known5[0]);
+          storeSetOperation(ws5, o[133], known5[0]);
           panOutputOperation(ws3, o[92], known3[4]);
           storeSetOperation(ws4, o[111], known4[3]);
-          storeSetOperation(ws5, o[132], known5[5]);
+          storeSetOperation(ws5, o[134], known5[5]);
           double t4r6, t4r7;
       panOperation(ws4, o[112], known4[5], t4r6, t4r7);
-          storeSetOperation(ws5, o[133], known5[6]);
+          storeSetOperation(ws5, o[135], known5[6]);
           const double t4r8 = delayOperation<1, false, true>(program, o[113], t4r7);
-          const double t5r7 = delayOperation<1, false, true>(program, o[134], known5[4]);
+          const double t5r7 = delayOperation<1, false, true>(program, o[136], known5[4]);
           const double t4r9 = delayOperation<1, false, true>(program, o[114], t4r6);
-          panOutputOperation(ws5, o[135], t5r7);
+          double t5r8, t5r9;
+      panOperation(ws5, o[137], t5r7, t5r8, t5r9);
           outputOperation(ws4, o[115], t4r8, t4r9);
+          const double t5r10 = delayOperation<1, false, true>(program, o[138], t5r8);
+          outputOperation(ws5, o[139], t5r9, t5r10);
         }
       }
     }
@@ -957,217 +997,265 @@ void runCompiledSong(SynthMemory& memory, DecodedProgram& program, const Song& s
     if (note6 != 0) {
       if (note7 != 0) {
         if (note8 != 0) {
-          const double t6r0 = envelopeOperation(ws6, o[137]);
-          const double t7r0 = envelopeOperation(ws7, o[153]);
-          const double t8r0 = envelopeOperation(ws8, o[171]);
-          storeSetOperation(ws6, o[138], t6r0);
-          storeSetOperation(ws7, o[154], t7r0);
-          storeSetOperation(ws8, o[172], t8r0);
-          const double t6r1 = envelopeOperation(ws6, o[139]);
-          const double t7r1 = envelopeOperation(ws7, o[155]);
-          const double t8r1 = envelopeOperation(ws8, o[173]);
-          const double t6r2 = holdOperation(ws6, o[140], t6r1);
-          storeSetOperation(ws7, o[156], t7r1);
-          storeSetOperation(ws8, o[174], t8r1);
-          storeSetOperation(ws6, o[141], t6r2);
-          const double t7r2 = oscillatorOperation<waveTrisaw, false>(ws7, note7, o[157], memory.noiseSeed);
-          const double t8r2 = oscillatorOperation<waveTrisaw, true>(ws8, note8, o[175], memory.noiseSeed);
-          const double t6r3 = oscillatorOperation<waveTrisaw, false>(ws6, note6, o[142], memory.noiseSeed);
-          const double t7r3 = oscillatorOperation<waveTrisaw, true>(ws7, note7, o[158], memory.noiseSeed);
-          const double t8r3 = oscillatorOperation<waveTrisaw, false>(ws8, note8, o[176], memory.noiseSeed);
+          const double t6r0 = envelopeOperation(ws6, o[141]);
+          const double t7r0 = envelopeOperation(ws7, o[157]);
+          const double t8r0 = envelopeOperation(ws8, o[179]);
+          storeSetOperation(ws6, o[142], t6r0);
+          storeSetOperation(ws7, o[158], t7r0);
+          storeSetOperation(ws8, o[180], t8r0);
+          const double t6r1 = envelopeOperation(ws6, o[143]);
+          const double t7r1 = envelopeOperation(ws7, o[159]);
+          const double t8r1 = envelopeOperation(ws8, o[181]);
+          const double t6r2 = holdOperation(ws6, o[144], t6r1);
+          storeSetOperation(ws7, o[160], t7r1);
+          storeSetOperation(ws8, o[182], t8r1);
+          storeSetOperation(ws6, o[145], t6r2);
+          const double t7r2 = oscillatorOperation<waveTrisaw, false>(ws7, note7, o[161], memory.noiseSeed);
+          const double t8r2 = oscillatorOperation<waveTrisaw, true>(ws8, note8, o[183], memory.noiseSeed);
+          const double t6r3 = oscillatorOperation<waveTrisaw, false>(ws6, note6, o[146], memory.noiseSeed);
+          const double t7r3 = oscillatorOperation<waveTrisaw, true>(ws7, note7, o[162], memory.noiseSeed);
+          const double t8r3 = oscillatorOperation<waveTrisaw, false>(ws8, note8, o[184], memory.noiseSeed);
           const double t6r4 = t6r0 * t6r3;
-          const double t7r4 = filterOperation<true>(ws7, o[159], 1, t7r3);
-          const double t8r4 = filterOperation<true>(ws8, o[177], 1, t8r3);
-          const double t6r5 = filterOperation<true>(ws6, o[144], 1, t6r4);
+          const double t7r4 = filterOperation<true>(ws7, o[163], 1, t7r3);
+          const double t8r4 = filterOperation<true>(ws8, o[185], 1, t8r3);
+          const double t6r5 = filterOperation<true>(ws6, o[148], 1, t6r4);
           const double t7r5 = t7r2 + t7r4;
           const double t8r5 = t8r2 + t8r4;
-          const double t6r6 = filterOperation<true>(ws6, o[145], 7, t6r5);
+          const double t6r6 = filterOperation<true>(ws6, o[149], 7, t6r5);
           const double t7r6 = t7r0 * t7r5;
           const double t8r6 = t8r0 * t8r5;
-          const double t6r7 = filterOperation<true>(ws6, o[146], 2, t6r6);
-          const double t7r7 = filterOperation<true>(ws7, o[162], 1, t7r6);
-          const double t8r7 = filterOperation<true>(ws8, o[180], 1, t8r6);
-          panOutputOperation(ws6, o[147], t6r7);
-          const double t7r8 = filterOperation<true>(ws7, o[163], 1, t7r7);
-          const double t8r8 = filterOperation<true>(ws8, o[181], 1, t8r7);
-          const double t7r9 = filterOperation<true>(ws7, o[164], 2, t7r8);
-          const double t8r9 = filterOperation<true>(ws8, o[182], 2, t8r8);
-          panOutputOperation(ws7, o[165], t7r9);
-          panOutputOperation(ws8, o[183], t8r9);
+          const double t6r7 = filterOperation<true>(ws6, o[150], 2, t6r6);
+          const double t7r7 = filterOperation<true>(ws7, o[166], 1, t7r6);
+          const double t8r7 = filterOperation<true>(ws8, o[188], 1, t8r6);
+          panOutputOperation(ws6, o[151], t6r7);
+          const double t7r8 = filterOperation<true>(ws7, o[167], 1, t7r7);
+          const double t8r8 = filterOperation<true>(ws8, o[189], 1, t8r7);
+          const double t7r9 = filterOperation<true>(ws7, o[168], 2, t7r8);
+          const double t8r9 = filterOperation<true>(ws8, o[190], 2, t8r8);
+          double t7r10, t7r11;
+      panOperation(ws7, o[169], t7r9, t7r10, t7r11);
+          double t8r10, t8r11;
+      panOperation(ws8, o[191], t8r9, t8r10, t8r11);
+          const double t7r12 = delayOperation<1, false, true>(program, o[170], t7r11);
+          const double t8r12 = delayOperation<1, false, true>(program, o[192], t8r10);
+          outputOperation(ws7, o[171], t7r12, t7r10);
+          outputOperation(ws8, o[193], t8r11, t8r12);
         } else {
           const double* const known8 = program.registers[17];
-          const double t6r0 = envelopeOperation(ws6, o[137]);
-          const double t7r0 = envelopeOperation(ws7, o[153]);
-          storeSetOperation(ws8, o[185], known8[0]);
-          storeSetOperation(ws6, o[138], t6r0);
-          storeSetOperation(ws7, o[154], t7r0);
-          storeSetOperation(ws8, o[186], known8[1]);
-          const double t6r1 = envelopeOperation(ws6, o[139]);
-          const double t7r1 = envelopeOperation(ws7, o[155]);
-          panOutputOperation(ws8, o[187], known8[5]);
-          const double t6r2 = holdOperation(ws6, o[140], t6r1);
-          storeSetOperation(ws7, o[156], t7r1);
-          storeSetOperation(ws6, o[141], t6r2);
-          const double t7r2 = oscillatorOperation<waveTrisaw, false>(ws7, note7, o[157], memory.noiseSeed);
-          const double t6r3 = oscillatorOperation<waveTrisaw, false>(ws6, note6, o[142], memory.noiseSeed);
-          const double t7r3 = oscillatorOperation<waveTrisaw, true>(ws7, note7, o[158], memory.noiseSeed);
+          const double t6r0 = envelopeOperation(ws6, o[141]);
+          const double t7r0 = envelopeOperation(ws7, o[157]);
+          storeSetOperation(ws8, o[195], known8[0]);
+          storeSetOperation(ws6, o[142], t6r0);
+          storeSetOperation(ws7, o[158], t7r0);
+          storeSetOperation(ws8, o[196], known8[1]);
+          const double t6r1 = envelopeOperation(ws6, o[143]);
+          const double t7r1 = envelopeOperation(ws7, o[159]);
+          double t8r6, t8r7;
+      panOperation(ws8, o[197], known8[5], t8r6, t8r7);
+          const double t6r2 = holdOperation(ws6, o[144], t6r1);
+          storeSetOperation(ws7, o[160], t7r1);
+          const double t8r8 = delayOperation<1, false, true>(program, o[198], t8r6);
+          storeSetOperation(ws6, o[145], t6r2);
+          const double t7r2 = oscillatorOperation<waveTrisaw, false>(ws7, note7, o[161], memory.noiseSeed);
+          outputOperation(ws8, o[199], t8r7, t8r8);
+          const double t6r3 = oscillatorOperation<waveTrisaw, false>(ws6, note6, o[146], memory.noiseSeed);
+          const double t7r3 = oscillatorOperation<waveTrisaw, true>(ws7, note7, o[162], memory.noiseSeed);
           const double t6r4 = t6r0 * t6r3;
-          const double t7r4 = filterOperation<true>(ws7, o[159], 1, t7r3);
-          const double t6r5 = filterOperation<true>(ws6, o[144], 1, t6r4);
+          const double t7r4 = filterOperation<true>(ws7, o[163], 1, t7r3);
+          const double t6r5 = filterOperation<true>(ws6, o[148], 1, t6r4);
           const double t7r5 = t7r2 + t7r4;
-          const double t6r6 = filterOperation<true>(ws6, o[145], 7, t6r5);
+          const double t6r6 = filterOperation<true>(ws6, o[149], 7, t6r5);
           const double t7r6 = t7r0 * t7r5;
-          const double t6r7 = filterOperation<true>(ws6, o[146], 2, t6r6);
-          const double t7r7 = filterOperation<true>(ws7, o[162], 1, t7r6);
-          panOutputOperation(ws6, o[147], t6r7);
-          const double t7r8 = filterOperation<true>(ws7, o[163], 1, t7r7);
-          const double t7r9 = filterOperation<true>(ws7, o[164], 2, t7r8);
-          panOutputOperation(ws7, o[165], t7r9);
+          const double t6r7 = filterOperation<true>(ws6, o[150], 2, t6r6);
+          const double t7r7 = filterOperation<true>(ws7, o[166], 1, t7r6);
+          panOutputOperation(ws6, o[151], t6r7);
+          const double t7r8 = filterOperation<true>(ws7, o[167], 1, t7r7);
+          const double t7r9 = filterOperation<true>(ws7, o[168], 2, t7r8);
+          double t7r10, t7r11;
+      panOperation(ws7, o[169], t7r9, t7r10, t7r11);
+          const double t7r12 = delayOperation<1, false, true>(program, o[170], t7r11);
+          outputOperation(ws7, o[171], t7r12, t7r10);
         }
       } else {
         if (note8 != 0) {
           const double* const known7 = program.registers[15];
-          const double t6r0 = envelopeOperation(ws6, o[137]);
-          storeSetOperation(ws7, o[167], known7[0]);
-          const double t8r0 = envelopeOperation(ws8, o[171]);
-          storeSetOperation(ws6, o[138], t6r0);
-          storeSetOperation(ws7, o[168], known7[1]);
-          storeSetOperation(ws8, o[172], t8r0);
-          const double t6r1 = envelopeOperation(ws6, o[139]);
-          panOutputOperation(ws7, o[169], known7[5]);
-          const double t8r1 = envelopeOperation(ws8, o[173]);
-          const double t6r2 = holdOperation(ws6, o[140], t6r1);
-          storeSetOperation(ws8, o[174], t8r1);
-          storeSetOperation(ws6, o[141], t6r2);
-          const double t8r2 = oscillatorOperation<waveTrisaw, true>(ws8, note8, o[175], memory.noiseSeed);
-          const double t6r3 = oscillatorOperation<waveTrisaw, false>(ws6, note6, o[142], memory.noiseSeed);
-          const double t8r3 = oscillatorOperation<waveTrisaw, false>(ws8, note8, o[176], memory.noiseSeed);
+          const double t6r0 = envelopeOperation(ws6, o[141]);
+          storeSetOperation(ws7, o[173], known7[0]);
+          const double t8r0 = envelopeOperation(ws8, o[179]);
+          storeSetOperation(ws6, o[142], t6r0);
+          storeSetOperation(ws7, o[174], known7[1]);
+          storeSetOperation(ws8, o[180], t8r0);
+          const double t6r1 = envelopeOperation(ws6, o[143]);
+          double t7r6, t7r7;
+      panOperation(ws7, o[175], known7[5], t7r6, t7r7);
+          const double t8r1 = envelopeOperation(ws8, o[181]);
+          const double t6r2 = holdOperation(ws6, o[144], t6r1);
+          const double t7r8 = delayOperation<1, false, true>(program, o[176], t7r7);
+          storeSetOperation(ws8, o[182], t8r1);
+          storeSetOperation(ws6, o[145], t6r2);
+          outputOperation(ws7, o[177], t7r8, t7r6);
+          const double t8r2 = oscillatorOperation<waveTrisaw, true>(ws8, note8, o[183], memory.noiseSeed);
+          const double t6r3 = oscillatorOperation<waveTrisaw, false>(ws6, note6, o[146], memory.noiseSeed);
+          const double t8r3 = oscillatorOperation<waveTrisaw, false>(ws8, note8, o[184], memory.noiseSeed);
           const double t6r4 = t6r0 * t6r3;
-          const double t8r4 = filterOperation<true>(ws8, o[177], 1, t8r3);
-          const double t6r5 = filterOperation<true>(ws6, o[144], 1, t6r4);
+          const double t8r4 = filterOperation<true>(ws8, o[185], 1, t8r3);
+          const double t6r5 = filterOperation<true>(ws6, o[148], 1, t6r4);
           const double t8r5 = t8r2 + t8r4;
-          const double t6r6 = filterOperation<true>(ws6, o[145], 7, t6r5);
+          const double t6r6 = filterOperation<true>(ws6, o[149], 7, t6r5);
           const double t8r6 = t8r0 * t8r5;
-          const double t6r7 = filterOperation<true>(ws6, o[146], 2, t6r6);
-          const double t8r7 = filterOperation<true>(ws8, o[180], 1, t8r6);
-          panOutputOperation(ws6, o[147], t6r7);
-          const double t8r8 = filterOperation<true>(ws8, o[181], 1, t8r7);
-          const double t8r9 = filterOperation<true>(ws8, o[182], 2, t8r8);
-          panOutputOperation(ws8, o[183], t8r9);
+          const double t6r7 = filterOperation<true>(ws6, o[150], 2, t6r6);
+          const double t8r7 = filterOperation<true>(ws8, o[188], 1, t8r6);
+          panOutputOperation(ws6, o[151], t6r7);
+          const double t8r8 = filterOperation<true>(ws8, o[189], 1, t8r7);
+          const double t8r9 = filterOperation<true>(ws8, o[190], 2, t8r8);
+          double t8r10, t8r11;
+      panOperation(ws8, o[191], t8r9, t8r10, t8r11);
+          const double t8r12 = delayOperation<1, false, true>(program, o[192], t8r10);
+          outputOperation(ws8, o[193], t8r11, t8r12);
         } else {
           const double* const known7 = program.registers[15];
           const double* const known8 = program.registers[17];
-          const double t6r0 = envelopeOperation(ws6, o[137]);
-          storeSetOperation(ws7, o[167], known7[0]);
-          storeSetOperation(ws8, o[185], known8[0]);
-          storeSetOperation(ws6, o[138], t6r0);
-          storeSetOperation(ws7, o[168], known7[1]);
-          storeSetOperation(ws8, o[186], known8[1]);
-          const double t6r1 = envelopeOperation(ws6, o[139]);
-          panOutputOperation(ws7, o[169], known7[5]);
-          panOutputOperation(ws8, o[187], known8[5]);
-          const double t6r2 = holdOperation(ws6, o[140], t6r1);
-          storeSetOperation(ws6, o[141], t6r2);
-          const double t6r3 = oscillatorOperation<waveTrisaw, false>(ws6, note6, o[142], memory.noiseSeed);
+          const double t6r0 = envelopeOperation(ws6, o[141]);
+          storeSetOperation(ws7, o[173], known7[0]);
+          storeSetOperation(ws8, o[195], known8[0]);
+          storeSetOperation(ws6, o[142], t6r0);
+          storeSetOperation(ws7, o[174], known7[1]);
+          storeSetOperation(ws8, o[196], known8[1]);
+          const double t6r1 = envelopeOperation(ws6, o[143]);
+          double t7r6, t7r7;
+      panOperation(ws7, o[175], known7[5], t7r6, t7r7);
+          double t8r6, t8r7;
+      panOperation(ws8, o[197], known8[5], t8r6, t8r7);
+          const double t6r2 = holdOperation(ws6, o[144], t6r1);
+          const double t7r8 = delayOperation<1, false, true>(program, o[176], t7r7);
+          const double t8r8 = delayOperation<1, false, true>(program, o[198], t8r6);
+          storeSetOperation(ws6, o[145], t6r2);
+          outputOperation(ws7, o[177], t7r8, t7r6);
+          outputOperation(ws8, o[199], t8r7, t8r8);
+          const double t6r3 = oscillatorOperation<waveTrisaw, false>(ws6, note6, o[146], memory.noiseSeed);
           const double t6r4 = t6r0 * t6r3;
-          const double t6r5 = filterOperation<true>(ws6, o[144], 1, t6r4);
-          const double t6r6 = filterOperation<true>(ws6, o[145], 7, t6r5);
-          const double t6r7 = filterOperation<true>(ws6, o[146], 2, t6r6);
-          panOutputOperation(ws6, o[147], t6r7);
+          const double t6r5 = filterOperation<true>(ws6, o[148], 1, t6r4);
+          const double t6r6 = filterOperation<true>(ws6, o[149], 7, t6r5);
+          const double t6r7 = filterOperation<true>(ws6, o[150], 2, t6r6);
+          panOutputOperation(ws6, o[151], t6r7);
         }
       }
     } else {
       if (note7 != 0) {
         if (note8 != 0) {
           const double* const known6 = program.registers[13];
-          storeSetOperation(ws6, o[149], known6[0]);
-          const double t7r0 = envelopeOperation(ws7, o[153]);
-          const double t8r0 = envelopeOperation(ws8, o[171]);
-          storeSetOperation(ws6, o[150], known6[1]);
-          storeSetOperation(ws7, o[154], t7r0);
-          storeSetOperation(ws8, o[172], t8r0);
-          panOutputOperation(ws6, o[151], known6[3]);
-          const double t7r1 = envelopeOperation(ws7, o[155]);
-          const double t8r1 = envelopeOperation(ws8, o[173]);
-          storeSetOperation(ws7, o[156], t7r1);
-          storeSetOperation(ws8, o[174], t8r1);
-          const double t7r2 = oscillatorOperation<waveTrisaw, false>(ws7, note7, o[157], memory.noiseSeed);
-          const double t8r2 = oscillatorOperation<waveTrisaw, true>(ws8, note8, o[175], memory.noiseSeed);
-          const double t7r3 = oscillatorOperation<waveTrisaw, true>(ws7, note7, o[158], memory.noiseSeed);
-          const double t8r3 = oscillatorOperation<waveTrisaw, false>(ws8, note8, o[176], memory.noiseSeed);
-          const double t7r4 = filterOperation<true>(ws7, o[159], 1, t7r3);
-          const double t8r4 = filterOperation<true>(ws8, o[177], 1, t8r3);
+          storeSetOperation(ws6, o[153], known6[0]);
+          const double t7r0 = envelopeOperation(ws7, o[157]);
+          const double t8r0 = envelopeOperation(ws8, o[179]);
+          storeSetOperation(ws6, o[154], known6[1]);
+          storeSetOperation(ws7, o[158], t7r0);
+          storeSetOperation(ws8, o[180], t8r0);
+          panOutputOperation(ws6, o[155], known6[3]);
+          const double t7r1 = envelopeOperation(ws7, o[159]);
+          const double t8r1 = envelopeOperation(ws8, o[181]);
+          storeSetOperation(ws7, o[160], t7r1);
+          storeSetOperation(ws8, o[182], t8r1);
+          const double t7r2 = oscillatorOperation<waveTrisaw, false>(ws7, note7, o[161], memory.noiseSeed);
+          const double t8r2 = oscillatorOperation<waveTrisaw, true>(ws8, note8, o[183], memory.noiseSeed);
+          const double t7r3 = oscillatorOperation<waveTrisaw, true>(ws7, note7, o[162], memory.noiseSeed);
+          const double t8r3 = oscillatorOperation<waveTrisaw, false>(ws8, note8, o[184], memory.noiseSeed);
+          const double t7r4 = filterOperation<true>(ws7, o[163], 1, t7r3);
+          const double t8r4 = filterOperation<true>(ws8, o[185], 1, t8r3);
           const double t7r5 = t7r2 + t7r4;
           const double t8r5 = t8r2 + t8r4;
           const double t7r6 = t7r0 * t7r5;
           const double t8r6 = t8r0 * t8r5;
-          const double t7r7 = filterOperation<true>(ws7, o[162], 1, t7r6);
-          const double t8r7 = filterOperation<true>(ws8, o[180], 1, t8r6);
-          const double t7r8 = filterOperation<true>(ws7, o[163], 1, t7r7);
-          const double t8r8 = filterOperation<true>(ws8, o[181], 1, t8r7);
-          const double t7r9 = filterOperation<true>(ws7, o[164], 2, t7r8);
-          const double t8r9 = filterOperation<true>(ws8, o[182], 2, t8r8);
-          panOutputOperation(ws7, o[165], t7r9);
-          panOutputOperation(ws8, o[183], t8r9);
+          const double t7r7 = filterOperation<true>(ws7, o[166], 1, t7r6);
+          const double t8r7 = filterOperation<true>(ws8, o[188], 1, t8r6);
+          const double t7r8 = filterOperation<true>(ws7, o[167], 1, t7r7);
+          const double t8r8 = filterOperation<true>(ws8, o[189], 1, t8r7);
+          const double t7r9 = filterOperation<true>(ws7, o[168], 2, t7r8);
+          const double t8r9 = filterOperation<true>(ws8, o[190], 2, t8r8);
+          double t7r10, t7r11;
+      panOperation(ws7, o[169], t7r9, t7r10, t7r11);
+          double t8r10, t8r11;
+      panOperation(ws8, o[191], t8r9, t8r10, t8r11);
+          const double t7r12 = delayOperation<1, false, true>(program, o[170], t7r11);
+          const double t8r12 = delayOperation<1, false, true>(program, o[192], t8r10);
+          outputOperation(ws7, o[171], t7r12, t7r10);
+          outputOperation(ws8, o[193], t8r11, t8r12);
         } else {
           const double* const known6 = program.registers[13];
           const double* const known8 = program.registers[17];
-          storeSetOperation(ws6, o[149], known6[0]);
-          const double t7r0 = envelopeOperation(ws7, o[153]);
-          storeSetOperation(ws8, o[185], known8[0]);
-          storeSetOperation(ws6, o[150], known6[1]);
-          storeSetOperation(ws7, o[154], t7r0);
-          storeSetOperation(ws8, o[186], known8[1]);
-          panOutputOperation(ws6, o[151], known6[3]);
-          const double t7r1 = envelopeOperation(ws7, o[155]);
-          panOutputOperation(ws8, o[187], known8[5]);
-          storeSetOperation(ws7, o[156], t7r1);
-          const double t7r2 = oscillatorOperation<waveTrisaw, false>(ws7, note7, o[157], memory.noiseSeed);
-          const double t7r3 = oscillatorOperation<waveTrisaw, true>(ws7, note7, o[158], memory.noiseSeed);
-          const double t7r4 = filterOperation<true>(ws7, o[159], 1, t7r3);
+          storeSetOperation(ws6, o[153], known6[0]);
+          const double t7r0 = envelopeOperation(ws7, o[157]);
+          storeSetOperation(ws8, o[195], known8[0]);
+          storeSetOperation(ws6, o[154], known6[1]);
+          storeSetOperation(ws7, o[158], t7r0);
+          storeSetOperation(ws8, o[196], known8[1]);
+          panOutputOperation(ws6, o[155], known6[3]);
+          const double t7r1 = envelopeOperation(ws7, o[159]);
+          double t8r6, t8r7;
+      panOperation(ws8, o[197], known8[5], t8r6, t8r7);
+          storeSetOperation(ws7, o[160], t7r1);
+          const double t8r8 = delayOperation<1, false, true>(program, o[198], t8r6);
+          const double t7r2 = oscillatorOperation<waveTrisaw, false>(ws7, note7, o[161], memory.noiseSeed);
+          outputOperation(ws8, o[199], t8r7, t8r8);
+          const double t7r3 = oscillatorOperation<waveTrisaw, true>(ws7, note7, o[162], memory.noiseSeed);
+          const double t7r4 = filterOperation<true>(ws7, o[163], 1, t7r3);
           const double t7r5 = t7r2 + t7r4;
           const double t7r6 = t7r0 * t7r5;
-          const double t7r7 = filterOperation<true>(ws7, o[162], 1, t7r6);
-          const double t7r8 = filterOperation<true>(ws7, o[163], 1, t7r7);
-          const double t7r9 = filterOperation<true>(ws7, o[164], 2, t7r8);
-          panOutputOperation(ws7, o[165], t7r9);
+          const double t7r7 = filterOperation<true>(ws7, o[166], 1, t7r6);
+          const double t7r8 = filterOperation<true>(ws7, o[167], 1, t7r7);
+          const double t7r9 = filterOperation<true>(ws7, o[168], 2, t7r8);
+          double t7r10, t7r11;
+      panOperation(ws7, o[169], t7r9, t7r10, t7r11);
+          const double t7r12 = delayOperation<1, false, true>(program, o[170], t7r11);
+          outputOperation(ws7, o[171], t7r12, t7r10);
         }
       } else {
         if (note8 != 0) {
           const double* const known6 = program.registers[13];
           const double* const known7 = program.registers[15];
-          storeSetOperation(ws6, o[149], known6[0]);
-          storeSetOperation(ws7, o[167], known7[0]);
-          const double t8r0 = envelopeOperation(ws8, o[171]);
-          storeSetOperation(ws6, o[150], known6[1]);
-          storeSetOperation(ws7, o[168], known7[1]);
-          storeSetOperation(ws8, o[172], t8r0);
-          panOutputOperation(ws6, o[151], known6[3]);
-          panOutputOperation(ws7, o[169], known7[5]);
-          const double t8r1 = envelopeOperation(ws8, o[173]);
-          storeSetOperation(ws8, o[174], t8r1);
-          const double t8r2 = oscillatorOperation<waveTrisaw, true>(ws8, note8, o[175], memory.noiseSeed);
-          const double t8r3 = oscillatorOperation<waveTrisaw, false>(ws8, note8, o[176], memory.noiseSeed);
-          const double t8r4 = filterOperation<true>(ws8, o[177], 1, t8r3);
+          storeSetOperation(ws6, o[153], known6[0]);
+          storeSetOperation(ws7, o[173], known7[0]);
+          const double t8r0 = envelopeOperation(ws8, o[179]);
+          storeSetOperation(ws6, o[154], known6[1]);
+          storeSetOperation(ws7, o[174], known7[1]);
+          storeSetOperation(ws8, o[180], t8r0);
+          panOutputOperation(ws6, o[155], known6[3]);
+          double t7r6, t7r7;
+      panOperation(ws7, o[175], known7[5], t7r6, t7r7);
+          const double t8r1 = envelopeOperation(ws8, o[181]);
+          const double t7r8 = delayOperation<1, false, true>(program, o[176], t7r7);
+          storeSetOperation(ws8, o[182], t8r1);
+          outputOperation(ws7, o[177], t7r8, t7r6);
+          const double t8r2 = oscillatorOperation<waveTrisaw, true>(ws8, note8, o[183], memory.noiseSeed);
+          const double t8r3 = oscillatorOperation<waveTrisaw, false>(ws8, note8, o[184], memory.noiseSeed);
+          const double t8r4 = filterOperation<true>(ws8, o[185], 1, t8r3);
           const double t8r5 = t8r2 + t8r4;
           const double t8r6 = t8r0 * t8r5;
-          const double t8r7 = filterOperation<true>(ws8, o[180], 1, t8r6);
-          const double t8r8 = filterOperation<true>(ws8, o[181], 1, t8r7);
-          const double t8r9 = filterOperation<true>(ws8, o[182], 2, t8r8);
-          panOutputOperation(ws8, o[183], t8r9);
+          const double t8r7 = filterOperation<true>(ws8, o[188], 1, t8r6);
+          const double t8r8 = filterOperation<true>(ws8, o[189], 1, t8r7);
+          const double t8r9 = filterOperation<true>(ws8, o[190], 2, t8r8);
+          double t8r10, t8r11;
+      panOperation(ws8, o[191], t8r9, t8r10, t8r11);
+          const double t8r12 = delayOperation<1, false, true>(program, o[192], t8r10);
+          outputOperation(ws8, o[193], t8r11, t8r12);
         } else {
           const double* const known6 = program.registers[13];
           const double* const known7 = program.registers[15];
           const double* const known8 = program.registers[17];
-          storeSetOperation(ws6, o[149], known6[0]);
-          storeSetOperation(ws7, o[167], known7[0]);
-          storeSetOperation(ws8, o[185], known8[0]);
-          storeSetOperation(ws6, o[150], known6[1]);
-          storeSetOperation(ws7, o[168], known7[1]);
-          storeSetOperation(ws8, o[186], known8[1]);
-          panOutputOperation(ws6, o[151], known6[3]);
-          panOutputOperation(ws7, o[169], known7[5]);
-          panOutputOperation(ws8, o[187], known8[5]);
+          storeSetOperation(ws6, o[153], known6[0]);
+          storeSetOperation(ws7, o[173], known7[0]);
+          storeSetOperation(ws8, o[195], known8[0]);
+          storeSetOperation(ws6, o[154], known6[1]);
+          storeSetOperation(ws7, o[174], known7[1]);
+          storeSetOperation(ws8, o[196], known8[1]);
+          panOutputOperation(ws6, o[155], known6[3]);
+          double t7r6, t7r7;
+      panOperation(ws7, o[175], known7[5], t7r6, t7r7);
+          double t8r6, t8r7;
+      panOperation(ws8, o[197], known8[5], t8r6, t8r7);
+          const double t7r8 = delayOperation<1, false, true>(program, o[176], t7r7);
+          const double t8r8 = delayOperation<1, false, true>(program, o[198], t8r6);
+          outputOperation(ws7, o[177], t7r8, t7r6);
+          outputOperation(ws8, o[199], t8r7, t8r8);
         }
       }
     }
@@ -1188,221 +1276,221 @@ void runCompiledSong(SynthMemory& memory, DecodedProgram& program, const Song& s
     if (note9 != 0) {
       if (note10 != 0) {
         if (note11 != 0) {
-          const double t9r0 = envelopeOperation(ws9, o[189]);
-          const double t10r0 = envelopeOperation(ws10, o[204]);
-          const double t11r0 = envelopeOperation(ws11, o[223]);
-          storeSetOperation(ws9, o[190], t9r0);
-          storeSetOperation(ws10, o[205], t10r0);
-          const double t11r1 = oscillatorOperation<wavePulse, true>(ws11, note11, o[224], memory.noiseSeed);
-          const double t9r1 = envelopeOperation(ws9, o[191]);
-          const double t10r1 = envelopeOperation(ws10, o[206]);
-          const double t11r2 = oscillatorOperation<wavePulse, true>(ws11, note11, o[225], memory.noiseSeed);
+          const double t9r0 = envelopeOperation(ws9, o[201]);
+          const double t10r0 = envelopeOperation(ws10, o[216]);
+          const double t11r0 = envelopeOperation(ws11, o[235]);
+          storeSetOperation(ws9, o[202], t9r0);
+          storeSetOperation(ws10, o[217], t10r0);
+          const double t11r1 = oscillatorOperation<wavePulse, true>(ws11, note11, o[236], memory.noiseSeed);
+          const double t9r1 = envelopeOperation(ws9, o[203]);
+          const double t10r1 = envelopeOperation(ws10, o[218]);
+          const double t11r2 = oscillatorOperation<wavePulse, true>(ws11, note11, o[237], memory.noiseSeed);
           const double t9r2 = t9r0 * t9r1;
-          storeSetOperation(ws10, o[207], t10r1);
-          const double t11r3 = oscillatorOperation<wavePulse, true>(ws11, note11, o[226], memory.noiseSeed);
-          const double t9r3 = oscillatorOperation<waveSine, true>(ws9, note9, o[193], memory.noiseSeed);
-          const double t10r2 = oscillatorOperation<waveSine, false>(ws10, note10, o[208], memory.noiseSeed);
+          storeSetOperation(ws10, o[219], t10r1);
+          const double t11r3 = oscillatorOperation<wavePulse, true>(ws11, note11, o[238], memory.noiseSeed);
+          const double t9r3 = oscillatorOperation<waveSine, true>(ws9, note9, o[205], memory.noiseSeed);
+          const double t10r2 = oscillatorOperation<waveSine, false>(ws10, note10, o[220], memory.noiseSeed);
           const double t11r4 = t11r2 * t11r3;
           const double t9r4 = t9r2 * t9r3;
-          const double t10r3 = oscillatorOperation<waveNoise, true>(ws10, note10, o[209], memory.noiseSeed);
+          const double t10r3 = oscillatorOperation<waveNoise, true>(ws10, note10, o[221], memory.noiseSeed);
           const double t11r5 = t11r1 + t11r4;
-          const double t9r5 = filterOperation<true>(ws9, o[195], 2, t9r4);
-          const double t10r4 = filterOperation<true>(ws10, o[210], 4, t10r3);
+          const double t9r5 = filterOperation<true>(ws9, o[207], 2, t9r4);
+          const double t10r4 = filterOperation<true>(ws10, o[222], 4, t10r3);
           const double t11r6 = t11r0 * t11r5;
-          const double t9r6 = filterOperation<true>(ws9, o[196], 7, t9r5);
+          const double t9r6 = filterOperation<true>(ws9, o[208], 7, t9r5);
           const double t10r5 = t10r2 + t10r4;
-          const double t11r7 = filterOperation<true>(ws11, o[230], 4, t11r6);
-          const double t9r7 = filterOperation<true>(ws9, o[197], 1, t9r6);
+          const double t11r7 = filterOperation<true>(ws11, o[242], 4, t11r6);
+          const double t9r7 = filterOperation<true>(ws9, o[209], 1, t9r6);
           const double t10r6 = t10r0 * t10r5;
-          const double t11r8 = holdOperation(ws11, o[231], t11r7);
-          const double t9r8 = filterOperation<true>(ws9, o[198], 7, t9r7);
-          const double t10r7 = filterOperation<true>(ws10, o[213], 2, t10r6);
-          const double t11r9 = delayOperation<1, true>(program, o[232], t11r8);
-          panOutputOperation(ws9, o[199], t9r8);
-          const double t10r8 = delayOperation<8, false, true>(program, o[214], t10r7);
-          const double t11r10 = filterOperation<true>(ws11, o[233], 2, t11r9);
-          const double t10r9 = filterOperation<true>(ws10, o[215], 1, t10r8);
-          const double t11r11 = filterOperation<true>(ws11, o[234], 7, t11r10);
-          panOutputOperation(ws10, o[216], t10r9);
-          const double t11r12 = filterOperation<true>(ws11, o[235], 1, t11r11);
-          const double t11r13 = holdOperation(ws11, o[236], t11r12);
-          panOutputOperation(ws11, o[237], t11r13);
+          const double t11r8 = holdOperation(ws11, o[243], t11r7);
+          const double t9r8 = filterOperation<true>(ws9, o[210], 7, t9r7);
+          const double t10r7 = filterOperation<true>(ws10, o[225], 2, t10r6);
+          const double t11r9 = delayOperation<1, true>(program, o[244], t11r8);
+          panOutputOperation(ws9, o[211], t9r8);
+          const double t10r8 = delayOperation<8, false, true>(program, o[226], t10r7);
+          const double t11r10 = filterOperation<true>(ws11, o[245], 2, t11r9);
+          const double t10r9 = filterOperation<true>(ws10, o[227], 1, t10r8);
+          const double t11r11 = filterOperation<true>(ws11, o[246], 7, t11r10);
+          panOutputOperation(ws10, o[228], t10r9);
+          const double t11r12 = filterOperation<true>(ws11, o[247], 1, t11r11);
+          const double t11r13 = holdOperation(ws11, o[248], t11r12);
+          panOutputOperation(ws11, o[249], t11r13);
         } else {
           const double* const known11 = program.registers[23];
-          const double t9r0 = envelopeOperation(ws9, o[189]);
-          const double t10r0 = envelopeOperation(ws10, o[204]);
-          const double t11r7 = delayOperation<1, true>(program, o[239], known11[6]);
-          storeSetOperation(ws9, o[190], t9r0);
-          storeSetOperation(ws10, o[205], t10r0);
-          panOutputOperation(ws11, o[240], t11r7);
-          const double t9r1 = envelopeOperation(ws9, o[191]);
-          const double t10r1 = envelopeOperation(ws10, o[206]);
+          const double t9r0 = envelopeOperation(ws9, o[201]);
+          const double t10r0 = envelopeOperation(ws10, o[216]);
+          const double t11r7 = delayOperation<1, true>(program, o[251], known11[6]);
+          storeSetOperation(ws9, o[202], t9r0);
+          storeSetOperation(ws10, o[217], t10r0);
+          panOutputOperation(ws11, o[252], t11r7);
+          const double t9r1 = envelopeOperation(ws9, o[203]);
+          const double t10r1 = envelopeOperation(ws10, o[218]);
           const double t9r2 = t9r0 * t9r1;
-          storeSetOperation(ws10, o[207], t10r1);
-          const double t9r3 = oscillatorOperation<waveSine, true>(ws9, note9, o[193], memory.noiseSeed);
-          const double t10r2 = oscillatorOperation<waveSine, false>(ws10, note10, o[208], memory.noiseSeed);
+          storeSetOperation(ws10, o[219], t10r1);
+          const double t9r3 = oscillatorOperation<waveSine, true>(ws9, note9, o[205], memory.noiseSeed);
+          const double t10r2 = oscillatorOperation<waveSine, false>(ws10, note10, o[220], memory.noiseSeed);
           const double t9r4 = t9r2 * t9r3;
-          const double t10r3 = oscillatorOperation<waveNoise, true>(ws10, note10, o[209], memory.noiseSeed);
-          const double t9r5 = filterOperation<true>(ws9, o[195], 2, t9r4);
-          const double t10r4 = filterOperation<true>(ws10, o[210], 4, t10r3);
-          const double t9r6 = filterOperation<true>(ws9, o[196], 7, t9r5);
+          const double t10r3 = oscillatorOperation<waveNoise, true>(ws10, note10, o[221], memory.noiseSeed);
+          const double t9r5 = filterOperation<true>(ws9, o[207], 2, t9r4);
+          const double t10r4 = filterOperation<true>(ws10, o[222], 4, t10r3);
+          const double t9r6 = filterOperation<true>(ws9, o[208], 7, t9r5);
           const double t10r5 = t10r2 + t10r4;
-          const double t9r7 = filterOperation<true>(ws9, o[197], 1, t9r6);
+          const double t9r7 = filterOperation<true>(ws9, o[209], 1, t9r6);
           const double t10r6 = t10r0 * t10r5;
-          const double t9r8 = filterOperation<true>(ws9, o[198], 7, t9r7);
-          const double t10r7 = filterOperation<true>(ws10, o[213], 2, t10r6);
-          panOutputOperation(ws9, o[199], t9r8);
-          const double t10r8 = delayOperation<8, false, true>(program, o[214], t10r7);
-          const double t10r9 = filterOperation<true>(ws10, o[215], 1, t10r8);
-          panOutputOperation(ws10, o[216], t10r9);
+          const double t9r8 = filterOperation<true>(ws9, o[210], 7, t9r7);
+          const double t10r7 = filterOperation<true>(ws10, o[225], 2, t10r6);
+          panOutputOperation(ws9, o[211], t9r8);
+          const double t10r8 = delayOperation<8, false, true>(program, o[226], t10r7);
+          const double t10r9 = filterOperation<true>(ws10, o[227], 1, t10r8);
+          panOutputOperation(ws10, o[228], t10r9);
         }
       } else {
         if (note11 != 0) {
           const double* const known10 = program.registers[21];
-          const double t9r0 = envelopeOperation(ws9, o[189]);
-          storeSetOperation(ws10, o[218], known10[0]);
-          const double t11r0 = envelopeOperation(ws11, o[223]);
-          storeSetOperation(ws9, o[190], t9r0);
-          storeSetOperation(ws10, o[219], known10[1]);
-          const double t11r1 = oscillatorOperation<wavePulse, true>(ws11, note11, o[224], memory.noiseSeed);
-          const double t9r1 = envelopeOperation(ws9, o[191]);
-          const double t10r6 = delayOperation<8, false, true>(program, o[220], known10[5]);
-          const double t11r2 = oscillatorOperation<wavePulse, true>(ws11, note11, o[225], memory.noiseSeed);
+          const double t9r0 = envelopeOperation(ws9, o[201]);
+          storeSetOperation(ws10, o[230], known10[0]);
+          const double t11r0 = envelopeOperation(ws11, o[235]);
+          storeSetOperation(ws9, o[202], t9r0);
+          storeSetOperation(ws10, o[231], known10[1]);
+          const double t11r1 = oscillatorOperation<wavePulse, true>(ws11, note11, o[236], memory.noiseSeed);
+          const double t9r1 = envelopeOperation(ws9, o[203]);
+          const double t10r6 = delayOperation<8, false, true>(program, o[232], known10[5]);
+          const double t11r2 = oscillatorOperation<wavePulse, true>(ws11, note11, o[237], memory.noiseSeed);
           const double t9r2 = t9r0 * t9r1;
-          panOutputOperation(ws10, o[221], t10r6);
-          const double t11r3 = oscillatorOperation<wavePulse, true>(ws11, note11, o[226], memory.noiseSeed);
-          const double t9r3 = oscillatorOperation<waveSine, true>(ws9, note9, o[193], memory.noiseSeed);
+          panOutputOperation(ws10, o[233], t10r6);
+          const double t11r3 = oscillatorOperation<wavePulse, true>(ws11, note11, o[238], memory.noiseSeed);
+          const double t9r3 = oscillatorOperation<waveSine, true>(ws9, note9, o[205], memory.noiseSeed);
           const double t11r4 = t11r2 * t11r3;
           const double t9r4 = t9r2 * t9r3;
           const double t11r5 = t11r1 + t11r4;
-          const double t9r5 = filterOperation<true>(ws9, o[195], 2, t9r4);
+          const double t9r5 = filterOperation<true>(ws9, o[207], 2, t9r4);
           const double t11r6 = t11r0 * t11r5;
-          const double t9r6 = filterOperation<true>(ws9, o[196], 7, t9r5);
-          const double t11r7 = filterOperation<true>(ws11, o[230], 4, t11r6);
-          const double t9r7 = filterOperation<true>(ws9, o[197], 1, t9r6);
-          const double t11r8 = holdOperation(ws11, o[231], t11r7);
-          const double t9r8 = filterOperation<true>(ws9, o[198], 7, t9r7);
-          const double t11r9 = delayOperation<1, true>(program, o[232], t11r8);
-          panOutputOperation(ws9, o[199], t9r8);
-          const double t11r10 = filterOperation<true>(ws11, o[233], 2, t11r9);
-          const double t11r11 = filterOperation<true>(ws11, o[234], 7, t11r10);
-          const double t11r12 = filterOperation<true>(ws11, o[235], 1, t11r11);
-          const double t11r13 = holdOperation(ws11, o[236], t11r12);
-          panOutputOperation(ws11, o[237], t11r13);
+          const double t9r6 = filterOperation<true>(ws9, o[208], 7, t9r5);
+          const double t11r7 = filterOperation<true>(ws11, o[242], 4, t11r6);
+          const double t9r7 = filterOperation<true>(ws9, o[209], 1, t9r6);
+          const double t11r8 = holdOperation(ws11, o[243], t11r7);
+          const double t9r8 = filterOperation<true>(ws9, o[210], 7, t9r7);
+          const double t11r9 = delayOperation<1, true>(program, o[244], t11r8);
+          panOutputOperation(ws9, o[211], t9r8);
+          const double t11r10 = filterOperation<true>(ws11, o[245], 2, t11r9);
+          const double t11r11 = filterOperation<true>(ws11, o[246], 7, t11r10);
+          const double t11r12 = filterOperation<true>(ws11, o[247], 1, t11r11);
+          const double t11r13 = holdOperation(ws11, o[248], t11r12);
+          panOutputOperation(ws11, o[249], t11r13);
         } else {
           const double* const known10 = program.registers[21];
           const double* const known11 = program.registers[23];
-          const double t9r0 = envelopeOperation(ws9, o[189]);
-          storeSetOperation(ws10, o[218], known10[0]);
-          const double t11r7 = delayOperation<1, true>(program, o[239], known11[6]);
-          storeSetOperation(ws9, o[190], t9r0);
-          storeSetOperation(ws10, o[219], known10[1]);
-          panOutputOperation(ws11, o[240], t11r7);
-          const double t9r1 = envelopeOperation(ws9, o[191]);
-          const double t10r6 = delayOperation<8, false, true>(program, o[220], known10[5]);
+          const double t9r0 = envelopeOperation(ws9, o[201]);
+          storeSetOperation(ws10, o[230], known10[0]);
+          const double t11r7 = delayOperation<1, true>(program, o[251], known11[6]);
+          storeSetOperation(ws9, o[202], t9r0);
+          storeSetOperation(ws10, o[231], known10[1]);
+          panOutputOperation(ws11, o[252], t11r7);
+          const double t9r1 = envelopeOperation(ws9, o[203]);
+          const double t10r6 = delayOperation<8, false, true>(program, o[232], known10[5]);
           const double t9r2 = t9r0 * t9r1;
-          panOutputOperation(ws10, o[221], t10r6);
-          const double t9r3 = oscillatorOperation<waveSine, true>(ws9, note9, o[193], memory.noiseSeed);
+          panOutputOperation(ws10, o[233], t10r6);
+          const double t9r3 = oscillatorOperation<waveSine, true>(ws9, note9, o[205], memory.noiseSeed);
           const double t9r4 = t9r2 * t9r3;
-          const double t9r5 = filterOperation<true>(ws9, o[195], 2, t9r4);
-          const double t9r6 = filterOperation<true>(ws9, o[196], 7, t9r5);
-          const double t9r7 = filterOperation<true>(ws9, o[197], 1, t9r6);
-          const double t9r8 = filterOperation<true>(ws9, o[198], 7, t9r7);
-          panOutputOperation(ws9, o[199], t9r8);
+          const double t9r5 = filterOperation<true>(ws9, o[207], 2, t9r4);
+          const double t9r6 = filterOperation<true>(ws9, o[208], 7, t9r5);
+          const double t9r7 = filterOperation<true>(ws9, o[209], 1, t9r6);
+          const double t9r8 = filterOperation<true>(ws9, o[210], 7, t9r7);
+          panOutputOperation(ws9, o[211], t9r8);
         }
       }
     } else {
       if (note10 != 0) {
         if (note11 != 0) {
           const double* const known9 = program.registers[19];
-          storeSetOperation(ws9, o[201], known9[0]);
-          const double t10r0 = envelopeOperation(ws10, o[204]);
-          const double t11r0 = envelopeOperation(ws11, o[223]);
-          panOutputOperation(ws9, o[202], known9[4]);
-          storeSetOperation(ws10, o[205], t10r0);
-          const double t11r1 = oscillatorOperation<wavePulse, true>(ws11, note11, o[224], memory.noiseSeed);
-          const double t10r1 = envelopeOperation(ws10, o[206]);
-          const double t11r2 = oscillatorOperation<wavePulse, true>(ws11, note11, o[225], memory.noiseSeed);
-          storeSetOperation(ws10, o[207], t10r1);
-          const double t11r3 = oscillatorOperation<wavePulse, true>(ws11, note11, o[226], memory.noiseSeed);
-          const double t10r2 = oscillatorOperation<waveSine, false>(ws10, note10, o[208], memory.noiseSeed);
+          storeSetOperation(ws9, o[213], known9[0]);
+          const double t10r0 = envelopeOperation(ws10, o[216]);
+          const double t11r0 = envelopeOperation(ws11, o[235]);
+          panOutputOperation(ws9, o[214], known9[4]);
+          storeSetOperation(ws10, o[217], t10r0);
+          const double t11r1 = oscillatorOperation<wavePulse, true>(ws11, note11, o[236], memory.noiseSeed);
+          const double t10r1 = envelopeOperation(ws10, o[218]);
+          const double t11r2 = oscillatorOperation<wavePulse, true>(ws11, note11, o[237], memory.noiseSeed);
+          storeSetOperation(ws10, o[219], t10r1);
+          const double t11r3 = oscillatorOperation<wavePulse, true>(ws11, note11, o[238], memory.noiseSeed);
+          const double t10r2 = oscillatorOperation<waveSine, false>(ws10, note10, o[220], memory.noiseSeed);
           const double t11r4 = t11r2 * t11r3;
-          const double t10r3 = oscillatorOperation<waveNoise, true>(ws10, note10, o[209], memory.noiseSeed);
+          const double t10r3 = oscillatorOperation<waveNoise, true>(ws10, note10, o[221], memory.noiseSeed);
           const double t11r5 = t11r1 + t11r4;
-          const double t10r4 = filterOperation<true>(ws10, o[210], 4, t10r3);
+          const double t10r4 = filterOperation<true>(ws10, o[222], 4, t10r3);
           const double t11r6 = t11r0 * t11r5;
           const double t10r5 = t10r2 + t10r4;
-          const double t11r7 = filterOperation<true>(ws11, o[230], 4, t11r6);
+          const double t11r7 = filterOperation<true>(ws11, o[242], 4, t11r6);
           const double t10r6 = t10r0 * t10r5;
-          const double t11r8 = holdOperation(ws11, o[231], t11r7);
-          const double t10r7 = filterOperation<true>(ws10, o[213], 2, t10r6);
-          const double t11r9 = delayOperation<1, true>(program, o[232], t11r8);
-          const double t10r8 = delayOperation<8, false, true>(program, o[214], t10r7);
-          const double t11r10 = filterOperation<true>(ws11, o[233], 2, t11r9);
-          const double t10r9 = filterOperation<true>(ws10, o[215], 1, t10r8);
-          const double t11r11 = filterOperation<true>(ws11, o[234], 7, t11r10);
-          panOutputOperation(ws10, o[216], t10r9);
-          const double t11r12 = filterOperation<true>(ws11, o[235], 1, t11r11);
-          const double t11r13 = holdOperation(ws11, o[236], t11r12);
-          panOutputOperation(ws11, o[237], t11r13);
+          const double t11r8 = holdOperation(ws11, o[243], t11r7);
+          const double t10r7 = filterOperation<true>(ws10, o[225], 2, t10r6);
+          const double t11r9 = delayOperation<1, true>(program, o[244], t11r8);
+          const double t10r8 = delayOperation<8, false, true>(program, o[226], t10r7);
+          const double t11r10 = filterOperation<true>(ws11, o[245], 2, t11r9);
+          const double t10r9 = filterOperation<true>(ws10, o[227], 1, t10r8);
+          const double t11r11 = filterOperation<true>(ws11, o[246], 7, t11r10);
+          panOutputOperation(ws10, o[228], t10r9);
+          const double t11r12 = filterOperation<true>(ws11, o[247], 1, t11r11);
+          const double t11r13 = holdOperation(ws11, o[248], t11r12);
+          panOutputOperation(ws11, o[249], t11r13);
         } else {
           const double* const known9 = program.registers[19];
           const double* const known11 = program.registers[23];
-          storeSetOperation(ws9, o[201], known9[0]);
-          const double t10r0 = envelopeOperation(ws10, o[204]);
-          const double t11r7 = delayOperation<1, true>(program, o[239], known11[6]);
-          panOutputOperation(ws9, o[202], known9[4]);
-          storeSetOperation(ws10, o[205], t10r0);
-          panOutputOperation(ws11, o[240], t11r7);
-          const double t10r1 = envelopeOperation(ws10, o[206]);
-          storeSetOperation(ws10, o[207], t10r1);
-          const double t10r2 = oscillatorOperation<waveSine, false>(ws10, note10, o[208], memory.noiseSeed);
-          const double t10r3 = oscillatorOperation<waveNoise, true>(ws10, note10, o[209], memory.noiseSeed);
-          const double t10r4 = filterOperation<true>(ws10, o[210], 4, t10r3);
+          storeSetOperation(ws9, o[213], known9[0]);
+          const double t10r0 = envelopeOperation(ws10, o[216]);
+          const double t11r7 = delayOperation<1, true>(program, o[251], known11[6]);
+          panOutputOperation(ws9, o[214], known9[4]);
+          storeSetOperation(ws10, o[217], t10r0);
+          panOutputOperation(ws11, o[252], t11r7);
+          const double t10r1 = envelopeOperation(ws10, o[218]);
+          storeSetOperation(ws10, o[219], t10r1);
+          const double t10r2 = oscillatorOperation<waveSine, false>(ws10, note10, o[220], memory.noiseSeed);
+          const double t10r3 = oscillatorOperation<waveNoise, true>(ws10, note10, o[221], memory.noiseSeed);
+          const double t10r4 = filterOperation<true>(ws10, o[222], 4, t10r3);
           const double t10r5 = t10r2 + t10r4;
           const double t10r6 = t10r0 * t10r5;
-          const double t10r7 = filterOperation<true>(ws10, o[213], 2, t10r6);
-          const double t10r8 = delayOperation<8, false, true>(program, o[214], t10r7);
-          const double t10r9 = filterOperation<true>(ws10, o[215], 1, t10r8);
-          panOutputOperation(ws10, o[216], t10r9);
+          const double t10r7 = filterOperation<true>(ws10, o[225], 2, t10r6);
+          const double t10r8 = delayOperation<8, false, true>(program, o[226], t10r7);
+          const double t10r9 = filterOperation<true>(ws10, o[227], 1, t10r8);
+          panOutputOperation(ws10, o[228], t10r9);
         }
       } else {
         if (note11 != 0) {
           const double* const known9 = program.registers[19];
           const double* const known10 = program.registers[21];
-          storeSetOperation(ws9, o[201], known9[0]);
-          storeSetOperation(ws10, o[218], known10[0]);
-          const double t11r0 = envelopeOperation(ws11, o[223]);
-          panOutputOperation(ws9, o[202], known9[4]);
-          storeSetOperation(ws10, o[219], known10[1]);
-          const double t11r1 = oscillatorOperation<wavePulse, true>(ws11, note11, o[224], memory.noiseSeed);
-          const double t10r6 = delayOperation<8, false, true>(program, o[220], known10[5]);
-          const double t11r2 = oscillatorOperation<wavePulse, true>(ws11, note11, o[225], memory.noiseSeed);
-          panOutputOperation(ws10, o[221], t10r6);
-          const double t11r3 = oscillatorOperation<wavePulse, true>(ws11, note11, o[226], memory.noiseSeed);
+          storeSetOperation(ws9, o[213], known9[0]);
+          storeSetOperation(ws10, o[230], known10[0]);
+          const double t11r0 = envelopeOperation(ws11, o[235]);
+          panOutputOperation(ws9, o[214], known9[4]);
+          storeSetOperation(ws10, o[231], known10[1]);
+          const double t11r1 = oscillatorOperation<wavePulse, true>(ws11, note11, o[236], memory.noiseSeed);
+          const double t10r6 = delayOperation<8, false, true>(program, o[232], known10[5]);
+          const double t11r2 = oscillatorOperation<wavePulse, true>(ws11, note11, o[237], memory.noiseSeed);
+          panOutputOperation(ws10, o[233], t10r6);
+          const double t11r3 = oscillatorOperation<wavePulse, true>(ws11, note11, o[238], memory.noiseSeed);
           const double t11r4 = t11r2 * t11r3;
           const double t11r5 = t11r1 + t11r4;
           const double t11r6 = t11r0 * t11r5;
-          const double t11r7 = filterOperation<true>(ws11, o[230], 4, t11r6);
-          const double t11r8 = holdOperation(ws11, o[231], t11r7);
-          const double t11r9 = delayOperation<1, true>(program, o[232], t11r8);
-          const double t11r10 = filterOperation<true>(ws11, o[233], 2, t11r9);
-          const double t11r11 = filterOperation<true>(ws11, o[234], 7, t11r10);
-          const double t11r12 = filterOperation<true>(ws11, o[235], 1, t11r11);
-          const double t11r13 = holdOperation(ws11, o[236], t11r12);
-          panOutputOperation(ws11, o[237], t11r13);
+          const double t11r7 = filterOperation<true>(ws11, o[242], 4, t11r6);
+          const double t11r8 = holdOperation(ws11, o[243], t11r7);
+          const double t11r9 = delayOperation<1, true>(program, o[244], t11r8);
+          const double t11r10 = filterOperation<true>(ws11, o[245], 2, t11r9);
+          const double t11r11 = filterOperation<true>(ws11, o[246], 7, t11r10);
+          const double t11r12 = filterOperation<true>(ws11, o[247], 1, t11r11);
+          const double t11r13 = holdOperation(ws11, o[248], t11r12);
+          panOutputOperation(ws11, o[249], t11r13);
         } else {
           const double* const known9 = program.registers[19];
           const double* const known10 = program.registers[21];
           const double* const known11 = program.registers[23];
-          storeSetOperation(ws9, o[201], known9[0]);
-          storeSetOperation(ws10, o[218], known10[0]);
-          const double t11r7 = delayOperation<1, true>(program, o[239], known11[6]);
-          panOutputOperation(ws9, o[202], known9[4]);
-          storeSetOperation(ws10, o[219], known10[1]);
-          panOutputOperation(ws11, o[240], t11r7);
-          const double t10r6 = delayOperation<8, false, true>(program, o[220], known10[5]);
-          panOutputOperation(ws10, o[221], t10r6);
+          storeSetOperation(ws9, o[213], known9[0]);
+          storeSetOperation(ws10, o[230], known10[0]);
+          const double t11r7 = delayOperation<1, true>(program, o[251], known11[6]);
+          panOutputOperation(ws9, o[214], known9[4]);
+          storeSetOperation(ws10, o[231], known10[1]);
+          panOutputOperation(ws11, o[252], t11r7);
+          const double t10r6 = delayOperation<8, false, true>(program, o[232], known10[5]);
+          panOutputOperation(ws10, o[233], t10r6);
         }
       }
     }
@@ -1423,237 +1511,261 @@ void runCompiledSong(SynthMemory& memory, DecodedProgram& program, const Song& s
     if (note12 != 0) {
       if (note13 != 0) {
         if (note14 != 0) {
-          const double t12r0 = envelopeOperation(ws12, o[242]);
-          const double t13r0 = envelopeOperation(ws13, o[262]);
-          const double t14r0 = envelopeOperation(ws14, o[275]);
-          storeSetOperation(ws12, o[243], t12r0);
-          const double t14r1 = envelopeOperation(ws14, o[276]);
-          const double t12r1 = oscillatorOperation<waveNoise, true>(ws12, note12, o[244], memory.noiseSeed);
-          const double t13r1 = oscillatorOperation<waveNoise, true>(ws13, note13, o[263], memory.noiseSeed);
-          storeSetOperation(ws14, o[277], t14r1);
+          const double t12r0 = envelopeOperation(ws12, o[254]);
+          const double t13r0 = envelopeOperation(ws13, o[274]);
+          const double t14r0 = envelopeOperation(ws14, o[287]);
+          storeSetOperation(ws12, o[255], t12r0);
+          const double t14r1 = envelopeOperation(ws14, o[288]);
+          const double t12r1 = oscillatorOperation<waveNoise, true>(ws12, note12, o[256], memory.noiseSeed);
+          const double t13r1 = oscillatorOperation<waveNoise, true>(ws13, note13, o[275], memory.noiseSeed);
+          storeSetOperation(ws14, o[289], t14r1);
           const double t12r2 = t12r0 * t12r1;
-          const double t13r2 = filterOperation<true>(ws13, o[264], 2, t13r1);
-          const double t14r2 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[278], memory.noiseSeed);
-          const double t12r3 = filterOperation<true>(ws12, o[246], 4, t12r2);
-          const double t13r3 = filterOperation<true>(ws13, o[265], 1, t13r2);
-          const double t14r3 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[279], memory.noiseSeed);
-          const double t12r4 = holdOperation(ws12, o[247], t12r3);
+          const double t13r2 = filterOperation<true>(ws13, o[276], 2, t13r1);
+          const double t14r2 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[290], memory.noiseSeed);
+          const double t12r3 = filterOperation<true>(ws12, o[258], 4, t12r2);
+          const double t13r3 = filterOperation<true>(ws13, o[277], 1, t13r2);
+          const double t14r3 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[291], memory.noiseSeed);
+          const double t12r4 = holdOperation(ws12, o[259], t12r3);
           const double t13r4 = t13r0 * t13r3;
-          const double t14r4 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[280], memory.noiseSeed);
-          const double t12r5 = filterOperation<true>(ws12, o[248], 2, t12r4);
-          const double t13r5 = envelopeOperation(ws13, o[267]);
+          const double t14r4 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[292], memory.noiseSeed);
+          const double t12r5 = filterOperation<true>(ws12, o[260], 2, t12r4);
+          const double t13r5 = envelopeOperation(ws13, o[279]);
           const double t14r5 = t14r3 + t14r4;
-          const double t12r6 = oscillatorOperation<waveGate, true>(ws12, note12, o[249], memory.noiseSeed);
+          const double t12r6 = oscillatorOperation<waveGate, true>(ws12, note12, o[261], memory.noiseSeed);
           const double t13r6 = t13r4 * t13r5;
           const double t14r6 = t14r2 + t14r5;
           const double t12r7 = t12r5 * t12r6;
-          const double t13r7 = delayOperation<8, false, true>(program, o[269], t13r6);
+          const double t13r7 = delayOperation<8, false, true>(program, o[281], t13r6);
           const double t14r7 = t14r0 * t14r6;
-          const double t12r8 = delayOperation<8, false, true>(program, o[251], t12r7);
-          panOutputOperation(ws13, o[270], t13r7);
-          const double t14r8 = filterOperation<true>(ws14, o[284], 2, t14r7);
+          const double t12r8 = delayOperation<8, false, true>(program, o[263], t12r7);
+          panOutputOperation(ws13, o[282], t13r7);
+          const double t14r8 = filterOperation<true>(ws14, o[296], 2, t14r7);
           double t12r9, t12r10;
-      panOperation(ws12, o[252], t12r8, t12r9, t12r10);
-          const double t14r9 = holdOperation(ws14, o[285], t14r8);
-          const double t12r11 = delayOperation<1, false, true>(program, o[253], t12r10);
-          const double t14r10 = delayOperation<1, false, true>(program, o[286], t14r9);
-          outputOperation(ws12, o[254], t12r11, t12r9);
-          const double t14r11 = filterOperation<false>(ws14, o[287], 1, t14r10);
-          const double t14r12 = filterOperation<true>(ws14, o[288], 7, t14r11);
-          const double t14r13 = filterOperation<true>(ws14, o[289], 1, t14r12);
-          const double t14r14 = holdOperation(ws14, o[290], t14r13);
-          panOutputOperation(ws14, o[291], t14r14);
+      panOperation(ws12, o[264], t12r8, t12r9, t12r10);
+          const double t14r9 = holdOperation(ws14, o[297], t14r8);
+          const double t12r11 = delayOperation<1, false, true>(program, o[265], t12r10);
+          const double t14r10 = delayOperation<1, false, true>(program, o[298], t14r9);
+          outputOperation(ws12, o[266], t12r11, t12r9);
+          const double t14r11 = filterOperation<false>(ws14, o[299], 1, t14r10);
+          const double t14r12 = filterOperation<true>(ws14, o[300], 7, t14r11);
+          const double t14r13 = filterOperation<true>(ws14, o[301], 1, t14r12);
+          const double t14r14 = holdOperation(ws14, o[302], t14r13);
+          double t14r15, t14r16;
+      panOperation(ws14, o[303], t14r14, t14r15, t14r16);
+          const double t14r17 = delayOperation<1, false, true>(program, o[304], t14r16);
+          outputOperation(ws14, o[305], t14r17, t14r15);
         } else {
           const double* const known14 = program.registers[29];
-          const double t12r0 = envelopeOperation(ws12, o[242]);
-          const double t13r0 = envelopeOperation(ws13, o[262]);
-          storeSetOperation(ws14, o[293], known14[1]);
-          storeSetOperation(ws12, o[243], t12r0);
-          const double t14r8 = delayOperation<1, false, true>(program, o[294], known14[7]);
-          const double t12r1 = oscillatorOperation<waveNoise, true>(ws12, note12, o[244], memory.noiseSeed);
-          const double t13r1 = oscillatorOperation<waveNoise, true>(ws13, note13, o[263], memory.noiseSeed);
-          panOutputOperation(ws14, o[295], t14r8);
+          const double t12r0 = envelopeOperation(ws12, o[254]);
+          const double t13r0 = envelopeOperation(ws13, o[274]);
+          storeSetOperation(ws14, o[307], known14[1]);
+          storeSetOperation(ws12, o[255], t12r0);
+          const double t14r8 = delayOperation<1, false, true>(program, o[308], known14[7]);
+          const double t12r1 = oscillatorOperation<waveNoise, true>(ws12, note12, o[256], memory.noiseSeed);
+          const double t13r1 = oscillatorOperation<waveNoise, true>(ws13, note13, o[275], memory.noiseSeed);
+          double t14r9, t14r10;
+      panOperation(ws14, o[309], t14r8, t14r9, t14r10);
           const double t12r2 = t12r0 * t12r1;
-          const double t13r2 = filterOperation<true>(ws13, o[264], 2, t13r1);
-          const double t12r3 = filterOperation<true>(ws12, o[246], 4, t12r2);
-          const double t13r3 = filterOperation<true>(ws13, o[265], 1, t13r2);
-          const double t12r4 = holdOperation(ws12, o[247], t12r3);
+          const double t13r2 = filterOperation<true>(ws13, o[276], 2, t13r1);
+          const double t14r11 = delayOperation<1, false, true>(program, o[310], t14r10);
+          const double t12r3 = filterOperation<true>(ws12, o[258], 4, t12r2);
+          const double t13r3 = filterOperation<true>(ws13, o[277], 1, t13r2);
+          outputOperation(ws14, o[311], t14r11, t14r9);
+          const double t12r4 = holdOperation(ws12, o[259], t12r3);
           const double t13r4 = t13r0 * t13r3;
-          const double t12r5 = filterOperation<true>(ws12, o[248], 2, t12r4);
-          const double t13r5 = envelopeOperation(ws13, o[267]);
-          const double t12r6 = oscillatorOperation<waveGate, true>(ws12, note12, o[249], memory.noiseSeed);
+          const double t12r5 = filterOperation<true>(ws12, o[260], 2, t12r4);
+          const double t13r5 = envelopeOperation(ws13, o[279]);
+          const double t12r6 = oscillatorOperation<waveGate, true>(ws12, note12, o[261], memory.noiseSeed);
           const double t13r6 = t13r4 * t13r5;
           const double t12r7 = t12r5 * t12r6;
-          const double t13r7 = delayOperation<8, false, true>(program, o[269], t13r6);
-          const double t12r8 = delayOperation<8, false, true>(program, o[251], t12r7);
-          panOutputOperation(ws13, o[270], t13r7);
+          const double t13r7 = delayOperation<8, false, true>(program, o[281], t13r6);
+          const double t12r8 = delayOperation<8, false, true>(program, o[263], t12r7);
+          panOutputOperation(ws13, o[282], t13r7);
           double t12r9, t12r10;
-      panOperation(ws12, o[252], t12r8, t12r9, t12r10);
-          const double t12r11 = delayOperation<1, false, true>(program, o[253], t12r10);
-          outputOperation(ws12, o[254], t12r11, t12r9);
+      panOperation(ws12, o[264], t12r8, t12r9, t12r10);
+          const double t12r11 = delayOperation<1, false, true>(program, o[265], t12r10);
+          outputOperation(ws12, o[266], t12r11, t12r9);
         }
       } else {
         if (note14 != 0) {
           const double* const known13 = program.registers[27];
-          const double t12r0 = envelopeOperation(ws12, o[242]);
-          const double t13r5 = delayOperation<8, false, true>(program, o[272], known13[4]);
-          const double t14r0 = envelopeOperation(ws14, o[275]);
-          storeSetOperation(ws12, o[243], t12r0);
-          panOutputOperation(ws13, o[273], t13r5);
-          const double t14r1 = envelopeOperation(ws14, o[276]);
-          const double t12r1 = oscillatorOperation<waveNoise, true>(ws12, note12, o[244], memory.noiseSeed);
-          storeSetOperation(ws14, o[277], t14r1);
+          const double t12r0 = envelopeOperation(ws12, o[254]);
+          const double t13r5 = delayOperation<8, false, true>(program, o[284], known13[4]);
+          const double t14r0 = envelopeOperation(ws14, o[287]);
+          storeSetOperation(ws12, o[255], t12r0);
+          panOutputOperation(ws13, o[285], t13r5);
+          const double t14r1 = envelopeOperation(ws14, o[288]);
+          const double t12r1 = oscillatorOperation<waveNoise, true>(ws12, note12, o[256], memory.noiseSeed);
+          storeSetOperation(ws14, o[289], t14r1);
           const double t12r2 = t12r0 * t12r1;
-          const double t14r2 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[278], memory.noiseSeed);
-          const double t12r3 = filterOperation<true>(ws12, o[246], 4, t12r2);
-          const double t14r3 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[279], memory.noiseSeed);
-          const double t12r4 = holdOperation(ws12, o[247], t12r3);
-          const double t14r4 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[280], memory.noiseSeed);
-          const double t12r5 = filterOperation<true>(ws12, o[248], 2, t12r4);
+          const double t14r2 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[290], memory.noiseSeed);
+          const double t12r3 = filterOperation<true>(ws12, o[258], 4, t12r2);
+          const double t14r3 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[291], memory.noiseSeed);
+          const double t12r4 = holdOperation(ws12, o[259], t12r3);
+          const double t14r4 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[292], memory.noiseSeed);
+          const double t12r5 = filterOperation<true>(ws12, o[260], 2, t12r4);
           const double t14r5 = t14r3 + t14r4;
-          const double t12r6 = oscillatorOperation<waveGate, true>(ws12, note12, o[249], memory.noiseSeed);
+          const double t12r6 = oscillatorOperation<waveGate, true>(ws12, note12, o[261], memory.noiseSeed);
           const double t14r6 = t14r2 + t14r5;
           const double t12r7 = t12r5 * t12r6;
           const double t14r7 = t14r0 * t14r6;
-          const double t12r8 = delayOperation<8, false, true>(program, o[251], t12r7);
-          const double t14r8 = filterOperation<true>(ws14, o[284], 2, t14r7);
+          const double t12r8 = delayOperation<8, false, true>(program, o[263], t12r7);
+          const double t14r8 = filterOperation<true>(ws14, o[296], 2, t14r7);
           double t12r9, t12r10;
-      panOperation(ws12, o[252], t12r8, t12r9, t12r10);
-          const double t14r9 = holdOperation(ws14, o[285], t14r8);
-          const double t12r11 = delayOperation<1, false, true>(program, o[253], t12r10);
-          const double t14r10 = delayOperation<1, false, true>(program, o[286], t14r9);
-          outputOperation(ws12, o[254], t12r11, t12r9);
-          const double t14r11 = filterOperation<false>(ws14, o[287], 1, t14r10);
-          const double t14r12 = filterOperation<true>(ws14, o[288], 7, t14r11);
-          const double t14r13 = filterOperation<true>(ws14, o[289], 1, t14r12);
-          const double t14r14 = holdOperation(ws14, o[290], t14r13);
-          panOutputOperation(ws14, o[291], t14r14);
+      panOperation(ws12, o[264], t12r8, t12r9, t12r10);
+          const double t14r9 = holdOperation(ws14, o[297], t14r8);
+          const double t12r11 = delayOperation<1, false, true>(program, o[265], t12r10);
+          const double t14r10 = delayOperation<1, false, true>(program, o[298], t14r9);
+          outputOperation(ws12, o[266], t12r11, t12r9);
+          const double t14r11 = filterOperation<false>(ws14, o[299], 1, t14r10);
+          const double t14r12 = filterOperation<true>(ws14, o[300], 7, t14r11);
+          const double t14r13 = filterOperation<true>(ws14, o[301], 1, t14r12);
+          const double t14r14 = holdOperation(ws14, o[302], t14r13);
+          double t14r15, t14r16;
+      panOperation(ws14, o[303], t14r14, t14r15, t14r16);
+          const double t14r17 = delayOperation<1, false, true>(program, o[304], t14r16);
+          outputOperation(ws14, o[305], t14r17, t14r15);
         } else {
           const double* const known13 = program.registers[27];
           const double* const known14 = program.registers[29];
-          const double t12r0 = envelopeOperation(ws12, o[242]);
-          const double t13r5 = delayOperation<8, false, true>(program, o[272], known13[4]);
-          storeSetOperation(ws14, o[293], known14[1]);
-          storeSetOperation(ws12, o[243], t12r0);
-          panOutputOperation(ws13, o[273], t13r5);
-          const double t14r8 = delayOperation<1, false, true>(program, o[294], known14[7]);
-          const double t12r1 = oscillatorOperation<waveNoise, true>(ws12, note12, o[244], memory.noiseSeed);
-          panOutputOperation(ws14, o[295], t14r8);
+          const double t12r0 = envelopeOperation(ws12, o[254]);
+          const double t13r5 = delayOperation<8, false, true>(program, o[284], known13[4]);
+          storeSetOperation(ws14, o[307], known14[1]);
+          storeSetOperation(ws12, o[255], t12r0);
+          panOutputOperation(ws13, o[285], t13r5);
+          const double t14r8 = delayOperation<1, false, true>(program, o[308], known14[7]);
+          const double t12r1 = oscillatorOperation<waveNoise, true>(ws12, note12, o[256], memory.noiseSeed);
+          double t14r9, t14r10;
+      panOperation(ws14, o[309], t14r8, t14r9, t14r10);
           const double t12r2 = t12r0 * t12r1;
-          const double t12r3 = filterOperation<true>(ws12, o[246], 4, t12r2);
-          const double t12r4 = holdOperation(ws12, o[247], t12r3);
-          const double t12r5 = filterOperation<true>(ws12, o[248], 2, t12r4);
-          const double t12r6 = oscillatorOperation<waveGate, true>(ws12, note12, o[249], memory.noiseSeed);
+          const double t14r11 = delayOperation<1, false, true>(program, o[310], t14r10);
+          const double t12r3 = filterOperation<true>(ws12, o[258], 4, t12r2);
+          outputOperation(ws14, o[311], t14r11, t14r9);
+          const double t12r4 = holdOperation(ws12, o[259], t12r3);
+          const double t12r5 = filterOperation<true>(ws12, o[260], 2, t12r4);
+          const double t12r6 = oscillatorOperation<waveGate, true>(ws12, note12, o[261], memory.noiseSeed);
           const double t12r7 = t12r5 * t12r6;
-          const double t12r8 = delayOperation<8, false, true>(program, o[251], t12r7);
+          const double t12r8 = delayOperation<8, false, true>(program, o[263], t12r7);
           double t12r9, t12r10;
-      panOperation(ws12, o[252], t12r8, t12r9, t12r10);
-          const double t12r11 = delayOperation<1, false, true>(program, o[253], t12r10);
-          outputOperation(ws12, o[254], t12r11, t12r9);
+      panOperation(ws12, o[264], t12r8, t12r9, t12r10);
+          const double t12r11 = delayOperation<1, false, true>(program, o[265], t12r10);
+          outputOperation(ws12, o[266], t12r11, t12r9);
         }
       }
     } else {
       if (note13 != 0) {
         if (note14 != 0) {
           const double* const known12 = program.registers[25];
-          storeSetOperation(ws12, o[256], known12[0]);
-          const double t13r0 = envelopeOperation(ws13, o[262]);
-          const double t14r0 = envelopeOperation(ws14, o[275]);
-          const double t12r5 = delayOperation<8, false, true>(program, o[257], known12[4]);
-          const double t13r1 = oscillatorOperation<waveNoise, true>(ws13, note13, o[263], memory.noiseSeed);
-          const double t14r1 = envelopeOperation(ws14, o[276]);
+          storeSetOperation(ws12, o[268], known12[0]);
+          const double t13r0 = envelopeOperation(ws13, o[274]);
+          const double t14r0 = envelopeOperation(ws14, o[287]);
+          const double t12r5 = delayOperation<8, false, true>(program, o[269], known12[4]);
+          const double t13r1 = oscillatorOperation<waveNoise, true>(ws13, note13, o[275], memory.noiseSeed);
+          const double t14r1 = envelopeOperation(ws14, o[288]);
           double t12r6, t12r7;
-      panOperation(ws12, o[258], t12r5, t12r6, t12r7);
-          const double t13r2 = filterOperation<true>(ws13, o[264], 2, t13r1);
-          storeSetOperation(ws14, o[277], t14r1);
-          const double t12r8 = delayOperation<1, false, true>(program, o[259], t12r7);
-          const double t13r3 = filterOperation<true>(ws13, o[265], 1, t13r2);
-          const double t14r2 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[278], memory.noiseSeed);
-          outputOperation(ws12, o[260], t12r8, t12r6);
+      panOperation(ws12, o[270], t12r5, t12r6, t12r7);
+          const double t13r2 = filterOperation<true>(ws13, o[276], 2, t13r1);
+          storeSetOperation(ws14, o[289], t14r1);
+          const double t12r8 = delayOperation<1, false, true>(program, o[271], t12r7);
+          const double t13r3 = filterOperation<true>(ws13, o[277], 1, t13r2);
+          const double t14r2 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[290], memory.noiseSeed);
+          outputOperation(ws12, o[272], t12r8, t12r6);
           const double t13r4 = t13r0 * t13r3;
-          const double t14r3 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[279], memory.noiseSeed);
-          const double t13r5 = envelopeOperation(ws13, o[267]);
-          const double t14r4 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[280], memory.noiseSeed);
+          const double t14r3 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[291], memory.noiseSeed);
+          const double t13r5 = envelopeOperation(ws13, o[279]);
+          const double t14r4 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[292], memory.noiseSeed);
           const double t13r6 = t13r4 * t13r5;
           const double t14r5 = t14r3 + t14r4;
-          const double t13r7 = delayOperation<8, false, true>(program, o[269], t13r6);
+          const double t13r7 = delayOperation<8, false, true>(program, o[281], t13r6);
           const double t14r6 = t14r2 + t14r5;
-          panOutputOperation(ws13, o[270], t13r7);
+          panOutputOperation(ws13, o[282], t13r7);
           const double t14r7 = t14r0 * t14r6;
-          const double t14r8 = filterOperation<true>(ws14, o[284], 2, t14r7);
-          const double t14r9 = holdOperation(ws14, o[285], t14r8);
-          const double t14r10 = delayOperation<1, false, true>(program, o[286], t14r9);
-          const double t14r11 = filterOperation<false>(ws14, o[287], 1, t14r10);
-          const double t14r12 = filterOperation<true>(ws14, o[288], 7, t14r11);
-          const double t14r13 = filterOperation<true>(ws14, o[289], 1, t14r12);
-          const double t14r14 = holdOperation(ws14, o[290], t14r13);
-          panOutputOperation(ws14, o[291], t14r14);
+          const double t14r8 = filterOperation<true>(ws14, o[296], 2, t14r7);
+          const double t14r9 = holdOperation(ws14, o[297], t14r8);
+          const double t14r10 = delayOperation<1, false, true>(program, o[298], t14r9);
+          const double t14r11 = filterOperation<false>(ws14, o[299], 1, t14r10);
+          const double t14r12 = filterOperation<true>(ws14, o[300], 7, t14r11);
+          const double t14r13 = filterOperation<true>(ws14, o[301], 1, t14r12);
+          const double t14r14 = holdOperation(ws14, o[302], t14r13);
+          double t14r15, t14r16;
+      panOperation(ws14, o[303], t14r14, t14r15, t14r16);
+          const double t14r17 = delayOperation<1, false, true>(program, o[304], t14r16);
+          outputOperation(ws14, o[305], t14r17, t14r15);
         } else {
           const double* const known12 = program.registers[25];
           const double* const known14 = program.registers[29];
-          storeSetOperation(ws12, o[256], known12[0]);
-          const double t13r0 = envelopeOperation(ws13, o[262]);
-          storeSetOperation(ws14, o[293], known14[1]);
-          const double t12r5 = delayOperation<8, false, true>(program, o[257], known12[4]);
-          const double t13r1 = oscillatorOperation<waveNoise, true>(ws13, note13, o[263], memory.noiseSeed);
-          const double t14r8 = delayOperation<1, false, true>(program, o[294], known14[7]);
+          storeSetOperation(ws12, o[268], known12[0]);
+          const double t13r0 = envelopeOperation(ws13, o[274]);
+          storeSetOperation(ws14, o[307], known14[1]);
+          const double t12r5 = delayOperation<8, false, true>(program, o[269], known12[4]);
+          const double t13r1 = oscillatorOperation<waveNoise, true>(ws13, note13, o[275], memory.noiseSeed);
+          const double t14r8 = delayOperation<1, false, true>(program, o[308], known14[7]);
           double t12r6, t12r7;
-      panOperation(ws12, o[258], t12r5, t12r6, t12r7);
-          const double t13r2 = filterOperation<true>(ws13, o[264], 2, t13r1);
-          panOutputOperation(ws14, o[295], t14r8);
-          const double t12r8 = delayOperation<1, false, true>(program, o[259], t12r7);
-          const double t13r3 = filterOperation<true>(ws13, o[265], 1, t13r2);
-          outputOperation(ws12, o[260], t12r8, t12r6);
+      panOperation(ws12, o[270], t12r5, t12r6, t12r7);
+          const double t13r2 = filterOperation<true>(ws13, o[276], 2, t13r1);
+          double t14r9, t14r10;
+      panOperation(ws14, o[309], t14r8, t14r9, t14r10);
+          const double t12r8 = delayOperation<1, false, true>(program, o[271], t12r7);
+          const double t13r3 = filterOperation<true>(ws13, o[277], 1, t13r2);
+          const double t14r11 = delayOperation<1, false, true>(program, o[310], t14r10);
+          outputOperation(ws12, o[272], t12r8, t12r6);
           const double t13r4 = t13r0 * t13r3;
-          const double t13r5 = envelopeOperation(ws13, o[267]);
+          outputOperation(ws14, o[311], t14r11, t14r9);
+          const double t13r5 = envelopeOperation(ws13, o[279]);
           const double t13r6 = t13r4 * t13r5;
-          const double t13r7 = delayOperation<8, false, true>(program, o[269], t13r6);
-          panOutputOperation(ws13, o[270], t13r7);
+          const double t13r7 = delayOperation<8, false, true>(program, o[281], t13r6);
+          panOutputOperation(ws13, o[282], t13r7);
         }
       } else {
         if (note14 != 0) {
           const double* const known12 = program.registers[25];
           const double* const known13 = program.registers[27];
-          storeSetOperation(ws12, o[256], known12[0]);
-          const double t13r5 = delayOperation<8, false, true>(program, o[272], known13[4]);
-          const double t14r0 = envelopeOperation(ws14, o[275]);
-          const double t12r5 = delayOperation<8, false, true>(program, o[257], known12[4]);
-          panOutputOperation(ws13, o[273], t13r5);
-          const double t14r1 = envelopeOperation(ws14, o[276]);
+          storeSetOperation(ws12, o[268], known12[0]);
+          const double t13r5 = delayOperation<8, false, true>(program, o[284], known13[4]);
+          const double t14r0 = envelopeOperation(ws14, o[287]);
+          const double t12r5 = delayOperation<8, false, true>(program, o[269], known12[4]);
+          panOutputOperation(ws13, o[285], t13r5);
+          const double t14r1 = envelopeOperation(ws14, o[288]);
           double t12r6, t12r7;
-      panOperation(ws12, o[258], t12r5, t12r6, t12r7);
-          storeSetOperation(ws14, o[277], t14r1);
-          const double t12r8 = delayOperation<1, false, true>(program, o[259], t12r7);
-          const double t14r2 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[278], memory.noiseSeed);
-          outputOperation(ws12, o[260], t12r8, t12r6);
-          const double t14r3 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[279], memory.noiseSeed);
-          const double t14r4 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[280], memory.noiseSeed);
+      panOperation(ws12, o[270], t12r5, t12r6, t12r7);
+          storeSetOperation(ws14, o[289], t14r1);
+          const double t12r8 = delayOperation<1, false, true>(program, o[271], t12r7);
+          const double t14r2 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[290], memory.noiseSeed);
+          outputOperation(ws12, o[272], t12r8, t12r6);
+          const double t14r3 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[291], memory.noiseSeed);
+          const double t14r4 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[292], memory.noiseSeed);
           const double t14r5 = t14r3 + t14r4;
           const double t14r6 = t14r2 + t14r5;
           const double t14r7 = t14r0 * t14r6;
-          const double t14r8 = filterOperation<true>(ws14, o[284], 2, t14r7);
-          const double t14r9 = holdOperation(ws14, o[285], t14r8);
-          const double t14r10 = delayOperation<1, false, true>(program, o[286], t14r9);
-          const double t14r11 = filterOperation<false>(ws14, o[287], 1, t14r10);
-          const double t14r12 = filterOperation<true>(ws14, o[288], 7, t14r11);
-          const double t14r13 = filterOperation<true>(ws14, o[289], 1, t14r12);
-          const double t14r14 = holdOperation(ws14, o[290], t14r13);
-          panOutputOperation(ws14, o[291], t14r14);
+          const double t14r8 = filterOperation<true>(ws14, o[296], 2, t14r7);
+          const double t14r9 = holdOperation(ws14, o[297], t14r8);
+          const double t14r10 = delayOperation<1, false, true>(program, o[298], t14r9);
+          const double t14r11 = filterOperation<false>(ws14, o[299], 1, t14r10);
+          const double t14r12 = filterOperation<true>(ws14, o[300], 7, t14r11);
+          const double t14r13 = filterOperation<true>(ws14, o[301], 1, t14r12);
+          const double t14r14 = holdOperation(ws14, o[302], t14r13);
+          double t14r15, t14r16;
+      panOperation(ws14, o[303], t14r14, t14r15, t14r16);
+          const double t14r17 = delayOperation<1, false, true>(program, o[304], t14r16);
+          outputOperation(ws14, o[305], t14r17, t14r15);
         } else {
           const double* const known12 = program.registers[25];
           const double* const known13 = program.registers[27];
           const double* const known14 = program.registers[29];
-          storeSetOperation(ws12, o[256], known12[0]);
-          const double t13r5 = delayOperation<8, false, true>(program, o[272], known13[4]);
-          storeSetOperation(ws14, o[293], known14[1]);
-          const double t12r5 = delayOperation<8, false, true>(program, o[257], known12[4]);
-          panOutputOperation(ws13, o[273], t13r5);
-          const double t14r8 = delayOperation<1, false, true>(program, o[294], known14[7]);
+          storeSetOperation(ws12, o[268], known12[0]);
+          const double t13r5 = delayOperation<8, false, true>(program, o[284], known13[4]);
+          storeSetOperation(ws14, o[307], known14[1]);
+          const double t12r5 = delayOperation<8, false, true>(program, o[269], known12[4]);
+          panOutputOperation(ws13, o[285], t13r5);
+          const double t14r8 = delayOperation<1, false, true>(program, o[308], known14[7]);
           double t12r6, t12r7;
-      panOperation(ws12, o[258], t12r5, t12r6, t12r7);
-          panOutputOperation(ws14, o[295], t14r8);
-          const double t12r8 = delayOperation<1, false, true>(program, o[259], t12r7);
-          outputOperation(ws12, o[260], t12r8, t12r6);
+      panOperation(ws12, o[270], t12r5, t12r6, t12r7);
+          double t14r9, t14r10;
+      panOperation(ws14, o[309], t14r8, t14r9, t14r10);
+          const double t12r8 = delayOperation<1, false, true>(program, o[271], t12r7);
+          const double t14r11 = delayOperation<1, false, true>(program, o[310], t14r10);
+          outputOperation(ws12, o[272], t12r8, t12r6);
+          outputOperation(ws14, o[311], t14r11, t14r9);
         }
       }
     }
@@ -1667,19 +1779,19 @@ void runCompiledSong(SynthMemory& memory, DecodedProgram& program, const Song& s
     const std::int32_t note15 = ws15.note;
     (void)note15;
     double t15r0, t15r1;
-      masterAccumulateOperation(program, o[297], t15r1, t15r0);
-    const double t15r2 = delayOperation<8, false, true>(program, o[298], t15r1);
-    const double t15r3 = delayOperation<8, false, true>(program, o[299], t15r0);
+      masterAccumulateOperation(program, o[313], t15r1, t15r0);
+    const double t15r2 = delayOperation<8, false, true>(program, o[314], t15r1);
+    const double t15r3 = delayOperation<8, false, true>(program, o[315], t15r0);
     double t15r4, t15r5;
-      masterAccumulateOperation(program, o[300], t15r5, t15r4);
+      masterAccumulateOperation(program, o[316], t15r5, t15r4);
     const double t15r6 = t15r3 + t15r4;
     const double t15r7 = t15r2 + t15r5;
-    const double t15r8 = oscillatorOperation<wavePulse, true>(ws15, note15, o[303], memory.noiseSeed);
+    const double t15r8 = oscillatorOperation<wavePulse, true>(ws15, note15, o[319], memory.noiseSeed);
     const double t15r9 = t15r6 * t15r8;
     const double t15r10 = t15r7 * t15r8;
-    const double t15r11 = holdOperation(ws15, o[306], t15r10);
-    const double t15r12 = holdOperation(ws15, o[307], t15r9);
-    outputOperation(ws15, o[308], t15r11, t15r12);
+    const double t15r11 = holdOperation(ws15, o[322], t15r10);
+    const double t15r12 = holdOperation(ws15, o[323], t15r9);
+    outputOperation(ws15, o[324], t15r11, t15r12);
   }
 }
 

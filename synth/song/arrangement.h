@@ -59,7 +59,7 @@ inline constexpr std::array<Arrangement, 15> tracks{
       endA 3*rest)"),
     // 2: snare
     arrangement(patterns, R"(
-      24*rest | 7*snareHalf snareRoll
+      24*rest | 7*snareHalf snareFill
       backbeat backbeat backbeat snareFill     backbeat backbeat backbeat snareGhost
       backbeat snareGhost backbeat snareFill   backbeat backbeat snareGhost snareRoll
       backbeat backbeat backbeat snareFill     backbeat snareGhost backbeat snareFill
@@ -68,12 +68,12 @@ inline constexpr std::array<Arrangement, 15> tracks{
       backbeat snareGhost backbeat snareFill   backbeat backbeat snareGhost snareRoll
       8*rest 7*snareHalf snareRoll
       backbeat backbeat backbeat snareFill     backbeat snareGhost backbeat backbeat
-      backbeat backbeat snareGhost snareFill   3*snareHalf snareRoll
+      backbeat backbeat snareGhost snareFill   3*snareHalf snareFill
       backbeat snareGhost backbeat snareFill   backbeat backbeat snareGhost snareFill
       backbeat backbeat backbeat snareGhost    backbeat snareGhost backbeat snareRoll
       8*rest 7*snareHalf rest
       3*[ backbeat snareGhost backbeat snareFill ] backbeat snareGhost backbeat snareRoll
-      3*[ backbeat snareGhost backbeat snareFill ] 3*snareHalf snareRoll
+      3*[ backbeat snareGhost backbeat snareFill ] 3*snareHalf snareFill
       backbeat backbeat backbeat snareFill     backbeat snareGhost backbeat snareFill
       backbeat backbeat snareGhost snareFill   backbeat snareGhost backbeat snareFill
       4*rest)"),
@@ -183,27 +183,27 @@ inline constexpr std::array<Arrangement, 15> tracks{
     arrangement(patterns, R"(
       32*rest
       32*rest
-      15*offbeats rest
+      8*rest 7*offbeats rest
       14*rest bellTriplet rest
       16*rest
       8*rest 7*offbeats rest
       8*rest 7*bellQuarter rest
       16*rest
-      12*offbeats 4*rest
+      16*rest
       16*offbeats
       4*rest)"),
     // 12: clap
     arrangement(patterns, R"(
       32*rest
       15*clap rest 15*clap rest
-      15*backbeat rest
+      15*clap rest
       16*rest
       12*clap 4*rest
       15*clap rest
       8*clapFour 8*rest
-      15*backbeat rest
+      15*clap rest
       12*clap 4*rest
-      16*clap
+      16*backbeat
       4*rest)"),
     // 13: crash
     arrangement(patterns, R"(
@@ -227,7 +227,7 @@ inline constexpr std::array<Arrangement, 15> tracks{
       3*[ arpAm arpF arpC arpG ] 3*rest arpRise
       16*rest
       8*rest arpF arpG arpEm arpAm arpF arpG arpEm arpRise
-      8*[ arpFall arpE ]
+      8*rest 4*[ arpFall arpE ]
       3*[ arpF arpG arpEm arpAm ] 3*rest arpRise
       2*[ arpAm arpF arpC arpG ] 2*[ arpAmHigh arpF arpC arpG ]
       4*rest)"),

@@ -69,9 +69,9 @@ inline constexpr Unit lead[] = {
     DelayBank{.input = 60, .dry = 128, .feedback = 78, .damping = 70, .modRate = 0, .modDepth = 0,
               .first = 20, .lines = 1},                                            // dotted-eighth echo
     Pan{.position = 64},                                                           // [left, right]
-    DelayBank{.input = 40, .dry = 128, .feedback = 0, .damping = 0, .modRate = 0, .modDepth = 0,
-              .first = 19, .lines = 1},                                            // left: a faint 11 ms copy
-    Output{.main = 72, .aux = 64},
+    DelayBank{.input = 72, .dry = 128, .feedback = 0, .damping = 0, .modRate = 0, .modDepth = 0,
+              .first = 19, .lines = 1},                                            // left: an 11 ms copy
+    Output{.main = 64, .aux = 64},
 };
 
 // Track 2: snare. Tone and noise under one envelope product; the first envelope feeds its own
@@ -103,7 +103,7 @@ inline constexpr Unit snare[] = {
     DelayBank{.input = 26, .dry = 128, .feedback = 40, .damping = 90, .modRate = 0, .modDepth = 0,
               .first = 20, .lines = 1},                                            // faint echo
     Pan{.position = 60},
-    Output{.main = 108, .aux = 40},                                                // the loudest drum
+    Output{.main = 108, .aux = 56},                                                // the loudest drum
 };
 
 // Track 3: hi-hat. Noise through two high-passes and two gentle low-passes.
@@ -119,7 +119,7 @@ inline constexpr Unit hat[] = {
     Filter{.frequency = 90, .damping = 180, .mode = pass::high},
     Filter{.frequency = 110, .damping = 128, .mode = pass::low},                   // tame the top
     Filter{.frequency = 110, .damping = 128, .mode = pass::low},
-    Pan{.position = 82},
+    Pan{.position = 100},
     Output{.main = 88, .aux = 24},
 };
 
@@ -174,7 +174,11 @@ inline constexpr Unit stab[] = {
     StackOp{Stack::pop},
     DelayBank{.input = 60, .dry = 128, .feedback = 72, .damping = 80, .modRate = 0, .modDepth = 0,
               .first = 20, .lines = 1},                                            // dotted-eighth echo
-    Pan{.position = 50},
+    Pan{.position = 34},
+    StackOp{Stack::swap},                                                          // [right, left]
+    DelayBank{.input = 128, .dry = 0, .feedback = 0, .damping = 0, .modRate = 0, .modDepth = 0,
+              .first = 21, .lines = 1},                                            // right 12 ms later: width
+    StackOp{Stack::swap},
     Output{.main = 44, .aux = 48},                                                 // under the bass's octaves
 };
 
@@ -216,8 +220,10 @@ inline constexpr Unit warmPad[] = {
     Filter{.frequency = 52, .damping = 100, .mode = pass::low},                    // ~1.2 kHz
     Filter{.frequency = 60, .damping = 128, .mode = pass::low},
     Filter{.frequency = 20, .damping = 128, .mode = pass::high},                   // ~170 Hz: the sub is the bass's
-    Pan{.position = 40},
-    Output{.main = 46, .aux = 60},
+    Pan{.position = 24},                                                           // [left, right]
+    DelayBank{.input = 128, .dry = 0, .feedback = 0, .damping = 0, .modRate = 0, .modDepth = 0,
+              .first = 19, .lines = 1},                                            // left 11 ms later: width
+    Output{.main = 38, .aux = 64},
 };
 
 inline constexpr Unit brightPad[] = {
@@ -236,8 +242,12 @@ inline constexpr Unit brightPad[] = {
     Filter{.frequency = 62, .damping = 90, .mode = pass::low},
     Filter{.frequency = 72, .damping = 128, .mode = pass::low},
     Filter{.frequency = 22, .damping = 128, .mode = pass::high},                   // ~210 Hz
-    Pan{.position = 88},
-    Output{.main = 46, .aux = 56},
+    Pan{.position = 104},
+    StackOp{Stack::swap},                                                          // [right, left]
+    DelayBank{.input = 128, .dry = 0, .feedback = 0, .damping = 0, .modRate = 0, .modDepth = 0,
+              .first = 21, .lines = 1},                                            // right 12 ms later: width
+    StackOp{Stack::swap},
+    Output{.main = 38, .aux = 60},
 };
 
 // Track 9: wood. A driven sine two octaves up with a very short envelope: a tuned block.
@@ -253,7 +263,7 @@ inline constexpr Unit wood[] = {
     Filter{.frequency = 56, .damping = 64, .mode = pass::peak},
     Filter{.frequency = 110, .damping = 128, .mode = pass::low},
     Filter{.frequency = 60, .damping = 110, .mode = pass::peak},
-    Pan{.position = 40},
+    Pan{.position = 24},
     Output{.main = 44, .aux = 36},
 };
 
@@ -302,8 +312,8 @@ inline constexpr Unit bell[] = {
     Filter{.frequency = 60, .damping = 110, .mode = pass::peak},
     Filter{.frequency = 100, .damping = 128, .mode = pass::low},
     HoldShaper{.shape = 64, .holdRate = 128},
-    Pan{.position = 90},
-    Output{.main = 26, .aux = 30},                                                 // under the snare's snap
+    Pan{.position = 104},
+    Output{.main = 20, .aux = 30},                                                 // under the snare's snap
 };
 
 // Track 12: clap. Band-passed noise, its own reverberator; the gate closes once, early in each
@@ -342,7 +352,7 @@ inline constexpr Unit crash[] = {
     DelayBank{.input = 44, .dry = 128, .feedback = 116, .damping = 40, .modRate = 0, .modDepth = 0,
               .first = 9, .lines = 8},                                             // reverberator
     Pan{.position = 72},
-    Output{.main = 40, .aux = 24},
+    Output{.main = 72, .aux = 32},                                                 // the impact on a drop
 };
 
 // Track 14: arpeggio. Saw and triangle an octave up and a saw two octaves up (softened corners:
@@ -369,7 +379,9 @@ inline constexpr Unit arp[] = {
     Filter{.frequency = 60, .damping = 110, .mode = pass::peak},
     Filter{.frequency = 100, .damping = 128, .mode = pass::low},
     HoldShaper{.shape = 64, .holdRate = 128},
-    Pan{.position = 78},
+    Pan{.position = 94},                                                           // [left, right]
+    DelayBank{.input = 128, .dry = 0, .feedback = 0, .damping = 0, .modRate = 0, .modDepth = 0,
+              .first = 19, .lines = 1},                                            // left 11 ms later: width
     Output{.main = 44, .aux = 36},
 };
 
@@ -378,10 +390,10 @@ inline constexpr Unit arp[] = {
 // each side's peaks with a driving shaper, and leave headroom below full scale.
 inline constexpr Unit master[] = {
     Accumulate{sums::aux},
-    DelayBank{.input = 40, .dry = 128, .feedback = 123, .damping = 32, .modRate = 0, .modDepth = 0,
+    DelayBank{.input = 48, .dry = 128, .feedback = 123, .damping = 32, .modRate = 0, .modDepth = 0,
               .first = 1, .lines = 8},
     StackOp{Stack::swap},
-    DelayBank{.input = 40, .dry = 128, .feedback = 123, .damping = 16, .modRate = 0, .modDepth = 0,
+    DelayBank{.input = 48, .dry = 128, .feedback = 123, .damping = 16, .modRate = 0, .modDepth = 0,
               .first = 9, .lines = 8},
     StackOp{Stack::swap},
     Accumulate{sums::main},

@@ -106,8 +106,8 @@ TEST(BuiltinSong, TrackFourOpensTheSongAndStopsAt26) {
 }
 
 TEST(BuiltinSong, InstrumentsHaveTheirUnitLists) {
-  ASSERT_EQ(song().instrumentCommands.size(), 267u);
-  ASSERT_EQ(song().instrumentParams.size(), 902u);
+  ASSERT_EQ(song().instrumentCommands.size(), 275u);
+  ASSERT_EQ(song().instrumentParams.size(), 938u);
   const auto all = instruments();
   ASSERT_EQ(all.size(), 16u);
   const std::array<const char*, 16> expected{
@@ -116,16 +116,16 @@ TEST(BuiltinSong, InstrumentsHaveTheirUnitLists) {
       "EPESOOSSFFFFOPSDDDNU",
       "EPESOSFFFFNU",
       "EOOOPPSSFFHSNDSDSU",
-      "EPOOSFSOPSOPSDNU",
+      "EPOOSFSOPSOPSDNSDSU",
       "EPEHPSOSFFFNU",
-      "EPEPSOOFSSFFFNU",
-      "EPEPSOOFSSFFFNU",
+      "EPEPSOOFSSFFFNDU",
+      "EPEPSOOFSSFFFNSDSU",
       "EPESOSFFFFNU",
       "EPEPSOOFSSFDFNU",
       "EOOOSSSFHDFFFHNU",
       "EPOSFHFOSDNDU",
       "EOFFSESDNU",
-      "EEPSOOOSSSFHDFFFHNU",
+      "EEPSOOOSSSFHDFFFHNDU",
       "ADSDSASOSSHSHSU",
   };
   for (int i = 0; i < 16; ++i) EXPECT_EQ(unitLetters(all[i]), expected[i]) << "instrument " << i;
@@ -133,7 +133,7 @@ TEST(BuiltinSong, InstrumentsHaveTheirUnitLists) {
 
 TEST(BuiltinSong, MasterInstrumentIsExactlyTheBus) {
   const auto all = instruments();
-  const std::vector<std::uint8_t> bytes{8, 40, 128, 123, 32, 0, 0, 1, 8, 5,  40, 128, 123, 16, 0,  0, 9, 8, 5,
+  const std::vector<std::uint8_t> bytes{8, 48, 128, 123, 32, 0, 0, 1, 8, 5,  48, 128, 123, 16, 0,  0, 9, 8, 5,
                                         0, 8, 64, 64, 0, 0, 255, 64, 48, 4, 4, 10, 80, 128, 5, 80, 128, 5, 104, 0};
   std::vector<std::uint8_t> got;
   for (const auto& u : all[15]) got.insert(got.end(), u.params.begin(), u.params.end());
@@ -222,7 +222,7 @@ TEST(BuiltinSong, DelayLinesAreTheReverberatorsAndSingleLines) {
       EXPECT_EQ(eightLine, 2);
     }
   }
-  EXPECT_EQ(lines, 52);
+  EXPECT_EQ(lines, 56);
 }
 
 // The first envelope of a flashing track jumps to 1 and stays above 0.7 long enough for a frame
