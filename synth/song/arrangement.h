@@ -34,7 +34,7 @@ inline constexpr std::array<Arrangement, 15> tracks{
       kick kick kick kickDouble            kick kickBreak kick kickFill
       kick kick kickBreak kickDouble       4*rest
       kickDouble kick kick kickDouble      kick kickBreak kick kickFill
-      kick kick kickBreak kickDouble       kick kickBreak kickDouble kickFill
+      kickHalf kickHalf kickBreak kickDouble kick kickBreak kickDouble kickFill
       8*rest 7*kickHalf kickBuild
       3*[ kick kickBreak kick kickDouble ] kick kickBreak kick kickFill
       3*[ kick kick kickBreak kickDouble ] 4*rest
@@ -70,7 +70,7 @@ inline constexpr std::array<Arrangement, 15> tracks{
       backbeat backbeat backbeat snareFill     backbeat snareGhost backbeat backbeat
       backbeat backbeat snareGhost snareFill   3*snareHalf snareFill
       backbeat snareGhost backbeat snareFill   backbeat backbeat snareGhost snareFill
-      backbeat backbeat backbeat snareGhost    backbeat snareGhost backbeat snareRoll
+      snareHalf snareHalf backbeat snareGhost  backbeat snareGhost backbeat snareRoll
       8*rest 7*snareHalf rest
       3*[ backbeat snareGhost backbeat snareFill ] backbeat snareGhost backbeat snareRoll
       3*[ backbeat snareGhost backbeat snareFill ] 3*snareHalf snareFill
@@ -105,10 +105,10 @@ inline constexpr std::array<Arrangement, 15> tracks{
       lineCB lineRelease lineA hold lineGE lineRelease lineDB lineRelease
       2*[ stabAm stabF stabC stabG ] 2*[ stabAm stabF stabC stabG ]
       8*[ stabFall stabE ]
-      16*rest
+      lineE lineRelease lineC lineRelease lineG hold hold linePickup 8*rest
       3*[ stabAm stabF stabC stabG ] 4*rest
       4*[ stabAm stabF stabC stabG ]
-      16*rest
+      lineCB lineRelease lineA hold lineGE lineRelease lineDB lineRelease 8*rest
       8*rest 4*[ stabFall stabE ]
       2*[ stabF stabG stabE stabAm ] 8*rest
       4*[ stabAm stabF stabC stabG ]
