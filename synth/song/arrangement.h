@@ -115,43 +115,43 @@ inline constexpr std::array<Arrangement, 15> tracks{
       4*rest)"),
     // 6: bass
     arrangement(patterns, R"(
-      16*rest | 2*bassWholeA 2*bassWholeF wholeC3 lineRelease 2*bassWholeG
-                2*bassWholeA 2*bassWholeF 4*rest
+      16*rest | 2*wholeA2Breath 2*wholeF2Breath wholeC3 lineRelease 2*wholeG2Breath
+                2*wholeA2Breath 2*wholeF2Breath 4*rest
       8*[ bassA bassF bassC bassG ]
       8*[ fallBass bassE ]
-      8*rest 2*[ bassWholeF bassWholeG bassWholeE bassWholeA ]
+      8*rest 2*[ wholeF2Breath wholeG2Breath wholeE2Breath wholeA2Breath ]
       3*[ bassA bassF bassC bassG ] 4*rest
       4*[ bassARoll bassF bassC bassGRise ]
-      8*rest 2*[ bassWholeF bassWholeG bassWholeE bassWholeA ]
+      8*rest 2*[ wholeF2Breath wholeG2Breath wholeE2Breath wholeA2Breath ]
       8*[ fallBass bassE ]
       3*[ bassF bassG bassEm bassA ] 4*rest
       4*[ bassARoll bassF bassC bassGRise ]
       endA 3*rest)"),
     // 7: warm pad, the chords' thirds
     arrangement(patterns, R"(
-      8*rest | 3*[ wholeC3 hold wholeA2 hold lineE hold wholeB2 hold ]
-      8*[ wholeC3 wholeA2 wholeG2 hold ]
-      8*[ padFall3 wholeGs2 ]
-      4*[ wholeA2 wholeB2 hold wholeC3 ]
-      4*[ wholeC3 wholeA2 wholeG2 hold ]
-      4*[ wholeC3 wholeA2 wholeG2 hold ]
-      4*[ wholeA2 wholeB2 hold wholeC3 ]
-      8*[ padFall3 wholeGs2 ]
-      4*[ wholeA2 wholeB2 hold wholeC3 ]
-      4*[ wholeC3 wholeA2 wholeG2 hold ]
+      8*rest | 3*[ wholeC3 holdBreath wholeA2 holdBreath lineE holdBreath wholeB2 holdBreath ]
+      8*[ wholeC3Breath wholeA2Breath wholeG2 holdBreath ]
+      8*[ padFall3Breath wholeGs2Breath ]
+      4*[ wholeA2Breath wholeB2 holdBreath wholeC3Breath ]
+      4*[ wholeC3Breath wholeA2Breath wholeG2 holdBreath ]
+      4*[ wholeC3Breath wholeA2Breath wholeG2 holdBreath ]
+      4*[ wholeA2Breath wholeB2 holdBreath wholeC3Breath ]
+      8*[ padFall3Breath wholeGs2Breath ]
+      4*[ wholeA2Breath wholeB2 holdBreath wholeC3Breath ]
+      4*[ wholeC3Breath wholeA2Breath wholeG2 holdBreath ]
       endC 3*rest)"),
     // 8: bright pad, the chords' fifths
     arrangement(patterns, R"(
-      16*rest | 2*[ lineE hold wholeC3 hold wholeG2 hold wholeD3 hold ]
-      8*[ lineE hold hold wholeD3 ]
-      8*[ padFall5 wholeB2 ]
-      4*[ wholeC3 wholeD3 lineE hold ]
-      4*[ lineE hold hold wholeD3 ]
-      4*[ lineE hold hold wholeD3 ]
-      4*[ wholeC3 wholeD3 lineE hold ]
-      8*[ padFall5 wholeB2 ]
-      4*[ wholeC3 wholeD3 lineE hold ]
-      4*[ lineE hold hold wholeD3 ]
+      16*rest | 2*[ lineE holdBreath wholeC3 holdBreath wholeG2 holdBreath wholeD3 holdBreath ]
+      8*[ lineE hold holdBreath wholeD3Breath ]
+      8*[ wholeE3Breath wholeB2Breath ]
+      4*[ wholeC3Breath wholeD3Breath lineE holdBreath ]
+      4*[ lineE hold holdBreath wholeD3Breath ]
+      4*[ lineE hold holdBreath wholeD3Breath ]
+      4*[ wholeC3Breath wholeD3Breath lineE holdBreath ]
+      8*[ wholeE3Breath wholeB2Breath ]
+      4*[ wholeC3Breath wholeD3Breath lineE holdBreath ]
+      4*[ lineE hold holdBreath wholeD3Breath ]
       endE 3*rest)"),
     // 9: wood
     arrangement(patterns, R"(

@@ -205,7 +205,7 @@ inline constexpr Unit bass[] = {
 // Tracks 7 and 8: pads. Two softened saws (or a skewed triangle and a saw) on the same note, one darkened; the
 // second envelope rises slowly and pulls one oscillator a few cents away from the other.
 inline constexpr Unit warmPad[] = {
-    Envelope{.attack = 72, .decay = 80, .sustain = 48, .release = 80, .gain = 128},  // sustain 0.375
+    Envelope{.attack = 72, .decay = 80, .sustain = 48, .release = 62, .gain = 128},  // sustain 0.375; gone within a row
     ParamStore{.amount = 64, .target = to::envelopeGain},                          // no feedback
     Envelope{.attack = 88, .decay = 88, .sustain = 128, .release = 80, .gain = 2},
     ParamStore{.amount = 68, .target = to::oscillator5Transpose},                  // drifts up to +12 cents
@@ -227,7 +227,7 @@ inline constexpr Unit warmPad[] = {
 };
 
 inline constexpr Unit brightPad[] = {
-    Envelope{.attack = 70, .decay = 78, .sustain = 48, .release = 82, .gain = 128},
+    Envelope{.attack = 70, .decay = 78, .sustain = 48, .release = 62, .gain = 128},
     ParamStore{.amount = 64, .target = to::envelopeGain},
     Envelope{.attack = 84, .decay = 90, .sustain = 100, .release = 80, .gain = 1},
     ParamStore{.amount = 70, .target = to::oscillator6Transpose},                  // up to +9 cents

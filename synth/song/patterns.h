@@ -1,5 +1,5 @@
 #pragma once
-// The soundtrack's 93 patterns, one bar of sixteen rows each (a row is a sixteenth note at
+// The soundtrack's 98 patterns, one bar of sixteen rows each (a row is a sixteenth note at
 // 172 beats per minute). Written pitches: instruments add their own transposition (the bass
 // sounds an octave lower, pads an octave higher, the lead two octaves higher).
 //   note name: new note   .: hold   -: release
@@ -8,7 +8,7 @@
 
 namespace song {
 
-inline constexpr std::array<NamedPattern, 93> patterns{{
+inline constexpr std::array<NamedPattern, 98> patterns{{
     // 0: silence
     {"rest", "-  -  -  -  -  -  -  -  -  -  -  -  -  -  -  -"},
     // drums
@@ -25,13 +25,13 @@ inline constexpr std::array<NamedPattern, 93> patterns{{
     {"snareHalf", "-  -  -  -  -  -  -  -  G2 .  .  .  .  .  .  ."},
     {"woodGhost", "-  -  -  -  -  -  -  E3 -  -  -  -  -  -  -  A3"},
     {"hold", ".  .  .  .  .  .  .  .  .  .  .  .  .  .  .  ."},
-    {"bassWholeA", "A2 .  .  .  .  .  .  .  .  .  .  .  .  .  .  -"},
+    {"wholeA2Breath", "A2 .  .  .  .  .  .  .  .  .  .  .  .  .  .  -"},
     {"clap", "-  -  -  -  -  -  -  -  -  -  -  -  C3 .  .  ."},
     {"offbeats", "-  -  A3 .  -  -  A3 .  -  -  A3 .  -  -  A3 ."},  // bell; hat (noise)
     {"tomFill", "-  -  -  -  -  -  -  -  D3 .  B2 .  G2 .  E2 ."},
     {"tomGroove", "E2 .  .  B2 .  .  G2 .  .  .  E2 .  D3 .  .  ."},
     {"woodIntro", "E3 .  .  A3 .  .  E3 .  .  .  G3 .  .  .  .  ."},
-    {"bassWholeG", "G2 .  .  .  .  .  .  .  .  .  .  .  .  .  .  -"},
+    {"wholeG2Breath", "G2 .  .  .  .  .  .  .  .  .  .  .  .  .  .  -"},
     // 20
     {"hatLift", "-  -  C3 .  -  -  C3 .  -  -  C3 .  -  C3 C3 ."},
     {"kickFill", "C2 .  .  .  .  .  .  .  .  .  C2 .  .  .  C2 ."},
@@ -50,14 +50,14 @@ inline constexpr std::array<NamedPattern, 93> patterns{{
     {"lineDB", "D3 .  .  .  .  .  .  .  .  .  .  .  B2 .  .  ."},
     // whole notes (pads, bass; the bass's own end with a rest before the next bar's note)
     {"wholeA2", "A2 .  .  .  .  .  .  .  .  .  .  .  .  .  .  ."},
-    {"bassWholeF", "F2 .  .  .  .  .  .  .  .  .  .  .  .  .  .  -"},
+    {"wholeF2Breath", "F2 .  .  .  .  .  .  .  .  .  .  .  .  .  .  -"},
     {"wholeC3", "C3 .  .  .  .  .  .  .  .  .  .  .  .  .  .  ."},
     {"wholeG2", "G2 .  .  .  .  .  .  .  .  .  .  .  .  .  .  ."},
-    {"bassWholeE", "E2 .  .  .  .  .  .  .  .  .  .  .  .  .  .  -"},
+    {"wholeE2Breath", "E2 .  .  .  .  .  .  .  .  .  .  .  .  .  .  -"},
     {"wholeB2", "B2 .  .  .  .  .  .  .  .  .  .  .  .  .  .  ."},
     {"wholeD3", "D3 .  .  .  .  .  .  .  .  .  .  .  .  .  .  ."},
     // 40
-    {"wholeGs2", "G#2 . .  .  .  .  .  .  .  .  .  .  .  .  .  ."},
+    {"wholeGs2Breath", "G#2 . .  .  .  .  .  .  .  .  .  .  .  .  .  -"},
     // bass lines: a new note clears the voice at once, so each one that follows a held note
     // has a row's rest before it (or a kick over it)
     {"bassA", "A2 .  .  .  .  .  -  A2 .  -  A2 .  .  -  G2 -"},
@@ -67,7 +67,7 @@ inline constexpr std::array<NamedPattern, 93> patterns{{
     {"bassE", "E2 .  .  .  .  .  -  E2 .  .  .  -  G#2 . .  -"},
     {"bassEm", "E2 .  .  .  .  .  -  E2 .  -  E2 .  .  -  G2 -"},
     // pads over the falling progression
-    {"padFall3", "C3 .  .  .  .  .  B2 .  .  .  .  .  A2 .  .  ."},
+    {"padFall3Breath", "C3 .  .  .  .  -  B2 .  .  .  .  -  A2 .  .  -"},
     {"padFall5", "E3 .  .  .  .  .  D3 .  .  .  .  .  C3 .  .  ."},
     // the lead's hook over Am F C G, twice
     {"leadA1", "E3 .  .  A3 .  .  G3 .  E3 .  .  D3 .  .  C3 ."},
@@ -125,6 +125,13 @@ inline constexpr std::array<NamedPattern, 93> patterns{{
     {"endC", "C3 .  .  .  .  .  .  .  -  -  -  -  -  -  -  -"},
     {"endE", "E3 .  .  .  .  .  .  .  -  -  -  -  -  -  -  -"},
     {"leadEnd", "C4 .  .  .  .  .  .  .  B3 .  .  .  A3 .  .  ."},
+    // whole notes and holds that breathe out on the last row: a new note clears the voice, so
+    // one that follows a held note starts after a row's rest (pads and bass)
+    {"wholeC3Breath", "C3 .  .  .  .  .  .  .  .  .  .  .  .  .  .  -"},
+    {"wholeB2Breath", "B2 .  .  .  .  .  .  .  .  .  .  .  .  .  .  -"},
+    {"wholeD3Breath", "D3 .  .  .  .  .  .  .  .  .  .  .  .  .  .  -"},
+    {"holdBreath", ".  .  .  .  .  .  .  .  .  .  .  .  .  .  .  -"},
+    {"wholeE3Breath", "E3 .  .  .  .  .  .  .  .  .  .  .  .  .  .  -"},
 }};
 
 }  // namespace song

@@ -24,6 +24,8 @@ with every other track's order emptied; the stems add up to the mix) into WORKDI
   drops (32..47, 112..127, 176..191): 30..60, 60..120 and 250..500 Hz against the whole; side
        against mid, in all and below 120 Hz
   true peak (ffmpeg's, oversampled) of the mix
+  steps at note starts in each tonal track: the first frame of a new note jumping by more than
+       four times the largest step of the 2 ms before (a voice cleared while it sounded)
   tonal tracks alone on one held note: energy off the harmonic comb (aliases above all)
 Joint onsets below -1 dB and hard cuts are listed by pattern and row, to tell which notes to fix.
 Needs only Python and ffmpeg; a full run takes a few minutes (eighteen renders).
@@ -219,6 +221,8 @@ def band_file(src, dst, lo, hi):
     return read_wav(dst)
 
 
+TONAL = (1, 4, 5, 6, 7, 8, 14)
+STEP_BEFORE = RATE * 2 // 1000
 DROPS = (32, 64, 96, 112, 144, 176)
 LOUD_DROPS = ((32, 48), (112, 128), (176, 192))
 BAR = ROWS * FRAMES_PER_ROW
@@ -417,6 +421,24 @@ def main():
               (f'; by pattern and row: {by_pattern(song, t, rows)}' if cuts else ''))
         total_cuts += len(cuts)
     print(f'tracks 6..8: {total_cuts} hard cuts')
+
+    steps = []
+    for t in TONAL:
+        x = bass if t == 6 else read_wav(os.path.join(work, f'stem{t}.wav'))
+        n_steps = 0
+        for row in onsets(song, t):
+            a = row * FRAMES_PER_ROW
+            if a < STEP_BEFORE + 1:
+                continue
+            for c in (0, 1):
+                jump = abs(x[2 * a + c] - x[2 * a - 2 + c])
+                slope = max(abs(x[2 * i + c] - x[2 * i - 2 + c]) for i in range(a - STEP_BEFORE, a))
+                if jump > 0.002 and jump > 4 * slope:
+                    n_steps += 1
+                    break
+        steps.append(f'track {t} {n_steps} of {len(onsets(song, t))}')
+    print('steps at note starts (a jump on the first frame over 4 times the largest in the 2 ms before): ' +
+          ', '.join(steps))
 
     snare = read_wav(os.path.join(work, 'stem2.wav'))
     first = onsets(song, 2)[0] * FRAMES_PER_ROW
