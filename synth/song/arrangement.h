@@ -94,7 +94,7 @@ inline constexpr std::array<Arrangement, 15> tracks{
     // 4: the opening line
     arrangement(patterns, R"(
       lineE lineRelease lineC lineRelease lineG hold hold linePickup
-      lineCB lineRelease lineA hold lineGE lineRelease lineDB lineRelease
+      lineCB lineRelease lineA holdBreath lineGE lineRelease lineDB lineRelease
       lineE lineRelease lineC lineRelease lineG hold hold linePickup
       lineA lineRelease
       170*rest)"),
@@ -102,13 +102,13 @@ inline constexpr std::array<Arrangement, 15> tracks{
     arrangement(patterns, R"(
       32*rest
       lineE lineRelease lineC lineRelease lineG hold hold linePickup
-      lineCB lineRelease lineA hold lineGE lineRelease lineDB lineRelease
+      lineCB lineRelease lineA holdBreath lineGE lineRelease lineDB lineRelease
       2*[ stabAm stabF stabC stabG ] 2*[ stabAm stabF stabC stabG ]
       8*[ stabFall stabE ]
       lineE lineRelease lineC lineRelease lineG hold hold linePickup 8*rest
       3*[ stabAm stabF stabC stabG ] 4*rest
       4*[ stabAm stabF stabC stabG ]
-      lineCB lineRelease lineA hold lineGE lineRelease lineDB lineRelease 8*rest
+      lineCB lineRelease lineA holdBreath lineGE lineRelease lineDB lineRelease 8*rest
       8*rest 4*[ stabFall stabE ]
       2*[ stabF stabG stabE stabAm ] 8*rest
       4*[ stabAm stabF stabC stabG ]

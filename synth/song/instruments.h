@@ -127,7 +127,7 @@ inline constexpr Unit hat[] = {
 // (a slow ensemble), low-passed, lightly driven, with echoes of three ticks on the left and
 // four on the right.
 inline constexpr Unit openingLine[] = {
-    Envelope{.attack = 62, .decay = 82, .sustain = 64, .release = 84, .gain = 128},
+    Envelope{.attack = 62, .decay = 82, .sustain = 64, .release = 62, .gain = 128},  // gone within a row's rest
     Oscillator{.transpose = 76, .detune = 64, .phase = 0, .gateLow = 0, .colour = 64, .shape = 64,
                .gain = 76, .flags = wave::trisaw},                                 // triangle
     Oscillator{.transpose = 76, .detune = 64, .phase = 40, .gateLow = 0, .colour = 104, .shape = 64,

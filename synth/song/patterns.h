@@ -42,12 +42,12 @@ inline constexpr std::array<NamedPattern, 98> patterns{{
     {"lineRelease", ".  .  .  .  .  .  .  .  .  .  .  -  -  -  -  -"},
     {"lineC", "C4 .  .  .  .  .  .  .  .  .  .  .  .  .  .  ."},
     {"lineG", "G3 .  .  .  .  .  .  .  .  .  .  .  .  .  .  ."},
-    {"linePickup", "-  -  -  -  -  -  -  -  A3 .  .  .  B3 .  .  ."},
-    {"lineCB", "C4 .  .  .  .  .  .  .  .  .  .  .  B3 .  .  ."},
+    {"linePickup", "-  -  -  -  -  -  -  -  A3 .  .  -  B3 .  .  -"},
+    {"lineCB", "C4 .  .  .  .  .  .  .  .  .  .  -  B3 .  .  ."},
     // 30
     {"lineA", "A3 .  .  .  .  .  .  .  .  .  .  .  .  .  .  ."},
-    {"lineGE", "G3 .  .  .  .  .  .  .  E3 .  .  .  .  .  .  ."},
-    {"lineDB", "D3 .  .  .  .  .  .  .  .  .  .  .  B2 .  .  ."},
+    {"lineGE", "G3 .  .  .  .  .  .  -  E3 .  .  .  .  .  .  ."},
+    {"lineDB", "D3 .  .  .  .  .  .  .  .  .  .  -  B2 .  .  ."},
     // whole notes (pads, bass; the bass's own end with a rest before the next bar's note)
     {"wholeA2", "A2 .  .  .  .  .  .  .  .  .  .  .  .  .  .  ."},
     {"wholeF2Breath", "F2 .  .  .  .  .  .  .  .  .  .  .  .  .  .  -"},
