@@ -46,13 +46,13 @@ inline constexpr std::array<Arrangement, 15> tracks{
       32*rest
       16*rest | leadA1 leadA2 leadA3 leadA4 leadA1 leadA6 leadA7 leadA8
                 leadA1 leadA2 leadA3 leadA4 leadA1 leadA6 leadA7 leadA8
-      8*rest 4*[ fall leadE ]
+      8*rest 4*[ fallBass leadE ]
       8*rest leadB1 leadB2 leadB3 leadB4 4*rest
       16*rest
       leadA1 leadA2 leadA3 leadA4 leadA1 leadA6 leadA7 leadA8
       leadA1 leadA2 leadA3 leadA4b leadA1 leadA6 leadA7 leadA8
       16*rest
-      4*[ padFall5 leadE ] 4*[ fall leadE ]
+      4*[ padFall5 leadE ] 4*[ fallBass leadE ]
       3*[ leadB1 leadB2 leadB3 leadB4 ] 4*rest
       leadA1 leadA2 leadA3 leadA4 leadA1 leadA6 leadA7 leadA8
       leadA5b leadA6b leadA7b leadA8b leadA5b leadA6b leadA7b leadEnd
@@ -87,7 +87,7 @@ inline constexpr std::array<Arrangement, 15> tracks{
       offbeats offbeats offbeats hatLift offbeats offbeats offbeats hatLift 4*offbeats 2*hatSparse 2*rest
       15*offbeats rest
       16*rest
-      15*offbeats rest
+      14*offbeats 2*rest
       12*offbeats 2*hatSparse 2*rest
       16*offbeats
       4*rest)"),
@@ -175,7 +175,7 @@ inline constexpr std::array<Arrangement, 15> tracks{
       7*rest tomFill 8*rest
       7*rest tomFill 8*rest
       8*rest 7*tomGroove tomRoll
-      7*rest tomFill 8*rest
+      7*rest tomFill 7*rest fall
       16*rest
       15*rest tomFill
       4*rest)"),

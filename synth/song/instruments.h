@@ -44,7 +44,7 @@ inline constexpr Unit kick[] = {
 // low-pass down (ParamStore amount 1: minus the envelope). Dotted-eighth echo, and the left
 // side delayed by 11 ms for width.
 inline constexpr Unit lead[] = {
-    Envelope{.attack = 36, .decay = 78, .sustain = 96, .release = 74, .gain = 128},
+    Envelope{.attack = 36, .decay = 78, .sustain = 96, .release = 62, .gain = 128},  // gone within a row's rest
     Envelope{.attack = 0, .decay = 74, .sustain = 72, .release = 74, .gain = 128},  // filter sweep
     ParamStore{.amount = 1, .target = to::filter14Frequency},
     StackOp{Stack::pop},                                                           // [env]

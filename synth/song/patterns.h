@@ -36,7 +36,7 @@ inline constexpr std::array<NamedPattern, 98> patterns{{
     {"hatLift", "-  -  C3 .  -  -  C3 .  -  -  C3 .  -  C3 C3 ."},
     {"kickFill", "C2 .  .  .  .  .  .  .  .  .  C2 .  .  .  C2 ."},
     {"bellQuarter", "A3 .  .  .  A3 .  .  .  A3 .  .  .  A3 .  .  ."},
-    {"leadA4b", "D3 .  .  .  .  .  B2 .  .  .  D3 .  .  .  G3 ."},
+    {"leadA4b", "D3 .  .  .  .  -  B2 .  .  -  D3 .  .  -  G3 -"},
     // the opening line
     {"lineE", "E3 .  .  .  .  .  .  .  .  .  .  .  .  .  .  ."},
     {"lineRelease", ".  .  .  .  .  .  .  .  .  .  .  -  -  -  -  -"},
@@ -68,23 +68,23 @@ inline constexpr std::array<NamedPattern, 98> patterns{{
     {"bassEm", "E2 .  .  .  .  .  -  E2 .  -  E2 .  .  -  G2 -"},
     // pads over the falling progression
     {"padFall3Breath", "C3 .  .  .  .  -  B2 .  .  .  .  -  A2 .  .  -"},
-    {"padFall5", "E3 .  .  .  .  .  D3 .  .  .  .  .  C3 .  .  ."},
+    {"padFall5", "E3 .  .  .  .  -  D3 .  .  .  .  -  C3 .  .  -"},
     // the lead's hook over Am F C G, twice
-    {"leadA1", "E3 .  .  A3 .  .  G3 .  E3 .  .  D3 .  .  C3 ."},
+    {"leadA1", "E3 .  -  A3 .  -  G3 -  E3 .  -  D3 .  -  C3 -"},
     // 50
-    {"leadA2", "C3 .  .  .  .  .  .  .  A2 .  .  C3 .  .  D3 ."},
-    {"leadA3", "E3 .  .  G3 .  .  E3 .  D3 .  .  C3 .  .  D3 ."},
-    {"leadA4", "D3 .  .  .  .  .  B2 .  .  .  .  .  G2 .  -  -"},
-    {"leadA6", "C3 .  .  .  .  .  .  .  A2 .  .  C3 .  .  E3 ."},
-    {"leadA7", "G3 .  .  .  .  .  E3 .  .  .  .  .  C3 .  D3 ."},
-    {"leadA8", "B2 .  .  .  .  .  C3 .  .  .  .  .  D3 .  .  ."},
+    {"leadA2", "C3 .  .  .  .  .  .  -  A2 .  -  C3 .  -  D3 -"},
+    {"leadA3", "E3 .  -  G3 .  -  E3 -  D3 .  -  C3 .  -  D3 -"},
+    {"leadA4", "D3 .  .  .  .  -  B2 .  .  .  .  -  G2 .  -  -"},
+    {"leadA6", "C3 .  .  .  .  .  .  -  A2 .  -  C3 .  -  E3 -"},
+    {"leadA7", "G3 .  .  .  .  -  E3 .  .  .  .  -  C3 -  D3 -"},
+    {"leadA8", "B2 .  .  .  .  -  C3 .  .  .  .  -  D3 .  .  -"},
     // the lead's second tune over F G Em Am
-    {"leadB1", "A3 .  .  .  .  .  G3 .  .  .  .  .  F3 .  E3 ."},
-    {"leadB2", "D3 .  .  .  .  .  .  .  .  .  .  .  B2 .  D3 ."},
-    {"leadB3", "E3 .  .  .  .  .  G3 .  .  .  .  .  B3 .  .  ."},
+    {"leadB1", "A3 .  .  .  .  -  G3 .  .  .  .  -  F3 -  E3 -"},
+    {"leadB2", "D3 .  .  .  .  .  .  .  .  .  .  -  B2 -  D3 -"},
+    {"leadB3", "E3 .  .  .  .  -  G3 .  .  .  .  -  B3 .  .  -"},
     {"leadB4", "A3 .  .  .  .  .  .  .  .  .  .  .  -  -  -  -"},
     // 60
-    {"leadE", "B2 .  .  .  .  .  .  .  .  .  .  .  G#2 . .  ."},
+    {"leadE", "B2 .  .  .  .  .  .  .  .  .  .  -  G#2 . .  -"},
     // arpeggios
     {"arpAm", "A2 .  E3 .  A3 .  C4 .  B3 .  A3 .  E3 .  C3 ."},
     {"arpF", "F2 .  C3 .  F3 .  A3 .  G3 .  F3 .  C3 .  A2 ."},
@@ -112,10 +112,10 @@ inline constexpr std::array<NamedPattern, 98> patterns{{
     {"arpRise", "G2 A2 B2 C3 D3 E3 F3 G3 A3 B3 C4 B3 C4 B3 C4 ."},  // into a drop
     {"bellTriplet", "A3 .  .  A3 .  .  A3 .  .  A3 .  .  A3 .  A3 ."},
     // the hook's climax
-    {"leadA5b", "A3 .  .  C4 .  .  B3 .  A3 .  .  G3 .  .  E3 ."},
-    {"leadA6b", "F3 .  .  .  .  .  .  .  E3 .  .  C3 .  .  E3 ."},
-    {"leadA7b", "G3 .  .  .  .  .  C4 .  .  .  .  .  B3 .  G3 ."},
-    {"leadA8b", "D3 .  .  .  .  .  G3 .  .  .  .  .  B3 .  .  ."},
+    {"leadA5b", "A3 .  -  C4 .  -  B3 -  A3 .  -  G3 .  -  E3 -"},
+    {"leadA6b", "F3 .  .  .  .  .  .  -  E3 .  -  C3 .  -  E3 -"},
+    {"leadA7b", "G3 .  .  .  .  -  C4 .  .  .  .  -  B3 -  G3 -"},
+    {"leadA8b", "D3 .  .  .  .  -  G3 .  .  .  .  -  B3 .  .  -"},
     {"bassARoll", "A2 -  A2 .  -  -  A2 .  -  -  A2 -  G2 -  E2 -"},
     {"bassGRise", "G2 .  .  .  .  .  -  G2 .  -  A2 -  B2 -  D3 -"},
     {"arpAmHigh", "E3 .  A3 .  C4 .  E3 .  A3 .  C4 .  B3 .  G3 ."},
@@ -124,7 +124,7 @@ inline constexpr std::array<NamedPattern, 98> patterns{{
     // 90
     {"endC", "C3 .  .  .  .  .  .  .  -  -  -  -  -  -  -  -"},
     {"endE", "E3 .  .  .  .  .  .  .  -  -  -  -  -  -  -  -"},
-    {"leadEnd", "C4 .  .  .  .  .  .  .  B3 .  .  .  A3 .  .  ."},
+    {"leadEnd", "C4 .  .  .  .  .  .  -  B3 .  .  -  A3 .  .  -"},
     // whole notes and holds that breathe out on the last row: a new note clears the voice, so
     // one that follows a held note starts after a row's rest (pads and bass)
     {"wholeC3Breath", "C3 .  .  .  .  .  .  .  .  .  .  .  .  .  .  -"},
