@@ -7,18 +7,30 @@ namespace synth::decoded {
 
 const OperationShape compiledShapes[] = {
     {0, 0, 0, 0, 0, 0, 0},
-    {2, 1, 1, 0, 0, 1, 0},
-    {2, 2, 1, 0, 0, 2, 0},
+    {2, 1, 0, 0, 0, 1, 0},
+    {2, 2, 0, 0, 0, 2, 0},
     {23, 0, 0, 1, 2, 3, 0},
     {24, 0, 0, 0, 3, 4, 0},
     {17, 5, 0, 4, 0, 5, 0},
     {21, 6, 1, 5, 0, 6, 0},
     {13, 7, 1, 6, 0, 7, 0},
     {14, 8, 2, 7, 0, 8, 0},
-    {30, 9, 0, 8, 9, 10, 0},
+    {0, 9, 0, 0, 0, 9, 0},
+    {5, 10, 1, 0, 0, 10, 0},
+    {24, 0, 0, 9, 10, 11, 0},
+    {15, 12, 4, 11, 0, 12, 0},
+    {23, 0, 0, 8, 12, 13, 0},
+    {0, 14, 0, 0, 0, 14, 0},
+    {17, 15, 0, 14, 0, 15, 0},
+    {26, 16, 0, 15, 0, 0, 17},
+    {26, 17, 0, 15, 0, 0, 33},
+    {30, 19, 0, 13, 16, 17, 0},
     {33, 0, 0, 0, 0, 0, 0},
     {21, 6, 1, 4, 0, 5, 0},
-    {30, 9, 0, 5, 6, 7, 0},
+    {23, 0, 0, 5, 8, 9, 0},
+    {26, 16, 0, 10, 0, 0, 17},
+    {26, 17, 0, 10, 0, 0, 33},
+    {30, 19, 0, 9, 11, 12, 0},
     {33, 0, 0, 0, 0, 0, 0},
     {0, 0, 0, 0, 0, 0, 0},
     {0, 1, 0, 0, 0, 1, 0},
@@ -113,7 +125,7 @@ const OperationShape compiledShapes[] = {
     {33, 0, 0, 0, 0, 0, 0},
     {0, 0, 0, 0, 0, 0, 0},
     {26, 1, 0, 0, 0, 0, 84},
-    {4, 2, 1, 0, 0, 1, 0},
+    {3, 2, 1, 0, 0, 1, 0},
     {3, 3, 1, 0, 0, 2, 0},
     {23, 0, 0, 1, 2, 3, 0},
     {8, 5, 1, 3, 0, 4, 0},
@@ -123,13 +135,17 @@ const OperationShape compiledShapes[] = {
     {2, 10, 1, 0, 0, 7, 0},
     {26, 11, 0, 7, 0, 0, 2},
     {21, 13, 1, 5, 0, 8, 8},
-    {30, 14, 0, 8, 9, 10, 0},
+    {28, 14, 0, 8, 9, 10, 0},
+    {21, 16, 1, 9, 0, 11, 9},
+    {29, 18, 0, 10, 11, 0, 0},
     {33, 0, 0, 0, 0, 0, 0},
     {26, 1, 0, 0, 0, 0, 84},
     {26, 8, 0, 5, 0, 0, 37},
     {26, 11, 0, 6, 0, 0, 2},
     {21, 13, 1, 4, 0, 7, 8},
-    {30, 14, 0, 7, 8, 9, 0},
+    {28, 14, 0, 7, 8, 9, 0},
+    {21, 16, 1, 8, 0, 10, 9},
+    {29, 18, 0, 9, 10, 0, 0},
     {33, 0, 0, 0, 0, 0, 0},
     {0, 0, 0, 0, 0, 0, 0},
     {26, 1, 0, 0, 0, 0, 2},
@@ -159,17 +175,21 @@ const OperationShape compiledShapes[] = {
     {13, 10, 1, 6, 0, 7, 0},
     {13, 11, 1, 7, 0, 8, 0},
     {14, 12, 2, 8, 0, 9, 0},
-    {30, 13, 0, 9, 10, 11, 0},
+    {28, 13, 0, 9, 10, 11, 0},
+    {21, 14, 1, 11, 0, 12, 10},
+    {29, 15, 0, 12, 10, 0, 0},
     {33, 0, 0, 0, 0, 0, 0},
     {26, 1, 0, 0, 0, 0, 2},
     {26, 3, 0, 1, 0, 0, 81},
-    {30, 13, 0, 5, 6, 7, 0},
+    {28, 13, 0, 5, 6, 7, 0},
+    {21, 14, 1, 7, 0, 8, 10},
+    {29, 15, 0, 8, 6, 0, 0},
     {33, 0, 0, 0, 0, 0, 0},
     {0, 0, 0, 0, 0, 0, 0},
     {26, 1, 0, 0, 0, 0, 2},
     {0, 2, 0, 0, 0, 1, 0},
     {26, 3, 0, 1, 0, 0, 97},
-    {4, 5, 1, 0, 0, 2, 0},
+    {3, 5, 1, 0, 0, 2, 0},
     {3, 6, 0, 0, 0, 3, 0},
     {13, 7, 1, 3, 0, 4, 0},
     {23, 0, 0, 2, 4, 5, 0},
@@ -177,11 +197,15 @@ const OperationShape compiledShapes[] = {
     {13, 10, 1, 6, 0, 7, 0},
     {13, 11, 1, 7, 0, 8, 0},
     {14, 12, 2, 8, 0, 9, 0},
-    {30, 13, 0, 9, 10, 11, 0},
+    {28, 13, 0, 9, 10, 11, 0},
+    {21, 15, 1, 10, 0, 12, 11},
+    {29, 17, 0, 11, 12, 0, 0},
     {33, 0, 0, 0, 0, 0, 0},
     {26, 1, 0, 0, 0, 0, 2},
     {26, 3, 0, 1, 0, 0, 97},
-    {30, 13, 0, 5, 6, 7, 0},
+    {28, 13, 0, 5, 6, 7, 0},
+    {21, 15, 1, 6, 0, 8, 11},
+    {29, 17, 0, 7, 8, 0, 0},
     {33, 0, 0, 0, 0, 0, 0},
     {0, 0, 0, 0, 0, 0, 0},
     {26, 1, 0, 0, 0, 0, 2},
@@ -208,13 +232,13 @@ const OperationShape compiledShapes[] = {
     {23, 0, 0, 2, 4, 5, 0},
     {24, 0, 0, 0, 5, 6, 0},
     {14, 10, 2, 6, 0, 7, 0},
-    {22, 11, 8, 7, 0, 8, 9},
+    {22, 11, 8, 7, 0, 8, 12},
     {13, 12, 1, 8, 0, 9, 0},
     {30, 13, 0, 9, 10, 11, 0},
     {33, 0, 0, 0, 0, 0, 0},
     {26, 1, 0, 0, 0, 0, 2},
     {26, 3, 0, 1, 0, 0, 81},
-    {22, 11, 8, 5, 0, 6, 9},
+    {22, 11, 8, 5, 0, 6, 12},
     {30, 13, 0, 6, 7, 8, 0},
     {33, 0, 0, 0, 0, 0, 0},
     {0, 0, 0, 0, 0, 0, 0},
@@ -226,14 +250,14 @@ const OperationShape compiledShapes[] = {
     {24, 0, 0, 0, 5, 6, 0},
     {15, 7, 4, 6, 0, 7, 0},
     {17, 8, 0, 7, 0, 8, 0},
-    {18, 9, 1, 8, 0, 9, 17},
+    {18, 9, 1, 8, 0, 9, 20},
     {14, 10, 2, 9, 0, 10, 0},
     {16, 11, 7, 10, 0, 11, 0},
     {13, 12, 1, 11, 0, 12, 0},
     {17, 13, 0, 12, 0, 13, 0},
     {30, 14, 0, 13, 14, 15, 0},
     {33, 0, 0, 0, 0, 0, 0},
-    {18, 9, 1, 6, 0, 7, 17},
+    {18, 9, 1, 6, 0, 7, 20},
     {30, 14, 0, 7, 8, 9, 0},
     {33, 0, 0, 0, 0, 0, 0},
     {0, 0, 0, 0, 0, 0, 0},
@@ -245,15 +269,15 @@ const OperationShape compiledShapes[] = {
     {14, 6, 2, 4, 0, 5, 0},
     {6, 7, 1, 0, 0, 6, 0},
     {24, 0, 0, 5, 6, 7, 0},
-    {22, 9, 8, 7, 0, 8, 18},
+    {22, 9, 8, 7, 0, 8, 21},
     {28, 10, 0, 8, 9, 10, 0},
-    {21, 11, 1, 10, 0, 11, 26},
+    {21, 11, 1, 10, 0, 11, 29},
     {29, 12, 0, 11, 9, 0, 0},
     {33, 0, 0, 0, 0, 0, 0},
     {26, 1, 0, 0, 0, 0, 2},
-    {22, 9, 8, 4, 0, 5, 18},
+    {22, 9, 8, 4, 0, 5, 21},
     {28, 10, 0, 5, 6, 7, 0},
-    {21, 11, 1, 7, 0, 8, 26},
+    {21, 11, 1, 7, 0, 8, 29},
     {29, 12, 0, 8, 6, 0, 0},
     {33, 0, 0, 0, 0, 0, 0},
     {0, 0, 0, 0, 0, 0, 0},
@@ -263,53 +287,64 @@ const OperationShape compiledShapes[] = {
     {24, 0, 0, 0, 3, 4, 0},
     {0, 5, 0, 0, 0, 5, 0},
     {24, 0, 0, 4, 5, 6, 0},
-    {22, 7, 8, 6, 0, 7, 27},
+    {22, 7, 8, 6, 0, 7, 30},
     {30, 8, 0, 7, 8, 9, 0},
     {33, 0, 0, 0, 0, 0, 0},
-    {22, 7, 8, 4, 0, 5, 27},
+    {22, 7, 8, 4, 0, 5, 30},
     {30, 8, 0, 5, 6, 7, 0},
     {33, 0, 0, 0, 0, 0, 0},
     {0, 0, 0, 0, 0, 0, 0},
     {0, 1, 0, 0, 0, 1, 0},
     {26, 2, 0, 1, 0, 0, 212},
     {3, 4, 1, 0, 0, 2, 0},
-    {4, 5, 1, 0, 0, 3, 0},
+    {3, 5, 1, 0, 0, 3, 0},
     {3, 6, 1, 0, 0, 4, 0},
     {23, 0, 0, 3, 4, 5, 0},
     {23, 0, 0, 2, 5, 6, 0},
     {24, 0, 0, 0, 6, 7, 0},
     {14, 10, 2, 7, 0, 8, 0},
     {17, 11, 0, 8, 0, 9, 0},
-    {21, 12, 1, 9, 0, 10, 35},
+    {21, 12, 1, 9, 0, 10, 38},
     {8, 13, 1, 10, 0, 11, 0},
     {16, 14, 7, 11, 0, 12, 0},
     {13, 15, 1, 12, 0, 13, 0},
     {17, 16, 0, 13, 0, 14, 0},
-    {30, 17, 0, 14, 15, 16, 0},
+    {28, 17, 0, 14, 15, 16, 0},
+    {21, 18, 1, 16, 0, 17, 39},
+    {29, 19, 0, 17, 15, 0, 0},
     {33, 0, 0, 0, 0, 0, 0},
     {26, 2, 0, 1, 0, 0, 212},
-    {21, 12, 1, 7, 0, 8, 35},
-    {30, 17, 0, 8, 9, 10, 0},
+    {21, 12, 1, 7, 0, 8, 38},
+    {28, 17, 0, 8, 9, 10, 0},
+    {21, 18, 1, 10, 0, 11, 39},
+    {29, 19, 0, 11, 9, 0, 0},
     {33, 0, 0, 0, 0, 0, 0},
     {32, 0, 8, 0, 0, 1, 0},
-    {22, 1, 8, 1, 0, 2, 36},
-    {22, 3, 8, 0, 0, 3, 44},
+    {22, 1, 8, 1, 0, 2, 40},
+    {22, 3, 8, 0, 0, 3, 48},
     {32, 5, 0, 0, 4, 5, 0},
     {23, 0, 0, 3, 4, 6, 0},
     {23, 0, 0, 2, 5, 7, 0},
-    {29, 7, 0, 7, 6, 0, 0},
+    {4, 7, 1, 0, 0, 8, 0},
+    {24, 0, 0, 6, 8, 9, 0},
+    {24, 0, 0, 7, 8, 10, 0},
+    {17, 10, 0, 10, 0, 11, 0},
+    {17, 12, 0, 9, 0, 12, 0},
+    {29, 14, 0, 11, 12, 0, 0},
     {33, 0, 0, 0, 0, 0, 0},
     {32, 0, 8, 0, 0, 1, 0},
-    {22, 1, 8, 1, 0, 2, 36},
-    {22, 3, 8, 0, 0, 3, 44},
+    {22, 1, 8, 1, 0, 2, 40},
+    {22, 3, 8, 0, 0, 3, 48},
     {32, 5, 0, 0, 4, 5, 0},
     {23, 0, 0, 3, 4, 6, 0},
     {23, 0, 0, 2, 5, 7, 0},
-    {29, 7, 0, 7, 6, 0, 0},
+    {24, 0, 0, 6, 8, 9, 0},
+    {24, 0, 0, 7, 8, 10, 0},
+    {29, 14, 0, 10, 9, 0, 0},
     {33, 0, 0, 0, 0, 0, 0},
 };
-const int compiledShapeCount = 301;
-const int compiledBegins[2 * instrumentCount] = {0, 11, 14, 35, 41, 60, 67, 79, 82, 98, 105, 119, 125, 137, 141, 155, 159, 173, 177, 189, 192, 206, 211, 227, 230, 244, 250, 260, 263, 281, 285, 293};
+const int compiledShapeCount = 336;
+const int compiledBegins[2 * instrumentCount] = {0, 20, 26, 47, 53, 72, 79, 91, 94, 110, 117, 133, 141, 153, 157, 173, 179, 195, 201, 213, 216, 230, 235, 251, 254, 268, 274, 284, 287, 307, 313, 326};
 
 void runCompiledSong(SynthMemory& memory, DecodedProgram& program, const Song& song,
                       std::uint32_t n, bool logged) {
@@ -329,284 +364,332 @@ void runCompiledSong(SynthMemory& memory, DecodedProgram& program, const Song& s
       if (note1 != 0) {
         if (note2 != 0) {
           const double t0r0 = envelopeOperation(ws0, o[0]);
-          const double t1r0 = envelopeOperation(ws1, o[14]);
-          const double t2r0 = envelopeOperation(ws2, o[41]);
-          const double t0r1 = oscillatorOperation<waveSine, true>(ws0, note0, o[1], memory.noiseSeed);
-          const double t1r1 = envelopeOperation(ws1, o[15]);
-          storeSetOperation(ws2, o[42], t2r0);
-          const double t0r2 = oscillatorOperation<waveSine, true>(ws0, note0, o[2], memory.noiseSeed);
-          storeSetOperation(ws1, o[16], t1r1);
-          const double t2r1 = envelopeOperation(ws2, o[43]);
+          const double t1r0 = envelopeOperation(ws1, o[26]);
+          const double t2r0 = envelopeOperation(ws2, o[53]);
+          const double t0r1 = oscillatorOperation<waveSine, false>(ws0, note0, o[1], memory.noiseSeed);
+          const double t1r1 = envelopeOperation(ws1, o[27]);
+          storeSetOperation(ws2, o[54], t2r0);
+          const double t0r2 = oscillatorOperation<waveSine, false>(ws0, note0, o[2], memory.noiseSeed);
+          storeSetOperation(ws1, o[28], t1r1);
+          const double t2r1 = envelopeOperation(ws2, o[55]);
           const double t0r3 = t0r1 + t0r2;
-          const double t1r2 = oscillatorOperation<waveTrisaw, true>(ws1, note1, o[17], memory.noiseSeed);
+          const double t1r2 = oscillatorOperation<waveTrisaw, true>(ws1, note1, o[29], memory.noiseSeed);
           const double t2r2 = t2r0 * t2r1;
           const double t0r4 = t0r0 * t0r3;
-          const double t1r3 = oscillatorOperation<waveTrisaw, true>(ws1, note1, o[18], memory.noiseSeed);
-          const double t2r3 = oscillatorOperation<waveSine, true>(ws2, note2, o[45], memory.noiseSeed);
+          const double t1r3 = oscillatorOperation<waveTrisaw, true>(ws1, note1, o[30], memory.noiseSeed);
+          const double t2r3 = oscillatorOperation<waveSine, true>(ws2, note2, o[57], memory.noiseSeed);
           const double t0r5 = holdOperation(ws0, o[5], t0r4);
           const double t1r4 = t1r2 + t1r3;
-          const double t2r4 = oscillatorOperation<waveNoise, true>(ws2, note2, o[46], memory.noiseSeed);
           const double t0r6 = delayOperation<1, false, true>(program, o[6], t0r5);
-          const double t1r5 = oscillatorOperation<waveTrisaw, true>(ws1, note1, o[20], memory.noiseSeed);
-          const double t2r5 = t2r3 + t2r4;
+          const double t1r5 = oscillatorOperation<waveTrisaw, true>(ws1, note1, o[32], memory.noiseSeed);
           const double t0r7 = filterOperation<true>(ws0, o[7], 1, t0r6);
           const double t1r6 = t1r4 + t1r5;
-          const double t2r6 = t2r2 * t2r5;
           const double t0r8 = filterOperation<true>(ws0, o[8], 2, t0r7);
-          const double t1r7 = oscillatorOperation<waveTrisaw, true>(ws1, note1, o[22], memory.noiseSeed);
-          const double t2r7 = filterOperation<true>(ws2, o[49], 2, t2r6);
-          panOutputOperation(ws0, o[9], t0r8);
+          const double t1r7 = oscillatorOperation<waveTrisaw, true>(ws1, note1, o[34], memory.noiseSeed);
+          const double t0r9 = envelopeOperation(ws0, o[9]);
           const double t1r8 = t1r6 + t1r7;
-          const double t2r8 = filterOperation<true>(ws2, o[50], 7, t2r7);
-          const double t1r9 = oscillatorOperation<waveSine, true>(ws1, note1, o[24], memory.noiseSeed);
-          const double t2r9 = filterOperation<true>(ws2, o[51], 7, t2r8);
+          const double t0r10 = oscillatorOperation<waveNoise, true>(ws0, note0, o[10], memory.noiseSeed);
+          const double t1r9 = oscillatorOperation<waveSine, true>(ws1, note1, o[36], memory.noiseSeed);
+          const double t2r4 = oscillatorOperation<waveNoise, true>(ws2, note2, o[58], memory.noiseSeed);
+          const double t0r11 = t0r9 * t0r10;
           const double t1r10 = t1r8 + t1r9;
-          const double t2r10 = filterOperation<true>(ws2, o[52], 1, t2r9);
+          const double t2r5 = t2r3 + t2r4;
+          const double t0r12 = filterOperation<true>(ws0, o[12], 4, t0r11);
           const double t1r11 = t1r0 * t1r10;
-          const double t2r11 = oscillatorOperation<waveSine, true>(ws2, note2, o[53], memory.noiseSeed);
-          const double t1r12 = filterOperation<false>(ws1, o[27], 1, t1r11);
-          storeSetOperation(ws2, o[54], t2r11);
-          const double t1r13 = filterOperation<true>(ws1, o[28], 2, t1r12);
-          const double t2r12 = delayOperation<1, false, true>(program, o[55], t2r10);
-          const double t1r14 = filterOperation<true>(ws1, o[29], 7, t1r13);
-          const double t2r13 = delayOperation<1, false, true>(program, o[56], t2r12);
-          const double t1r15 = delayOperation<1, false, true>(program, o[30], t1r14);
-          const double t2r14 = delayOperation<1, false, true>(program, o[57], t2r13);
+          const double t2r6 = t2r2 * t2r5;
+          const double t0r13 = t0r8 + t0r12;
+          const double t1r12 = filterOperation<false>(ws1, o[39], 1, t1r11);
+          const double t2r7 = filterOperation<true>(ws2, o[61], 2, t2r6);
+          const double t0r14 = envelopeOperation(ws0, o[14]);
+          const double t1r13 = filterOperation<true>(ws1, o[40], 2, t1r12);
+          const double t2r8 = filterOperation<true>(ws2, o[62], 7, t2r7);
+          const double t0r15 = holdOperation(ws0, o[15], t0r14);
+          const double t1r14 = filterOperation<true>(ws1, o[41], 7, t1r13);
+          const double t2r9 = filterOperation<true>(ws2, o[63], 7, t2r8);
+          storeSetOperation(ws0, o[16], t0r15);
+          const double t1r15 = delayOperation<1, false, true>(program, o[42], t1r14);
+          const double t2r10 = filterOperation<true>(ws2, o[64], 1, t2r9);
+          storeSetOperation(ws0, o[17], t0r15);
           double t1r16, t1r17;
-      panOperation(ws1, o[31], t1r15, t1r16, t1r17);
-          panOutputOperation(ws2, o[58], t2r14);
-          const double t1r18 = delayOperation<1, false, true>(program, o[32], t1r17);
-          outputOperation(ws1, o[33], t1r18, t1r16);
+      panOperation(ws1, o[43], t1r15, t1r16, t1r17);
+          const double t2r11 = oscillatorOperation<waveSine, true>(ws2, note2, o[65], memory.noiseSeed);
+          panOutputOperation(ws0, o[18], t0r13);
+          const double t1r18 = delayOperation<1, false, true>(program, o[44], t1r17);
+          storeSetOperation(ws2, o[66], t2r11);
+          outputOperation(ws1, o[45], t1r18, t1r16);
+          const double t2r12 = delayOperation<1, false, true>(program, o[67], t2r10);
+          const double t2r13 = delayOperation<1, false, true>(program, o[68], t2r12);
+          const double t2r14 = delayOperation<1, false, true>(program, o[69], t2r13);
+          panOutputOperation(ws2, o[70], t2r14);
         } else {
           const double* const known2 = program.registers[5];
           const double t0r0 = envelopeOperation(ws0, o[0]);
-          const double t1r0 = envelopeOperation(ws1, o[14]);
-          storeSetOperation(ws2, o[60], known2[0]);
-          const double t0r1 = oscillatorOperation<waveSine, true>(ws0, note0, o[1], memory.noiseSeed);
-          const double t1r1 = envelopeOperation(ws1, o[15]);
-          storeSetOperation(ws2, o[61], known2[7]);
-          const double t0r2 = oscillatorOperation<waveSine, true>(ws0, note0, o[2], memory.noiseSeed);
-          storeSetOperation(ws1, o[16], t1r1);
-          const double t2r8 = delayOperation<1, false, true>(program, o[62], known2[6]);
+          const double t1r0 = envelopeOperation(ws1, o[26]);
+          storeSetOperation(ws2, o[72], known2[0]);
+          const double t0r1 = oscillatorOperation<waveSine, false>(ws0, note0, o[1], memory.noiseSeed);
+          const double t1r1 = envelopeOperation(ws1, o[27]);
+          storeSetOperation(ws2, o[73], known2[7]);
+          const double t0r2 = oscillatorOperation<waveSine, false>(ws0, note0, o[2], memory.noiseSeed);
+          storeSetOperation(ws1, o[28], t1r1);
+          const double t2r8 = delayOperation<1, false, true>(program, o[74], known2[6]);
           const double t0r3 = t0r1 + t0r2;
-          const double t1r2 = oscillatorOperation<waveTrisaw, true>(ws1, note1, o[17], memory.noiseSeed);
-          const double t2r9 = delayOperation<1, false, true>(program, o[63], t2r8);
+          const double t1r2 = oscillatorOperation<waveTrisaw, true>(ws1, note1, o[29], memory.noiseSeed);
+          const double t2r9 = delayOperation<1, false, true>(program, o[75], t2r8);
           const double t0r4 = t0r0 * t0r3;
-          const double t1r3 = oscillatorOperation<waveTrisaw, true>(ws1, note1, o[18], memory.noiseSeed);
-          const double t2r10 = delayOperation<1, false, true>(program, o[64], t2r9);
+          const double t1r3 = oscillatorOperation<waveTrisaw, true>(ws1, note1, o[30], memory.noiseSeed);
+          const double t2r10 = delayOperation<1, false, true>(program, o[76], t2r9);
           const double t0r5 = holdOperation(ws0, o[5], t0r4);
           const double t1r4 = t1r2 + t1r3;
-          panOutputOperation(ws2, o[65], t2r10);
+          panOutputOperation(ws2, o[77], t2r10);
           const double t0r6 = delayOperation<1, false, true>(program, o[6], t0r5);
-          const double t1r5 = oscillatorOperation<waveTrisaw, true>(ws1, note1, o[20], memory.noiseSeed);
+          const double t1r5 = oscillatorOperation<waveTrisaw, true>(ws1, note1, o[32], memory.noiseSeed);
           const double t0r7 = filterOperation<true>(ws0, o[7], 1, t0r6);
           const double t1r6 = t1r4 + t1r5;
           const double t0r8 = filterOperation<true>(ws0, o[8], 2, t0r7);
-          const double t1r7 = oscillatorOperation<waveTrisaw, true>(ws1, note1, o[22], memory.noiseSeed);
-          panOutputOperation(ws0, o[9], t0r8);
+          const double t1r7 = oscillatorOperation<waveTrisaw, true>(ws1, note1, o[34], memory.noiseSeed);
+          const double t0r9 = envelopeOperation(ws0, o[9]);
           const double t1r8 = t1r6 + t1r7;
-          const double t1r9 = oscillatorOperation<waveSine, true>(ws1, note1, o[24], memory.noiseSeed);
+          const double t0r10 = oscillatorOperation<waveNoise, true>(ws0, note0, o[10], memory.noiseSeed);
+          const double t1r9 = oscillatorOperation<waveSine, true>(ws1, note1, o[36], memory.noiseSeed);
+          const double t0r11 = t0r9 * t0r10;
           const double t1r10 = t1r8 + t1r9;
+          const double t0r12 = filterOperation<true>(ws0, o[12], 4, t0r11);
           const double t1r11 = t1r0 * t1r10;
-          const double t1r12 = filterOperation<false>(ws1, o[27], 1, t1r11);
-          const double t1r13 = filterOperation<true>(ws1, o[28], 2, t1r12);
-          const double t1r14 = filterOperation<true>(ws1, o[29], 7, t1r13);
-          const double t1r15 = delayOperation<1, false, true>(program, o[30], t1r14);
+          const double t0r13 = t0r8 + t0r12;
+          const double t1r12 = filterOperation<false>(ws1, o[39], 1, t1r11);
+          const double t0r14 = envelopeOperation(ws0, o[14]);
+          const double t1r13 = filterOperation<true>(ws1, o[40], 2, t1r12);
+          const double t0r15 = holdOperation(ws0, o[15], t0r14);
+          const double t1r14 = filterOperation<true>(ws1, o[41], 7, t1r13);
+          storeSetOperation(ws0, o[16], t0r15);
+          const double t1r15 = delayOperation<1, false, true>(program, o[42], t1r14);
+          storeSetOperation(ws0, o[17], t0r15);
           double t1r16, t1r17;
-      panOperation(ws1, o[31], t1r15, t1r16, t1r17);
-          const double t1r18 = delayOperation<1, false, true>(program, o[32], t1r17);
-          outputOperation(ws1, o[33], t1r18, t1r16);
+      panOperation(ws1, o[43], t1r15, t1r16, t1r17);
+          panOutputOperation(ws0, o[18], t0r13);
+          const double t1r18 = delayOperation<1, false, true>(program, o[44], t1r17);
+          outputOperation(ws1, o[45], t1r18, t1r16);
         }
       } else {
         if (note2 != 0) {
           const double* const known1 = program.registers[3];
           const double t0r0 = envelopeOperation(ws0, o[0]);
-          storeSetOperation(ws1, o[35], known1[1]);
-          const double t2r0 = envelopeOperation(ws2, o[41]);
-          const double t0r1 = oscillatorOperation<waveSine, true>(ws0, note0, o[1], memory.noiseSeed);
-          const double t1r12 = delayOperation<1, false, true>(program, o[36], known1[11]);
-          storeSetOperation(ws2, o[42], t2r0);
-          const double t0r2 = oscillatorOperation<waveSine, true>(ws0, note0, o[2], memory.noiseSeed);
+          storeSetOperation(ws1, o[47], known1[1]);
+          const double t2r0 = envelopeOperation(ws2, o[53]);
+          const double t0r1 = oscillatorOperation<waveSine, false>(ws0, note0, o[1], memory.noiseSeed);
+          const double t1r12 = delayOperation<1, false, true>(program, o[48], known1[11]);
+          storeSetOperation(ws2, o[54], t2r0);
+          const double t0r2 = oscillatorOperation<waveSine, false>(ws0, note0, o[2], memory.noiseSeed);
           double t1r13, t1r14;
-      panOperation(ws1, o[37], t1r12, t1r13, t1r14);
-          const double t2r1 = envelopeOperation(ws2, o[43]);
+      panOperation(ws1, o[49], t1r12, t1r13, t1r14);
+          const double t2r1 = envelopeOperation(ws2, o[55]);
           const double t0r3 = t0r1 + t0r2;
-          const double t1r15 = delayOperation<1, false, true>(program, o[38], t1r14);
+          const double t1r15 = delayOperation<1, false, true>(program, o[50], t1r14);
           const double t2r2 = t2r0 * t2r1;
           const double t0r4 = t0r0 * t0r3;
-          outputOperation(ws1, o[39], t1r15, t1r13);
-          const double t2r3 = oscillatorOperation<waveSine, true>(ws2, note2, o[45], memory.noiseSeed);
+          outputOperation(ws1, o[51], t1r15, t1r13);
+          const double t2r3 = oscillatorOperation<waveSine, true>(ws2, note2, o[57], memory.noiseSeed);
           const double t0r5 = holdOperation(ws0, o[5], t0r4);
-          const double t2r4 = oscillatorOperation<waveNoise, true>(ws2, note2, o[46], memory.noiseSeed);
           const double t0r6 = delayOperation<1, false, true>(program, o[6], t0r5);
-          const double t2r5 = t2r3 + t2r4;
           const double t0r7 = filterOperation<true>(ws0, o[7], 1, t0r6);
-          const double t2r6 = t2r2 * t2r5;
           const double t0r8 = filterOperation<true>(ws0, o[8], 2, t0r7);
-          const double t2r7 = filterOperation<true>(ws2, o[49], 2, t2r6);
-          panOutputOperation(ws0, o[9], t0r8);
-          const double t2r8 = filterOperation<true>(ws2, o[50], 7, t2r7);
-          const double t2r9 = filterOperation<true>(ws2, o[51], 7, t2r8);
-          const double t2r10 = filterOperation<true>(ws2, o[52], 1, t2r9);
-          const double t2r11 = oscillatorOperation<waveSine, true>(ws2, note2, o[53], memory.noiseSeed);
-          storeSetOperation(ws2, o[54], t2r11);
-          const double t2r12 = delayOperation<1, false, true>(program, o[55], t2r10);
-          const double t2r13 = delayOperation<1, false, true>(program, o[56], t2r12);
-          const double t2r14 = delayOperation<1, false, true>(program, o[57], t2r13);
-          panOutputOperation(ws2, o[58], t2r14);
+          const double t0r9 = envelopeOperation(ws0, o[9]);
+          const double t0r10 = oscillatorOperation<waveNoise, true>(ws0, note0, o[10], memory.noiseSeed);
+          const double t2r4 = oscillatorOperation<waveNoise, true>(ws2, note2, o[58], memory.noiseSeed);
+          const double t0r11 = t0r9 * t0r10;
+          const double t2r5 = t2r3 + t2r4;
+          const double t0r12 = filterOperation<true>(ws0, o[12], 4, t0r11);
+          const double t2r6 = t2r2 * t2r5;
+          const double t0r13 = t0r8 + t0r12;
+          const double t2r7 = filterOperation<true>(ws2, o[61], 2, t2r6);
+          const double t0r14 = envelopeOperation(ws0, o[14]);
+          const double t2r8 = filterOperation<true>(ws2, o[62], 7, t2r7);
+          const double t0r15 = holdOperation(ws0, o[15], t0r14);
+          const double t2r9 = filterOperation<true>(ws2, o[63], 7, t2r8);
+          storeSetOperation(ws0, o[16], t0r15);
+          const double t2r10 = filterOperation<true>(ws2, o[64], 1, t2r9);
+          storeSetOperation(ws0, o[17], t0r15);
+          const double t2r11 = oscillatorOperation<waveSine, true>(ws2, note2, o[65], memory.noiseSeed);
+          panOutputOperation(ws0, o[18], t0r13);
+          storeSetOperation(ws2, o[66], t2r11);
+          const double t2r12 = delayOperation<1, false, true>(program, o[67], t2r10);
+          const double t2r13 = delayOperation<1, false, true>(program, o[68], t2r12);
+          const double t2r14 = delayOperation<1, false, true>(program, o[69], t2r13);
+          panOutputOperation(ws2, o[70], t2r14);
         } else {
           const double* const known1 = program.registers[3];
           const double* const known2 = program.registers[5];
           const double t0r0 = envelopeOperation(ws0, o[0]);
-          storeSetOperation(ws1, o[35], known1[1]);
-          storeSetOperation(ws2, o[60], known2[0]);
-          const double t0r1 = oscillatorOperation<waveSine, true>(ws0, note0, o[1], memory.noiseSeed);
-          const double t1r12 = delayOperation<1, false, true>(program, o[36], known1[11]);
-          storeSetOperation(ws2, o[61], known2[7]);
-          const double t0r2 = oscillatorOperation<waveSine, true>(ws0, note0, o[2], memory.noiseSeed);
+          storeSetOperation(ws1, o[47], known1[1]);
+          storeSetOperation(ws2, o[72], known2[0]);
+          const double t0r1 = oscillatorOperation<waveSine, false>(ws0, note0, o[1], memory.noiseSeed);
+          const double t1r12 = delayOperation<1, false, true>(program, o[48], known1[11]);
+          storeSetOperation(ws2, o[73], known2[7]);
+          const double t0r2 = oscillatorOperation<waveSine, false>(ws0, note0, o[2], memory.noiseSeed);
           double t1r13, t1r14;
-      panOperation(ws1, o[37], t1r12, t1r13, t1r14);
-          const double t2r8 = delayOperation<1, false, true>(program, o[62], known2[6]);
+      panOperation(ws1, o[49], t1r12, t1r13, t1r14);
+          const double t2r8 = delayOperation<1, false, true>(program, o[74], known2[6]);
           const double t0r3 = t0r1 + t0r2;
-          const double t1r15 = delayOperation<1, false, true>(program, o[38], t1r14);
-          const double t2r9 = delayOperation<1, false, true>(program, o[63], t2r8);
+          const double t1r15 = delayOperation<1, false, true>(program, o[50], t1r14);
+          const double t2r9 = delayOperation<1, false, true>(program, o[75], t2r8);
           const double t0r4 = t0r0 * t0r3;
-          outputOperation(ws1, o[39], t1r15, t1r13);
-          const double t2r10 = delayOperation<1, false, true>(program, o[64], t2r9);
+          outputOperation(ws1, o[51], t1r15, t1r13);
+          const double t2r10 = delayOperation<1, false, true>(program, o[76], t2r9);
           const double t0r5 = holdOperation(ws0, o[5], t0r4);
-          panOutputOperation(ws2, o[65], t2r10);
+          panOutputOperation(ws2, o[77], t2r10);
           const double t0r6 = delayOperation<1, false, true>(program, o[6], t0r5);
           const double t0r7 = filterOperation<true>(ws0, o[7], 1, t0r6);
           const double t0r8 = filterOperation<true>(ws0, o[8], 2, t0r7);
-          panOutputOperation(ws0, o[9], t0r8);
+          const double t0r9 = envelopeOperation(ws0, o[9]);
+          const double t0r10 = oscillatorOperation<waveNoise, true>(ws0, note0, o[10], memory.noiseSeed);
+          const double t0r11 = t0r9 * t0r10;
+          const double t0r12 = filterOperation<true>(ws0, o[12], 4, t0r11);
+          const double t0r13 = t0r8 + t0r12;
+          const double t0r14 = envelopeOperation(ws0, o[14]);
+          const double t0r15 = holdOperation(ws0, o[15], t0r14);
+          storeSetOperation(ws0, o[16], t0r15);
+          storeSetOperation(ws0, o[17], t0r15);
+          panOutputOperation(ws0, o[18], t0r13);
         }
       }
     } else {
       if (note1 != 0) {
         if (note2 != 0) {
           const double* const known0 = program.registers[1];
-          const double t0r5 = delayOperation<1, false, true>(program, o[11], known0[4]);
-          const double t1r0 = envelopeOperation(ws1, o[14]);
-          const double t2r0 = envelopeOperation(ws2, o[41]);
-          panOutputOperation(ws0, o[12], t0r5);
-          const double t1r1 = envelopeOperation(ws1, o[15]);
-          storeSetOperation(ws2, o[42], t2r0);
-          storeSetOperation(ws1, o[16], t1r1);
-          const double t2r1 = envelopeOperation(ws2, o[43]);
-          const double t1r2 = oscillatorOperation<waveTrisaw, true>(ws1, note1, o[17], memory.noiseSeed);
+          const double t0r5 = delayOperation<1, false, true>(program, o[20], known0[4]);
+          const double t1r0 = envelopeOperation(ws1, o[26]);
+          const double t2r0 = envelopeOperation(ws2, o[53]);
+          const double t0r9 = t0r5 + known0[8];
+          const double t1r1 = envelopeOperation(ws1, o[27]);
+          storeSetOperation(ws2, o[54], t2r0);
+          storeSetOperation(ws0, o[22], known0[10]);
+          storeSetOperation(ws1, o[28], t1r1);
+          const double t2r1 = envelopeOperation(ws2, o[55]);
+          storeSetOperation(ws0, o[23], known0[10]);
+          const double t1r2 = oscillatorOperation<waveTrisaw, true>(ws1, note1, o[29], memory.noiseSeed);
           const double t2r2 = t2r0 * t2r1;
-          const double t1r3 = oscillatorOperation<waveTrisaw, true>(ws1, note1, o[18], memory.noiseSeed);
-          const double t2r3 = oscillatorOperation<waveSine, true>(ws2, note2, o[45], memory.noiseSeed);
+          panOutputOperation(ws0, o[24], t0r9);
+          const double t1r3 = oscillatorOperation<waveTrisaw, true>(ws1, note1, o[30], memory.noiseSeed);
+          const double t2r3 = oscillatorOperation<waveSine, true>(ws2, note2, o[57], memory.noiseSeed);
           const double t1r4 = t1r2 + t1r3;
-          const double t2r4 = oscillatorOperation<waveNoise, true>(ws2, note2, o[46], memory.noiseSeed);
-          const double t1r5 = oscillatorOperation<waveTrisaw, true>(ws1, note1, o[20], memory.noiseSeed);
+          const double t2r4 = oscillatorOperation<waveNoise, true>(ws2, note2, o[58], memory.noiseSeed);
+          const double t1r5 = oscillatorOperation<waveTrisaw, true>(ws1, note1, o[32], memory.noiseSeed);
           const double t2r5 = t2r3 + t2r4;
           const double t1r6 = t1r4 + t1r5;
           const double t2r6 = t2r2 * t2r5;
-          const double t1r7 = oscillatorOperation<waveTrisaw, true>(ws1, note1, o[22], memory.noiseSeed);
-          const double t2r7 = filterOperation<true>(ws2, o[49], 2, t2r6);
+          const double t1r7 = oscillatorOperation<waveTrisaw, true>(ws1, note1, o[34], memory.noiseSeed);
+          const double t2r7 = filterOperation<true>(ws2, o[61], 2, t2r6);
           const double t1r8 = t1r6 + t1r7;
-          const double t2r8 = filterOperation<true>(ws2, o[50], 7, t2r7);
-          const double t1r9 = oscillatorOperation<waveSine, true>(ws1, note1, o[24], memory.noiseSeed);
-          const double t2r9 = filterOperation<true>(ws2, o[51], 7, t2r8);
+          const double t2r8 = filterOperation<true>(ws2, o[62], 7, t2r7);
+          const double t1r9 = oscillatorOperation<waveSine, true>(ws1, note1, o[36], memory.noiseSeed);
+          const double t2r9 = filterOperation<true>(ws2, o[63], 7, t2r8);
           const double t1r10 = t1r8 + t1r9;
-          const double t2r10 = filterOperation<true>(ws2, o[52], 1, t2r9);
+          const double t2r10 = filterOperation<true>(ws2, o[64], 1, t2r9);
           const double t1r11 = t1r0 * t1r10;
-          const double t2r11 = oscillatorOperation<waveSine, true>(ws2, note2, o[53], memory.noiseSeed);
-          const double t1r12 = filterOperation<false>(ws1, o[27], 1, t1r11);
-          storeSetOperation(ws2, o[54], t2r11);
-          const double t1r13 = filterOperation<true>(ws1, o[28], 2, t1r12);
-          const double t2r12 = delayOperation<1, false, true>(program, o[55], t2r10);
-          const double t1r14 = filterOperation<true>(ws1, o[29], 7, t1r13);
-          const double t2r13 = delayOperation<1, false, true>(program, o[56], t2r12);
-          const double t1r15 = delayOperation<1, false, true>(program, o[30], t1r14);
-          const double t2r14 = delayOperation<1, false, true>(program, o[57], t2r13);
+          const double t2r11 = oscillatorOperation<waveSine, true>(ws2, note2, o[65], memory.noiseSeed);
+          const double t1r12 = filterOperation<false>(ws1, o[39], 1, t1r11);
+          storeSetOperation(ws2, o[66], t2r11);
+          const double t1r13 = filterOperation<true>(ws1, o[40], 2, t1r12);
+          const double t2r12 = delayOperation<1, false, true>(program, o[67], t2r10);
+          const double t1r14 = filterOperation<true>(ws1, o[41], 7, t1r13);
+          const double t2r13 = delayOperation<1, false, true>(program, o[68], t2r12);
+          const double t1r15 = delayOperation<1, false, true>(program, o[42], t1r14);
+          const double t2r14 = delayOperation<1, false, true>(program, o[69], t2r13);
           double t1r16, t1r17;
-      panOperation(ws1, o[31], t1r15, t1r16, t1r17);
-          panOutputOperation(ws2, o[58], t2r14);
-          const double t1r18 = delayOperation<1, false, true>(program, o[32], t1r17);
-          outputOperation(ws1, o[33], t1r18, t1r16);
+      panOperation(ws1, o[43], t1r15, t1r16, t1r17);
+          panOutputOperation(ws2, o[70], t2r14);
+          const double t1r18 = delayOperation<1, false, true>(program, o[44], t1r17);
+          outputOperation(ws1, o[45], t1r18, t1r16);
         } else {
           const double* const known0 = program.registers[1];
           const double* const known2 = program.registers[5];
-          const double t0r5 = delayOperation<1, false, true>(program, o[11], known0[4]);
-          const double t1r0 = envelopeOperation(ws1, o[14]);
-          storeSetOperation(ws2, o[60], known2[0]);
-          panOutputOperation(ws0, o[12], t0r5);
-          const double t1r1 = envelopeOperation(ws1, o[15]);
-          storeSetOperation(ws2, o[61], known2[7]);
-          storeSetOperation(ws1, o[16], t1r1);
-          const double t2r8 = delayOperation<1, false, true>(program, o[62], known2[6]);
-          const double t1r2 = oscillatorOperation<waveTrisaw, true>(ws1, note1, o[17], memory.noiseSeed);
-          const double t2r9 = delayOperation<1, false, true>(program, o[63], t2r8);
-          const double t1r3 = oscillatorOperation<waveTrisaw, true>(ws1, note1, o[18], memory.noiseSeed);
-          const double t2r10 = delayOperation<1, false, true>(program, o[64], t2r9);
+          const double t0r5 = delayOperation<1, false, true>(program, o[20], known0[4]);
+          const double t1r0 = envelopeOperation(ws1, o[26]);
+          storeSetOperation(ws2, o[72], known2[0]);
+          const double t0r9 = t0r5 + known0[8];
+          const double t1r1 = envelopeOperation(ws1, o[27]);
+          storeSetOperation(ws2, o[73], known2[7]);
+          storeSetOperation(ws0, o[22], known0[10]);
+          storeSetOperation(ws1, o[28], t1r1);
+          const double t2r8 = delayOperation<1, false, true>(program, o[74], known2[6]);
+          storeSetOperation(ws0, o[23], known0[10]);
+          const double t1r2 = oscillatorOperation<waveTrisaw, true>(ws1, note1, o[29], memory.noiseSeed);
+          const double t2r9 = delayOperation<1, false, true>(program, o[75], t2r8);
+          panOutputOperation(ws0, o[24], t0r9);
+          const double t1r3 = oscillatorOperation<waveTrisaw, true>(ws1, note1, o[30], memory.noiseSeed);
+          const double t2r10 = delayOperation<1, false, true>(program, o[76], t2r9);
           const double t1r4 = t1r2 + t1r3;
-          panOutputOperation(ws2, o[65], t2r10);
-          const double t1r5 = oscillatorOperation<waveTrisaw, true>(ws1, note1, o[20], memory.noiseSeed);
+          panOutputOperation(ws2, o[77], t2r10);
+          const double t1r5 = oscillatorOperation<waveTrisaw, true>(ws1, note1, o[32], memory.noiseSeed);
           const double t1r6 = t1r4 + t1r5;
-          const double t1r7 = oscillatorOperation<waveTrisaw, true>(ws1, note1, o[22], memory.noiseSeed);
+          const double t1r7 = oscillatorOperation<waveTrisaw, true>(ws1, note1, o[34], memory.noiseSeed);
           const double t1r8 = t1r6 + t1r7;
-          const double t1r9 = oscillatorOperation<waveSine, true>(ws1, note1, o[24], memory.noiseSeed);
+          const double t1r9 = oscillatorOperation<waveSine, true>(ws1, note1, o[36], memory.noiseSeed);
           const double t1r10 = t1r8 + t1r9;
           const double t1r11 = t1r0 * t1r10;
-          const double t1r12 = filterOperation<false>(ws1, o[27], 1, t1r11);
-          const double t1r13 = filterOperation<true>(ws1, o[28], 2, t1r12);
-          const double t1r14 = filterOperation<true>(ws1, o[29], 7, t1r13);
-          const double t1r15 = delayOperation<1, false, true>(program, o[30], t1r14);
+          const double t1r12 = filterOperation<false>(ws1, o[39], 1, t1r11);
+          const double t1r13 = filterOperation<true>(ws1, o[40], 2, t1r12);
+          const double t1r14 = filterOperation<true>(ws1, o[41], 7, t1r13);
+          const double t1r15 = delayOperation<1, false, true>(program, o[42], t1r14);
           double t1r16, t1r17;
-      panOperation(ws1, o[31], t1r15, t1r16, t1r17);
-          const double t1r18 = delayOperation<1, false, true>(program, o[32], t1r17);
-          outputOperation(ws1, o[33], t1r18, t1r16);
+      panOperation(ws1, o[43], t1r15, t1r16, t1r17);
+          const double t1r18 = delayOperation<1, false, true>(program, o[44], t1r17);
+          outputOperation(ws1, o[45], t1r18, t1r16);
         }
       } else {
         if (note2 != 0) {
           const double* const known0 = program.registers[1];
           const double* const known1 = program.registers[3];
-          const double t0r5 = delayOperation<1, false, true>(program, o[11], known0[4]);
-          storeSetOperation(ws1, o[35], known1[1]);
-          const double t2r0 = envelopeOperation(ws2, o[41]);
-          panOutputOperation(ws0, o[12], t0r5);
-          const double t1r12 = delayOperation<1, false, true>(program, o[36], known1[11]);
-          storeSetOperation(ws2, o[42], t2r0);
+          const double t0r5 = delayOperation<1, false, true>(program, o[20], known0[4]);
+          storeSetOperation(ws1, o[47], known1[1]);
+          const double t2r0 = envelopeOperation(ws2, o[53]);
+          const double t0r9 = t0r5 + known0[8];
+          const double t1r12 = delayOperation<1, false, true>(program, o[48], known1[11]);
+          storeSetOperation(ws2, o[54], t2r0);
+          storeSetOperation(ws0, o[22], known0[10]);
           double t1r13, t1r14;
-      panOperation(ws1, o[37], t1r12, t1r13, t1r14);
-          const double t2r1 = envelopeOperation(ws2, o[43]);
-          const double t1r15 = delayOperation<1, false, true>(program, o[38], t1r14);
+      panOperation(ws1, o[49], t1r12, t1r13, t1r14);
+          const double t2r1 = envelopeOperation(ws2, o[55]);
+          storeSetOperation(ws0, o[23], known0[10]);
+          const double t1r15 = delayOperation<1, false, true>(program, o[50], t1r14);
           const double t2r2 = t2r0 * t2r1;
-          outputOperation(ws1, o[39], t1r15, t1r13);
-          const double t2r3 = oscillatorOperation<waveSine, true>(ws2, note2, o[45], memory.noiseSeed);
-          const double t2r4 = oscillatorOperation<waveNoise, true>(ws2, note2, o[46], memory.noiseSeed);
+          panOutputOperation(ws0, o[24], t0r9);
+          outputOperation(ws1, o[51], t1r15, t1r13);
+          const double t2r3 = oscillatorOperation<waveSine, true>(ws2, note2, o[57], memory.noiseSeed);
+          const double t2r4 = oscillatorOperation<waveNoise, true>(ws2, note2, o[58], memory.noiseSeed);
           const double t2r5 = t2r3 + t2r4;
           const double t2r6 = t2r2 * t2r5;
-          const double t2r7 = filterOperation<true>(ws2, o[49], 2, t2r6);
-          const double t2r8 = filterOperation<true>(ws2, o[50], 7, t2r7);
-          const double t2r9 = filterOperation<true>(ws2, o[51], 7, t2r8);
-          const double t2r10 = filterOperation<true>(ws2, o[52], 1, t2r9);
-          const double t2r11 = oscillatorOperation<waveSine, true>(ws2, note2, o[53], memory.noiseSeed);
-          storeSetOperation(ws2, o[54], t2r11);
-          const double t2r12 = delayOperation<1, false, true>(program, o[55], t2r10);
-          const double t2r13 = delayOperation<1, false, true>(program, o[56], t2r12);
-          const double t2r14 = delayOperation<1, false, true>(program, o[57], t2r13);
-          panOutputOperation(ws2, o[58], t2r14);
+          const double t2r7 = filterOperation<true>(ws2, o[61], 2, t2r6);
+          const double t2r8 = filterOperation<true>(ws2, o[62], 7, t2r7);
+          const double t2r9 = filterOperation<true>(ws2, o[63], 7, t2r8);
+          const double t2r10 = filterOperation<true>(ws2, o[64], 1, t2r9);
+          const double t2r11 = oscillatorOperation<waveSine, true>(ws2, note2, o[65], memory.noiseSeed);
+          storeSetOperation(ws2, o[66], t2r11);
+          const double t2r12 = delayOperation<1, false, true>(program, o[67], t2r10);
+          const double t2r13 = delayOperation<1, false, true>(program, o[68], t2r12);
+          const double t2r14 = delayOperation<1, false, true>(program, o[69], t2r13);
+          panOutputOperation(ws2, o[70], t2r14);
         } else {
           const double* const known0 = program.registers[1];
           const double* const known1 = program.registers[3];
           const double* const known2 = program.registers[5];
-          const double t0r5 = delayOperation<1, false, true>(program, o[11], known0[4]);
-          storeSetOperation(ws1, o[35], known1[1]);
-          storeSetOperation(ws2, o[60], known2[0]);
-          panOutputOperation(ws0, o[12], t0r5);
-          const double t1r12 = delayOperation<1, false, true>(program, o[36], known1[11]);
-          storeSetOperation(ws2, o[61], known2[7]);
+          const double t0r5 = delayOperation<1, false, true>(program, o[20], known0[4]);
+          storeSetOperation(ws1, o[47], known1[1]);
+          storeSetOperation(ws2, o[72], known2[0]);
+          const double t0r9 = t0r5 + known0[8];
+          const double t1r12 = delayOperation<1, false, true>(program, o[48], known1[11]);
+          storeSetOperation(ws2, o[73], known2[7]);
+          storeSetOperation(ws0, o[22], known0[10]);
           double t1r13, t1r14;
-      panOperation(ws1, o[37], t1r12, t1r13, t1r14);
-          const double t2r8 = delayOperation<1, false, true>(program, o[62], known2[6]);
-          const double t1r15 = delayOperation<1, false, true>(program, o[38], t1r14);
-          const double t2r9 = delayOperation<1, false, true>(program, o[63], t2r8);
-          outputOperation(ws1, o[39], t1r15, t1r13);
-          const double t2r10 = delayOperation<1, false, true>(program, o[64], t2r9);
-          panOutputOperation(ws2, o[65], t2r10);
+      panOperation(ws1, o[49], t1r12, t1r13, t1r14);
+          const double t2r8 = delayOperation<1, false, true>(program, o[74], known2[6]);
+          storeSetOperation(ws0, o[23], known0[10]);
+          const double t1r15 = delayOperation<1, false, true>(program, o[50], t1r14);
+          const double t2r9 = delayOperation<1, false, true>(program, o[75], t2r8);
+          panOutputOperation(ws0, o[24], t0r9);
+          outputOperation(ws1, o[51], t1r15, t1r13);
+          const double t2r10 = delayOperation<1, false, true>(program, o[76], t2r9);
+          panOutputOperation(ws2, o[77], t2r10);
         }
       }
     }
@@ -627,249 +710,273 @@ void runCompiledSong(SynthMemory& memory, DecodedProgram& program, const Song& s
     if (note3 != 0) {
       if (note4 != 0) {
         if (note5 != 0) {
-          const double t3r0 = envelopeOperation(ws3, o[67]);
-          const double t4r0 = envelopeOperation(ws4, o[82]);
-          const double t5r0 = envelopeOperation(ws5, o[105]);
-          storeSetOperation(ws3, o[68], t3r0);
-          const double t4r1 = oscillatorOperation<waveTrisaw, false>(ws4, note4, o[83], memory.noiseSeed);
-          storeSetOperation(ws5, o[106], t5r0);
-          const double t3r1 = envelopeOperation(ws3, o[69]);
-          const double t4r2 = oscillatorOperation<waveTrisaw, false>(ws4, note4, o[84], memory.noiseSeed);
-          const double t5r1 = oscillatorOperation<wavePulse, true>(ws5, note5, o[107], memory.noiseSeed);
+          const double t3r0 = envelopeOperation(ws3, o[79]);
+          const double t4r0 = envelopeOperation(ws4, o[94]);
+          const double t5r0 = envelopeOperation(ws5, o[117]);
+          storeSetOperation(ws3, o[80], t3r0);
+          const double t4r1 = oscillatorOperation<waveTrisaw, false>(ws4, note4, o[95], memory.noiseSeed);
+          storeSetOperation(ws5, o[118], t5r0);
+          const double t3r1 = envelopeOperation(ws3, o[81]);
+          const double t4r2 = oscillatorOperation<waveTrisaw, false>(ws4, note4, o[96], memory.noiseSeed);
+          const double t5r1 = oscillatorOperation<waveTrisaw, true>(ws5, note5, o[119], memory.noiseSeed);
           const double t3r2 = t3r0 * t3r1;
-          const double t4r3 = oscillatorOperation<waveSine, true>(ws4, note4, o[85], memory.noiseSeed);
-          const double t5r2 = oscillatorOperation<waveTrisaw, true>(ws5, note5, o[108], memory.noiseSeed);
-          const double t3r3 = oscillatorOperation<waveNoise, true>(ws3, note3, o[71], memory.noiseSeed);
-          storeSetOperation(ws4, o[86], t4r3);
+          const double t4r3 = oscillatorOperation<waveSine, true>(ws4, note4, o[97], memory.noiseSeed);
+          const double t5r2 = oscillatorOperation<waveTrisaw, true>(ws5, note5, o[120], memory.noiseSeed);
+          const double t3r3 = oscillatorOperation<waveNoise, true>(ws3, note3, o[83], memory.noiseSeed);
+          storeSetOperation(ws4, o[98], t4r3);
           const double t5r3 = t5r1 + t5r2;
           const double t3r4 = t3r2 * t3r3;
-          storeSetOperation(ws4, o[87], t4r3);
-          const double t5r4 = filterOperation<false>(ws5, o[110], 1, t5r3);
-          const double t3r5 = filterOperation<true>(ws3, o[73], 2, t3r4);
+          storeSetOperation(ws4, o[99], t4r3);
+          const double t5r4 = filterOperation<false>(ws5, o[122], 1, t5r3);
+          const double t3r5 = filterOperation<true>(ws3, o[85], 2, t3r4);
           const double t4r4 = t4r1 + t4r2;
           const double t5r5 = t5r0 * t5r4;
-          const double t3r6 = filterOperation<true>(ws3, o[74], 2, t3r5);
-          const double t4r5 = filterOperation<true>(ws4, o[89], 1, t4r4);
-          const double t5r6 = oscillatorOperation<waveSine, true>(ws5, note5, o[112], memory.noiseSeed);
-          const double t3r7 = filterOperation<true>(ws3, o[75], 1, t3r6);
-          const double t4r6 = filterOperation<true>(ws4, o[90], 2, t4r5);
-          storeSetOperation(ws5, o[113], t5r6);
-          const double t3r8 = filterOperation<true>(ws3, o[76], 1, t3r7);
-          const double t4r7 = holdOperation(ws4, o[91], t4r6);
-          const double t5r7 = oscillatorOperation<waveSine, true>(ws5, note5, o[114], memory.noiseSeed);
-          panOutputOperation(ws3, o[77], t3r8);
+          const double t3r6 = filterOperation<true>(ws3, o[86], 2, t3r5);
+          const double t4r5 = filterOperation<true>(ws4, o[101], 1, t4r4);
+          const double t5r6 = oscillatorOperation<waveSine, true>(ws5, note5, o[124], memory.noiseSeed);
+          const double t3r7 = filterOperation<true>(ws3, o[87], 1, t3r6);
+          const double t4r6 = filterOperation<true>(ws4, o[102], 2, t4r5);
+          storeSetOperation(ws5, o[125], t5r6);
+          const double t3r8 = filterOperation<true>(ws3, o[88], 1, t3r7);
+          const double t4r7 = holdOperation(ws4, o[103], t4r6);
+          const double t5r7 = oscillatorOperation<waveSine, true>(ws5, note5, o[126], memory.noiseSeed);
+          panOutputOperation(ws3, o[89], t3r8);
           const double t4r8 = t4r0 * t4r7;
-          storeSetOperation(ws5, o[115], t5r7);
+          storeSetOperation(ws5, o[127], t5r7);
           double t4r9, t4r10;
-      panOperation(ws4, o[93], t4r8, t4r9, t4r10);
-          const double t5r8 = delayOperation<1, false, true>(program, o[116], t5r5);
-          const double t4r11 = delayOperation<1, false, true>(program, o[94], t4r10);
-          panOutputOperation(ws5, o[117], t5r8);
-          const double t4r12 = delayOperation<1, false, true>(program, o[95], t4r9);
-          outputOperation(ws4, o[96], t4r11, t4r12);
+      panOperation(ws4, o[105], t4r8, t4r9, t4r10);
+          const double t5r8 = delayOperation<1, false, true>(program, o[128], t5r5);
+          const double t4r11 = delayOperation<1, false, true>(program, o[106], t4r10);
+          double t5r9, t5r10;
+      panOperation(ws5, o[129], t5r8, t5r9, t5r10);
+          const double t4r12 = delayOperation<1, false, true>(program, o[107], t4r9);
+          const double t5r11 = delayOperation<1, false, true>(program, o[130], t5r9);
+          outputOperation(ws4, o[108], t4r11, t4r12);
+          outputOperation(ws5, o[131], t5r10, t5r11);
         } else {
           const double* const known5 = program.registers[11];
-          const double t3r0 = envelopeOperation(ws3, o[67]);
-          const double t4r0 = envelopeOperation(ws4, o[82]);
-          storeSetOperation(ws5, o[119], known5[0]);
-          storeSetOperation(ws3, o[68], t3r0);
-          const double t4r1 = oscillatorOperation<waveTrisaw, false>(ws4, note4, o[83], memory.noiseSeed);
-          storeSetOperation(ws5, o[120], known5[5]);
-          const double t3r1 = envelopeOperation(ws3, o[69]);
-          const double t4r2 = oscillatorOperation<waveTrisaw, false>(ws4, note4, o[84], memory.noiseSeed);
-          storeSetOperation(ws5, o[121], known5[6]);
+          const double t3r0 = envelopeOperation(ws3, o[79]);
+          const double t4r0 = envelopeOperation(ws4, o[94]);
+          storeSetOperation(ws5, o[133], known5[0]);
+          storeSetOperation(ws3, o[80], t3r0);
+          const double t4r1 = oscillatorOperation<waveTrisaw, false>(ws4, note4, o[95], memory.noiseSeed);
+          storeSetOperation(ws5, o[134], known5[5]);
+          const double t3r1 = envelopeOperation(ws3, o[81]);
+          const double t4r2 = oscillatorOperation<waveTrisaw, false>(ws4, note4, o[96], memory.noiseSeed);
+          storeSetOperation(ws5, o[135], known5[6]);
           const double t3r2 = t3r0 * t3r1;
-          const double t4r3 = oscillatorOperation<waveSine, true>(ws4, note4, o[85], memory.noiseSeed);
-          const double t5r7 = delayOperation<1, false, true>(program, o[122], known5[4]);
-          const double t3r3 = oscillatorOperation<waveNoise, true>(ws3, note3, o[71], memory.noiseSeed);
-          storeSetOperation(ws4, o[86], t4r3);
-          panOutputOperation(ws5, o[123], t5r7);
+          const double t4r3 = oscillatorOperation<waveSine, true>(ws4, note4, o[97], memory.noiseSeed);
+          const double t5r7 = delayOperation<1, false, true>(program, o[136], known5[4]);
+          const double t3r3 = oscillatorOperation<waveNoise, true>(ws3, note3, o[83], memory.noiseSeed);
+          storeSetOperation(ws4, o[98], t4r3);
+          double t5r8, t5r9;
+      panOperation(ws5, o[137], t5r7, t5r8, t5r9);
           const double t3r4 = t3r2 * t3r3;
-          storeSetOperation(ws4, o[87], t4r3);
-          const double t3r5 = filterOperation<true>(ws3, o[73], 2, t3r4);
+          storeSetOperation(ws4, o[99], t4r3);
+          const double t5r10 = delayOperation<1, false, true>(program, o[138], t5r8);
+          const double t3r5 = filterOperation<true>(ws3, o[85], 2, t3r4);
           const double t4r4 = t4r1 + t4r2;
-          const double t3r6 = filterOperation<true>(ws3, o[74], 2, t3r5);
-          const double t4r5 = filterOperation<true>(ws4, o[89], 1, t4r4);
-          const double t3r7 = filterOperation<true>(ws3, o[75], 1, t3r6);
-          const double t4r6 = filterOperation<true>(ws4, o[90], 2, t4r5);
-          const double t3r8 = filterOperation<true>(ws3, o[76], 1, t3r7);
-          const double t4r7 = holdOperation(ws4, o[91], t4r6);
-          panOutputOperation(ws3, o[77], t3r8);
+          outputOperation(ws5, o[139], t5r9, t5r10);
+          const double t3r6 = filterOperation<true>(ws3, o[86], 2, t3r5);
+          const double t4r5 = filterOperation<true>(ws4, o[101], 1, t4r4);
+          const double t3r7 = filterOperation<true>(ws3, o[87], 1, t3r6);
+          const double t4r6 = filterOperation<true>(ws4, o[102], 2, t4r5);
+          const double t3r8 = filterOperation<true>(ws3, o[88], 1, t3r7);
+          const double t4r7 = holdOperation(ws4, o[103], t4r6);
+          panOutputOperation(ws3, o[89], t3r8);
           const double t4r8 = t4r0 * t4r7;
           double t4r9, t4r10;
-      panOperation(ws4, o[93], t4r8, t4r9, t4r10);
-          const double t4r11 = delayOperation<1, false, true>(program, o[94], t4r10);
-          const double t4r12 = delayOperation<1, false, true>(program, o[95], t4r9);
-          outputOperation(ws4, o[96], t4r11, t4r12);
+      panOperation(ws4, o[105], t4r8, t4r9, t4r10);
+          const double t4r11 = delayOperation<1, false, true>(program, o[106], t4r10);
+          const double t4r12 = delayOperation<1, false, true>(program, o[107], t4r9);
+          outputOperation(ws4, o[108], t4r11, t4r12);
         }
       } else {
         if (note5 != 0) {
           const double* const known4 = program.registers[9];
-          const double t3r0 = envelopeOperation(ws3, o[67]);
-          storeSetOperation(ws4, o[98], known4[3]);
-          const double t5r0 = envelopeOperation(ws5, o[105]);
-          storeSetOperation(ws3, o[68], t3r0);
-          storeSetOperation(ws4, o[99], known4[3]);
-          storeSetOperation(ws5, o[106], t5r0);
-          const double t3r1 = envelopeOperation(ws3, o[69]);
+          const double t3r0 = envelopeOperation(ws3, o[79]);
+          storeSetOperation(ws4, o[110], known4[3]);
+          const double t5r0 = envelopeOperation(ws5, o[117]);
+          storeSetOperation(ws3, o[80], t3r0);
+          storeSetOperation(ws4, o[111], known4[3]);
+          storeSetOperation(ws5, o[118], t5r0);
+          const double t3r1 = envelopeOperation(ws3, o[81]);
           double t4r6, t4r7;
-      panOperation(ws4, o[100], known4[5], t4r6, t4r7);
-          const double t5r1 = oscillatorOperation<wavePulse, true>(ws5, note5, o[107], memory.noiseSeed);
+      panOperation(ws4, o[112], known4[5], t4r6, t4r7);
+          const double t5r1 = oscillatorOperation<waveTrisaw, true>(ws5, note5, o[119], memory.noiseSeed);
           const double t3r2 = t3r0 * t3r1;
-          const double t4r8 = delayOperation<1, false, true>(program, o[101], t4r7);
-          const double t5r2 = oscillatorOperation<waveTrisaw, true>(ws5, note5, o[108], memory.noiseSeed);
-          const double t3r3 = oscillatorOperation<waveNoise, true>(ws3, note3, o[71], memory.noiseSeed);
-          const double t4r9 = delayOperation<1, false, true>(program, o[102], t4r6);
+          const double t4r8 = delayOperation<1, false, true>(program, o[113], t4r7);
+          const double t5r2 = oscillatorOperation<waveTrisaw, true>(ws5, note5, o[120], memory.noiseSeed);
+          const double t3r3 = oscillatorOperation<waveNoise, true>(ws3, note3, o[83], memory.noiseSeed);
+          const double t4r9 = delayOperation<1, false, true>(program, o[114], t4r6);
           const double t5r3 = t5r1 + t5r2;
           const double t3r4 = t3r2 * t3r3;
-          outputOperation(ws4, o[103], t4r8, t4r9);
-          const double t5r4 = filterOperation<false>(ws5, o[110], 1, t5r3);
-          const double t3r5 = filterOperation<true>(ws3, o[73], 2, t3r4);
+          outputOperation(ws4, o[115], t4r8, t4r9);
+          const double t5r4 = filterOperation<false>(ws5, o[122], 1, t5r3);
+          const double t3r5 = filterOperation<true>(ws3, o[85], 2, t3r4);
           const double t5r5 = t5r0 * t5r4;
-          const double t3r6 = filterOperation<true>(ws3, o[74], 2, t3r5);
-          const double t5r6 = oscillatorOperation<waveSine, true>(ws5, note5, o[112], memory.noiseSeed);
-          const double t3r7 = filterOperation<true>(ws3, o[75], 1, t3r6);
-          storeSetOperation(ws5, o[113], t5r6);
-          const double t3r8 = filterOperation<true>(ws3, o[76], 1, t3r7);
-          const double t5r7 = oscillatorOperation<waveSine, true>(ws5, note5, o[114], memory.noiseSeed);
-          panOutputOperation(ws3, o[77], t3r8);
-          storeSetOperation(ws5, o[115], t5r7);
-          const double t5r8 = delayOperation<1, false, true>(program, o[116], t5r5);
-          panOutputOperation(ws5, o[117], t5r8);
+          const double t3r6 = filterOperation<true>(ws3, o[86], 2, t3r5);
+          const double t5r6 = oscillatorOperation<waveSine, true>(ws5, note5, o[124], memory.noiseSeed);
+          const double t3r7 = filterOperation<true>(ws3, o[87], 1, t3r6);
+          storeSetOperation(ws5, o[125], t5r6);
+          const double t3r8 = filterOperation<true>(ws3, o[88], 1, t3r7);
+          const double t5r7 = oscillatorOperation<waveSine, true>(ws5, note5, o[126], memory.noiseSeed);
+          panOutputOperation(ws3, o[89], t3r8);
+          storeSetOperation(ws5, o[127], t5r7);
+          const double t5r8 = delayOperation<1, false, true>(program, o[128], t5r5);
+          double t5r9, t5r10;
+      panOperation(ws5, o[129], t5r8, t5r9, t5r10);
+          const double t5r11 = delayOperation<1, false, true>(program, o[130], t5r9);
+          outputOperation(ws5, o[131], t5r10, t5r11);
         } else {
           const double* const known4 = program.registers[9];
           const double* const known5 = program.registers[11];
-          const double t3r0 = envelopeOperation(ws3, o[67]);
-          storeSetOperation(ws4, o[98], known4[3]);
-          storeSetOperation(ws5, o[119], known5[0]);
-          storeSetOperation(ws3, o[68], t3r0);
-          storeSetOperation(ws4, o[99], known4[3]);
-          storeSetOperation(ws5, o[120], known5[5]);
-          const double t3r1 = envelopeOperation(ws3, o[69]);
+          const double t3r0 = envelopeOperation(ws3, o[79]);
+          storeSetOperation(ws4, o[110], known4[3]);
+          storeSetOperation(ws5, o[133], known5[0]);
+          storeSetOperation(ws3, o[80], t3r0);
+          storeSetOperation(ws4, o[111], known4[3]);
+          storeSetOperation(ws5, o[134], known5[5]);
+          const double t3r1 = envelopeOperation(ws3, o[81]);
           double t4r6, t4r7;
-      panOperation(ws4, o[100], known4[5], t4r6, t4r7);
-          storeSetOperation(ws5, o[121], known5[6]);
+      panOperation(ws4, o[112], known4[5], t4r6, t4r7);
+          storeSetOperation(ws5, o[135], known5[6]);
           const double t3r2 = t3r0 * t3r1;
-          const double t4r8 = delayOperation<1, false, true>(program, o[101], t4r7);
-          const double t5r7 = delayOperation<1, false, true>(program, o[122], known5[4]);
-          const double t3r3 = oscillatorOperation<waveNoise, true>(ws3, note3, o[71], memory.noiseSeed);
-          const double t4r9 = delayOperation<1, false, true>(program, o[102], t4r6);
-          panOutputOperation(ws5, o[123], t5r7);
+          const double t4r8 = delayOperation<1, false, true>(program, o[113], t4r7);
+          const double t5r7 = delayOperation<1, false, true>(program, o[136], known5[4]);
+          const double t3r3 = oscillatorOperation<waveNoise, true>(ws3, note3, o[83], memory.noiseSeed);
+          const double t4r9 = delayOperation<1, false, true>(program, o[114], t4r6);
+          double t5r8, t5r9;
+      panOperation(ws5, o[137], t5r7, t5r8, t5r9);
           const double t3r4 = t3r2 * t3r3;
-          outputOperation(ws4, o[103], t4r8, t4r9);
-          const double t3r5 = filterOperation<true>(ws3, o[73], 2, t3r4);
-          const double t3r6 = filterOperation<true>(ws3, o[74], 2, t3r5);
-          const double t3r7 = filterOperation<true>(ws3, o[75], 1, t3r6);
-          const double t3r8 = filterOperation<true>(ws3, o[76], 1, t3r7);
-          panOutputOperation(ws3, o[77], t3r8);
+          outputOperation(ws4, o[115], t4r8, t4r9);
+          const double t5r10 = delayOperation<1, false, true>(program, o[138], t5r8);
+          const double t3r5 = filterOperation<true>(ws3, o[85], 2, t3r4);
+          outputOperation(ws5, o[139], t5r9, t5r10);
+          const double t3r6 = filterOperation<true>(ws3, o[86], 2, t3r5);
+          const double t3r7 = filterOperation<true>(ws3, o[87], 1, t3r6);
+          const double t3r8 = filterOperation<true>(ws3, o[88], 1, t3r7);
+          panOutputOperation(ws3, o[89], t3r8);
         }
       }
     } else {
       if (note4 != 0) {
         if (note5 != 0) {
           const double* const known3 = program.registers[7];
-          storeSetOperation(ws3, o[79], known3[0]);
-          const double t4r0 = envelopeOperation(ws4, o[82]);
-          const double t5r0 = envelopeOperation(ws5, o[105]);
-          panOutputOperation(ws3, o[80], known3[4]);
-          const double t4r1 = oscillatorOperation<waveTrisaw, false>(ws4, note4, o[83], memory.noiseSeed);
-          storeSetOperation(ws5, o[106], t5r0);
-          const double t4r2 = oscillatorOperation<waveTrisaw, false>(ws4, note4, o[84], memory.noiseSeed);
-          const double t5r1 = oscillatorOperation<wavePulse, true>(ws5, note5, o[107], memory.noiseSeed);
-          const double t4r3 = oscillatorOperation<waveSine, true>(ws4, note4, o[85], memory.noiseSeed);
-          const double t5r2 = oscillatorOperation<waveTrisaw, true>(ws5, note5, o[108], memory.noiseSeed);
-          storeSetOperation(ws4, o[86], t4r3);
+          storeSetOperation(ws3, o[91], known3[0]);
+          const double t4r0 = envelopeOperation(ws4, o[94]);
+          const double t5r0 = envelopeOperation(ws5, o[117]);
+          panOutputOperation(ws3, o[92], known3[4]);
+          const double t4r1 = oscillatorOperation<waveTrisaw, false>(ws4, note4, o[95], memory.noiseSeed);
+          storeSetOperation(ws5, o[118], t5r0);
+          const double t4r2 = oscillatorOperation<waveTrisaw, false>(ws4, note4, o[96], memory.noiseSeed);
+          const double t5r1 = oscillatorOperation<waveTrisaw, true>(ws5, note5, o[119], memory.noiseSeed);
+          const double t4r3 = oscillatorOperation<waveSine, true>(ws4, note4, o[97], memory.noiseSeed);
+          const double t5r2 = oscillatorOperation<waveTrisaw, true>(ws5, note5, o[120], memory.noiseSeed);
+          storeSetOperation(ws4, o[98], t4r3);
           const double t5r3 = t5r1 + t5r2;
-          storeSetOperation(ws4, o[87], t4r3);
-          const double t5r4 = filterOperation<false>(ws5, o[110], 1, t5r3);
+          storeSetOperation(ws4, o[99], t4r3);
+          const double t5r4 = filterOperation<false>(ws5, o[122], 1, t5r3);
           const double t4r4 = t4r1 + t4r2;
           const double t5r5 = t5r0 * t5r4;
-          const double t4r5 = filterOperation<true>(ws4, o[89], 1, t4r4);
-          const double t5r6 = oscillatorOperation<waveSine, true>(ws5, note5, o[112], memory.noiseSeed);
-          const double t4r6 = filterOperation<true>(ws4, o[90], 2, t4r5);
-          storeSetOperation(ws5, o[113], t5r6);
-          const double t4r7 = holdOperation(ws4, o[91], t4r6);
-          const double t5r7 = oscillatorOperation<waveSine, true>(ws5, note5, o[114], memory.noiseSeed);
+          const double t4r5 = filterOperation<true>(ws4, o[101], 1, t4r4);
+          const double t5r6 = oscillatorOperation<waveSine, true>(ws5, note5, o[124], memory.noiseSeed);
+          const double t4r6 = filterOperation<true>(ws4, o[102], 2, t4r5);
+          storeSetOperation(ws5, o[125], t5r6);
+          const double t4r7 = holdOperation(ws4, o[103], t4r6);
+          const double t5r7 = oscillatorOperation<waveSine, true>(ws5, note5, o[126], memory.noiseSeed);
           const double t4r8 = t4r0 * t4r7;
-          storeSetOperation(ws5, o[115], t5r7);
+          storeSetOperation(ws5, o[127], t5r7);
           double t4r9, t4r10;
-      panOperation(ws4, o[93], t4r8, t4r9, t4r10);
-          const double t5r8 = delayOperation<1, false, true>(program, o[116], t5r5);
-          const double t4r11 = delayOperation<1, false, true>(program, o[94], t4r10);
-          panOutputOperation(ws5, o[117], t5r8);
-          const double t4r12 = delayOperation<1, false, true>(program, o[95], t4r9);
-          outputOperation(ws4, o[96], t4r11, t4r12);
+      panOperation(ws4, o[105], t4r8, t4r9, t4r10);
+          const double t5r8 = delayOperation<1, false, true>(program, o[128], t5r5);
+          const double t4r11 = delayOperation<1, false, true>(program, o[106], t4r10);
+          double t5r9, t5r10;
+      panOperation(ws5, o[129], t5r8, t5r9, t5r10);
+          const double t4r12 = delayOperation<1, false, true>(program, o[107], t4r9);
+          const double t5r11 = delayOperation<1, false, true>(program, o[130], t5r9);
+          outputOperation(ws4, o[108], t4r11, t4r12);
+          outputOperation(ws5, o[131], t5r10, t5r11);
         } else {
           const double* const known3 = program.registers[7];
           const double* const known5 = program.registers[11];
-          storeSetOperation(ws3, o[79], known3[0]);
-          const double t4r0 = envelopeOperation(ws4, o[82]);
-          storeSetOperation(ws5, o[119], known5[0]);
-          panOutputOperation(ws3, o[80], known3[4]);
-          const double t4r1 = oscillatorOperation<waveTrisaw, false>(ws4, note4, o[83], memory.noiseSeed);
-          storeSetOperation(ws5, o[120], known5[5]);
-          const double t4r2 = oscillatorOperation<waveTrisaw, false>(ws4, note4, o[84], memory.noiseSeed);
-          storeSetOperation(ws5, o[121], known5[6]);
-          const double t4r3 = oscillatorOperation<waveSine, true>(ws4, note4, o[85], memory.noiseSeed);
-          const double t5r7 = delayOperation<1, false, true>(program, o[122], known5[4]);
-          storeSetOperation(ws4, o[86], t4r3);
-          panOutputOperation(ws5, o[123], t5r7);
-          storeSetOperation(ws4, o[87], t4r3);
+          storeSetOperation(ws3, o[91], known3[0]);
+          const double t4r0 = envelopeOperation(ws4, o[94]);
+          storeSetOperation(ws5, o[133], known5[0]);
+          panOutputOperation(ws3, o[92], known3[4]);
+          const double t4r1 = oscillatorOperation<waveTrisaw, false>(ws4, note4, o[95], memory.noiseSeed);
+          storeSetOperation(ws5, o[134], known5[5]);
+          const double t4r2 = oscillatorOperation<waveTrisaw, false>(ws4, note4, o[96], memory.noiseSeed);
+          storeSetOperation(ws5, o[135], known5[6]);
+          const double t4r3 = oscillatorOperation<waveSine, true>(ws4, note4, o[97], memory.noiseSeed);
+          const double t5r7 = delayOperation<1, false, true>(program, o[136], known5[4]);
+          storeSetOperation(ws4, o[98], t4r3);
+          double t5r8, t5r9;
+      panOperation(ws5, o[137], t5r7, t5r8, t5r9);
+          storeSetOperation(ws4, o[99], t4r3);
+          const double t5r10 = delayOperation<1, false, true>(program, o[138], t5r8);
           const double t4r4 = t4r1 + t4r2;
-          const double t4r5 = filterOperation<true>(ws4, o[89], 1, t4r4);
-          const double t4r6 = filterOperation<true>(ws4, o[90], 2, t4r5);
-          const double t4r7 = holdOperation(ws4, o[91], t4r6);
+          outputOperation(ws5, o[139], t5r9, t5r10);
+          const double t4r5 = filterOperation<true>(ws4, o[101], 1, t4r4);
+          const double t4r6 = filterOperation<true>(ws4, o[102], 2, t4r5);
+          const double t4r7 = holdOperation(ws4, o[103], t4r6);
           const double t4r8 = t4r0 * t4r7;
           double t4r9, t4r10;
-      panOperation(ws4, o[93], t4r8, t4r9, t4r10);
-          const double t4r11 = delayOperation<1, false, true>(program, o[94], t4r10);
-          const double t4r12 = delayOperation<1, false, true>(program, o[95], t4r9);
-          outputOperation(ws4, o[96], t4r11, t4r12);
+      panOperation(ws4, o[105], t4r8, t4r9, t4r10);
+          const double t4r11 = delayOperation<1, false, true>(program, o[106], t4r10);
+          const double t4r12 = delayOperation<1, false, true>(program, o[107], t4r9);
+          outputOperation(ws4, o[108], t4r11, t4r12);
         }
       } else {
         if (note5 != 0) {
           const double* const known3 = program.registers[7];
           const double* const known4 = program.registers[9];
-          storeSetOperation(ws3, o[79], known3[0]);
-          storeSetOperation(ws4, o[98], known4[3]);
-          const double t5r0 = envelopeOperation(ws5, o[105]);
-          panOutputOperation(ws3, o[80], known3[4]);
-          storeSetOperation(ws4, o[99], known4[3]);
-          storeSetOperation(ws5, o[106], t5r0);
+          storeSetOperation(ws3, o[91], known3[0]);
+          storeSetOperation(ws4, o[110], known4[3]);
+          const double t5r0 = envelopeOperation(ws5, o[117]);
+          panOutputOperation(ws3, o[92], known3[4]);
+          storeSetOperation(ws4, o[111], known4[3]);
+          storeSetOperation(ws5, o[118], t5r0);
           double t4r6, t4r7;
-      panOperation(ws4, o[100], known4[5], t4r6, t4r7);
-          const double t5r1 = oscillatorOperation<wavePulse, true>(ws5, note5, o[107], memory.noiseSeed);
-          const double t4r8 = delayOperation<1, false, true>(program, o[101], t4r7);
-          const double t5r2 = oscillatorOperation<waveTrisaw, true>(ws5, note5, o[108], memory.noiseSeed);
-          const double t4r9 = delayOperation<1, false, true>(program, o[102], t4r6);
+      panOperation(ws4, o[112], known4[5], t4r6, t4r7);
+          const double t5r1 = oscillatorOperation<waveTrisaw, true>(ws5, note5, o[119], memory.noiseSeed);
+          const double t4r8 = delayOperation<1, false, true>(program, o[113], t4r7);
+          const double t5r2 = oscillatorOperation<waveTrisaw, true>(ws5, note5, o[120], memory.noiseSeed);
+          const double t4r9 = delayOperation<1, false, true>(program, o[114], t4r6);
           const double t5r3 = t5r1 + t5r2;
-          outputOperation(ws4, o[103], t4r8, t4r9);
-          const double t5r4 = filterOperation<false>(ws5, o[110], 1, t5r3);
+          outputOperation(ws4, o[115], t4r8, t4r9);
+          const double t5r4 = filterOperation<false>(ws5, o[122], 1, t5r3);
           const double t5r5 = t5r0 * t5r4;
-          const double t5r6 = oscillatorOperation<waveSine, true>(ws5, note5, o[112], memory.noiseSeed);
-          storeSetOperation(ws5, o[113], t5r6);
-          const double t5r7 = oscillatorOperation<waveSine, true>(ws5, note5, o[114], memory.noiseSeed);
-          storeSetOperation(ws5, o[115], t5r7);
-          const double t5r8 = delayOperation<1, false, true>(program, o[116], t5r5);
-          panOutputOperation(ws5, o[117], t5r8);
+          const double t5r6 = oscillatorOperation<waveSine, true>(ws5, note5, o[124], memory.noiseSeed);
+          storeSetOperation(ws5, o[125], t5r6);
+          const double t5r7 = oscillatorOperation<waveSine, true>(ws5, note5, o[126], memory.noiseSeed);
+          storeSetOperation(ws5, o[127], t5r7);
+          const double t5r8 = delayOperation<1, false, true>(program, o[128], t5r5);
+          double t5r9, t5r10;
+      panOperation(ws5, o[129], t5r8, t5r9, t5r10);
+          const double t5r11 = delayOperation<1, false, true>(program, o[130], t5r9);
+          outputOperation(ws5, o[131], t5r10, t5r11);
         } else {
           const double* const known3 = program.registers[7];
           const double* const known4 = program.registers[9];
           const double* const known5 = program.registers[11];
-          storeSetOperation(ws3, o[79], known3[0]);
-          storeSetOperation(ws4, o[98], known4[3]);
-          storeSetOperation(ws5, o[119], known5[0]);
-          panOutputOperation(ws3, o[80], known3[4]);
-          storeSetOperation(ws4, o[99], known4[3]);
-          storeSetOperation(ws5, o[120], known5[5]);
+          storeSetOperation(ws3, o[91], known3[0]);
+          storeSetOperation(ws4, o[110], known4[3]);
+          storeSetOperation(ws5, o[133], known5[0]);
+          panOutputOperation(ws3, o[92], known3[4]);
+          storeSetOperation(ws4, o[111], known4[3]);
+          storeSetOperation(ws5, o[134], known5[5]);
           double t4r6, t4r7;
-      panOperation(ws4, o[100], known4[5], t4r6, t4r7);
-          storeSetOperation(ws5, o[121], known5[6]);
-          const double t4r8 = delayOperation<1, false, true>(program, o[101], t4r7);
-          const double t5r7 = delayOperation<1, false, true>(program, o[122], known5[4]);
-          const double t4r9 = delayOperation<1, false, true>(program, o[102], t4r6);
-          panOutputOperation(ws5, o[123], t5r7);
-          outputOperation(ws4, o[103], t4r8, t4r9);
+      panOperation(ws4, o[112], known4[5], t4r6, t4r7);
+          storeSetOperation(ws5, o[135], known5[6]);
+          const double t4r8 = delayOperation<1, false, true>(program, o[113], t4r7);
+          const double t5r7 = delayOperation<1, false, true>(program, o[136], known5[4]);
+          const double t4r9 = delayOperation<1, false, true>(program, o[114], t4r6);
+          double t5r8, t5r9;
+      panOperation(ws5, o[137], t5r7, t5r8, t5r9);
+          outputOperation(ws4, o[115], t4r8, t4r9);
+          const double t5r10 = delayOperation<1, false, true>(program, o[138], t5r8);
+          outputOperation(ws5, o[139], t5r9, t5r10);
         }
       }
     }
@@ -890,217 +997,265 @@ void runCompiledSong(SynthMemory& memory, DecodedProgram& program, const Song& s
     if (note6 != 0) {
       if (note7 != 0) {
         if (note8 != 0) {
-          const double t6r0 = envelopeOperation(ws6, o[125]);
-          const double t7r0 = envelopeOperation(ws7, o[141]);
-          const double t8r0 = envelopeOperation(ws8, o[159]);
-          storeSetOperation(ws6, o[126], t6r0);
-          storeSetOperation(ws7, o[142], t7r0);
-          storeSetOperation(ws8, o[160], t8r0);
-          const double t6r1 = envelopeOperation(ws6, o[127]);
-          const double t7r1 = envelopeOperation(ws7, o[143]);
-          const double t8r1 = envelopeOperation(ws8, o[161]);
-          const double t6r2 = holdOperation(ws6, o[128], t6r1);
-          storeSetOperation(ws7, o[144], t7r1);
-          storeSetOperation(ws8, o[162], t8r1);
-          storeSetOperation(ws6, o[129], t6r2);
-          const double t7r2 = oscillatorOperation<waveTrisaw, false>(ws7, note7, o[145], memory.noiseSeed);
-          const double t8r2 = oscillatorOperation<wavePulse, true>(ws8, note8, o[163], memory.noiseSeed);
-          const double t6r3 = oscillatorOperation<waveTrisaw, false>(ws6, note6, o[130], memory.noiseSeed);
-          const double t7r3 = oscillatorOperation<waveTrisaw, true>(ws7, note7, o[146], memory.noiseSeed);
-          const double t8r3 = oscillatorOperation<waveTrisaw, false>(ws8, note8, o[164], memory.noiseSeed);
+          const double t6r0 = envelopeOperation(ws6, o[141]);
+          const double t7r0 = envelopeOperation(ws7, o[157]);
+          const double t8r0 = envelopeOperation(ws8, o[179]);
+          storeSetOperation(ws6, o[142], t6r0);
+          storeSetOperation(ws7, o[158], t7r0);
+          storeSetOperation(ws8, o[180], t8r0);
+          const double t6r1 = envelopeOperation(ws6, o[143]);
+          const double t7r1 = envelopeOperation(ws7, o[159]);
+          const double t8r1 = envelopeOperation(ws8, o[181]);
+          const double t6r2 = holdOperation(ws6, o[144], t6r1);
+          storeSetOperation(ws7, o[160], t7r1);
+          storeSetOperation(ws8, o[182], t8r1);
+          storeSetOperation(ws6, o[145], t6r2);
+          const double t7r2 = oscillatorOperation<waveTrisaw, false>(ws7, note7, o[161], memory.noiseSeed);
+          const double t8r2 = oscillatorOperation<waveTrisaw, true>(ws8, note8, o[183], memory.noiseSeed);
+          const double t6r3 = oscillatorOperation<waveTrisaw, false>(ws6, note6, o[146], memory.noiseSeed);
+          const double t7r3 = oscillatorOperation<waveTrisaw, true>(ws7, note7, o[162], memory.noiseSeed);
+          const double t8r3 = oscillatorOperation<waveTrisaw, false>(ws8, note8, o[184], memory.noiseSeed);
           const double t6r4 = t6r0 * t6r3;
-          const double t7r4 = filterOperation<true>(ws7, o[147], 1, t7r3);
-          const double t8r4 = filterOperation<true>(ws8, o[165], 1, t8r3);
-          const double t6r5 = filterOperation<true>(ws6, o[132], 1, t6r4);
+          const double t7r4 = filterOperation<true>(ws7, o[163], 1, t7r3);
+          const double t8r4 = filterOperation<true>(ws8, o[185], 1, t8r3);
+          const double t6r5 = filterOperation<true>(ws6, o[148], 1, t6r4);
           const double t7r5 = t7r2 + t7r4;
           const double t8r5 = t8r2 + t8r4;
-          const double t6r6 = filterOperation<true>(ws6, o[133], 7, t6r5);
+          const double t6r6 = filterOperation<true>(ws6, o[149], 7, t6r5);
           const double t7r6 = t7r0 * t7r5;
           const double t8r6 = t8r0 * t8r5;
-          const double t6r7 = filterOperation<true>(ws6, o[134], 2, t6r6);
-          const double t7r7 = filterOperation<true>(ws7, o[150], 1, t7r6);
-          const double t8r7 = filterOperation<true>(ws8, o[168], 1, t8r6);
-          panOutputOperation(ws6, o[135], t6r7);
-          const double t7r8 = filterOperation<true>(ws7, o[151], 1, t7r7);
-          const double t8r8 = filterOperation<true>(ws8, o[169], 1, t8r7);
-          const double t7r9 = filterOperation<true>(ws7, o[152], 2, t7r8);
-          const double t8r9 = filterOperation<true>(ws8, o[170], 2, t8r8);
-          panOutputOperation(ws7, o[153], t7r9);
-          panOutputOperation(ws8, o[171], t8r9);
+          const double t6r7 = filterOperation<true>(ws6, o[150], 2, t6r6);
+          const double t7r7 = filterOperation<true>(ws7, o[166], 1, t7r6);
+          const double t8r7 = filterOperation<true>(ws8, o[188], 1, t8r6);
+          panOutputOperation(ws6, o[151], t6r7);
+          const double t7r8 = filterOperation<true>(ws7, o[167], 1, t7r7);
+          const double t8r8 = filterOperation<true>(ws8, o[189], 1, t8r7);
+          const double t7r9 = filterOperation<true>(ws7, o[168], 2, t7r8);
+          const double t8r9 = filterOperation<true>(ws8, o[190], 2, t8r8);
+          double t7r10, t7r11;
+      panOperation(ws7, o[169], t7r9, t7r10, t7r11);
+          double t8r10, t8r11;
+      panOperation(ws8, o[191], t8r9, t8r10, t8r11);
+          const double t7r12 = delayOperation<1, false, true>(program, o[170], t7r11);
+          const double t8r12 = delayOperation<1, false, true>(program, o[192], t8r10);
+          outputOperation(ws7, o[171], t7r12, t7r10);
+          outputOperation(ws8, o[193], t8r11, t8r12);
         } else {
           const double* const known8 = program.registers[17];
-          const double t6r0 = envelopeOperation(ws6, o[125]);
-          const double t7r0 = envelopeOperation(ws7, o[141]);
-          storeSetOperation(ws8, o[173], known8[0]);
-          storeSetOperation(ws6, o[126], t6r0);
-          storeSetOperation(ws7, o[142], t7r0);
-          storeSetOperation(ws8, o[174], known8[1]);
-          const double t6r1 = envelopeOperation(ws6, o[127]);
-          const double t7r1 = envelopeOperation(ws7, o[143]);
-          panOutputOperation(ws8, o[175], known8[5]);
-          const double t6r2 = holdOperation(ws6, o[128], t6r1);
-          storeSetOperation(ws7, o[144], t7r1);
-          storeSetOperation(ws6, o[129], t6r2);
-          const double t7r2 = oscillatorOperation<waveTrisaw, false>(ws7, note7, o[145], memory.noiseSeed);
-          const double t6r3 = oscillatorOperation<waveTrisaw, false>(ws6, note6, o[130], memory.noiseSeed);
-          const double t7r3 = oscillatorOperation<waveTrisaw, true>(ws7, note7, o[146], memory.noiseSeed);
+          const double t6r0 = envelopeOperation(ws6, o[141]);
+          const double t7r0 = envelopeOperation(ws7, o[157]);
+          storeSetOperation(ws8, o[195], known8[0]);
+          storeSetOperation(ws6, o[142], t6r0);
+          storeSetOperation(ws7, o[158], t7r0);
+          storeSetOperation(ws8, o[196], known8[1]);
+          const double t6r1 = envelopeOperation(ws6, o[143]);
+          const double t7r1 = envelopeOperation(ws7, o[159]);
+          double t8r6, t8r7;
+      panOperation(ws8, o[197], known8[5], t8r6, t8r7);
+          const double t6r2 = holdOperation(ws6, o[144], t6r1);
+          storeSetOperation(ws7, o[160], t7r1);
+          const double t8r8 = delayOperation<1, false, true>(program, o[198], t8r6);
+          storeSetOperation(ws6, o[145], t6r2);
+          const double t7r2 = oscillatorOperation<waveTrisaw, false>(ws7, note7, o[161], memory.noiseSeed);
+          outputOperation(ws8, o[199], t8r7, t8r8);
+          const double t6r3 = oscillatorOperation<waveTrisaw, false>(ws6, note6, o[146], memory.noiseSeed);
+          const double t7r3 = oscillatorOperation<waveTrisaw, true>(ws7, note7, o[162], memory.noiseSeed);
           const double t6r4 = t6r0 * t6r3;
-          const double t7r4 = filterOperation<true>(ws7, o[147], 1, t7r3);
-          const double t6r5 = filterOperation<true>(ws6, o[132], 1, t6r4);
+          const double t7r4 = filterOperation<true>(ws7, o[163], 1, t7r3);
+          const double t6r5 = filterOperation<true>(ws6, o[148], 1, t6r4);
           const double t7r5 = t7r2 + t7r4;
-          const double t6r6 = filterOperation<true>(ws6, o[133], 7, t6r5);
+          const double t6r6 = filterOperation<true>(ws6, o[149], 7, t6r5);
           const double t7r6 = t7r0 * t7r5;
-          const double t6r7 = filterOperation<true>(ws6, o[134], 2, t6r6);
-          const double t7r7 = filterOperation<true>(ws7, o[150], 1, t7r6);
-          panOutputOperation(ws6, o[135], t6r7);
-          const double t7r8 = filterOperation<true>(ws7, o[151], 1, t7r7);
-          const double t7r9 = filterOperation<true>(ws7, o[152], 2, t7r8);
-          panOutputOperation(ws7, o[153], t7r9);
+          const double t6r7 = filterOperation<true>(ws6, o[150], 2, t6r6);
+          const double t7r7 = filterOperation<true>(ws7, o[166], 1, t7r6);
+          panOutputOperation(ws6, o[151], t6r7);
+          const double t7r8 = filterOperation<true>(ws7, o[167], 1, t7r7);
+          const double t7r9 = filterOperation<true>(ws7, o[168], 2, t7r8);
+          double t7r10, t7r11;
+      panOperation(ws7, o[169], t7r9, t7r10, t7r11);
+          const double t7r12 = delayOperation<1, false, true>(program, o[170], t7r11);
+          outputOperation(ws7, o[171], t7r12, t7r10);
         }
       } else {
         if (note8 != 0) {
           const double* const known7 = program.registers[15];
-          const double t6r0 = envelopeOperation(ws6, o[125]);
-          storeSetOperation(ws7, o[155], known7[0]);
-          const double t8r0 = envelopeOperation(ws8, o[159]);
-          storeSetOperation(ws6, o[126], t6r0);
-          storeSetOperation(ws7, o[156], known7[1]);
-          storeSetOperation(ws8, o[160], t8r0);
-          const double t6r1 = envelopeOperation(ws6, o[127]);
-          panOutputOperation(ws7, o[157], known7[5]);
-          const double t8r1 = envelopeOperation(ws8, o[161]);
-          const double t6r2 = holdOperation(ws6, o[128], t6r1);
-          storeSetOperation(ws8, o[162], t8r1);
-          storeSetOperation(ws6, o[129], t6r2);
-          const double t8r2 = oscillatorOperation<wavePulse, true>(ws8, note8, o[163], memory.noiseSeed);
-          const double t6r3 = oscillatorOperation<waveTrisaw, false>(ws6, note6, o[130], memory.noiseSeed);
-          const double t8r3 = oscillatorOperation<waveTrisaw, false>(ws8, note8, o[164], memory.noiseSeed);
+          const double t6r0 = envelopeOperation(ws6, o[141]);
+          storeSetOperation(ws7, o[173], known7[0]);
+          const double t8r0 = envelopeOperation(ws8, o[179]);
+          storeSetOperation(ws6, o[142], t6r0);
+          storeSetOperation(ws7, o[174], known7[1]);
+          storeSetOperation(ws8, o[180], t8r0);
+          const double t6r1 = envelopeOperation(ws6, o[143]);
+          double t7r6, t7r7;
+      panOperation(ws7, o[175], known7[5], t7r6, t7r7);
+          const double t8r1 = envelopeOperation(ws8, o[181]);
+          const double t6r2 = holdOperation(ws6, o[144], t6r1);
+          const double t7r8 = delayOperation<1, false, true>(program, o[176], t7r7);
+          storeSetOperation(ws8, o[182], t8r1);
+          storeSetOperation(ws6, o[145], t6r2);
+          outputOperation(ws7, o[177], t7r8, t7r6);
+          const double t8r2 = oscillatorOperation<waveTrisaw, true>(ws8, note8, o[183], memory.noiseSeed);
+          const double t6r3 = oscillatorOperation<waveTrisaw, false>(ws6, note6, o[146], memory.noiseSeed);
+          const double t8r3 = oscillatorOperation<waveTrisaw, false>(ws8, note8, o[184], memory.noiseSeed);
           const double t6r4 = t6r0 * t6r3;
-          const double t8r4 = filterOperation<true>(ws8, o[165], 1, t8r3);
-          const double t6r5 = filterOperation<true>(ws6, o[132], 1, t6r4);
+          const double t8r4 = filterOperation<true>(ws8, o[185], 1, t8r3);
+          const double t6r5 = filterOperation<true>(ws6, o[148], 1, t6r4);
           const double t8r5 = t8r2 + t8r4;
-          const double t6r6 = filterOperation<true>(ws6, o[133], 7, t6r5);
+          const double t6r6 = filterOperation<true>(ws6, o[149], 7, t6r5);
           const double t8r6 = t8r0 * t8r5;
-          const double t6r7 = filterOperation<true>(ws6, o[134], 2, t6r6);
-          const double t8r7 = filterOperation<true>(ws8, o[168], 1, t8r6);
-          panOutputOperation(ws6, o[135], t6r7);
-          const double t8r8 = filterOperation<true>(ws8, o[169], 1, t8r7);
-          const double t8r9 = filterOperation<true>(ws8, o[170], 2, t8r8);
-          panOutputOperation(ws8, o[171], t8r9);
+          const double t6r7 = filterOperation<true>(ws6, o[150], 2, t6r6);
+          const double t8r7 = filterOperation<true>(ws8, o[188], 1, t8r6);
+          panOutputOperation(ws6, o[151], t6r7);
+          const double t8r8 = filterOperation<true>(ws8, o[189], 1, t8r7);
+          const double t8r9 = filterOperation<true>(ws8, o[190], 2, t8r8);
+          double t8r10, t8r11;
+      panOperation(ws8, o[191], t8r9, t8r10, t8r11);
+          const double t8r12 = delayOperation<1, false, true>(program, o[192], t8r10);
+          outputOperation(ws8, o[193], t8r11, t8r12);
         } else {
           const double* const known7 = program.registers[15];
           const double* const known8 = program.registers[17];
-          const double t6r0 = envelopeOperation(ws6, o[125]);
-          storeSetOperation(ws7, o[155], known7[0]);
-          storeSetOperation(ws8, o[173], known8[0]);
-          storeSetOperation(ws6, o[126], t6r0);
-          storeSetOperation(ws7, o[156], known7[1]);
-          storeSetOperation(ws8, o[174], known8[1]);
-          const double t6r1 = envelopeOperation(ws6, o[127]);
-          panOutputOperation(ws7, o[157], known7[5]);
-          panOutputOperation(ws8, o[175], known8[5]);
-          const double t6r2 = holdOperation(ws6, o[128], t6r1);
-          storeSetOperation(ws6, o[129], t6r2);
-          const double t6r3 = oscillatorOperation<waveTrisaw, false>(ws6, note6, o[130], memory.noiseSeed);
+          const double t6r0 = envelopeOperation(ws6, o[141]);
+          storeSetOperation(ws7, o[173], known7[0]);
+          storeSetOperation(ws8, o[195], known8[0]);
+          storeSetOperation(ws6, o[142], t6r0);
+          storeSetOperation(ws7, o[174], known7[1]);
+          storeSetOperation(ws8, o[196], known8[1]);
+          const double t6r1 = envelopeOperation(ws6, o[143]);
+          double t7r6, t7r7;
+      panOperation(ws7, o[175], known7[5], t7r6, t7r7);
+          double t8r6, t8r7;
+      panOperation(ws8, o[197], known8[5], t8r6, t8r7);
+          const double t6r2 = holdOperation(ws6, o[144], t6r1);
+          const double t7r8 = delayOperation<1, false, true>(program, o[176], t7r7);
+          const double t8r8 = delayOperation<1, false, true>(program, o[198], t8r6);
+          storeSetOperation(ws6, o[145], t6r2);
+          outputOperation(ws7, o[177], t7r8, t7r6);
+          outputOperation(ws8, o[199], t8r7, t8r8);
+          const double t6r3 = oscillatorOperation<waveTrisaw, false>(ws6, note6, o[146], memory.noiseSeed);
           const double t6r4 = t6r0 * t6r3;
-          const double t6r5 = filterOperation<true>(ws6, o[132], 1, t6r4);
-          const double t6r6 = filterOperation<true>(ws6, o[133], 7, t6r5);
-          const double t6r7 = filterOperation<true>(ws6, o[134], 2, t6r6);
-          panOutputOperation(ws6, o[135], t6r7);
+          const double t6r5 = filterOperation<true>(ws6, o[148], 1, t6r4);
+          const double t6r6 = filterOperation<true>(ws6, o[149], 7, t6r5);
+          const double t6r7 = filterOperation<true>(ws6, o[150], 2, t6r6);
+          panOutputOperation(ws6, o[151], t6r7);
         }
       }
     } else {
       if (note7 != 0) {
         if (note8 != 0) {
           const double* const known6 = program.registers[13];
-          storeSetOperation(ws6, o[137], known6[0]);
-          const double t7r0 = envelopeOperation(ws7, o[141]);
-          const double t8r0 = envelopeOperation(ws8, o[159]);
-          storeSetOperation(ws6, o[138], known6[1]);
-          storeSetOperation(ws7, o[142], t7r0);
-          storeSetOperation(ws8, o[160], t8r0);
-          panOutputOperation(ws6, o[139], known6[3]);
-          const double t7r1 = envelopeOperation(ws7, o[143]);
-          const double t8r1 = envelopeOperation(ws8, o[161]);
-          storeSetOperation(ws7, o[144], t7r1);
-          storeSetOperation(ws8, o[162], t8r1);
-          const double t7r2 = oscillatorOperation<waveTrisaw, false>(ws7, note7, o[145], memory.noiseSeed);
-          const double t8r2 = oscillatorOperation<wavePulse, true>(ws8, note8, o[163], memory.noiseSeed);
-          const double t7r3 = oscillatorOperation<waveTrisaw, true>(ws7, note7, o[146], memory.noiseSeed);
-          const double t8r3 = oscillatorOperation<waveTrisaw, false>(ws8, note8, o[164], memory.noiseSeed);
-          const double t7r4 = filterOperation<true>(ws7, o[147], 1, t7r3);
-          const double t8r4 = filterOperation<true>(ws8, o[165], 1, t8r3);
+          storeSetOperation(ws6, o[153], known6[0]);
+          const double t7r0 = envelopeOperation(ws7, o[157]);
+          const double t8r0 = envelopeOperation(ws8, o[179]);
+          storeSetOperation(ws6, o[154], known6[1]);
+          storeSetOperation(ws7, o[158], t7r0);
+          storeSetOperation(ws8, o[180], t8r0);
+          panOutputOperation(ws6, o[155], known6[3]);
+          const double t7r1 = envelopeOperation(ws7, o[159]);
+          const double t8r1 = envelopeOperation(ws8, o[181]);
+          storeSetOperation(ws7, o[160], t7r1);
+          storeSetOperation(ws8, o[182], t8r1);
+          const double t7r2 = oscillatorOperation<waveTrisaw, false>(ws7, note7, o[161], memory.noiseSeed);
+          const double t8r2 = oscillatorOperation<waveTrisaw, true>(ws8, note8, o[183], memory.noiseSeed);
+          const double t7r3 = oscillatorOperation<waveTrisaw, true>(ws7, note7, o[162], memory.noiseSeed);
+          const double t8r3 = oscillatorOperation<waveTrisaw, false>(ws8, note8, o[184], memory.noiseSeed);
+          const double t7r4 = filterOperation<true>(ws7, o[163], 1, t7r3);
+          const double t8r4 = filterOperation<true>(ws8, o[185], 1, t8r3);
           const double t7r5 = t7r2 + t7r4;
           const double t8r5 = t8r2 + t8r4;
           const double t7r6 = t7r0 * t7r5;
           const double t8r6 = t8r0 * t8r5;
-          const double t7r7 = filterOperation<true>(ws7, o[150], 1, t7r6);
-          const double t8r7 = filterOperation<true>(ws8, o[168], 1, t8r6);
-          const double t7r8 = filterOperation<true>(ws7, o[151], 1, t7r7);
-          const double t8r8 = filterOperation<true>(ws8, o[169], 1, t8r7);
-          const double t7r9 = filterOperation<true>(ws7, o[152], 2, t7r8);
-          const double t8r9 = filterOperation<true>(ws8, o[170], 2, t8r8);
-          panOutputOperation(ws7, o[153], t7r9);
-          panOutputOperation(ws8, o[171], t8r9);
+          const double t7r7 = filterOperation<true>(ws7, o[166], 1, t7r6);
+          const double t8r7 = filterOperation<true>(ws8, o[188], 1, t8r6);
+          const double t7r8 = filterOperation<true>(ws7, o[167], 1, t7r7);
+          const double t8r8 = filterOperation<true>(ws8, o[189], 1, t8r7);
+          const double t7r9 = filterOperation<true>(ws7, o[168], 2, t7r8);
+          const double t8r9 = filterOperation<true>(ws8, o[190], 2, t8r8);
+          double t7r10, t7r11;
+      panOperation(ws7, o[169], t7r9, t7r10, t7r11);
+          double t8r10, t8r11;
+      panOperation(ws8, o[191], t8r9, t8r10, t8r11);
+          const double t7r12 = delayOperation<1, false, true>(program, o[170], t7r11);
+          const double t8r12 = delayOperation<1, false, true>(program, o[192], t8r10);
+          outputOperation(ws7, o[171], t7r12, t7r10);
+          outputOperation(ws8, o[193], t8r11, t8r12);
         } else {
           const double* const known6 = program.registers[13];
           const double* const known8 = program.registers[17];
-          storeSetOperation(ws6, o[137], known6[0]);
-          const double t7r0 = envelopeOperation(ws7, o[141]);
-          storeSetOperation(ws8, o[173], known8[0]);
-          storeSetOperation(ws6, o[138], known6[1]);
-          storeSetOperation(ws7, o[142], t7r0);
-          storeSetOperation(ws8, o[174], known8[1]);
-          panOutputOperation(ws6, o[139], known6[3]);
-          const double t7r1 = envelopeOperation(ws7, o[143]);
-          panOutputOperation(ws8, o[175], known8[5]);
-          storeSetOperation(ws7, o[144], t7r1);
-          const double t7r2 = oscillatorOperation<waveTrisaw, false>(ws7, note7, o[145], memory.noiseSeed);
-          const double t7r3 = oscillatorOperation<waveTrisaw, true>(ws7, note7, o[146], memory.noiseSeed);
-          const double t7r4 = filterOperation<true>(ws7, o[147], 1, t7r3);
+          storeSetOperation(ws6, o[153], known6[0]);
+          const double t7r0 = envelopeOperation(ws7, o[157]);
+          storeSetOperation(ws8, o[195], known8[0]);
+          storeSetOperation(ws6, o[154], known6[1]);
+          storeSetOperation(ws7, o[158], t7r0);
+          storeSetOperation(ws8, o[196], known8[1]);
+          panOutputOperation(ws6, o[155], known6[3]);
+          const double t7r1 = envelopeOperation(ws7, o[159]);
+          double t8r6, t8r7;
+      panOperation(ws8, o[197], known8[5], t8r6, t8r7);
+          storeSetOperation(ws7, o[160], t7r1);
+          const double t8r8 = delayOperation<1, false, true>(program, o[198], t8r6);
+          const double t7r2 = oscillatorOperation<waveTrisaw, false>(ws7, note7, o[161], memory.noiseSeed);
+          outputOperation(ws8, o[199], t8r7, t8r8);
+          const double t7r3 = oscillatorOperation<waveTrisaw, true>(ws7, note7, o[162], memory.noiseSeed);
+          const double t7r4 = filterOperation<true>(ws7, o[163], 1, t7r3);
           const double t7r5 = t7r2 + t7r4;
           const double t7r6 = t7r0 * t7r5;
-          const double t7r7 = filterOperation<true>(ws7, o[150], 1, t7r6);
-          const double t7r8 = filterOperation<true>(ws7, o[151], 1, t7r7);
-          const double t7r9 = filterOperation<true>(ws7, o[152], 2, t7r8);
-          panOutputOperation(ws7, o[153], t7r9);
+          const double t7r7 = filterOperation<true>(ws7, o[166], 1, t7r6);
+          const double t7r8 = filterOperation<true>(ws7, o[167], 1, t7r7);
+          const double t7r9 = filterOperation<true>(ws7, o[168], 2, t7r8);
+          double t7r10, t7r11;
+      panOperation(ws7, o[169], t7r9, t7r10, t7r11);
+          const double t7r12 = delayOperation<1, false, true>(program, o[170], t7r11);
+          outputOperation(ws7, o[171], t7r12, t7r10);
         }
       } else {
         if (note8 != 0) {
           const double* const known6 = program.registers[13];
           const double* const known7 = program.registers[15];
-          storeSetOperation(ws6, o[137], known6[0]);
-          storeSetOperation(ws7, o[155], known7[0]);
-          const double t8r0 = envelopeOperation(ws8, o[159]);
-          storeSetOperation(ws6, o[138], known6[1]);
-          storeSetOperation(ws7, o[156], known7[1]);
-          storeSetOperation(ws8, o[160], t8r0);
-          panOutputOperation(ws6, o[139], known6[3]);
-          panOutputOperation(ws7, o[157], known7[5]);
-          const double t8r1 = envelopeOperation(ws8, o[161]);
-          storeSetOperation(ws8, o[162], t8r1);
-          const double t8r2 = oscillatorOperation<wavePulse, true>(ws8, note8, o[163], memory.noiseSeed);
-          const double t8r3 = oscillatorOperation<waveTrisaw, false>(ws8, note8, o[164], memory.noiseSeed);
-          const double t8r4 = filterOperation<true>(ws8, o[165], 1, t8r3);
+          storeSetOperation(ws6, o[153], known6[0]);
+          storeSetOperation(ws7, o[173], known7[0]);
+          const double t8r0 = envelopeOperation(ws8, o[179]);
+          storeSetOperation(ws6, o[154], known6[1]);
+          storeSetOperation(ws7, o[174], known7[1]);
+          storeSetOperation(ws8, o[180], t8r0);
+          panOutputOperation(ws6, o[155], known6[3]);
+          double t7r6, t7r7;
+      panOperation(ws7, o[175], known7[5], t7r6, t7r7);
+          const double t8r1 = envelopeOperation(ws8, o[181]);
+          const double t7r8 = delayOperation<1, false, true>(program, o[176], t7r7);
+          storeSetOperation(ws8, o[182], t8r1);
+          outputOperation(ws7, o[177], t7r8, t7r6);
+          const double t8r2 = oscillatorOperation<waveTrisaw, true>(ws8, note8, o[183], memory.noiseSeed);
+          const double t8r3 = oscillatorOperation<waveTrisaw, false>(ws8, note8, o[184], memory.noiseSeed);
+          const double t8r4 = filterOperation<true>(ws8, o[185], 1, t8r3);
           const double t8r5 = t8r2 + t8r4;
           const double t8r6 = t8r0 * t8r5;
-          const double t8r7 = filterOperation<true>(ws8, o[168], 1, t8r6);
-          const double t8r8 = filterOperation<true>(ws8, o[169], 1, t8r7);
-          const double t8r9 = filterOperation<true>(ws8, o[170], 2, t8r8);
-          panOutputOperation(ws8, o[171], t8r9);
+          const double t8r7 = filterOperation<true>(ws8, o[188], 1, t8r6);
+          const double t8r8 = filterOperation<true>(ws8, o[189], 1, t8r7);
+          const double t8r9 = filterOperation<true>(ws8, o[190], 2, t8r8);
+          double t8r10, t8r11;
+      panOperation(ws8, o[191], t8r9, t8r10, t8r11);
+          const double t8r12 = delayOperation<1, false, true>(program, o[192], t8r10);
+          outputOperation(ws8, o[193], t8r11, t8r12);
         } else {
           const double* const known6 = program.registers[13];
           const double* const known7 = program.registers[15];
           const double* const known8 = program.registers[17];
-          storeSetOperation(ws6, o[137], known6[0]);
-          storeSetOperation(ws7, o[155], known7[0]);
-          storeSetOperation(ws8, o[173], known8[0]);
-          storeSetOperation(ws6, o[138], known6[1]);
-          storeSetOperation(ws7, o[156], known7[1]);
-          storeSetOperation(ws8, o[174], known8[1]);
-          panOutputOperation(ws6, o[139], known6[3]);
-          panOutputOperation(ws7, o[157], known7[5]);
-          panOutputOperation(ws8, o[175], known8[5]);
+          storeSetOperation(ws6, o[153], known6[0]);
+          storeSetOperation(ws7, o[173], known7[0]);
+          storeSetOperation(ws8, o[195], known8[0]);
+          storeSetOperation(ws6, o[154], known6[1]);
+          storeSetOperation(ws7, o[174], known7[1]);
+          storeSetOperation(ws8, o[196], known8[1]);
+          panOutputOperation(ws6, o[155], known6[3]);
+          double t7r6, t7r7;
+      panOperation(ws7, o[175], known7[5], t7r6, t7r7);
+          double t8r6, t8r7;
+      panOperation(ws8, o[197], known8[5], t8r6, t8r7);
+          const double t7r8 = delayOperation<1, false, true>(program, o[176], t7r7);
+          const double t8r8 = delayOperation<1, false, true>(program, o[198], t8r6);
+          outputOperation(ws7, o[177], t7r8, t7r6);
+          outputOperation(ws8, o[199], t8r7, t8r8);
         }
       }
     }
@@ -1121,221 +1276,221 @@ void runCompiledSong(SynthMemory& memory, DecodedProgram& program, const Song& s
     if (note9 != 0) {
       if (note10 != 0) {
         if (note11 != 0) {
-          const double t9r0 = envelopeOperation(ws9, o[177]);
-          const double t10r0 = envelopeOperation(ws10, o[192]);
-          const double t11r0 = envelopeOperation(ws11, o[211]);
-          storeSetOperation(ws9, o[178], t9r0);
-          storeSetOperation(ws10, o[193], t10r0);
-          const double t11r1 = oscillatorOperation<wavePulse, true>(ws11, note11, o[212], memory.noiseSeed);
-          const double t9r1 = envelopeOperation(ws9, o[179]);
-          const double t10r1 = envelopeOperation(ws10, o[194]);
-          const double t11r2 = oscillatorOperation<wavePulse, true>(ws11, note11, o[213], memory.noiseSeed);
+          const double t9r0 = envelopeOperation(ws9, o[201]);
+          const double t10r0 = envelopeOperation(ws10, o[216]);
+          const double t11r0 = envelopeOperation(ws11, o[235]);
+          storeSetOperation(ws9, o[202], t9r0);
+          storeSetOperation(ws10, o[217], t10r0);
+          const double t11r1 = oscillatorOperation<wavePulse, true>(ws11, note11, o[236], memory.noiseSeed);
+          const double t9r1 = envelopeOperation(ws9, o[203]);
+          const double t10r1 = envelopeOperation(ws10, o[218]);
+          const double t11r2 = oscillatorOperation<wavePulse, true>(ws11, note11, o[237], memory.noiseSeed);
           const double t9r2 = t9r0 * t9r1;
-          storeSetOperation(ws10, o[195], t10r1);
-          const double t11r3 = oscillatorOperation<wavePulse, true>(ws11, note11, o[214], memory.noiseSeed);
-          const double t9r3 = oscillatorOperation<waveSine, true>(ws9, note9, o[181], memory.noiseSeed);
-          const double t10r2 = oscillatorOperation<waveSine, false>(ws10, note10, o[196], memory.noiseSeed);
+          storeSetOperation(ws10, o[219], t10r1);
+          const double t11r3 = oscillatorOperation<wavePulse, true>(ws11, note11, o[238], memory.noiseSeed);
+          const double t9r3 = oscillatorOperation<waveSine, true>(ws9, note9, o[205], memory.noiseSeed);
+          const double t10r2 = oscillatorOperation<waveSine, false>(ws10, note10, o[220], memory.noiseSeed);
           const double t11r4 = t11r2 * t11r3;
           const double t9r4 = t9r2 * t9r3;
-          const double t10r3 = oscillatorOperation<waveNoise, true>(ws10, note10, o[197], memory.noiseSeed);
+          const double t10r3 = oscillatorOperation<waveNoise, true>(ws10, note10, o[221], memory.noiseSeed);
           const double t11r5 = t11r1 + t11r4;
-          const double t9r5 = filterOperation<true>(ws9, o[183], 2, t9r4);
-          const double t10r4 = filterOperation<true>(ws10, o[198], 4, t10r3);
+          const double t9r5 = filterOperation<true>(ws9, o[207], 2, t9r4);
+          const double t10r4 = filterOperation<true>(ws10, o[222], 4, t10r3);
           const double t11r6 = t11r0 * t11r5;
-          const double t9r6 = filterOperation<true>(ws9, o[184], 7, t9r5);
+          const double t9r6 = filterOperation<true>(ws9, o[208], 7, t9r5);
           const double t10r5 = t10r2 + t10r4;
-          const double t11r7 = filterOperation<true>(ws11, o[218], 4, t11r6);
-          const double t9r7 = filterOperation<true>(ws9, o[185], 1, t9r6);
+          const double t11r7 = filterOperation<true>(ws11, o[242], 4, t11r6);
+          const double t9r7 = filterOperation<true>(ws9, o[209], 1, t9r6);
           const double t10r6 = t10r0 * t10r5;
-          const double t11r8 = holdOperation(ws11, o[219], t11r7);
-          const double t9r8 = filterOperation<true>(ws9, o[186], 7, t9r7);
-          const double t10r7 = filterOperation<true>(ws10, o[201], 2, t10r6);
-          const double t11r9 = delayOperation<1, true>(program, o[220], t11r8);
-          panOutputOperation(ws9, o[187], t9r8);
-          const double t10r8 = delayOperation<8, false, true>(program, o[202], t10r7);
-          const double t11r10 = filterOperation<true>(ws11, o[221], 2, t11r9);
-          const double t10r9 = filterOperation<true>(ws10, o[203], 1, t10r8);
-          const double t11r11 = filterOperation<true>(ws11, o[222], 7, t11r10);
-          panOutputOperation(ws10, o[204], t10r9);
-          const double t11r12 = filterOperation<true>(ws11, o[223], 1, t11r11);
-          const double t11r13 = holdOperation(ws11, o[224], t11r12);
-          panOutputOperation(ws11, o[225], t11r13);
+          const double t11r8 = holdOperation(ws11, o[243], t11r7);
+          const double t9r8 = filterOperation<true>(ws9, o[210], 7, t9r7);
+          const double t10r7 = filterOperation<true>(ws10, o[225], 2, t10r6);
+          const double t11r9 = delayOperation<1, true>(program, o[244], t11r8);
+          panOutputOperation(ws9, o[211], t9r8);
+          const double t10r8 = delayOperation<8, false, true>(program, o[226], t10r7);
+          const double t11r10 = filterOperation<true>(ws11, o[245], 2, t11r9);
+          const double t10r9 = filterOperation<true>(ws10, o[227], 1, t10r8);
+          const double t11r11 = filterOperation<true>(ws11, o[246], 7, t11r10);
+          panOutputOperation(ws10, o[228], t10r9);
+          const double t11r12 = filterOperation<true>(ws11, o[247], 1, t11r11);
+          const double t11r13 = holdOperation(ws11, o[248], t11r12);
+          panOutputOperation(ws11, o[249], t11r13);
         } else {
           const double* const known11 = program.registers[23];
-          const double t9r0 = envelopeOperation(ws9, o[177]);
-          const double t10r0 = envelopeOperation(ws10, o[192]);
-          const double t11r7 = delayOperation<1, true>(program, o[227], known11[6]);
-          storeSetOperation(ws9, o[178], t9r0);
-          storeSetOperation(ws10, o[193], t10r0);
-          panOutputOperation(ws11, o[228], t11r7);
-          const double t9r1 = envelopeOperation(ws9, o[179]);
-          const double t10r1 = envelopeOperation(ws10, o[194]);
+          const double t9r0 = envelopeOperation(ws9, o[201]);
+          const double t10r0 = envelopeOperation(ws10, o[216]);
+          const double t11r7 = delayOperation<1, true>(program, o[251], known11[6]);
+          storeSetOperation(ws9, o[202], t9r0);
+          storeSetOperation(ws10, o[217], t10r0);
+          panOutputOperation(ws11, o[252], t11r7);
+          const double t9r1 = envelopeOperation(ws9, o[203]);
+          const double t10r1 = envelopeOperation(ws10, o[218]);
           const double t9r2 = t9r0 * t9r1;
-          storeSetOperation(ws10, o[195], t10r1);
-          const double t9r3 = oscillatorOperation<waveSine, true>(ws9, note9, o[181], memory.noiseSeed);
-          const double t10r2 = oscillatorOperation<waveSine, false>(ws10, note10, o[196], memory.noiseSeed);
+          storeSetOperation(ws10, o[219], t10r1);
+          const double t9r3 = oscillatorOperation<waveSine, true>(ws9, note9, o[205], memory.noiseSeed);
+          const double t10r2 = oscillatorOperation<waveSine, false>(ws10, note10, o[220], memory.noiseSeed);
           const double t9r4 = t9r2 * t9r3;
-          const double t10r3 = oscillatorOperation<waveNoise, true>(ws10, note10, o[197], memory.noiseSeed);
-          const double t9r5 = filterOperation<true>(ws9, o[183], 2, t9r4);
-          const double t10r4 = filterOperation<true>(ws10, o[198], 4, t10r3);
-          const double t9r6 = filterOperation<true>(ws9, o[184], 7, t9r5);
+          const double t10r3 = oscillatorOperation<waveNoise, true>(ws10, note10, o[221], memory.noiseSeed);
+          const double t9r5 = filterOperation<true>(ws9, o[207], 2, t9r4);
+          const double t10r4 = filterOperation<true>(ws10, o[222], 4, t10r3);
+          const double t9r6 = filterOperation<true>(ws9, o[208], 7, t9r5);
           const double t10r5 = t10r2 + t10r4;
-          const double t9r7 = filterOperation<true>(ws9, o[185], 1, t9r6);
+          const double t9r7 = filterOperation<true>(ws9, o[209], 1, t9r6);
           const double t10r6 = t10r0 * t10r5;
-          const double t9r8 = filterOperation<true>(ws9, o[186], 7, t9r7);
-          const double t10r7 = filterOperation<true>(ws10, o[201], 2, t10r6);
-          panOutputOperation(ws9, o[187], t9r8);
-          const double t10r8 = delayOperation<8, false, true>(program, o[202], t10r7);
-          const double t10r9 = filterOperation<true>(ws10, o[203], 1, t10r8);
-          panOutputOperation(ws10, o[204], t10r9);
+          const double t9r8 = filterOperation<true>(ws9, o[210], 7, t9r7);
+          const double t10r7 = filterOperation<true>(ws10, o[225], 2, t10r6);
+          panOutputOperation(ws9, o[211], t9r8);
+          const double t10r8 = delayOperation<8, false, true>(program, o[226], t10r7);
+          const double t10r9 = filterOperation<true>(ws10, o[227], 1, t10r8);
+          panOutputOperation(ws10, o[228], t10r9);
         }
       } else {
         if (note11 != 0) {
           const double* const known10 = program.registers[21];
-          const double t9r0 = envelopeOperation(ws9, o[177]);
-          storeSetOperation(ws10, o[206], known10[0]);
-          const double t11r0 = envelopeOperation(ws11, o[211]);
-          storeSetOperation(ws9, o[178], t9r0);
-          storeSetOperation(ws10, o[207], known10[1]);
-          const double t11r1 = oscillatorOperation<wavePulse, true>(ws11, note11, o[212], memory.noiseSeed);
-          const double t9r1 = envelopeOperation(ws9, o[179]);
-          const double t10r6 = delayOperation<8, false, true>(program, o[208], known10[5]);
-          const double t11r2 = oscillatorOperation<wavePulse, true>(ws11, note11, o[213], memory.noiseSeed);
+          const double t9r0 = envelopeOperation(ws9, o[201]);
+          storeSetOperation(ws10, o[230], known10[0]);
+          const double t11r0 = envelopeOperation(ws11, o[235]);
+          storeSetOperation(ws9, o[202], t9r0);
+          storeSetOperation(ws10, o[231], known10[1]);
+          const double t11r1 = oscillatorOperation<wavePulse, true>(ws11, note11, o[236], memory.noiseSeed);
+          const double t9r1 = envelopeOperation(ws9, o[203]);
+          const double t10r6 = delayOperation<8, false, true>(program, o[232], known10[5]);
+          const double t11r2 = oscillatorOperation<wavePulse, true>(ws11, note11, o[237], memory.noiseSeed);
           const double t9r2 = t9r0 * t9r1;
-          panOutputOperation(ws10, o[209], t10r6);
-          const double t11r3 = oscillatorOperation<wavePulse, true>(ws11, note11, o[214], memory.noiseSeed);
-          const double t9r3 = oscillatorOperation<waveSine, true>(ws9, note9, o[181], memory.noiseSeed);
+          panOutputOperation(ws10, o[233], t10r6);
+          const double t11r3 = oscillatorOperation<wavePulse, true>(ws11, note11, o[238], memory.noiseSeed);
+          const double t9r3 = oscillatorOperation<waveSine, true>(ws9, note9, o[205], memory.noiseSeed);
           const double t11r4 = t11r2 * t11r3;
           const double t9r4 = t9r2 * t9r3;
           const double t11r5 = t11r1 + t11r4;
-          const double t9r5 = filterOperation<true>(ws9, o[183], 2, t9r4);
+          const double t9r5 = filterOperation<true>(ws9, o[207], 2, t9r4);
           const double t11r6 = t11r0 * t11r5;
-          const double t9r6 = filterOperation<true>(ws9, o[184], 7, t9r5);
-          const double t11r7 = filterOperation<true>(ws11, o[218], 4, t11r6);
-          const double t9r7 = filterOperation<true>(ws9, o[185], 1, t9r6);
-          const double t11r8 = holdOperation(ws11, o[219], t11r7);
-          const double t9r8 = filterOperation<true>(ws9, o[186], 7, t9r7);
-          const double t11r9 = delayOperation<1, true>(program, o[220], t11r8);
-          panOutputOperation(ws9, o[187], t9r8);
-          const double t11r10 = filterOperation<true>(ws11, o[221], 2, t11r9);
-          const double t11r11 = filterOperation<true>(ws11, o[222], 7, t11r10);
-          const double t11r12 = filterOperation<true>(ws11, o[223], 1, t11r11);
-          const double t11r13 = holdOperation(ws11, o[224], t11r12);
-          panOutputOperation(ws11, o[225], t11r13);
+          const double t9r6 = filterOperation<true>(ws9, o[208], 7, t9r5);
+          const double t11r7 = filterOperation<true>(ws11, o[242], 4, t11r6);
+          const double t9r7 = filterOperation<true>(ws9, o[209], 1, t9r6);
+          const double t11r8 = holdOperation(ws11, o[243], t11r7);
+          const double t9r8 = filterOperation<true>(ws9, o[210], 7, t9r7);
+          const double t11r9 = delayOperation<1, true>(program, o[244], t11r8);
+          panOutputOperation(ws9, o[211], t9r8);
+          const double t11r10 = filterOperation<true>(ws11, o[245], 2, t11r9);
+          const double t11r11 = filterOperation<true>(ws11, o[246], 7, t11r10);
+          const double t11r12 = filterOperation<true>(ws11, o[247], 1, t11r11);
+          const double t11r13 = holdOperation(ws11, o[248], t11r12);
+          panOutputOperation(ws11, o[249], t11r13);
         } else {
           const double* const known10 = program.registers[21];
           const double* const known11 = program.registers[23];
-          const double t9r0 = envelopeOperation(ws9, o[177]);
-          storeSetOperation(ws10, o[206], known10[0]);
-          const double t11r7 = delayOperation<1, true>(program, o[227], known11[6]);
-          storeSetOperation(ws9, o[178], t9r0);
-          storeSetOperation(ws10, o[207], known10[1]);
-          panOutputOperation(ws11, o[228], t11r7);
-          const double t9r1 = envelopeOperation(ws9, o[179]);
-          const double t10r6 = delayOperation<8, false, true>(program, o[208], known10[5]);
+          const double t9r0 = envelopeOperation(ws9, o[201]);
+          storeSetOperation(ws10, o[230], known10[0]);
+          const double t11r7 = delayOperation<1, true>(program, o[251], known11[6]);
+          storeSetOperation(ws9, o[202], t9r0);
+          storeSetOperation(ws10, o[231], known10[1]);
+          panOutputOperation(ws11, o[252], t11r7);
+          const double t9r1 = envelopeOperation(ws9, o[203]);
+          const double t10r6 = delayOperation<8, false, true>(program, o[232], known10[5]);
           const double t9r2 = t9r0 * t9r1;
-          panOutputOperation(ws10, o[209], t10r6);
-          const double t9r3 = oscillatorOperation<waveSine, true>(ws9, note9, o[181], memory.noiseSeed);
+          panOutputOperation(ws10, o[233], t10r6);
+          const double t9r3 = oscillatorOperation<waveSine, true>(ws9, note9, o[205], memory.noiseSeed);
           const double t9r4 = t9r2 * t9r3;
-          const double t9r5 = filterOperation<true>(ws9, o[183], 2, t9r4);
-          const double t9r6 = filterOperation<true>(ws9, o[184], 7, t9r5);
-          const double t9r7 = filterOperation<true>(ws9, o[185], 1, t9r6);
-          const double t9r8 = filterOperation<true>(ws9, o[186], 7, t9r7);
-          panOutputOperation(ws9, o[187], t9r8);
+          const double t9r5 = filterOperation<true>(ws9, o[207], 2, t9r4);
+          const double t9r6 = filterOperation<true>(ws9, o[208], 7, t9r5);
+          const double t9r7 = filterOperation<true>(ws9, o[209], 1, t9r6);
+          const double t9r8 = filterOperation<true>(ws9, o[210], 7, t9r7);
+          panOutputOperation(ws9, o[211], t9r8);
         }
       }
     } else {
       if (note10 != 0) {
         if (note11 != 0) {
           const double* const known9 = program.registers[19];
-          storeSetOperation(ws9, o[189], known9[0]);
-          const double t10r0 = envelopeOperation(ws10, o[192]);
-          const double t11r0 = envelopeOperation(ws11, o[211]);
-          panOutputOperation(ws9, o[190], known9[4]);
-          storeSetOperation(ws10, o[193], t10r0);
-          const double t11r1 = oscillatorOperation<wavePulse, true>(ws11, note11, o[212], memory.noiseSeed);
-          const double t10r1 = envelopeOperation(ws10, o[194]);
-          const double t11r2 = oscillatorOperation<wavePulse, true>(ws11, note11, o[213], memory.noiseSeed);
-          storeSetOperation(ws10, o[195], t10r1);
-          const double t11r3 = oscillatorOperation<wavePulse, true>(ws11, note11, o[214], memory.noiseSeed);
-          const double t10r2 = oscillatorOperation<waveSine, false>(ws10, note10, o[196], memory.noiseSeed);
+          storeSetOperation(ws9, o[213], known9[0]);
+          const double t10r0 = envelopeOperation(ws10, o[216]);
+          const double t11r0 = envelopeOperation(ws11, o[235]);
+          panOutputOperation(ws9, o[214], known9[4]);
+          storeSetOperation(ws10, o[217], t10r0);
+          const double t11r1 = oscillatorOperation<wavePulse, true>(ws11, note11, o[236], memory.noiseSeed);
+          const double t10r1 = envelopeOperation(ws10, o[218]);
+          const double t11r2 = oscillatorOperation<wavePulse, true>(ws11, note11, o[237], memory.noiseSeed);
+          storeSetOperation(ws10, o[219], t10r1);
+          const double t11r3 = oscillatorOperation<wavePulse, true>(ws11, note11, o[238], memory.noiseSeed);
+          const double t10r2 = oscillatorOperation<waveSine, false>(ws10, note10, o[220], memory.noiseSeed);
           const double t11r4 = t11r2 * t11r3;
-          const double t10r3 = oscillatorOperation<waveNoise, true>(ws10, note10, o[197], memory.noiseSeed);
+          const double t10r3 = oscillatorOperation<waveNoise, true>(ws10, note10, o[221], memory.noiseSeed);
           const double t11r5 = t11r1 + t11r4;
-          const double t10r4 = filterOperation<true>(ws10, o[198], 4, t10r3);
+          const double t10r4 = filterOperation<true>(ws10, o[222], 4, t10r3);
           const double t11r6 = t11r0 * t11r5;
           const double t10r5 = t10r2 + t10r4;
-          const double t11r7 = filterOperation<true>(ws11, o[218], 4, t11r6);
+          const double t11r7 = filterOperation<true>(ws11, o[242], 4, t11r6);
           const double t10r6 = t10r0 * t10r5;
-          const double t11r8 = holdOperation(ws11, o[219], t11r7);
-          const double t10r7 = filterOperation<true>(ws10, o[201], 2, t10r6);
-          const double t11r9 = delayOperation<1, true>(program, o[220], t11r8);
-          const double t10r8 = delayOperation<8, false, true>(program, o[202], t10r7);
-          const double t11r10 = filterOperation<true>(ws11, o[221], 2, t11r9);
-          const double t10r9 = filterOperation<true>(ws10, o[203], 1, t10r8);
-          const double t11r11 = filterOperation<true>(ws11, o[222], 7, t11r10);
-          panOutputOperation(ws10, o[204], t10r9);
-          const double t11r12 = filterOperation<true>(ws11, o[223], 1, t11r11);
-          const double t11r13 = holdOperation(ws11, o[224], t11r12);
-          panOutputOperation(ws11, o[225], t11r13);
+          const double t11r8 = holdOperation(ws11, o[243], t11r7);
+          const double t10r7 = filterOperation<true>(ws10, o[225], 2, t10r6);
+          const double t11r9 = delayOperation<1, true>(program, o[244], t11r8);
+          const double t10r8 = delayOperation<8, false, true>(program, o[226], t10r7);
+          const double t11r10 = filterOperation<true>(ws11, o[245], 2, t11r9);
+          const double t10r9 = filterOperation<true>(ws10, o[227], 1, t10r8);
+          const double t11r11 = filterOperation<true>(ws11, o[246], 7, t11r10);
+          panOutputOperation(ws10, o[228], t10r9);
+          const double t11r12 = filterOperation<true>(ws11, o[247], 1, t11r11);
+          const double t11r13 = holdOperation(ws11, o[248], t11r12);
+          panOutputOperation(ws11, o[249], t11r13);
         } else {
           const double* const known9 = program.registers[19];
           const double* const known11 = program.registers[23];
-          storeSetOperation(ws9, o[189], known9[0]);
-          const double t10r0 = envelopeOperation(ws10, o[192]);
-          const double t11r7 = delayOperation<1, true>(program, o[227], known11[6]);
-          panOutputOperation(ws9, o[190], known9[4]);
-          storeSetOperation(ws10, o[193], t10r0);
-          panOutputOperation(ws11, o[228], t11r7);
-          const double t10r1 = envelopeOperation(ws10, o[194]);
-          storeSetOperation(ws10, o[195], t10r1);
-          const double t10r2 = oscillatorOperation<waveSine, false>(ws10, note10, o[196], memory.noiseSeed);
-          const double t10r3 = oscillatorOperation<waveNoise, true>(ws10, note10, o[197], memory.noiseSeed);
-          const double t10r4 = filterOperation<true>(ws10, o[198], 4, t10r3);
+          storeSetOperation(ws9, o[213], known9[0]);
+          const double t10r0 = envelopeOperation(ws10, o[216]);
+          const double t11r7 = delayOperation<1, true>(program, o[251], known11[6]);
+          panOutputOperation(ws9, o[214], known9[4]);
+          storeSetOperation(ws10, o[217], t10r0);
+          panOutputOperation(ws11, o[252], t11r7);
+          const double t10r1 = envelopeOperation(ws10, o[218]);
+          storeSetOperation(ws10, o[219], t10r1);
+          const double t10r2 = oscillatorOperation<waveSine, false>(ws10, note10, o[220], memory.noiseSeed);
+          const double t10r3 = oscillatorOperation<waveNoise, true>(ws10, note10, o[221], memory.noiseSeed);
+          const double t10r4 = filterOperation<true>(ws10, o[222], 4, t10r3);
           const double t10r5 = t10r2 + t10r4;
           const double t10r6 = t10r0 * t10r5;
-          const double t10r7 = filterOperation<true>(ws10, o[201], 2, t10r6);
-          const double t10r8 = delayOperation<8, false, true>(program, o[202], t10r7);
-          const double t10r9 = filterOperation<true>(ws10, o[203], 1, t10r8);
-          panOutputOperation(ws10, o[204], t10r9);
+          const double t10r7 = filterOperation<true>(ws10, o[225], 2, t10r6);
+          const double t10r8 = delayOperation<8, false, true>(program, o[226], t10r7);
+          const double t10r9 = filterOperation<true>(ws10, o[227], 1, t10r8);
+          panOutputOperation(ws10, o[228], t10r9);
         }
       } else {
         if (note11 != 0) {
           const double* const known9 = program.registers[19];
           const double* const known10 = program.registers[21];
-          storeSetOperation(ws9, o[189], known9[0]);
-          storeSetOperation(ws10, o[206], known10[0]);
-          const double t11r0 = envelopeOperation(ws11, o[211]);
-          panOutputOperation(ws9, o[190], known9[4]);
-          storeSetOperation(ws10, o[207], known10[1]);
-          const double t11r1 = oscillatorOperation<wavePulse, true>(ws11, note11, o[212], memory.noiseSeed);
-          const double t10r6 = delayOperation<8, false, true>(program, o[208], known10[5]);
-          const double t11r2 = oscillatorOperation<wavePulse, true>(ws11, note11, o[213], memory.noiseSeed);
-          panOutputOperation(ws10, o[209], t10r6);
-          const double t11r3 = oscillatorOperation<wavePulse, true>(ws11, note11, o[214], memory.noiseSeed);
+          storeSetOperation(ws9, o[213], known9[0]);
+          storeSetOperation(ws10, o[230], known10[0]);
+          const double t11r0 = envelopeOperation(ws11, o[235]);
+          panOutputOperation(ws9, o[214], known9[4]);
+          storeSetOperation(ws10, o[231], known10[1]);
+          const double t11r1 = oscillatorOperation<wavePulse, true>(ws11, note11, o[236], memory.noiseSeed);
+          const double t10r6 = delayOperation<8, false, true>(program, o[232], known10[5]);
+          const double t11r2 = oscillatorOperation<wavePulse, true>(ws11, note11, o[237], memory.noiseSeed);
+          panOutputOperation(ws10, o[233], t10r6);
+          const double t11r3 = oscillatorOperation<wavePulse, true>(ws11, note11, o[238], memory.noiseSeed);
           const double t11r4 = t11r2 * t11r3;
           const double t11r5 = t11r1 + t11r4;
           const double t11r6 = t11r0 * t11r5;
-          const double t11r7 = filterOperation<true>(ws11, o[218], 4, t11r6);
-          const double t11r8 = holdOperation(ws11, o[219], t11r7);
-          const double t11r9 = delayOperation<1, true>(program, o[220], t11r8);
-          const double t11r10 = filterOperation<true>(ws11, o[221], 2, t11r9);
-          const double t11r11 = filterOperation<true>(ws11, o[222], 7, t11r10);
-          const double t11r12 = filterOperation<true>(ws11, o[223], 1, t11r11);
-          const double t11r13 = holdOperation(ws11, o[224], t11r12);
-          panOutputOperation(ws11, o[225], t11r13);
+          const double t11r7 = filterOperation<true>(ws11, o[242], 4, t11r6);
+          const double t11r8 = holdOperation(ws11, o[243], t11r7);
+          const double t11r9 = delayOperation<1, true>(program, o[244], t11r8);
+          const double t11r10 = filterOperation<true>(ws11, o[245], 2, t11r9);
+          const double t11r11 = filterOperation<true>(ws11, o[246], 7, t11r10);
+          const double t11r12 = filterOperation<true>(ws11, o[247], 1, t11r11);
+          const double t11r13 = holdOperation(ws11, o[248], t11r12);
+          panOutputOperation(ws11, o[249], t11r13);
         } else {
           const double* const known9 = program.registers[19];
           const double* const known10 = program.registers[21];
           const double* const known11 = program.registers[23];
-          storeSetOperation(ws9, o[189], known9[0]);
-          storeSetOperation(ws10, o[206], known10[0]);
-          const double t11r7 = delayOperation<1, true>(program, o[227], known11[6]);
-          panOutputOperation(ws9, o[190], known9[4]);
-          storeSetOperation(ws10, o[207], known10[1]);
-          panOutputOperation(ws11, o[228], t11r7);
-          const double t10r6 = delayOperation<8, false, true>(program, o[208], known10[5]);
-          panOutputOperation(ws10, o[209], t10r6);
+          storeSetOperation(ws9, o[213], known9[0]);
+          storeSetOperation(ws10, o[230], known10[0]);
+          const double t11r7 = delayOperation<1, true>(program, o[251], known11[6]);
+          panOutputOperation(ws9, o[214], known9[4]);
+          storeSetOperation(ws10, o[231], known10[1]);
+          panOutputOperation(ws11, o[252], t11r7);
+          const double t10r6 = delayOperation<8, false, true>(program, o[232], known10[5]);
+          panOutputOperation(ws10, o[233], t10r6);
         }
       }
     }
@@ -1356,237 +1511,261 @@ void runCompiledSong(SynthMemory& memory, DecodedProgram& program, const Song& s
     if (note12 != 0) {
       if (note13 != 0) {
         if (note14 != 0) {
-          const double t12r0 = envelopeOperation(ws12, o[230]);
-          const double t13r0 = envelopeOperation(ws13, o[250]);
-          const double t14r0 = envelopeOperation(ws14, o[263]);
-          storeSetOperation(ws12, o[231], t12r0);
-          const double t14r1 = envelopeOperation(ws14, o[264]);
-          const double t12r1 = oscillatorOperation<waveNoise, true>(ws12, note12, o[232], memory.noiseSeed);
-          const double t13r1 = oscillatorOperation<waveNoise, true>(ws13, note13, o[251], memory.noiseSeed);
-          storeSetOperation(ws14, o[265], t14r1);
+          const double t12r0 = envelopeOperation(ws12, o[254]);
+          const double t13r0 = envelopeOperation(ws13, o[274]);
+          const double t14r0 = envelopeOperation(ws14, o[287]);
+          storeSetOperation(ws12, o[255], t12r0);
+          const double t14r1 = envelopeOperation(ws14, o[288]);
+          const double t12r1 = oscillatorOperation<waveNoise, true>(ws12, note12, o[256], memory.noiseSeed);
+          const double t13r1 = oscillatorOperation<waveNoise, true>(ws13, note13, o[275], memory.noiseSeed);
+          storeSetOperation(ws14, o[289], t14r1);
           const double t12r2 = t12r0 * t12r1;
-          const double t13r2 = filterOperation<true>(ws13, o[252], 2, t13r1);
-          const double t14r2 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[266], memory.noiseSeed);
-          const double t12r3 = filterOperation<true>(ws12, o[234], 4, t12r2);
-          const double t13r3 = filterOperation<true>(ws13, o[253], 1, t13r2);
-          const double t14r3 = oscillatorOperation<wavePulse, true>(ws14, note14, o[267], memory.noiseSeed);
-          const double t12r4 = holdOperation(ws12, o[235], t12r3);
+          const double t13r2 = filterOperation<true>(ws13, o[276], 2, t13r1);
+          const double t14r2 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[290], memory.noiseSeed);
+          const double t12r3 = filterOperation<true>(ws12, o[258], 4, t12r2);
+          const double t13r3 = filterOperation<true>(ws13, o[277], 1, t13r2);
+          const double t14r3 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[291], memory.noiseSeed);
+          const double t12r4 = holdOperation(ws12, o[259], t12r3);
           const double t13r4 = t13r0 * t13r3;
-          const double t14r4 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[268], memory.noiseSeed);
-          const double t12r5 = filterOperation<true>(ws12, o[236], 2, t12r4);
-          const double t13r5 = envelopeOperation(ws13, o[255]);
+          const double t14r4 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[292], memory.noiseSeed);
+          const double t12r5 = filterOperation<true>(ws12, o[260], 2, t12r4);
+          const double t13r5 = envelopeOperation(ws13, o[279]);
           const double t14r5 = t14r3 + t14r4;
-          const double t12r6 = oscillatorOperation<waveGate, true>(ws12, note12, o[237], memory.noiseSeed);
+          const double t12r6 = oscillatorOperation<waveGate, true>(ws12, note12, o[261], memory.noiseSeed);
           const double t13r6 = t13r4 * t13r5;
           const double t14r6 = t14r2 + t14r5;
           const double t12r7 = t12r5 * t12r6;
-          const double t13r7 = delayOperation<8, false, true>(program, o[257], t13r6);
+          const double t13r7 = delayOperation<8, false, true>(program, o[281], t13r6);
           const double t14r7 = t14r0 * t14r6;
-          const double t12r8 = delayOperation<8, false, true>(program, o[239], t12r7);
-          panOutputOperation(ws13, o[258], t13r7);
-          const double t14r8 = filterOperation<true>(ws14, o[272], 2, t14r7);
+          const double t12r8 = delayOperation<8, false, true>(program, o[263], t12r7);
+          panOutputOperation(ws13, o[282], t13r7);
+          const double t14r8 = filterOperation<true>(ws14, o[296], 2, t14r7);
           double t12r9, t12r10;
-      panOperation(ws12, o[240], t12r8, t12r9, t12r10);
-          const double t14r9 = holdOperation(ws14, o[273], t14r8);
-          const double t12r11 = delayOperation<1, false, true>(program, o[241], t12r10);
-          const double t14r10 = delayOperation<1, false, true>(program, o[274], t14r9);
-          outputOperation(ws12, o[242], t12r11, t12r9);
-          const double t14r11 = filterOperation<false>(ws14, o[275], 1, t14r10);
-          const double t14r12 = filterOperation<true>(ws14, o[276], 7, t14r11);
-          const double t14r13 = filterOperation<true>(ws14, o[277], 1, t14r12);
-          const double t14r14 = holdOperation(ws14, o[278], t14r13);
-          panOutputOperation(ws14, o[279], t14r14);
+      panOperation(ws12, o[264], t12r8, t12r9, t12r10);
+          const double t14r9 = holdOperation(ws14, o[297], t14r8);
+          const double t12r11 = delayOperation<1, false, true>(program, o[265], t12r10);
+          const double t14r10 = delayOperation<1, false, true>(program, o[298], t14r9);
+          outputOperation(ws12, o[266], t12r11, t12r9);
+          const double t14r11 = filterOperation<false>(ws14, o[299], 1, t14r10);
+          const double t14r12 = filterOperation<true>(ws14, o[300], 7, t14r11);
+          const double t14r13 = filterOperation<true>(ws14, o[301], 1, t14r12);
+          const double t14r14 = holdOperation(ws14, o[302], t14r13);
+          double t14r15, t14r16;
+      panOperation(ws14, o[303], t14r14, t14r15, t14r16);
+          const double t14r17 = delayOperation<1, false, true>(program, o[304], t14r16);
+          outputOperation(ws14, o[305], t14r17, t14r15);
         } else {
           const double* const known14 = program.registers[29];
-          const double t12r0 = envelopeOperation(ws12, o[230]);
-          const double t13r0 = envelopeOperation(ws13, o[250]);
-          storeSetOperation(ws14, o[281], known14[1]);
-          storeSetOperation(ws12, o[231], t12r0);
-          const double t14r8 = delayOperation<1, false, true>(program, o[282], known14[7]);
-          const double t12r1 = oscillatorOperation<waveNoise, true>(ws12, note12, o[232], memory.noiseSeed);
-          const double t13r1 = oscillatorOperation<waveNoise, true>(ws13, note13, o[251], memory.noiseSeed);
-          panOutputOperation(ws14, o[283], t14r8);
+          const double t12r0 = envelopeOperation(ws12, o[254]);
+          const double t13r0 = envelopeOperation(ws13, o[274]);
+          storeSetOperation(ws14, o[307], known14[1]);
+          storeSetOperation(ws12, o[255], t12r0);
+          const double t14r8 = delayOperation<1, false, true>(program, o[308], known14[7]);
+          const double t12r1 = oscillatorOperation<waveNoise, true>(ws12, note12, o[256], memory.noiseSeed);
+          const double t13r1 = oscillatorOperation<waveNoise, true>(ws13, note13, o[275], memory.noiseSeed);
+          double t14r9, t14r10;
+      panOperation(ws14, o[309], t14r8, t14r9, t14r10);
           const double t12r2 = t12r0 * t12r1;
-          const double t13r2 = filterOperation<true>(ws13, o[252], 2, t13r1);
-          const double t12r3 = filterOperation<true>(ws12, o[234], 4, t12r2);
-          const double t13r3 = filterOperation<true>(ws13, o[253], 1, t13r2);
-          const double t12r4 = holdOperation(ws12, o[235], t12r3);
+          const double t13r2 = filterOperation<true>(ws13, o[276], 2, t13r1);
+          const double t14r11 = delayOperation<1, false, true>(program, o[310], t14r10);
+          const double t12r3 = filterOperation<true>(ws12, o[258], 4, t12r2);
+          const double t13r3 = filterOperation<true>(ws13, o[277], 1, t13r2);
+          outputOperation(ws14, o[311], t14r11, t14r9);
+          const double t12r4 = holdOperation(ws12, o[259], t12r3);
           const double t13r4 = t13r0 * t13r3;
-          const double t12r5 = filterOperation<true>(ws12, o[236], 2, t12r4);
-          const double t13r5 = envelopeOperation(ws13, o[255]);
-          const double t12r6 = oscillatorOperation<waveGate, true>(ws12, note12, o[237], memory.noiseSeed);
+          const double t12r5 = filterOperation<true>(ws12, o[260], 2, t12r4);
+          const double t13r5 = envelopeOperation(ws13, o[279]);
+          const double t12r6 = oscillatorOperation<waveGate, true>(ws12, note12, o[261], memory.noiseSeed);
           const double t13r6 = t13r4 * t13r5;
           const double t12r7 = t12r5 * t12r6;
-          const double t13r7 = delayOperation<8, false, true>(program, o[257], t13r6);
-          const double t12r8 = delayOperation<8, false, true>(program, o[239], t12r7);
-          panOutputOperation(ws13, o[258], t13r7);
+          const double t13r7 = delayOperation<8, false, true>(program, o[281], t13r6);
+          const double t12r8 = delayOperation<8, false, true>(program, o[263], t12r7);
+          panOutputOperation(ws13, o[282], t13r7);
           double t12r9, t12r10;
-      panOperation(ws12, o[240], t12r8, t12r9, t12r10);
-          const double t12r11 = delayOperation<1, false, true>(program, o[241], t12r10);
-          outputOperation(ws12, o[242], t12r11, t12r9);
+      panOperation(ws12, o[264], t12r8, t12r9, t12r10);
+          const double t12r11 = delayOperation<1, false, true>(program, o[265], t12r10);
+          outputOperation(ws12, o[266], t12r11, t12r9);
         }
       } else {
         if (note14 != 0) {
           const double* const known13 = program.registers[27];
-          const double t12r0 = envelopeOperation(ws12, o[230]);
-          const double t13r5 = delayOperation<8, false, true>(program, o[260], known13[4]);
-          const double t14r0 = envelopeOperation(ws14, o[263]);
-          storeSetOperation(ws12, o[231], t12r0);
-          panOutputOperation(ws13, o[261], t13r5);
-          const double t14r1 = envelopeOperation(ws14, o[264]);
-          const double t12r1 = oscillatorOperation<waveNoise, true>(ws12, note12, o[232], memory.noiseSeed);
-          storeSetOperation(ws14, o[265], t14r1);
+          const double t12r0 = envelopeOperation(ws12, o[254]);
+          const double t13r5 = delayOperation<8, false, true>(program, o[284], known13[4]);
+          const double t14r0 = envelopeOperation(ws14, o[287]);
+          storeSetOperation(ws12, o[255], t12r0);
+          panOutputOperation(ws13, o[285], t13r5);
+          const double t14r1 = envelopeOperation(ws14, o[288]);
+          const double t12r1 = oscillatorOperation<waveNoise, true>(ws12, note12, o[256], memory.noiseSeed);
+          storeSetOperation(ws14, o[289], t14r1);
           const double t12r2 = t12r0 * t12r1;
-          const double t14r2 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[266], memory.noiseSeed);
-          const double t12r3 = filterOperation<true>(ws12, o[234], 4, t12r2);
-          const double t14r3 = oscillatorOperation<wavePulse, true>(ws14, note14, o[267], memory.noiseSeed);
-          const double t12r4 = holdOperation(ws12, o[235], t12r3);
-          const double t14r4 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[268], memory.noiseSeed);
-          const double t12r5 = filterOperation<true>(ws12, o[236], 2, t12r4);
+          const double t14r2 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[290], memory.noiseSeed);
+          const double t12r3 = filterOperation<true>(ws12, o[258], 4, t12r2);
+          const double t14r3 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[291], memory.noiseSeed);
+          const double t12r4 = holdOperation(ws12, o[259], t12r3);
+          const double t14r4 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[292], memory.noiseSeed);
+          const double t12r5 = filterOperation<true>(ws12, o[260], 2, t12r4);
           const double t14r5 = t14r3 + t14r4;
-          const double t12r6 = oscillatorOperation<waveGate, true>(ws12, note12, o[237], memory.noiseSeed);
+          const double t12r6 = oscillatorOperation<waveGate, true>(ws12, note12, o[261], memory.noiseSeed);
           const double t14r6 = t14r2 + t14r5;
           const double t12r7 = t12r5 * t12r6;
           const double t14r7 = t14r0 * t14r6;
-          const double t12r8 = delayOperation<8, false, true>(program, o[239], t12r7);
-          const double t14r8 = filterOperation<true>(ws14, o[272], 2, t14r7);
+          const double t12r8 = delayOperation<8, false, true>(program, o[263], t12r7);
+          const double t14r8 = filterOperation<true>(ws14, o[296], 2, t14r7);
           double t12r9, t12r10;
-      panOperation(ws12, o[240], t12r8, t12r9, t12r10);
-          const double t14r9 = holdOperation(ws14, o[273], t14r8);
-          const double t12r11 = delayOperation<1, false, true>(program, o[241], t12r10);
-          const double t14r10 = delayOperation<1, false, true>(program, o[274], t14r9);
-          outputOperation(ws12, o[242], t12r11, t12r9);
-          const double t14r11 = filterOperation<false>(ws14, o[275], 1, t14r10);
-          const double t14r12 = filterOperation<true>(ws14, o[276], 7, t14r11);
-          const double t14r13 = filterOperation<true>(ws14, o[277], 1, t14r12);
-          const double t14r14 = holdOperation(ws14, o[278], t14r13);
-          panOutputOperation(ws14, o[279], t14r14);
+      panOperation(ws12, o[264], t12r8, t12r9, t12r10);
+          const double t14r9 = holdOperation(ws14, o[297], t14r8);
+          const double t12r11 = delayOperation<1, false, true>(program, o[265], t12r10);
+          const double t14r10 = delayOperation<1, false, true>(program, o[298], t14r9);
+          outputOperation(ws12, o[266], t12r11, t12r9);
+          const double t14r11 = filterOperation<false>(ws14, o[299], 1, t14r10);
+          const double t14r12 = filterOperation<true>(ws14, o[300], 7, t14r11);
+          const double t14r13 = filterOperation<true>(ws14, o[301], 1, t14r12);
+          const double t14r14 = holdOperation(ws14, o[302], t14r13);
+          double t14r15, t14r16;
+      panOperation(ws14, o[303], t14r14, t14r15, t14r16);
+          const double t14r17 = delayOperation<1, false, true>(program, o[304], t14r16);
+          outputOperation(ws14, o[305], t14r17, t14r15);
         } else {
           const double* const known13 = program.registers[27];
           const double* const known14 = program.registers[29];
-          const double t12r0 = envelopeOperation(ws12, o[230]);
-          const double t13r5 = delayOperation<8, false, true>(program, o[260], known13[4]);
-          storeSetOperation(ws14, o[281], known14[1]);
-          storeSetOperation(ws12, o[231], t12r0);
-          panOutputOperation(ws13, o[261], t13r5);
-          const double t14r8 = delayOperation<1, false, true>(program, o[282], known14[7]);
-          const double t12r1 = oscillatorOperation<waveNoise, true>(ws12, note12, o[232], memory.noiseSeed);
-          panOutputOperation(ws14, o[283], t14r8);
+          const double t12r0 = envelopeOperation(ws12, o[254]);
+          const double t13r5 = delayOperation<8, false, true>(program, o[284], known13[4]);
+          storeSetOperation(ws14, o[307], known14[1]);
+          storeSetOperation(ws12, o[255], t12r0);
+          panOutputOperation(ws13, o[285], t13r5);
+          const double t14r8 = delayOperation<1, false, true>(program, o[308], known14[7]);
+          const double t12r1 = oscillatorOperation<waveNoise, true>(ws12, note12, o[256], memory.noiseSeed);
+          double t14r9, t14r10;
+      panOperation(ws14, o[309], t14r8, t14r9, t14r10);
           const double t12r2 = t12r0 * t12r1;
-          const double t12r3 = filterOperation<true>(ws12, o[234], 4, t12r2);
-          const double t12r4 = holdOperation(ws12, o[235], t12r3);
-          const double t12r5 = filterOperation<true>(ws12, o[236], 2, t12r4);
-          const double t12r6 = oscillatorOperation<waveGate, true>(ws12, note12, o[237], memory.noiseSeed);
+          const double t14r11 = delayOperation<1, false, true>(program, o[310], t14r10);
+          const double t12r3 = filterOperation<true>(ws12, o[258], 4, t12r2);
+          outputOperation(ws14, o[311], t14r11, t14r9);
+          const double t12r4 = holdOperation(ws12, o[259], t12r3);
+          const double t12r5 = filterOperation<true>(ws12, o[260], 2, t12r4);
+          const double t12r6 = oscillatorOperation<waveGate, true>(ws12, note12, o[261], memory.noiseSeed);
           const double t12r7 = t12r5 * t12r6;
-          const double t12r8 = delayOperation<8, false, true>(program, o[239], t12r7);
+          const double t12r8 = delayOperation<8, false, true>(program, o[263], t12r7);
           double t12r9, t12r10;
-      panOperation(ws12, o[240], t12r8, t12r9, t12r10);
-          const double t12r11 = delayOperation<1, false, true>(program, o[241], t12r10);
-          outputOperation(ws12, o[242], t12r11, t12r9);
+      panOperation(ws12, o[264], t12r8, t12r9, t12r10);
+          const double t12r11 = delayOperation<1, false, true>(program, o[265], t12r10);
+          outputOperation(ws12, o[266], t12r11, t12r9);
         }
       }
     } else {
       if (note13 != 0) {
         if (note14 != 0) {
           const double* const known12 = program.registers[25];
-          storeSetOperation(ws12, o[244], known12[0]);
-          const double t13r0 = envelopeOperation(ws13, o[250]);
-          const double t14r0 = envelopeOperation(ws14, o[263]);
-          const double t12r5 = delayOperation<8, false, true>(program, o[245], known12[4]);
-          const double t13r1 = oscillatorOperation<waveNoise, true>(ws13, note13, o[251], memory.noiseSeed);
-          const double t14r1 = envelopeOperation(ws14, o[264]);
+          storeSetOperation(ws12, o[268], known12[0]);
+          const double t13r0 = envelopeOperation(ws13, o[274]);
+          const double t14r0 = envelopeOperation(ws14, o[287]);
+          const double t12r5 = delayOperation<8, false, true>(program, o[269], known12[4]);
+          const double t13r1 = oscillatorOperation<waveNoise, true>(ws13, note13, o[275], memory.noiseSeed);
+          const double t14r1 = envelopeOperation(ws14, o[288]);
           double t12r6, t12r7;
-      panOperation(ws12, o[246], t12r5, t12r6, t12r7);
-          const double t13r2 = filterOperation<true>(ws13, o[252], 2, t13r1);
-          storeSetOperation(ws14, o[265], t14r1);
-          const double t12r8 = delayOperation<1, false, true>(program, o[247], t12r7);
-          const double t13r3 = filterOperation<true>(ws13, o[253], 1, t13r2);
-          const double t14r2 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[266], memory.noiseSeed);
-          outputOperation(ws12, o[248], t12r8, t12r6);
+      panOperation(ws12, o[270], t12r5, t12r6, t12r7);
+          const double t13r2 = filterOperation<true>(ws13, o[276], 2, t13r1);
+          storeSetOperation(ws14, o[289], t14r1);
+          const double t12r8 = delayOperation<1, false, true>(program, o[271], t12r7);
+          const double t13r3 = filterOperation<true>(ws13, o[277], 1, t13r2);
+          const double t14r2 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[290], memory.noiseSeed);
+          outputOperation(ws12, o[272], t12r8, t12r6);
           const double t13r4 = t13r0 * t13r3;
-          const double t14r3 = oscillatorOperation<wavePulse, true>(ws14, note14, o[267], memory.noiseSeed);
-          const double t13r5 = envelopeOperation(ws13, o[255]);
-          const double t14r4 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[268], memory.noiseSeed);
+          const double t14r3 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[291], memory.noiseSeed);
+          const double t13r5 = envelopeOperation(ws13, o[279]);
+          const double t14r4 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[292], memory.noiseSeed);
           const double t13r6 = t13r4 * t13r5;
           const double t14r5 = t14r3 + t14r4;
-          const double t13r7 = delayOperation<8, false, true>(program, o[257], t13r6);
+          const double t13r7 = delayOperation<8, false, true>(program, o[281], t13r6);
           const double t14r6 = t14r2 + t14r5;
-          panOutputOperation(ws13, o[258], t13r7);
+          panOutputOperation(ws13, o[282], t13r7);
           const double t14r7 = t14r0 * t14r6;
-          const double t14r8 = filterOperation<true>(ws14, o[272], 2, t14r7);
-          const double t14r9 = holdOperation(ws14, o[273], t14r8);
-          const double t14r10 = delayOperation<1, false, true>(program, o[274], t14r9);
-          const double t14r11 = filterOperation<false>(ws14, o[275], 1, t14r10);
-          const double t14r12 = filterOperation<true>(ws14, o[276], 7, t14r11);
-          const double t14r13 = filterOperation<true>(ws14, o[277], 1, t14r12);
-          const double t14r14 = holdOperation(ws14, o[278], t14r13);
-          panOutputOperation(ws14, o[279], t14r14);
+          const double t14r8 = filterOperation<true>(ws14, o[296], 2, t14r7);
+          const double t14r9 = holdOperation(ws14, o[297], t14r8);
+          const double t14r10 = delayOperation<1, false, true>(program, o[298], t14r9);
+          const double t14r11 = filterOperation<false>(ws14, o[299], 1, t14r10);
+          const double t14r12 = filterOperation<true>(ws14, o[300], 7, t14r11);
+          const double t14r13 = filterOperation<true>(ws14, o[301], 1, t14r12);
+          const double t14r14 = holdOperation(ws14, o[302], t14r13);
+          double t14r15, t14r16;
+      panOperation(ws14, o[303], t14r14, t14r15, t14r16);
+          const double t14r17 = delayOperation<1, false, true>(program, o[304], t14r16);
+          outputOperation(ws14, o[305], t14r17, t14r15);
         } else {
           const double* const known12 = program.registers[25];
           const double* const known14 = program.registers[29];
-          storeSetOperation(ws12, o[244], known12[0]);
-          const double t13r0 = envelopeOperation(ws13, o[250]);
-          storeSetOperation(ws14, o[281], known14[1]);
-          const double t12r5 = delayOperation<8, false, true>(program, o[245], known12[4]);
-          const double t13r1 = oscillatorOperation<waveNoise, true>(ws13, note13, o[251], memory.noiseSeed);
-          const double t14r8 = delayOperation<1, false, true>(program, o[282], known14[7]);
+          storeSetOperation(ws12, o[268], known12[0]);
+          const double t13r0 = envelopeOperation(ws13, o[274]);
+          storeSetOperation(ws14, o[307], known14[1]);
+          const double t12r5 = delayOperation<8, false, true>(program, o[269], known12[4]);
+          const double t13r1 = oscillatorOperation<waveNoise, true>(ws13, note13, o[275], memory.noiseSeed);
+          const double t14r8 = delayOperation<1, false, true>(program, o[308], known14[7]);
           double t12r6, t12r7;
-      panOperation(ws12, o[246], t12r5, t12r6, t12r7);
-          const double t13r2 = filterOperation<true>(ws13, o[252], 2, t13r1);
-          panOutputOperation(ws14, o[283], t14r8);
-          const double t12r8 = delayOperation<1, false, true>(program, o[247], t12r7);
-          const double t13r3 = filterOperation<true>(ws13, o[253], 1, t13r2);
-          outputOperation(ws12, o[248], t12r8, t12r6);
+      panOperation(ws12, o[270], t12r5, t12r6, t12r7);
+          const double t13r2 = filterOperation<true>(ws13, o[276], 2, t13r1);
+          double t14r9, t14r10;
+      panOperation(ws14, o[309], t14r8, t14r9, t14r10);
+          const double t12r8 = delayOperation<1, false, true>(program, o[271], t12r7);
+          const double t13r3 = filterOperation<true>(ws13, o[277], 1, t13r2);
+          const double t14r11 = delayOperation<1, false, true>(program, o[310], t14r10);
+          outputOperation(ws12, o[272], t12r8, t12r6);
           const double t13r4 = t13r0 * t13r3;
-          const double t13r5 = envelopeOperation(ws13, o[255]);
+          outputOperation(ws14, o[311], t14r11, t14r9);
+          const double t13r5 = envelopeOperation(ws13, o[279]);
           const double t13r6 = t13r4 * t13r5;
-          const double t13r7 = delayOperation<8, false, true>(program, o[257], t13r6);
-          panOutputOperation(ws13, o[258], t13r7);
+          const double t13r7 = delayOperation<8, false, true>(program, o[281], t13r6);
+          panOutputOperation(ws13, o[282], t13r7);
         }
       } else {
         if (note14 != 0) {
           const double* const known12 = program.registers[25];
           const double* const known13 = program.registers[27];
-          storeSetOperation(ws12, o[244], known12[0]);
-          const double t13r5 = delayOperation<8, false, true>(program, o[260], known13[4]);
-          const double t14r0 = envelopeOperation(ws14, o[263]);
-          const double t12r5 = delayOperation<8, false, true>(program, o[245], known12[4]);
-          panOutputOperation(ws13, o[261], t13r5);
-          const double t14r1 = envelopeOperation(ws14, o[264]);
+          storeSetOperation(ws12, o[268], known12[0]);
+          const double t13r5 = delayOperation<8, false, true>(program, o[284], known13[4]);
+          const double t14r0 = envelopeOperation(ws14, o[287]);
+          const double t12r5 = delayOperation<8, false, true>(program, o[269], known12[4]);
+          panOutputOperation(ws13, o[285], t13r5);
+          const double t14r1 = envelopeOperation(ws14, o[288]);
           double t12r6, t12r7;
-      panOperation(ws12, o[246], t12r5, t12r6, t12r7);
-          storeSetOperation(ws14, o[265], t14r1);
-          const double t12r8 = delayOperation<1, false, true>(program, o[247], t12r7);
-          const double t14r2 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[266], memory.noiseSeed);
-          outputOperation(ws12, o[248], t12r8, t12r6);
-          const double t14r3 = oscillatorOperation<wavePulse, true>(ws14, note14, o[267], memory.noiseSeed);
-          const double t14r4 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[268], memory.noiseSeed);
+      panOperation(ws12, o[270], t12r5, t12r6, t12r7);
+          storeSetOperation(ws14, o[289], t14r1);
+          const double t12r8 = delayOperation<1, false, true>(program, o[271], t12r7);
+          const double t14r2 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[290], memory.noiseSeed);
+          outputOperation(ws12, o[272], t12r8, t12r6);
+          const double t14r3 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[291], memory.noiseSeed);
+          const double t14r4 = oscillatorOperation<waveTrisaw, true>(ws14, note14, o[292], memory.noiseSeed);
           const double t14r5 = t14r3 + t14r4;
           const double t14r6 = t14r2 + t14r5;
           const double t14r7 = t14r0 * t14r6;
-          const double t14r8 = filterOperation<true>(ws14, o[272], 2, t14r7);
-          const double t14r9 = holdOperation(ws14, o[273], t14r8);
-          const double t14r10 = delayOperation<1, false, true>(program, o[274], t14r9);
-          const double t14r11 = filterOperation<false>(ws14, o[275], 1, t14r10);
-          const double t14r12 = filterOperation<true>(ws14, o[276], 7, t14r11);
-          const double t14r13 = filterOperation<true>(ws14, o[277], 1, t14r12);
-          const double t14r14 = holdOperation(ws14, o[278], t14r13);
-          panOutputOperation(ws14, o[279], t14r14);
+          const double t14r8 = filterOperation<true>(ws14, o[296], 2, t14r7);
+          const double t14r9 = holdOperation(ws14, o[297], t14r8);
+          const double t14r10 = delayOperation<1, false, true>(program, o[298], t14r9);
+          const double t14r11 = filterOperation<false>(ws14, o[299], 1, t14r10);
+          const double t14r12 = filterOperation<true>(ws14, o[300], 7, t14r11);
+          const double t14r13 = filterOperation<true>(ws14, o[301], 1, t14r12);
+          const double t14r14 = holdOperation(ws14, o[302], t14r13);
+          double t14r15, t14r16;
+      panOperation(ws14, o[303], t14r14, t14r15, t14r16);
+          const double t14r17 = delayOperation<1, false, true>(program, o[304], t14r16);
+          outputOperation(ws14, o[305], t14r17, t14r15);
         } else {
           const double* const known12 = program.registers[25];
           const double* const known13 = program.registers[27];
           const double* const known14 = program.registers[29];
-          storeSetOperation(ws12, o[244], known12[0]);
-          const double t13r5 = delayOperation<8, false, true>(program, o[260], known13[4]);
-          storeSetOperation(ws14, o[281], known14[1]);
-          const double t12r5 = delayOperation<8, false, true>(program, o[245], known12[4]);
-          panOutputOperation(ws13, o[261], t13r5);
-          const double t14r8 = delayOperation<1, false, true>(program, o[282], known14[7]);
+          storeSetOperation(ws12, o[268], known12[0]);
+          const double t13r5 = delayOperation<8, false, true>(program, o[284], known13[4]);
+          storeSetOperation(ws14, o[307], known14[1]);
+          const double t12r5 = delayOperation<8, false, true>(program, o[269], known12[4]);
+          panOutputOperation(ws13, o[285], t13r5);
+          const double t14r8 = delayOperation<1, false, true>(program, o[308], known14[7]);
           double t12r6, t12r7;
-      panOperation(ws12, o[246], t12r5, t12r6, t12r7);
-          panOutputOperation(ws14, o[283], t14r8);
-          const double t12r8 = delayOperation<1, false, true>(program, o[247], t12r7);
-          outputOperation(ws12, o[248], t12r8, t12r6);
+      panOperation(ws12, o[270], t12r5, t12r6, t12r7);
+          double t14r9, t14r10;
+      panOperation(ws14, o[309], t14r8, t14r9, t14r10);
+          const double t12r8 = delayOperation<1, false, true>(program, o[271], t12r7);
+          const double t14r11 = delayOperation<1, false, true>(program, o[310], t14r10);
+          outputOperation(ws12, o[272], t12r8, t12r6);
+          outputOperation(ws14, o[311], t14r11, t14r9);
         }
       }
     }
@@ -1600,14 +1779,19 @@ void runCompiledSong(SynthMemory& memory, DecodedProgram& program, const Song& s
     const std::int32_t note15 = ws15.note;
     (void)note15;
     double t15r0, t15r1;
-      masterAccumulateOperation(program, o[285], t15r1, t15r0);
-    const double t15r2 = delayOperation<8, false, true>(program, o[286], t15r1);
-    const double t15r3 = delayOperation<8, false, true>(program, o[287], t15r0);
+      masterAccumulateOperation(program, o[313], t15r1, t15r0);
+    const double t15r2 = delayOperation<8, false, true>(program, o[314], t15r1);
+    const double t15r3 = delayOperation<8, false, true>(program, o[315], t15r0);
     double t15r4, t15r5;
-      masterAccumulateOperation(program, o[288], t15r5, t15r4);
+      masterAccumulateOperation(program, o[316], t15r5, t15r4);
     const double t15r6 = t15r3 + t15r4;
     const double t15r7 = t15r2 + t15r5;
-    outputOperation(ws15, o[291], t15r7, t15r6);
+    const double t15r8 = oscillatorOperation<wavePulse, true>(ws15, note15, o[319], memory.noiseSeed);
+    const double t15r9 = t15r6 * t15r8;
+    const double t15r10 = t15r7 * t15r8;
+    const double t15r11 = holdOperation(ws15, o[322], t15r10);
+    const double t15r12 = holdOperation(ws15, o[323], t15r9);
+    outputOperation(ws15, o[324], t15r11, t15r12);
   }
 }
 

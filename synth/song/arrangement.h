@@ -23,7 +23,7 @@ namespace song {
 inline constexpr std::array<Arrangement, 15> tracks{
     // 0: kick
     arrangement(patterns, R"(
-      24*rest | 4*kickHalf | 3*kick kickBuild
+      24*rest | 4*kickHalf | 4*rest
       kick kick kick kickDouble            kick kick kick kickFill
       kick kickBreak kick kickDouble       kick kickBreak kick kickFill
       kick kick kickBreak kickDouble       kick kick kickBreak kickFill
@@ -32,12 +32,12 @@ inline constexpr std::array<Arrangement, 15> tracks{
       kick kick kickBreak kickDouble       kick kickBreak kickFill kickBuild
       8*rest 7*kickHalf kickBuild
       kick kick kick kickDouble            kick kickBreak kick kickFill
-      kick kick kickBreak kickDouble       kick kickBreak kick kickBuild
+      kick kick kickBreak kickDouble       4*rest
       kickDouble kick kick kickDouble      kick kickBreak kick kickFill
-      kick kick kickBreak kickDouble       kick kickBreak kickDouble kickFill
+      kickHalf kickHalf kickBreak kickDouble kick kickBreak kickDouble kickFill
       8*rest 7*kickHalf kickBuild
       3*[ kick kickBreak kick kickDouble ] kick kickBreak kick kickFill
-      3*[ kick kick kickBreak kickDouble ] kick kick kickBreak kickFill
+      3*[ kick kick kickBreak kickDouble ] 4*rest
       kick kick kick kickDouble            kickDouble kick kickBreak kickFill
       kick kickBreak kick kickDouble       kick kick kickBreak kickFill
       kickHalf 3*rest)"),
@@ -46,20 +46,20 @@ inline constexpr std::array<Arrangement, 15> tracks{
       32*rest
       16*rest | leadA1 leadA2 leadA3 leadA4 leadA1 leadA6 leadA7 leadA8
                 leadA1 leadA2 leadA3 leadA4 leadA1 leadA6 leadA7 leadA8
-      8*rest 4*[ fall leadE ]
+      8*rest 4*[ fallBass leadE ]
       8*rest leadB1 leadB2 leadB3 leadB4 4*rest
       16*rest
       leadA1 leadA2 leadA3 leadA4 leadA1 leadA6 leadA7 leadA8
       leadA1 leadA2 leadA3 leadA4b leadA1 leadA6 leadA7 leadA8
       16*rest
-      4*[ padFall5 leadE ] 4*[ fall leadE ]
+      4*[ padFall5 leadE ] 4*[ fallBass leadE ]
       3*[ leadB1 leadB2 leadB3 leadB4 ] 4*rest
       leadA1 leadA2 leadA3 leadA4 leadA1 leadA6 leadA7 leadA8
       leadA5b leadA6b leadA7b leadA8b leadA5b leadA6b leadA7b leadEnd
       endA 3*rest)"),
     // 2: snare
     arrangement(patterns, R"(
-      24*rest | 4*snareHalf | backbeat backbeat snareFill snareRoll
+      24*rest | 7*snareHalf snareFill
       backbeat backbeat backbeat snareFill     backbeat backbeat backbeat snareGhost
       backbeat snareGhost backbeat snareFill   backbeat backbeat snareGhost snareRoll
       backbeat backbeat backbeat snareFill     backbeat snareGhost backbeat snareFill
@@ -68,33 +68,33 @@ inline constexpr std::array<Arrangement, 15> tracks{
       backbeat snareGhost backbeat snareFill   backbeat backbeat snareGhost snareRoll
       8*rest 7*snareHalf snareRoll
       backbeat backbeat backbeat snareFill     backbeat snareGhost backbeat backbeat
-      backbeat backbeat snareGhost snareFill   backbeat backbeat backbeat snareRoll
+      backbeat backbeat snareGhost snareFill   3*snareHalf snareFill
       backbeat snareGhost backbeat snareFill   backbeat backbeat snareGhost snareFill
-      backbeat backbeat backbeat snareGhost    backbeat snareGhost backbeat snareRoll
+      snareHalf snareHalf backbeat snareGhost  backbeat snareGhost backbeat snareRoll
       8*rest 7*snareHalf rest
       3*[ backbeat snareGhost backbeat snareFill ] backbeat snareGhost backbeat snareRoll
-      3*[ backbeat snareGhost backbeat snareFill ] backbeat snareGhost backbeat snareRoll
+      3*[ backbeat snareGhost backbeat snareFill ] 3*snareHalf snareFill
       backbeat backbeat backbeat snareFill     backbeat snareGhost backbeat snareFill
       backbeat backbeat snareGhost snareFill   backbeat snareGhost backbeat snareFill
       4*rest)"),
     // 3: hat
     arrangement(patterns, R"(
-      16*rest | 8*offbeats 4*hatSparse | 3*offbeats rest
+      16*rest | 12*offbeats | 2*hatSparse 2*rest
       3*offbeats hatLift 4*offbeats  7*offbeats hatSparse
       3*offbeats hatLift 3*offbeats hatLift  6*offbeats hatSparse rest
       14*offbeats hatLift rest
       16*rest
-      offbeats offbeats offbeats hatLift offbeats offbeats offbeats hatLift 7*offbeats rest
+      offbeats offbeats offbeats hatLift offbeats offbeats offbeats hatLift 4*offbeats 2*hatSparse 2*rest
       15*offbeats rest
       16*rest
-      15*offbeats rest
-      15*offbeats rest
+      14*offbeats 2*rest
+      12*offbeats 2*hatSparse 2*rest
       16*offbeats
       4*rest)"),
     // 4: the opening line
     arrangement(patterns, R"(
       lineE lineRelease lineC lineRelease lineG hold hold linePickup
-      lineCB lineRelease lineA hold lineGE lineRelease lineDB lineRelease
+      lineCB lineRelease lineA holdBreath lineGE lineRelease lineDB lineRelease
       lineE lineRelease lineC lineRelease lineG hold hold linePickup
       lineA lineRelease
       170*rest)"),
@@ -102,68 +102,68 @@ inline constexpr std::array<Arrangement, 15> tracks{
     arrangement(patterns, R"(
       32*rest
       lineE lineRelease lineC lineRelease lineG hold hold linePickup
-      lineCB lineRelease lineA hold lineGE lineRelease lineDB lineRelease
+      lineCB lineRelease lineA holdBreath lineGE lineRelease lineDB lineRelease
       2*[ stabAm stabF stabC stabG ] 2*[ stabAm stabF stabC stabG ]
       8*[ stabFall stabE ]
-      16*rest
+      lineE lineRelease lineC lineRelease lineG hold hold linePickup 8*rest
+      3*[ stabAm stabF stabC stabG ] 4*rest
       4*[ stabAm stabF stabC stabG ]
-      4*[ stabAm stabF stabC stabG ]
-      16*rest
-      8*[ stabFall stabE ]
+      lineCB lineRelease lineA holdBreath lineGE lineRelease lineDB lineRelease 8*rest
+      8*rest 4*[ stabFall stabE ]
       2*[ stabF stabG stabE stabAm ] 8*rest
       4*[ stabAm stabF stabC stabG ]
       4*rest)"),
     // 6: bass
     arrangement(patterns, R"(
-      16*rest | 2*bassWholeA 2*bassWholeF wholeC3 lineRelease 2*bassWholeG
-                2*bassWholeA 2*bassWholeF bassC bassC bassG bassG
+      16*rest | 2*wholeA2Breath 2*wholeF2Breath wholeC3 lineRelease 2*wholeG2Breath
+                2*wholeA2Breath 2*wholeF2Breath 4*rest
       8*[ bassA bassF bassC bassG ]
       8*[ fallBass bassE ]
-      8*rest 2*[ bassWholeF bassWholeG bassWholeE bassWholeA ]
-      4*[ bassA bassF bassC bassG ]
+      8*rest 2*[ wholeF2Breath wholeG2Breath wholeE2Breath wholeA2Breath ]
+      3*[ bassA bassF bassC bassG ] 4*rest
       4*[ bassARoll bassF bassC bassGRise ]
-      8*rest 2*[ bassWholeF bassWholeG bassWholeE bassWholeA ]
+      8*rest 2*[ wholeF2Breath wholeG2Breath wholeE2Breath wholeA2Breath ]
       8*[ fallBass bassE ]
-      4*[ bassF bassG bassEm bassA ]
+      3*[ bassF bassG bassEm bassA ] 4*rest
       4*[ bassARoll bassF bassC bassGRise ]
       endA 3*rest)"),
     // 7: warm pad, the chords' thirds
     arrangement(patterns, R"(
-      8*rest | 3*[ wholeC3 hold wholeA2 hold lineE hold wholeB2 hold ]
-      8*[ wholeC3 wholeA2 wholeG2 hold ]
-      8*[ padFall3 wholeGs2 ]
-      4*[ wholeA2 wholeB2 hold wholeC3 ]
-      4*[ wholeC3 wholeA2 wholeG2 hold ]
-      4*[ wholeC3 wholeA2 wholeG2 hold ]
-      4*[ wholeA2 wholeB2 hold wholeC3 ]
-      8*[ padFall3 wholeGs2 ]
-      4*[ wholeA2 wholeB2 hold wholeC3 ]
-      4*[ wholeC3 wholeA2 wholeG2 hold ]
+      8*rest | 3*[ wholeC3 holdBreath wholeA2 holdBreath lineE holdBreath wholeB2 holdBreath ]
+      8*[ wholeC3Breath wholeA2Breath wholeG2 holdBreath ]
+      8*[ padFall3Breath wholeGs2Breath ]
+      4*[ wholeA2Breath wholeB2 holdBreath wholeC3Breath ]
+      4*[ wholeC3Breath wholeA2Breath wholeG2 holdBreath ]
+      4*[ wholeC3Breath wholeA2Breath wholeG2 holdBreath ]
+      4*[ wholeA2Breath wholeB2 holdBreath wholeC3Breath ]
+      8*[ padFall3Breath wholeGs2Breath ]
+      4*[ wholeA2Breath wholeB2 holdBreath wholeC3Breath ]
+      4*[ wholeC3Breath wholeA2Breath wholeG2 holdBreath ]
       endC 3*rest)"),
     // 8: bright pad, the chords' fifths
     arrangement(patterns, R"(
-      16*rest | 2*[ lineE hold wholeC3 hold wholeG2 hold wholeD3 hold ]
-      8*[ lineE hold hold wholeD3 ]
-      8*[ padFall5 wholeB2 ]
-      4*[ wholeC3 wholeD3 lineE hold ]
-      4*[ lineE hold hold wholeD3 ]
-      4*[ lineE hold hold wholeD3 ]
-      4*[ wholeC3 wholeD3 lineE hold ]
-      8*[ padFall5 wholeB2 ]
-      4*[ wholeC3 wholeD3 lineE hold ]
-      4*[ lineE hold hold wholeD3 ]
+      16*rest | 2*[ lineE holdBreath wholeC3 holdBreath wholeG2 holdBreath wholeD3 holdBreath ]
+      8*[ lineE hold holdBreath wholeD3Breath ]
+      8*[ wholeE3Breath wholeB2Breath ]
+      4*[ wholeC3Breath wholeD3Breath lineE holdBreath ]
+      4*[ lineE hold holdBreath wholeD3Breath ]
+      4*[ lineE hold holdBreath wholeD3Breath ]
+      4*[ wholeC3Breath wholeD3Breath lineE holdBreath ]
+      8*[ wholeE3Breath wholeB2Breath ]
+      4*[ wholeC3Breath wholeD3Breath lineE holdBreath ]
+      4*[ lineE hold holdBreath wholeD3Breath ]
       endE 3*rest)"),
     // 9: wood
     arrangement(patterns, R"(
-      12*rest 16*woodIntro 2*woodGhost 2*rest
+      12*rest 16*woodIntro 4*rest
       8*rest 7*woodGhost rest 8*rest 6*woodGhost 2*rest
       7*woodGhost rest 6*woodGhost 2*rest
       7*rest woodFill 8*rest
-      8*rest 7*woodGhost rest
+      8*rest 4*woodGhost 4*rest
       7*woodGhost 9*rest
       8*woodIntro 8*rest
       7*woodGhost rest 7*woodGhost rest
-      15*woodGhost rest
+      12*woodGhost 4*rest
       15*woodGhost rest
       4*rest)"),
     // 10: tom
@@ -175,7 +175,7 @@ inline constexpr std::array<Arrangement, 15> tracks{
       7*rest tomFill 8*rest
       7*rest tomFill 8*rest
       8*rest 7*tomGroove tomRoll
-      7*rest tomFill 8*rest
+      7*rest tomFill 7*rest fall
       16*rest
       15*rest tomFill
       4*rest)"),
@@ -183,27 +183,27 @@ inline constexpr std::array<Arrangement, 15> tracks{
     arrangement(patterns, R"(
       32*rest
       32*rest
-      15*offbeats rest
+      8*rest 7*offbeats rest
       14*rest bellTriplet rest
       16*rest
       8*rest 7*offbeats rest
       8*rest 7*bellQuarter rest
-      15*offbeats rest
-      15*offbeats rest
+      16*rest
+      16*rest
       16*offbeats
       4*rest)"),
     // 12: clap
     arrangement(patterns, R"(
       32*rest
       15*clap rest 15*clap rest
-      15*backbeat rest
-      16*rest
       15*clap rest
+      16*rest
+      12*clap 4*rest
       15*clap rest
       8*clapFour 8*rest
-      15*backbeat rest
       15*clap rest
-      16*clap
+      12*clap 4*rest
+      16*backbeat
       4*rest)"),
     // 13: crash
     arrangement(patterns, R"(
@@ -220,15 +220,15 @@ inline constexpr std::array<Arrangement, 15> tracks{
       wholeC3 3*rest)"),
     // 14: arpeggio
     arrangement(patterns, R"(
-      24*rest arpAm arpAm arpF arpF arpC arpC arpG arpRise
+      24*rest arpAm arpAm arpF arpF 3*rest arpRise
       4*[ arpAm arpF arpC arpG ] 16*rest
       8*[ arpFall arpE ]
       16*rest
-      3*[ arpAm arpF arpC arpG ] arpAm arpF arpC arpRise
+      3*[ arpAm arpF arpC arpG ] 3*rest arpRise
       16*rest
       8*rest arpF arpG arpEm arpAm arpF arpG arpEm arpRise
-      8*[ arpFall arpE ]
-      3*[ arpF arpG arpEm arpAm ] arpF arpG arpEm arpRise
+      8*rest 4*[ arpFall arpE ]
+      3*[ arpF arpG arpEm arpAm ] 3*rest arpRise
       2*[ arpAm arpF arpC arpG ] 2*[ arpAmHigh arpF arpC arpG ]
       4*rest)"),
 };

@@ -8,7 +8,9 @@ namespace song {
 
 // Track 0: kick, played on C2 (65 Hz: at home in Am, C and F). Flashes e2 on every hit. A
 // hard-shaped sine (nearly a square) and its octave, multiplied by a linear decay that the
-// expanding shaper bends into a punchy curve, then rounded by a low-pass into a thump.
+// expanding shaper bends into a punchy curve, then rounded by a low-pass; a band of noise around
+// 3.5 kHz clicks on the hit; the third envelope, curved, sweeps both oscillators down two octaves
+// in the first 33 ms (stored into their transposes, which they read from the next frame).
 inline constexpr Unit kick[] = {
     Envelope{.attack = 0, .decay = 68, .sustain = 0, .release = 40, .gain = 128},  // 156 ms to silence
     Oscillator{.transpose = 64, .detune = 58, .phase = 0, .gateLow = 0, .colour = 128, .shape = 127,
@@ -17,30 +19,41 @@ inline constexpr Unit kick[] = {
                .gain = 80, .flags = wave::sine},                                    // octave knock: starts at its peak
     StackOp{Stack::add},                                                           // [osc, env]
     StackOp{Stack::multiply},                                                      // [kick]
-    HoldShaper{.shape = 40, .holdRate = 128},                                      // curve the decay
+    HoldShaper{.shape = 48, .holdRate = 128},                                      // curve the decay
     DelayBank{.input = 0, .dry = 128, .feedback = 0, .damping = 0, .modRate = 0, .modDepth = 0,
               .first = 19, .lines = 1},                                            // DC blocker only
-    Filter{.frequency = 44, .damping = 128, .mode = pass::low},                    // ~820 Hz: the knock's click passes
+    Filter{.frequency = 60, .damping = 128, .mode = pass::low},                    // ~1.6 kHz
     Filter{.frequency = 9, .damping = 128, .mode = pass::high},                    // below 35 Hz out
+    Envelope{.attack = 0, .decay = 48, .sustain = 0, .release = 30, .gain = 200},  // 12 ms click
+    Oscillator{.transpose = 64, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
+               .gain = 128, .flags = wave::noise},
+    StackOp{Stack::multiply},
+    Filter{.frequency = 88, .damping = 96, .mode = pass::band},                    // ~3.5 kHz
+    StackOp{Stack::add},                                                           // [kick]
+    Envelope{.attack = 0, .decay = 52, .sustain = 0, .release = 30, .gain = 128},  // the sweep, 20 ms
+    HoldShaper{.shape = 40, .holdRate = 128},                                      // falls fast, then settles
+    ParamStore{.amount = 76, .target = to::oscillator1Transpose},                  // up to +24 semitones
+    ParamStore{.amount = 76, .target = to::oscillator2Transpose},
+    StackOp{Stack::pop},
     Pan{.position = 64},
-    Output{.main = 128, .aux = 6},
+    Output{.main = 176, .aux = 6},
 };
 
-// Track 1: lead. Three detuned saws two octaves up, a skewed triangle an octave up (a square
+// Track 1: lead. Three detuned saws two octaves up (colour 104: soft corners), a skewed triangle an octave up (a square
 // there folded back more than the saws did), a sine three up; the second envelope sweeps the
 // low-pass down (ParamStore amount 1: minus the envelope). Dotted-eighth echo, and the left
 // side delayed by 11 ms for width.
 inline constexpr Unit lead[] = {
-    Envelope{.attack = 36, .decay = 78, .sustain = 96, .release = 74, .gain = 128},
+    Envelope{.attack = 36, .decay = 78, .sustain = 96, .release = 62, .gain = 128},  // gone within a row's rest
     Envelope{.attack = 0, .decay = 74, .sustain = 72, .release = 74, .gain = 128},  // filter sweep
     ParamStore{.amount = 1, .target = to::filter14Frequency},
     StackOp{Stack::pop},                                                           // [env]
-    Oscillator{.transpose = 88, .detune = 64, .phase = 0, .gateLow = 0, .colour = 112, .shape = 64,
+    Oscillator{.transpose = 88, .detune = 64, .phase = 0, .gateLow = 0, .colour = 104, .shape = 64,
                .gain = 34, .flags = wave::trisaw},
-    Oscillator{.transpose = 88, .detune = 57, .phase = 20, .gateLow = 0, .colour = 112, .shape = 64,
+    Oscillator{.transpose = 88, .detune = 57, .phase = 20, .gateLow = 0, .colour = 104, .shape = 64,
                .gain = 30, .flags = wave::trisaw},
     StackOp{Stack::add},
-    Oscillator{.transpose = 88, .detune = 71, .phase = 50, .gateLow = 0, .colour = 112, .shape = 64,
+    Oscillator{.transpose = 88, .detune = 71, .phase = 50, .gateLow = 0, .colour = 104, .shape = 64,
                .gain = 30, .flags = wave::trisaw},
     StackOp{Stack::add},
     Oscillator{.transpose = 76, .detune = 61, .phase = 80, .gateLow = 0, .colour = 80, .shape = 64,
@@ -56,9 +69,9 @@ inline constexpr Unit lead[] = {
     DelayBank{.input = 60, .dry = 128, .feedback = 78, .damping = 70, .modRate = 0, .modDepth = 0,
               .first = 20, .lines = 1},                                            // dotted-eighth echo
     Pan{.position = 64},                                                           // [left, right]
-    DelayBank{.input = 40, .dry = 128, .feedback = 0, .damping = 0, .modRate = 0, .modDepth = 0,
-              .first = 19, .lines = 1},                                            // left: a faint 11 ms copy
-    Output{.main = 72, .aux = 64},
+    DelayBank{.input = 72, .dry = 128, .feedback = 0, .damping = 0, .modRate = 0, .modDepth = 0,
+              .first = 19, .lines = 1},                                            // left: an 11 ms copy
+    Output{.main = 64, .aux = 64},
 };
 
 // Track 2: snare. Tone and noise under one envelope product; the first envelope feeds its own
@@ -70,7 +83,7 @@ inline constexpr Unit snare[] = {
     Envelope{.attack = 0, .decay = 74, .sustain = 0, .release = 60, .gain = 128},
     StackOp{Stack::multiply},                                                      // [env]
     Oscillator{.transpose = 73, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 80,
-               .gain = 24, .flags = wave::sine},                                   // body on E3, a chord tone
+               .gain = 96, .flags = wave::sine},                                   // body on E3, a chord tone
     Oscillator{.transpose = 64, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
                .gain = 128, .flags = wave::noise},
     StackOp{Stack::add},
@@ -90,7 +103,7 @@ inline constexpr Unit snare[] = {
     DelayBank{.input = 26, .dry = 128, .feedback = 40, .damping = 90, .modRate = 0, .modDepth = 0,
               .first = 20, .lines = 1},                                            // faint echo
     Pan{.position = 60},
-    Output{.main = 104, .aux = 40},                                                // the crack, not the body, carries it
+    Output{.main = 108, .aux = 56},                                                // the loudest drum
 };
 
 // Track 3: hi-hat. Noise through two high-passes and two gentle low-passes.
@@ -106,7 +119,7 @@ inline constexpr Unit hat[] = {
     Filter{.frequency = 90, .damping = 180, .mode = pass::high},
     Filter{.frequency = 110, .damping = 128, .mode = pass::low},                   // tame the top
     Filter{.frequency = 110, .damping = 128, .mode = pass::low},
-    Pan{.position = 82},
+    Pan{.position = 100},
     Output{.main = 88, .aux = 24},
 };
 
@@ -114,7 +127,7 @@ inline constexpr Unit hat[] = {
 // (a slow ensemble), low-passed, lightly driven, with echoes of three ticks on the left and
 // four on the right.
 inline constexpr Unit openingLine[] = {
-    Envelope{.attack = 62, .decay = 82, .sustain = 64, .release = 84, .gain = 128},
+    Envelope{.attack = 62, .decay = 82, .sustain = 64, .release = 62, .gain = 128},  // gone within a row's rest
     Oscillator{.transpose = 76, .detune = 64, .phase = 0, .gateLow = 0, .colour = 64, .shape = 64,
                .gain = 76, .flags = wave::trisaw},                                 // triangle
     Oscillator{.transpose = 76, .detune = 64, .phase = 40, .gateLow = 0, .colour = 104, .shape = 64,
@@ -139,21 +152,21 @@ inline constexpr Unit openingLine[] = {
     Output{.main = 56, .aux = 64},
 };
 
-// Track 5: stab. A pulse on the root and a saw on the fifth through a resonant low-pass that
-// follows the envelope; an LFO sweeps the pulse width, another adds a faint tremolo.
+// Track 5: stab. A triangle on the root and a softened saw on the fifth through a resonant
+// low-pass that follows the envelope; an LFO skews the triangle, another adds a faint tremolo.
 inline constexpr Unit stab[] = {
     Envelope{.attack = 32, .decay = 70, .sustain = 38, .release = 66, .gain = 128},
     ParamStore{.amount = 100, .target = to::filter5Frequency},                     // filter follows env
     Oscillator{.transpose = 64, .detune = 62, .phase = 0, .gateLow = 0, .colour = 64, .shape = 64,
-               .gain = 56, .flags = wave::pulse},
-    Oscillator{.transpose = 71, .detune = 67, .phase = 0, .gateLow = 0, .colour = 120, .shape = 64,
+               .gain = 56, .flags = wave::trisaw},                                 // triangle, skewed by the LFO
+    Oscillator{.transpose = 71, .detune = 67, .phase = 0, .gateLow = 0, .colour = 108, .shape = 64,
                .gain = 48, .flags = wave::trisaw},                                 // the fifth
     StackOp{Stack::add},
     Filter{.frequency = 20, .damping = 70, .mode = pass::low},
     StackOp{Stack::multiply},                                                      // [stab]
     Oscillator{.transpose = 44, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
                .gain = 128, .flags = wave::sine | wave::lfo},                     // 0.9 Hz
-    ParamStore{.amount = 80, .target = to::oscillator2Colour},                     // width 0.5 +- 0.25
+    ParamStore{.amount = 80, .target = to::oscillator2Colour},                     // skew 0.5 +- 0.25
     StackOp{Stack::pop},
     Oscillator{.transpose = 77, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
                .gain = 128, .flags = wave::sine | wave::lfo},                     // 6 Hz
@@ -161,14 +174,19 @@ inline constexpr Unit stab[] = {
     StackOp{Stack::pop},
     DelayBank{.input = 60, .dry = 128, .feedback = 72, .damping = 80, .modRate = 0, .modDepth = 0,
               .first = 20, .lines = 1},                                            // dotted-eighth echo
-    Pan{.position = 50},
+    Pan{.position = 34},
+    StackOp{Stack::swap},                                                          // [right, left]
+    DelayBank{.input = 128, .dry = 0, .feedback = 0, .damping = 0, .modRate = 0, .modDepth = 0,
+              .first = 21, .lines = 1},                                            // right 12 ms later: width
+    StackOp{Stack::swap},
     Output{.main = 44, .aux = 48},                                                 // under the bass's octaves
 };
 
-// Track 6: bass. One slightly rounded saw an octave down, resonant low-pass, a boost an octave
-// over the sub (62..125 Hz carries the low end against the mids); the second envelope, held and shaped, kicks the pitch up for the first few milliseconds of a note.
+// Track 6: bass. One slightly rounded saw an octave down, resonant low-pass, a boost on the sub
+// (about 52 Hz); the second envelope, held and shaped, kicks the pitch up for the first few
+// milliseconds of a note. A 33 ms rise leaves the kick the low end on the notes they share.
 inline constexpr Unit bass[] = {
-    Envelope{.attack = 48, .decay = 76, .sustain = 64, .release = 64, .gain = 128},  // sustain 0.5, 12 ms rise
+    Envelope{.attack = 56, .decay = 76, .sustain = 64, .release = 64, .gain = 128},  // sustain 0.5, 33 ms rise
     ParamStore{.amount = 72, .target = to::envelopeGain},
     Envelope{.attack = 0, .decay = 56, .sustain = 0, .release = 40, .gain = 8},
     HoldShaper{.shape = 64, .holdRate = 128},
@@ -178,52 +196,58 @@ inline constexpr Unit bass[] = {
                .gain = 128, .flags = wave::trisaw},                                // rises with the kick, on every note
     StackOp{Stack::multiply},
     Filter{.frequency = 38, .damping = 64, .mode = pass::low},                     // ~620 Hz, resonant
-    Filter{.frequency = 14, .damping = 48, .mode = pass::peak},                    // ~85 Hz: the octave over the sub
+    Filter{.frequency = 11, .damping = 48, .mode = pass::peak},                    // ~52 Hz: the sub
     Filter{.frequency = 9, .damping = 128, .mode = pass::high},                    // below 35 Hz out
     Pan{.position = 64},
-    Output{.main = 84, .aux = 6},
+    Output{.main = 76, .aux = 6},
 };
 
-// Tracks 7 and 8: pads. Two saws (or a pulse and a saw) on the same note, one darkened; the
+// Tracks 7 and 8: pads. Two softened saws (or a skewed triangle and a saw) on the same note, one darkened; the
 // second envelope rises slowly and pulls one oscillator a few cents away from the other.
 inline constexpr Unit warmPad[] = {
-    Envelope{.attack = 72, .decay = 80, .sustain = 48, .release = 80, .gain = 128},  // sustain 0.375
+    Envelope{.attack = 72, .decay = 80, .sustain = 48, .release = 62, .gain = 128},  // sustain 0.375; gone within a row
     ParamStore{.amount = 64, .target = to::envelopeGain},                          // no feedback
     Envelope{.attack = 88, .decay = 88, .sustain = 128, .release = 80, .gain = 2},
     ParamStore{.amount = 68, .target = to::oscillator5Transpose},                  // drifts up to +12 cents
     StackOp{Stack::pop},
-    Oscillator{.transpose = 76, .detune = 60, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
+    Oscillator{.transpose = 76, .detune = 60, .phase = 0, .gateLow = 0, .colour = 112, .shape = 64,
                .gain = 64, .flags = wave::trisaw},
-    Oscillator{.transpose = 76, .detune = 68, .phase = 32, .gateLow = 0, .colour = 120, .shape = 64,
+    Oscillator{.transpose = 76, .detune = 68, .phase = 32, .gateLow = 0, .colour = 108, .shape = 64,
                .gain = 64, .flags = wave::trisaw},
     Filter{.frequency = 70, .damping = 128, .mode = pass::low},                    // darker second saw
     StackOp{Stack::add},
     StackOp{Stack::multiply},
     Filter{.frequency = 52, .damping = 100, .mode = pass::low},                    // ~1.2 kHz
     Filter{.frequency = 60, .damping = 128, .mode = pass::low},
-    Filter{.frequency = 14, .damping = 128, .mode = pass::high},                   // ~85 Hz
-    Pan{.position = 40},
-    Output{.main = 46, .aux = 60},
+    Filter{.frequency = 20, .damping = 128, .mode = pass::high},                   // ~170 Hz: the sub is the bass's
+    Pan{.position = 24},                                                           // [left, right]
+    DelayBank{.input = 128, .dry = 0, .feedback = 0, .damping = 0, .modRate = 0, .modDepth = 0,
+              .first = 19, .lines = 1},                                            // left 11 ms later: width
+    Output{.main = 38, .aux = 64},
 };
 
 inline constexpr Unit brightPad[] = {
-    Envelope{.attack = 70, .decay = 78, .sustain = 48, .release = 82, .gain = 128},
+    Envelope{.attack = 70, .decay = 78, .sustain = 48, .release = 62, .gain = 128},
     ParamStore{.amount = 64, .target = to::envelopeGain},
     Envelope{.attack = 84, .decay = 90, .sustain = 100, .release = 80, .gain = 1},
     ParamStore{.amount = 70, .target = to::oscillator6Transpose},                  // up to +9 cents
     StackOp{Stack::pop},
-    Oscillator{.transpose = 76, .detune = 64, .phase = 0, .gateLow = 0, .colour = 64, .shape = 64,
-               .gain = 50, .flags = wave::pulse},
-    Oscillator{.transpose = 88, .detune = 66, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
+    Oscillator{.transpose = 76, .detune = 64, .phase = 0, .gateLow = 0, .colour = 96, .shape = 64,
+               .gain = 50, .flags = wave::trisaw},                                 // a skewed triangle: a square folds back
+    Oscillator{.transpose = 88, .detune = 66, .phase = 0, .gateLow = 0, .colour = 112, .shape = 64,
                .gain = 36, .flags = wave::trisaw},                                 // an octave higher
     Filter{.frequency = 80, .damping = 128, .mode = pass::low},
     StackOp{Stack::add},
     StackOp{Stack::multiply},
     Filter{.frequency = 62, .damping = 90, .mode = pass::low},
     Filter{.frequency = 72, .damping = 128, .mode = pass::low},
-    Filter{.frequency = 16, .damping = 128, .mode = pass::high},
-    Pan{.position = 88},
-    Output{.main = 46, .aux = 56},
+    Filter{.frequency = 22, .damping = 128, .mode = pass::high},                   // ~210 Hz
+    Pan{.position = 104},
+    StackOp{Stack::swap},                                                          // [right, left]
+    DelayBank{.input = 128, .dry = 0, .feedback = 0, .damping = 0, .modRate = 0, .modDepth = 0,
+              .first = 21, .lines = 1},                                            // right 12 ms later: width
+    StackOp{Stack::swap},
+    Output{.main = 38, .aux = 60},
 };
 
 // Track 9: wood. A driven sine two octaves up with a very short envelope: a tuned block.
@@ -239,7 +263,7 @@ inline constexpr Unit wood[] = {
     Filter{.frequency = 56, .damping = 64, .mode = pass::peak},
     Filter{.frequency = 110, .damping = 128, .mode = pass::low},
     Filter{.frequency = 60, .damping = 110, .mode = pass::peak},
-    Pan{.position = 40},
+    Pan{.position = 24},
     Output{.main = 44, .aux = 36},
 };
 
@@ -288,8 +312,8 @@ inline constexpr Unit bell[] = {
     Filter{.frequency = 60, .damping = 110, .mode = pass::peak},
     Filter{.frequency = 100, .damping = 128, .mode = pass::low},
     HoldShaper{.shape = 64, .holdRate = 128},
-    Pan{.position = 90},
-    Output{.main = 40, .aux = 30},
+    Pan{.position = 104},
+    Output{.main = 20, .aux = 30},                                                 // under the snare's snap
 };
 
 // Track 12: clap. Band-passed noise, its own reverberator; the gate closes once, early in each
@@ -328,26 +352,26 @@ inline constexpr Unit crash[] = {
     DelayBank{.input = 44, .dry = 128, .feedback = 116, .damping = 40, .modRate = 0, .modDepth = 0,
               .first = 9, .lines = 8},                                             // reverberator
     Pan{.position = 72},
-    Output{.main = 40, .aux = 24},
+    Output{.main = 72, .aux = 32},                                                 // the impact on a drop
 };
 
-// Track 14: arpeggio. Saw and square an octave up and a saw two octaves up, driven, a
-// quarter-note echo, then a resonant low-pass that the second envelope opens on every note.
+// Track 14: arpeggio. Saw and triangle an octave up and a saw two octaves up (softened corners:
+// the square and hard saws folded back), driven, a quarter-note echo, then a resonant low-pass that the second envelope opens on every note.
 inline constexpr Unit arp[] = {
     Envelope{.attack = 20, .decay = 68, .sustain = 0, .release = 50, .gain = 128},
     Envelope{.attack = 0, .decay = 64, .sustain = 0, .release = 50, .gain = 128},
     ParamStore{.amount = 108, .target = to::filter13Frequency},                    // +0.69 x env 2
     StackOp{Stack::pop},
-    Oscillator{.transpose = 76, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
+    Oscillator{.transpose = 76, .detune = 64, .phase = 0, .gateLow = 0, .colour = 112, .shape = 64,
                .gain = 48, .flags = wave::trisaw},                                 // an octave up
     Oscillator{.transpose = 76, .detune = 70, .phase = 40, .gateLow = 0, .colour = 64, .shape = 64,
-               .gain = 36, .flags = wave::pulse},
-    Oscillator{.transpose = 88, .detune = 60, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
+               .gain = 36, .flags = wave::trisaw},                                 // a triangle: a square folds back
+    Oscillator{.transpose = 88, .detune = 60, .phase = 0, .gateLow = 0, .colour = 112, .shape = 64,
                .gain = 24, .flags = wave::trisaw},
     StackOp{Stack::add},
     StackOp{Stack::add},
     StackOp{Stack::multiply},
-    Filter{.frequency = 26, .damping = 128, .mode = pass::high},                   // ~290 Hz: leaves the low mids
+    Filter{.frequency = 30, .damping = 128, .mode = pass::high},                   // ~390 Hz: leaves the low mids
     HoldShaper{.shape = 80, .holdRate = 128},
     DelayBank{.input = 56, .dry = 128, .feedback = 70, .damping = 90, .modRate = 0, .modDepth = 0,
               .first = 17, .lines = 1},                                            // quarter-note echo
@@ -355,23 +379,34 @@ inline constexpr Unit arp[] = {
     Filter{.frequency = 60, .damping = 110, .mode = pass::peak},
     Filter{.frequency = 100, .damping = 128, .mode = pass::low},
     HoldShaper{.shape = 64, .holdRate = 128},
-    Pan{.position = 78},
-    Output{.main = 50, .aux = 36},
+    Pan{.position = 94},                                                           // [left, right]
+    DelayBank{.input = 128, .dry = 0, .feedback = 0, .damping = 0, .modRate = 0, .modDepth = 0,
+              .first = 19, .lines = 1},                                            // left 11 ms later: width
+    Output{.main = 44, .aux = 36},
 };
 
 // The master bus: reverberate the sends (left and right on different line lengths), add the
-// main mix, halve.
+// main mix, scale both sides by a constant (a pulse whose duty covers the whole cycle), round
+// each side's peaks with a driving shaper, and leave headroom below full scale.
 inline constexpr Unit master[] = {
     Accumulate{sums::aux},
-    DelayBank{.input = 40, .dry = 128, .feedback = 123, .damping = 32, .modRate = 0, .modDepth = 0,
+    DelayBank{.input = 48, .dry = 128, .feedback = 123, .damping = 32, .modRate = 0, .modDepth = 0,
               .first = 1, .lines = 8},
     StackOp{Stack::swap},
-    DelayBank{.input = 40, .dry = 128, .feedback = 123, .damping = 16, .modRate = 0, .modDepth = 0,
+    DelayBank{.input = 48, .dry = 128, .feedback = 123, .damping = 16, .modRate = 0, .modDepth = 0,
               .first = 9, .lines = 8},
     StackOp{Stack::swap},
     Accumulate{sums::main},
-    StackOp{Stack::addPair},
-    Output{.main = 64, .aux = 0},
+    StackOp{Stack::addPair},                                                       // [left, right]
+    Oscillator{.transpose = 64, .detune = 64, .phase = 0, .gateLow = 0, .colour = 255, .shape = 64,
+               .gain = 48, .flags = wave::pulse},                                  // 0.375 on every frame
+    StackOp{Stack::duplicate},
+    StackOp{Stack::multiplyPair},                                                  // [0.375 left, 0.375 right]
+    HoldShaper{.shape = 80, .holdRate = 128},                                      // x 1.67 (1 + 0.67 |x|)
+    StackOp{Stack::swap},
+    HoldShaper{.shape = 80, .holdRate = 128},
+    StackOp{Stack::swap},
+    Output{.main = 104, .aux = 0},                                                 // peaks at -1.8 dBFS
 };
 
 inline constexpr std::array<Instrument, 16> instruments{

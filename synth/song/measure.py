@@ -5,10 +5,10 @@
   synth/song/measure.py song.wav song.csv [--bars]
 
 Prints the peak, the share of samples at the clip limit, the DC offset of each channel, the
-integrated loudness (ffmpeg's ebur128), which tracks sound, and, from the envelope log with the
+integrated loudness and the true peak (ffmpeg's ebur128, oversampled), which tracks sound, and, from the envelope log with the
 frame loop run at 60 frames per second, the flashes of e2 and e3 and the growth of e in every
 bar (a pattern). Exits 1 when a figure is outside the soundtrack's limits:
-  clip share below 0.1 %, loudness -16..-9 LUFS, |DC| at most 0.01, every track sounding,
+  clip share below 0.1 %, loudness -16..-9 LUFS, true peak at most -1 dBTP, |DC| at most 0.01, every track sounding,
   at most 4 e2 and 8 e3 flashes per bar, e growing by 0.2..1 per bar from bar 32 to 191,
   the last bar below 0.01.
 """
@@ -62,10 +62,12 @@ def read_wav(path):
 
 
 def loudness(path):
-    out = subprocess.run(['ffmpeg', '-hide_banner', '-nostats', '-i', path, '-af', 'ebur128', '-f', 'null', '-'],
-                         capture_output=True, text=True).stderr
+    """Integrated loudness (LUFS) and true peak (dBTP)."""
+    out = subprocess.run(['ffmpeg', '-hide_banner', '-nostats', '-i', path, '-af', 'ebur128=peak=true', '-f', 'null',
+                          '-'], capture_output=True, text=True).stderr
     m = re.findall(r'I:\s+(-?[\d.]+) LUFS', out)
-    return float(m[-1]) if m else float('nan')
+    p = re.findall(r'Peak:\s+(-?[\d.]+|-?inf) dBFS', out)
+    return (float(m[-1]) if m else float('nan')), (float(p[-1]) if p else float('nan'))
 
 
 def read_log(path):
@@ -130,14 +132,15 @@ def main():
     peak = max(max(samples), -min(samples))
     clipped = sum(1 for x in samples if abs(x) >= 1.0)
     dc = [sum(samples[c::2]) / (n // 2) for c in (0, 1)]
-    lufs = loudness(wav)
+    lufs, true_peak = loudness(wav)
     records = read_log(log)
     sounding = [max(r[t] for r in records) > 0 for t in range(15)]
     e, f2, f3, growth = frame_loop(records, n // 2)
 
     bad = []
     print(f'frames {n // 2}, peak {peak:.4f}, at the clip limit {clipped} samples ({100.0 * clipped / n:.4f} %)')
-    print(f'DC offset left {dc[0]:+.5f}, right {dc[1]:+.5f}; integrated loudness {lufs:.1f} LUFS')
+    print(f'DC offset left {dc[0]:+.5f}, right {dc[1]:+.5f}; integrated loudness {lufs:.1f} LUFS, '
+          f'true peak {true_peak:+.1f} dBTP')
     print('tracks sounding: ' + ' '.join(str(t) for t in range(15) if sounding[t]))
     print(f'e at the end {e:.2f}; most e2 flashes in a bar {max(f2)}, most e3 flashes {max(f3)}')
     tail = [max(abs(x) for x in samples[2 * FRAMES_PER_BAR * k:2 * FRAMES_PER_BAR * (k + 1)]) for k in (193, 194, 195)]
@@ -148,6 +151,8 @@ def main():
         bad.append('clip share')
     if not -16 <= lufs <= -9:
         bad.append('loudness')
+    if not true_peak <= -1.0:
+        bad.append('true peak')
     if max(abs(dc[0]), abs(dc[1])) > 0.01:
         bad.append('DC offset')
     if not all(sounding):

@@ -51,7 +51,9 @@ inline constexpr std::uint8_t lowMinusHigh = 8;
 // Modulation targets of ParamStore: 16 x slot + field, counted from slot 0 of the same instrument.
 namespace to {
 inline constexpr std::uint16_t envelopeGain = 0x0002;         // slot 0 Envelope, gain
+inline constexpr std::uint16_t oscillator1Transpose = 0x0011; // slot 1 Oscillator, transpose (x 128 semitones)
 inline constexpr std::uint16_t oscillator1Detune = 0x0012;    // slot 1 Oscillator, detune (semitones)
+inline constexpr std::uint16_t oscillator2Transpose = 0x0021; // slot 2 Oscillator, transpose (x 128 semitones)
 inline constexpr std::uint16_t oscillator2Detune = 0x0022;    // slot 2 Oscillator, detune (semitones)
 inline constexpr std::uint16_t oscillator2Colour = 0x0025;    // slot 2 Oscillator, colour
 inline constexpr std::uint16_t oscillator5Transpose = 0x0051; // slot 5 Oscillator, transpose (x 128 semitones)

@@ -1,5 +1,5 @@
 #pragma once
-// The soundtrack's 93 patterns, one bar of sixteen rows each (a row is a sixteenth note at
+// The soundtrack's 98 patterns, one bar of sixteen rows each (a row is a sixteenth note at
 // 172 beats per minute). Written pitches: instruments add their own transposition (the bass
 // sounds an octave lower, pads an octave higher, the lead two octaves higher).
 //   note name: new note   .: hold   -: release
@@ -8,7 +8,7 @@
 
 namespace song {
 
-inline constexpr std::array<NamedPattern, 93> patterns{{
+inline constexpr std::array<NamedPattern, 98> patterns{{
     // 0: silence
     {"rest", "-  -  -  -  -  -  -  -  -  -  -  -  -  -  -  -"},
     // drums
@@ -25,39 +25,39 @@ inline constexpr std::array<NamedPattern, 93> patterns{{
     {"snareHalf", "-  -  -  -  -  -  -  -  G2 .  .  .  .  .  .  ."},
     {"woodGhost", "-  -  -  -  -  -  -  E3 -  -  -  -  -  -  -  A3"},
     {"hold", ".  .  .  .  .  .  .  .  .  .  .  .  .  .  .  ."},
-    {"bassWholeA", "A2 .  .  .  .  .  .  .  .  .  .  .  .  .  .  -"},
+    {"wholeA2Breath", "A2 .  .  .  .  .  .  .  .  .  .  .  .  .  .  -"},
     {"clap", "-  -  -  -  -  -  -  -  -  -  -  -  C3 .  .  ."},
     {"offbeats", "-  -  A3 .  -  -  A3 .  -  -  A3 .  -  -  A3 ."},  // bell; hat (noise)
     {"tomFill", "-  -  -  -  -  -  -  -  D3 .  B2 .  G2 .  E2 ."},
     {"tomGroove", "E2 .  .  B2 .  .  G2 .  .  .  E2 .  D3 .  .  ."},
     {"woodIntro", "E3 .  .  A3 .  .  E3 .  .  .  G3 .  .  .  .  ."},
-    {"bassWholeG", "G2 .  .  .  .  .  .  .  .  .  .  .  .  .  .  -"},
+    {"wholeG2Breath", "G2 .  .  .  .  .  .  .  .  .  .  .  .  .  .  -"},
     // 20
     {"hatLift", "-  -  C3 .  -  -  C3 .  -  -  C3 .  -  C3 C3 ."},
     {"kickFill", "C2 .  .  .  .  .  .  .  .  .  C2 .  .  .  C2 ."},
     {"bellQuarter", "A3 .  .  .  A3 .  .  .  A3 .  .  .  A3 .  .  ."},
-    {"leadA4b", "D3 .  .  .  .  .  B2 .  .  .  D3 .  .  .  G3 ."},
+    {"leadA4b", "D3 .  .  .  .  -  B2 .  .  -  D3 .  .  -  G3 -"},
     // the opening line
     {"lineE", "E3 .  .  .  .  .  .  .  .  .  .  .  .  .  .  ."},
     {"lineRelease", ".  .  .  .  .  .  .  .  .  .  .  -  -  -  -  -"},
     {"lineC", "C4 .  .  .  .  .  .  .  .  .  .  .  .  .  .  ."},
     {"lineG", "G3 .  .  .  .  .  .  .  .  .  .  .  .  .  .  ."},
-    {"linePickup", "-  -  -  -  -  -  -  -  A3 .  .  .  B3 .  .  ."},
-    {"lineCB", "C4 .  .  .  .  .  .  .  .  .  .  .  B3 .  .  ."},
+    {"linePickup", "-  -  -  -  -  -  -  -  A3 .  .  -  B3 .  .  -"},
+    {"lineCB", "C4 .  .  .  .  .  .  .  .  .  .  -  B3 .  .  ."},
     // 30
     {"lineA", "A3 .  .  .  .  .  .  .  .  .  .  .  .  .  .  ."},
-    {"lineGE", "G3 .  .  .  .  .  .  .  E3 .  .  .  .  .  .  ."},
-    {"lineDB", "D3 .  .  .  .  .  .  .  .  .  .  .  B2 .  .  ."},
+    {"lineGE", "G3 .  .  .  .  .  .  -  E3 .  .  .  .  .  .  ."},
+    {"lineDB", "D3 .  .  .  .  .  .  .  .  .  .  -  B2 .  .  ."},
     // whole notes (pads, bass; the bass's own end with a rest before the next bar's note)
     {"wholeA2", "A2 .  .  .  .  .  .  .  .  .  .  .  .  .  .  ."},
-    {"bassWholeF", "F2 .  .  .  .  .  .  .  .  .  .  .  .  .  .  -"},
+    {"wholeF2Breath", "F2 .  .  .  .  .  .  .  .  .  .  .  .  .  .  -"},
     {"wholeC3", "C3 .  .  .  .  .  .  .  .  .  .  .  .  .  .  ."},
     {"wholeG2", "G2 .  .  .  .  .  .  .  .  .  .  .  .  .  .  ."},
-    {"bassWholeE", "E2 .  .  .  .  .  .  .  .  .  .  .  .  .  .  -"},
+    {"wholeE2Breath", "E2 .  .  .  .  .  .  .  .  .  .  .  .  .  .  -"},
     {"wholeB2", "B2 .  .  .  .  .  .  .  .  .  .  .  .  .  .  ."},
     {"wholeD3", "D3 .  .  .  .  .  .  .  .  .  .  .  .  .  .  ."},
     // 40
-    {"wholeGs2", "G#2 . .  .  .  .  .  .  .  .  .  .  .  .  .  ."},
+    {"wholeGs2Breath", "G#2 . .  .  .  .  .  .  .  .  .  .  .  .  .  -"},
     // bass lines: a new note clears the voice at once, so each one that follows a held note
     // has a row's rest before it (or a kick over it)
     {"bassA", "A2 .  .  .  .  .  -  A2 .  -  A2 .  .  -  G2 -"},
@@ -67,24 +67,24 @@ inline constexpr std::array<NamedPattern, 93> patterns{{
     {"bassE", "E2 .  .  .  .  .  -  E2 .  .  .  -  G#2 . .  -"},
     {"bassEm", "E2 .  .  .  .  .  -  E2 .  -  E2 .  .  -  G2 -"},
     // pads over the falling progression
-    {"padFall3", "C3 .  .  .  .  .  B2 .  .  .  .  .  A2 .  .  ."},
-    {"padFall5", "E3 .  .  .  .  .  D3 .  .  .  .  .  C3 .  .  ."},
+    {"padFall3Breath", "C3 .  .  .  .  -  B2 .  .  .  .  -  A2 .  .  -"},
+    {"padFall5", "E3 .  .  .  .  -  D3 .  .  .  .  -  C3 .  .  -"},
     // the lead's hook over Am F C G, twice
-    {"leadA1", "E3 .  .  A3 .  .  G3 .  E3 .  .  D3 .  .  C3 ."},
+    {"leadA1", "E3 .  -  A3 .  -  G3 -  E3 .  -  D3 .  -  C3 -"},
     // 50
-    {"leadA2", "C3 .  .  .  .  .  .  .  A2 .  .  C3 .  .  D3 ."},
-    {"leadA3", "E3 .  .  G3 .  .  E3 .  D3 .  .  C3 .  .  D3 ."},
-    {"leadA4", "D3 .  .  .  .  .  B2 .  .  .  .  .  G2 .  -  -"},
-    {"leadA6", "C3 .  .  .  .  .  .  .  A2 .  .  C3 .  .  E3 ."},
-    {"leadA7", "G3 .  .  .  .  .  E3 .  .  .  .  .  C3 .  D3 ."},
-    {"leadA8", "B2 .  .  .  .  .  C3 .  .  .  .  .  D3 .  .  ."},
+    {"leadA2", "C3 .  .  .  .  .  .  -  A2 .  -  C3 .  -  D3 -"},
+    {"leadA3", "E3 .  -  G3 .  -  E3 -  D3 .  -  C3 .  -  D3 -"},
+    {"leadA4", "D3 .  .  .  .  -  B2 .  .  .  .  -  G2 .  -  -"},
+    {"leadA6", "C3 .  .  .  .  .  .  -  A2 .  -  C3 .  -  E3 -"},
+    {"leadA7", "G3 .  .  .  .  -  E3 .  .  .  .  -  C3 -  D3 -"},
+    {"leadA8", "B2 .  .  .  .  -  C3 .  .  .  .  -  D3 .  .  -"},
     // the lead's second tune over F G Em Am
-    {"leadB1", "A3 .  .  .  .  .  G3 .  .  .  .  .  F3 .  E3 ."},
-    {"leadB2", "D3 .  .  .  .  .  .  .  .  .  .  .  B2 .  D3 ."},
-    {"leadB3", "E3 .  .  .  .  .  G3 .  .  .  .  .  B3 .  .  ."},
+    {"leadB1", "A3 .  .  .  .  -  G3 .  .  .  .  -  F3 -  E3 -"},
+    {"leadB2", "D3 .  .  .  .  .  .  .  .  .  .  -  B2 -  D3 -"},
+    {"leadB3", "E3 .  .  .  .  -  G3 .  .  .  .  -  B3 .  .  -"},
     {"leadB4", "A3 .  .  .  .  .  .  .  .  .  .  .  -  -  -  -"},
     // 60
-    {"leadE", "B2 .  .  .  .  .  .  .  .  .  .  .  G#2 . .  ."},
+    {"leadE", "B2 .  .  .  .  .  .  .  .  .  .  -  G#2 . .  -"},
     // arpeggios
     {"arpAm", "A2 .  E3 .  A3 .  C4 .  B3 .  A3 .  E3 .  C3 ."},
     {"arpF", "F2 .  C3 .  F3 .  A3 .  G3 .  F3 .  C3 .  A2 ."},
@@ -112,10 +112,10 @@ inline constexpr std::array<NamedPattern, 93> patterns{{
     {"arpRise", "G2 A2 B2 C3 D3 E3 F3 G3 A3 B3 C4 B3 C4 B3 C4 ."},  // into a drop
     {"bellTriplet", "A3 .  .  A3 .  .  A3 .  .  A3 .  .  A3 .  A3 ."},
     // the hook's climax
-    {"leadA5b", "A3 .  .  C4 .  .  B3 .  A3 .  .  G3 .  .  E3 ."},
-    {"leadA6b", "F3 .  .  .  .  .  .  .  E3 .  .  C3 .  .  E3 ."},
-    {"leadA7b", "G3 .  .  .  .  .  C4 .  .  .  .  .  B3 .  G3 ."},
-    {"leadA8b", "D3 .  .  .  .  .  G3 .  .  .  .  .  B3 .  .  ."},
+    {"leadA5b", "A3 .  -  C4 .  -  B3 -  A3 .  -  G3 .  -  E3 -"},
+    {"leadA6b", "F3 .  .  .  .  .  .  -  E3 .  -  C3 .  -  E3 -"},
+    {"leadA7b", "G3 .  .  .  .  -  C4 .  .  .  .  -  B3 -  G3 -"},
+    {"leadA8b", "D3 .  .  .  .  -  G3 .  .  .  .  -  B3 .  .  -"},
     {"bassARoll", "A2 -  A2 .  -  -  A2 .  -  -  A2 -  G2 -  E2 -"},
     {"bassGRise", "G2 .  .  .  .  .  -  G2 .  -  A2 -  B2 -  D3 -"},
     {"arpAmHigh", "E3 .  A3 .  C4 .  E3 .  A3 .  C4 .  B3 .  G3 ."},
@@ -124,7 +124,14 @@ inline constexpr std::array<NamedPattern, 93> patterns{{
     // 90
     {"endC", "C3 .  .  .  .  .  .  .  -  -  -  -  -  -  -  -"},
     {"endE", "E3 .  .  .  .  .  .  .  -  -  -  -  -  -  -  -"},
-    {"leadEnd", "C4 .  .  .  .  .  .  .  B3 .  .  .  A3 .  .  ."},
+    {"leadEnd", "C4 .  .  .  .  .  .  -  B3 .  .  -  A3 .  .  -"},
+    // whole notes and holds that breathe out on the last row: a new note clears the voice, so
+    // one that follows a held note starts after a row's rest (pads and bass)
+    {"wholeC3Breath", "C3 .  .  .  .  .  .  .  .  .  .  .  .  .  .  -"},
+    {"wholeB2Breath", "B2 .  .  .  .  .  .  .  .  .  .  .  .  .  .  -"},
+    {"wholeD3Breath", "D3 .  .  .  .  .  .  .  .  .  .  .  .  .  .  -"},
+    {"holdBreath", ".  .  .  .  .  .  .  .  .  .  .  .  .  .  .  -"},
+    {"wholeE3Breath", "E3 .  .  .  .  .  .  .  .  .  .  .  .  .  .  -"},
 }};
 
 }  // namespace song
