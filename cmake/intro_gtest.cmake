@@ -25,3 +25,22 @@ function(intro_gtest target label)
     set_property(GLOBAL APPEND PROPERTY INTRO_UNIT_TEST_PROGRAMS ${target})
   endif()
 endfunction()
+
+# intro_test(TARGET LABEL SOURCES file... [LINK library...] [TIMEOUT SECONDS]): the usual test
+# program in one call: an executable of SOURCES on GoogleTest's main, linked to LINK with the
+# warnings on, registered through intro_gtest. Anything more (include folders, definitions) is set
+# on TARGET afterwards.
+function(intro_test target label)
+  cmake_parse_arguments(PARSE_ARGV 2 arg "" "TIMEOUT" "SOURCES;LINK")
+  if(arg_UNPARSED_ARGUMENTS OR NOT arg_SOURCES)
+    message(FATAL_ERROR "intro_test(${target} ${label}): expected "
+                        "intro_test(TARGET LABEL SOURCES file... [LINK library...] [TIMEOUT SECONDS])")
+  endif()
+  add_executable(${target} ${arg_SOURCES})
+  target_link_libraries(${target} PRIVATE ${arg_LINK} GTest::gtest_main intro_warnings)
+  if(arg_TIMEOUT)
+    intro_gtest(${target} ${label} TIMEOUT ${arg_TIMEOUT})
+  else()
+    intro_gtest(${target} ${label})
+  endif()
+endfunction()

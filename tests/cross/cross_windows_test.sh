@@ -77,16 +77,16 @@ else
   trap '"${wine%/*}/wineserver" -k >/dev/null 2>&1; rm -rf "$WINEPREFIX"' EXIT
   export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
   unset WAYLAND_DISPLAY
-  for test in cross/d3d11_rules_test host/show_test text/text_test synth/synth_tests song/song_tests; do
-    log="$build/${test#*/}.wine.log"
+  for test in host/d3d11/d3d11_rules_test host/show_test text/text_test synth/synth_tests synth/song/song_tests; do
+    log="$build/${test##*/}.wine.log"
     start=$SECONDS
     timeout 600 "$wine" "$build/tests/$test.exe" >"$log" 2>&1
     status=$?
     summary=$(grep -E "^\[  (PASSED|FAILED)  \]|tests? from .* ran" "$log" | tr '\n' ' ')
-    echo "${test#*/}.exe: exit $status in $((SECONDS - start)) s: $summary"
+    echo "${test##*/}.exe: exit $status in $((SECONDS - start)) s: $summary"
     if [ $status -ne 0 ] || ! grep -q "^\[  PASSED  \]" "$log"; then
       tail -n 40 "$log"
-      fail "${test#*/}.exe under wine"
+      fail "${test##*/}.exe under wine"
     fi
   done
   # The back end itself (window, device, resources, bindings, one frame, audio clock) on wine's
@@ -99,7 +99,7 @@ else
     "${wine%/*}/wineserver" -w >/dev/null 2>&1 || true
     log="$build/d3d11_backend_test.wine.log"
     start=$SECONDS
-    timeout 600 xvfb-run -a -s "-screen 0 640x480x24" "$wine" "$build/tests/cross/d3d11_backend_test.exe" >"$log" 2>&1
+    timeout 600 xvfb-run -a -s "-screen 0 640x480x24" "$wine" "$build/tests/host/d3d11/d3d11_backend_test.exe" >"$log" 2>&1
     status=$?
     summary=$(grep -E "^\[  (PASSED|FAILED|SKIPPED) +\] [0-9]|tests? from .* ran" "$log" | tr '\n' ' ')
     echo "d3d11_backend_test.exe: exit $status in $((SECONDS - start)) s: $summary"
@@ -136,7 +136,7 @@ else
       start=$SECONDS
       # wine reaches the Linux file system as drive Z:.
       INTRO_SCENE_DIR="Z:$scenes" timeout 900 xvfb-run -a -s "-screen 0 640x480x24" "$wine" \
-        "$build/tests/cross/d3d11_scenes_test.exe" >"$log" 2>&1
+        "$build/tests/host/d3d11/d3d11_scenes_test.exe" >"$log" 2>&1
       status=$?
       summary=$(grep -E "^\[  (PASSED|FAILED|SKIPPED) +\] [0-9]|tests? from .* ran" "$log" | tr '\n' ' ')
       echo "d3d11_scenes_test.exe: exit $status in $((SECONDS - start)) s: $summary"

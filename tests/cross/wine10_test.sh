@@ -69,7 +69,7 @@ wait_exit() {
 
 echo "== d3d11_backend_test.exe"
 start=$SECONDS
-timeout 600 "$wine" "$build/tests/cross/d3d11_backend_test.exe" >"$tmp/backend.out" 2>"$tmp/backend.err"
+timeout 600 "$wine" "$build/tests/host/d3d11/d3d11_backend_test.exe" >"$tmp/backend.out" 2>"$tmp/backend.err"
 status=$?
 echo "exit $status in $((SECONDS - start)) s: $(grep -E "^\[  (PASSED|FAILED|SKIPPED) +\] [0-9]" "$tmp/backend.out" | tr '\n' ' ')"
 [ $status -eq 0 ] && grep -q "^\[  PASSED  \]" "$tmp/backend.out" ||
@@ -124,7 +124,7 @@ echo "exit $rc $(( $(now_ms) - sent )) ms after Escape"
 [ "$rc" -eq 0 ] || fail "exit code $rc after Escape"
 
 echo "== intro_bad_text.exe 320 180 0 0"
-"$wine" "$build/tests/cross/intro_bad_text.exe" 320 180 0 0 >"$tmp/bad.out" 2>"$tmp/bad.err" &
+"$wine" "$build/tests/host/d3d11/intro_bad_text.exe" 320 180 0 0 >"$tmp/bad.out" 2>"$tmp/bad.err" &
 pid=$!
 wait_for_window Error 120000 || fail "no box titled Error"
 box=$(window_line Error)
@@ -147,7 +147,7 @@ status=$?
 [ $status -eq 0 ] || { echo "$reason"; fail "the Linux pictures of the scenes"; }
 "${wine%/*}/wineserver" -k >/dev/null 2>&1
 start=$SECONDS
-INTRO_SCENE_SHADERS=text INTRO_SCENE_DIR="Z:$scenes" timeout 900 "$wine" "$build/tests/cross/d3d11_scenes_test.exe" \
+INTRO_SCENE_SHADERS=text INTRO_SCENE_DIR="Z:$scenes" timeout 900 "$wine" "$build/tests/host/d3d11/d3d11_scenes_test.exe" \
   >"$tmp/scenes.out" 2>"$tmp/scenes.err"
 status=$?
 echo "exit $status in $((SECONDS - start)) s: $(grep -E "^\[  (PASSED|FAILED|SKIPPED) +\] [0-9]" "$tmp/scenes.out" | tr '\n' ' ')"
