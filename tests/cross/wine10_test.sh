@@ -47,16 +47,6 @@ start_xvfb
 export WINEPREFIX=$tmp/prefix WINEDEBUG=-all,trace+fps WINEDLLOVERRIDES="mscoree,mshtml="
 echo "== $("$wine" --version 2>/dev/null) on display $DISPLAY"
 
-window_line() { xwininfo -root -tree 2>/dev/null | grep -F "\"$1\":" | head -n 1; }
-wait_for_window() {  # name, timeout in ms
-  local until=$(( $(now_ms) + $2 ))
-  while [ "$(now_ms)" -lt "$until" ]; do
-    [ -n "$(window_line "$1")" ] && return 0
-    kill -0 "$pid" 2>/dev/null || return 1
-    sleep 0.05
-  done
-  return 1
-}
 # Waits up to $1 ms for the program to end; sets rc.
 wait_exit() {
   local until=$(( $(now_ms) + $1 ))
@@ -126,7 +116,7 @@ echo "exit $rc $(( $(now_ms) - sent )) ms after Escape"
 echo "== intro_bad_text.exe 320 180 0 0"
 "$wine" "$build/tests/host/d3d11/intro_bad_text.exe" 320 180 0 0 >"$tmp/bad.out" 2>"$tmp/bad.err" &
 pid=$!
-wait_for_window Error 120000 || fail "no box titled Error"
+wait_for_window Error 120000 "$pid" || fail "no box titled Error"
 box=$(window_line Error)
 message=$(grep -m 1 "^Error: " "$tmp/bad.err")
 echo "box: $box"

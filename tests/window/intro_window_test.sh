@@ -41,19 +41,6 @@ launch() {
   intro_pid=$!
 }
 
-# Line of xwininfo's tree for the top-level window named $1, empty if there is none.
-window_line() { xwininfo -root -tree 2>/dev/null | grep -F "\"$1\":" | head -n 1; }
-
-wait_for_window() {  # name, timeout in ms
-  local until=$(( $(now_ms) + $2 ))
-  while [ "$(now_ms)" -lt "$until" ]; do
-    [ -n "$(window_line "$1")" ] && return 0
-    kill -0 "$intro_pid" 2>/dev/null || return 1
-    sleep 0.02
-  done
-  return 1
-}
-
 nonblack() { "$probe" count "$@" | awk '{print $2}'; }
 
 # Sends Escape to the intro's window and waits up to $1 ms for the process to end; sets exit_ms
@@ -83,7 +70,7 @@ escape)
   start=$(now_ms)
   launch 320 176
   startup_ms=$(first_picture "$start" 320 176)
-  wait_for_window intro 2000 || fail "no window named intro"
+  wait_for_window intro 2000 "$intro_pid" || fail "no window named intro"
   geometry=$(window_line intro)
   [[ $geometry == *" 320x176+0+0 "* ]] || fail "window is not 320x176 at 0,0: $geometry"
   sleep 0.5  # a few frames
@@ -119,7 +106,7 @@ usage)
     'Example:' \
     ' >intro.exe 1920 1080 1 0')
   launch
-  wait_for_window "$caption" 20000 || fail "no usage box"
+  wait_for_window "$caption" 20000 "$intro_pid" || fail "no usage box"
   box=$(window_line "$caption")
   echo "usage box: $box"
   # The text is written before the box opens.
@@ -135,7 +122,7 @@ usage)
   xdotool mousemove $(( bx + bw / 2 )) $(( by + bh / 2 ))
   sleep 0.1
   xdotool key Return
-  wait_for_window intro 20000 || fail "no intro window after the usage box"
+  wait_for_window intro 20000 "$intro_pid" || fail "no intro window after the usage box"
   geometry=$(window_line intro)
   [[ $geometry == *" 1280x720+0+0 "* ]] || fail "window is not 1280x720 at 0,0: $geometry"
   "$probe" wait 0 0 1280 720 20000 >/dev/null || fail "no picture within 20 s"
@@ -205,7 +192,7 @@ startup)
   for _ in $(seq "$runs"); do
     start=$(now_ms)
     launch 320 176
-    wait_for_window intro 20000 || fail "no window"
+    wait_for_window intro 20000 "$intro_pid" || fail "no window"
     windows+=($(( $(now_ms) - start )))
     times+=("$(first_picture "$start" 320 176)")
     # CPU time of the process so far (all its threads), which depends less on the machine's load.

@@ -1,6 +1,7 @@
 # Sourced by the window tests: a private X server and the software Vulkan driver for the program
 # under test. The caller has set tmp (a scratch folder) and defined fail; start_xvfb sets
-# xvfb_pid (the caller's cleanup kills it) and exports DISPLAY and the driver's variables.
+# xvfb_pid (the caller's cleanup kills it) and exports DISPLAY and the driver's variables;
+# window_line and wait_for_window find a top-level window by name.
 
 now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
 
@@ -21,4 +22,18 @@ start_xvfb() {
   icd=$(ls /usr/share/vulkan/icd.d/lvp_icd*.json 2>/dev/null | head -n 1)
   [ -n "$icd" ] || fail "the software Vulkan driver (mesa-vulkan-drivers) is missing"
   export VK_DRIVER_FILES=$icd VK_ICD_FILENAMES=$icd
+}
+
+# Line of xwininfo's tree for the top-level window named $1, empty if there is none.
+window_line() { xwininfo -root -tree 2>/dev/null | grep -F "\"$1\":" | head -n 1; }
+
+# Waits up to $2 ms for a window named $1 while process $3 runs.
+wait_for_window() {
+  local until=$(( $(now_ms) + $2 ))
+  while [ "$(now_ms)" -lt "$until" ]; do
+    [ -n "$(window_line "$1")" ] && return 0
+    kill -0 "$3" 2>/dev/null || return 1
+    sleep 0.02
+  done
+  return 1
 }
