@@ -39,7 +39,7 @@ inline constexpr Unit kick[] = {
     Output{.main = 176, .aux = 6},
 };
 
-// Track 1: lead. Three detuned saws two octaves up (colour 104: soft corners), a skewed triangle an octave up (a square
+// Track 1: lead. Three saws two octaves up, 7 cents apart (colour 96: soft corners, few aliases), a skewed triangle an octave up (a square
 // there folded back more than the saws did), a sine three up; the second envelope sweeps the
 // low-pass down (ParamStore amount 1: minus the envelope). Dotted-eighth echo, and the left
 // side delayed by 11 ms for width.
@@ -48,12 +48,12 @@ inline constexpr Unit lead[] = {
     Envelope{.attack = 0, .decay = 74, .sustain = 72, .release = 74, .gain = 128},  // filter sweep
     ParamStore{.amount = 1, .target = to::filter14Frequency},
     StackOp{Stack::pop},                                                           // [env]
-    Oscillator{.transpose = 88, .detune = 64, .phase = 0, .gateLow = 0, .colour = 104, .shape = 64,
+    Oscillator{.transpose = 88, .detune = 64, .phase = 0, .gateLow = 0, .colour = 96, .shape = 64,
                .gain = 34, .flags = wave::trisaw},
-    Oscillator{.transpose = 88, .detune = 57, .phase = 20, .gateLow = 0, .colour = 104, .shape = 64,
-               .gain = 30, .flags = wave::trisaw},
+    Oscillator{.transpose = 88, .detune = 60, .phase = 20, .gateLow = 0, .colour = 96, .shape = 64,
+               .gain = 30, .flags = wave::trisaw},                                 // -7 cents
     StackOp{Stack::add},
-    Oscillator{.transpose = 88, .detune = 71, .phase = 50, .gateLow = 0, .colour = 104, .shape = 64,
+    Oscillator{.transpose = 88, .detune = 68, .phase = 50, .gateLow = 0, .colour = 96, .shape = 64,
                .gain = 30, .flags = wave::trisaw},
     StackOp{Stack::add},
     Oscillator{.transpose = 76, .detune = 61, .phase = 80, .gateLow = 0, .colour = 80, .shape = 64,
@@ -124,7 +124,7 @@ inline constexpr Unit hat[] = {
 };
 
 // Track 4: the opening line. Two soft oscillators detuned against each other by one LFO
-// (a slow ensemble), low-passed, lightly driven, with echoes of three ticks on the left and
+// (a slow ensemble, shallow: a deeper one smears the partials), low-passed, lightly driven, with echoes of three ticks on the left and
 // four on the right.
 inline constexpr Unit openingLine[] = {
     Envelope{.attack = 62, .decay = 82, .sustain = 64, .release = 62, .gain = 128},  // gone within a row's rest
@@ -134,8 +134,8 @@ inline constexpr Unit openingLine[] = {
                .gain = 56, .flags = wave::trisaw},                                 // skewed saw
     Oscillator{.transpose = 56, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
                .gain = 128, .flags = wave::sine | wave::lfo},                     // 1.8 Hz
-    ParamStore{.amount = 70, .target = to::oscillator1Detune},                     // +-9 cents
-    ParamStore{.amount = 58, .target = to::oscillator2Detune},                     // the other way
+    ParamStore{.amount = 68, .target = to::oscillator1Detune},                     // +-6 cents
+    ParamStore{.amount = 60, .target = to::oscillator2Detune},                     // the other way
     StackOp{Stack::pop},
     StackOp{Stack::add},                                                           // [osc, env]
     Filter{.frequency = 54, .damping = 96, .mode = pass::low},                     // ~1.3 kHz
@@ -362,11 +362,11 @@ inline constexpr Unit arp[] = {
     Envelope{.attack = 0, .decay = 64, .sustain = 0, .release = 50, .gain = 128},
     ParamStore{.amount = 108, .target = to::filter13Frequency},                    // +0.69 x env 2
     StackOp{Stack::pop},
-    Oscillator{.transpose = 76, .detune = 64, .phase = 0, .gateLow = 0, .colour = 112, .shape = 64,
+    Oscillator{.transpose = 76, .detune = 64, .phase = 0, .gateLow = 0, .colour = 104, .shape = 64,
                .gain = 48, .flags = wave::trisaw},                                 // an octave up
     Oscillator{.transpose = 76, .detune = 70, .phase = 40, .gateLow = 0, .colour = 64, .shape = 64,
                .gain = 36, .flags = wave::trisaw},                                 // a triangle: a square folds back
-    Oscillator{.transpose = 88, .detune = 60, .phase = 0, .gateLow = 0, .colour = 112, .shape = 64,
+    Oscillator{.transpose = 88, .detune = 60, .phase = 0, .gateLow = 0, .colour = 104, .shape = 64,
                .gain = 24, .flags = wave::trisaw},
     StackOp{Stack::add},
     StackOp{Stack::add},
