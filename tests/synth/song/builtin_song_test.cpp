@@ -104,18 +104,18 @@ TEST(BuiltinSong, TrackFourOpensTheSongAndStopsAt26) {
 }
 
 TEST(BuiltinSong, InstrumentsHaveTheirUnitLists) {
-  ASSERT_EQ(song().instrumentCommands.size(), 275u);
-  ASSERT_EQ(song().instrumentParams.size(), 938u);
+  ASSERT_EQ(song().instrumentCommands.size(), 276u);
+  ASSERT_EQ(song().instrumentParams.size(), 941u);
   const auto all = instruments();
   ASSERT_EQ(all.size(), 16u);
   const std::array<const char*, 16> expected{
       "EOOSSHDFFEOSFSEHPPSNU",
       "EEPSOOSOSOSOSSFFFDNDU",
-      "EPESOOSSFFFFOPSDDDNU",
+      "EPESOOSSFFFFOPSDDNDU",
       "EPESOSFFFFNU",
       "EOOOPPSSFFHSNDSDSU",
       "EPOOSFSOPSOPSDNSDSU",
-      "EPEHPSOSFFFNU",
+      "EPEHPSOSFFFFNU",
       "EPEPSOOFSSFFFNDU",
       "EPEPSOOFSSFFFNSDSU",
       "EPESOSFFFFNU",
@@ -155,7 +155,7 @@ TEST(BuiltinSong, ParamStoresWriteOnlyKnownTargetsOfTheRightUnit) {
   };
   const std::array<Target, 12> allowed{{{0x0002, 1}, {0x0011, 2}, {0x0012, 2}, {0x0021, 2}, {0x0022, 2},
                                         {0x0025, 2}, {0x0051, 2}, {0x0061, 2}, {0x0054, 3}, {0x00D4, 3},
-                                        {0x00E4, 3}, {0x0120, 8}}};
+                                        {0x00E4, 3}, {0x0110, 8}}};
   const auto all = instruments();
   int stores = 0;
   for (int i = 0; i < 16; ++i)
