@@ -109,7 +109,7 @@ inline constexpr std::array<NamedPattern, 98> patterns{{
     {"tomRoll", "D3 .  B2 .  G2 .  E2 .  D3 .  B2 .  G2 .  E2 ."},
     {"clapFour", "-  -  -  -  C3 .  .  .  -  -  -  -  -  -  -  -"},
     // 80
-    {"arpRise", "G2 A2 B2 C3 D3 E3 F3 G3 A3 B3 C4 B3 C4 B3 C4 ."},  // into a drop
+    {"arpRise", "G2 .  B2 .  D3 .  F3 .  G3 .  A3 .  B3 .  C4 ."},  // into a drop, each note gone before the next
     {"bellTriplet", "A3 .  .  A3 .  .  A3 .  .  A3 .  .  A3 .  A3 ."},
     // the hook's climax
     {"leadA5b", "A3 .  -  C4 .  -  B3 -  A3 .  -  G3 .  -  E3 -"},

@@ -314,6 +314,25 @@ TEST(BuiltinSong, HeldPartsRestARowBeforeEveryNewNote) {
   }
 }
 
+// The arpeggio does not rest before its notes: its first envelope falls to nothing within two
+// rows, so a note two rows after the one before starts on silence; one a row after would cut it.
+TEST(BuiltinSong, ArpeggioNotesStartOnSilence) {
+  const auto all = instruments();
+  const auto& env = all[14][0].params;
+  const auto frames = [](std::uint8_t b) { return 1.0 / std::exp2(-0.1875 * b); };
+  EXPECT_EQ(env[2], 0) << "sustain";
+  EXPECT_LE(frames(env[0]) + frames(env[1]), 2 * 3845.0) << "attack and decay";
+  int last = -2, notes = 0;
+  for (int i = 0; i < positions * 16; ++i) {
+    if (!isNote(row(order(14, i / 16), i % 16))) continue;
+    ++notes;
+    EXPECT_GE(i - last, 2) << "bar " << i / 16 << " row " << i % 16 << " (pattern " << int(order(14, i / 16))
+                           << ") a row after the note before";
+    last = i;
+  }
+  EXPECT_GT(notes, 0);
+}
+
 TEST(BuiltinSong, ACrashMarksEverySceneChange) {
   for (int k : {32, 64, 80, 96, 112, 128, 144, 160, 176, 192}) EXPECT_TRUE(onsets(13, k).count(0)) << "bar " << k;
 }
