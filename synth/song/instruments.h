@@ -39,10 +39,10 @@ inline constexpr Unit kick[] = {
     Output{.main = 176, .aux = 0},                                                 // no send: the low end mono
 };
 
-// Track 1: lead. Three saws two octaves up, 7 cents apart (colour 96: soft corners, few aliases), a skewed triangle an octave up (a square
-// there folded back more than the saws did), a sine three up; the second envelope sweeps the
-// low-pass down (ParamStore amount 1: minus the envelope). Dotted-eighth echo, and the left
-// side delayed by 11 ms for width.
+// Track 1: lead. Three saws two octaves up, 7 cents apart (colour 96: soft corners, few
+// aliases), a skewed triangle an octave up (a square there folded back more than the saws did),
+// a sine three up; the second envelope sweeps the low-pass down (ParamStore amount 1: minus the
+// envelope). Dotted-eighth echo, and the left side delayed by 11 ms for width.
 inline constexpr Unit lead[] = {
     Envelope{.attack = 36, .decay = 78, .sustain = 96, .release = 62, .gain = 128},  // gone within a row's rest
     Envelope{.attack = 0, .decay = 74, .sustain = 72, .release = 74, .gain = 128},  // filter sweep
@@ -76,25 +76,29 @@ inline constexpr Unit lead[] = {
 
 // Track 2: snare. Tone and noise under one envelope product; the first envelope feeds its own
 // gain (a sharp crack that decays like an exponential), a slow LFO drifts its pan; two short
-// reflections (the second on the left only) and a faint dotted-eighth echo.
+// reflections (the second on the left only) and a faint dotted-eighth echo. Played on G2; the
+// note also sets the high-pass, so a roll that climbs (snareRise) thins out as it rises.
 inline constexpr Unit snare[] = {
     Envelope{.attack = 0, .decay = 70, .sustain = 0, .release = 60, .gain = 40},
     ParamStore{.amount = 112, .target = to::envelopeGain},                         // out = g L / (1 - 0.75 L)
     Envelope{.attack = 0, .decay = 74, .sustain = 0, .release = 60, .gain = 128},
     StackOp{Stack::multiply},                                                      // [env]
+    StackOp{Stack::pushNote},                                                      // [note, env]
+    ParamStore{.amount = 0, .target = to::filter11Frequency},                      // minus the note
+    StackOp{Stack::pop},
     Oscillator{.transpose = 73, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 80,
                .gain = 72, .flags = wave::sine},                                   // body on E3, a chord tone
     Oscillator{.transpose = 64, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
                .gain = 128, .flags = wave::noise},
     StackOp{Stack::add},
     StackOp{Stack::multiply},                                                      // [snare]
-    Filter{.frequency = 14, .damping = 128, .mode = pass::high},                   // ~85 Hz
+    Filter{.frequency = 41, .damping = 128, .mode = pass::high},                   // ((41 - note) / 128)²: 85 .. 410 Hz
     Filter{.frequency = 20, .damping = 96, .mode = pass::peak},                    // body ~165 Hz, no boxy ring
     Filter{.frequency = 80, .damping = 80, .mode = pass::peak},                    // snap above 3 kHz
     Filter{.frequency = 96, .damping = 128, .mode = pass::low},                    // soften above 6 kHz
     Oscillator{.transpose = 40, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
                .gain = 128, .flags = wave::sine | wave::lfo},                     // 0.7 Hz
-    ParamStore{.amount = 72, .target = to::pan17Position},
+    ParamStore{.amount = 72, .target = to::pan20Position},
     StackOp{Stack::pop},
     DelayBank{.input = 80, .dry = 128, .feedback = 40, .damping = 70, .modRate = 0, .modDepth = 0,
               .first = 21, .lines = 1},                                            // 12 ms reflection
@@ -123,9 +127,9 @@ inline constexpr Unit hat[] = {
     Output{.main = 88, .aux = 24},
 };
 
-// Track 4: the opening line. Two soft oscillators detuned against each other by one LFO
-// (a slow ensemble, shallow: a deeper one smears the partials), low-passed, lightly driven, with echoes of three ticks on the left and
-// four on the right.
+// Track 4: the opening line. Two soft oscillators detuned against each other by one LFO (a slow
+// ensemble, shallow: a deeper one smears the partials), low-passed, lightly driven, with echoes
+// of three ticks on the left and four on the right.
 inline constexpr Unit openingLine[] = {
     Envelope{.attack = 62, .decay = 82, .sustain = 64, .release = 62, .gain = 128},  // gone within a row's rest
     Oscillator{.transpose = 76, .detune = 64, .phase = 0, .gateLow = 0, .colour = 64, .shape = 64,
@@ -221,7 +225,7 @@ inline constexpr Unit warmPad[] = {
     StackOp{Stack::multiply},
     Filter{.frequency = 52, .damping = 100, .mode = pass::low},                    // ~1.2 kHz
     Filter{.frequency = 60, .damping = 128, .mode = pass::low},
-    Filter{.frequency = 28, .damping = 128, .mode = pass::high},                   // ~340 Hz: the low mids are the bass's
+    Filter{.frequency = 28, .damping = 128, .mode = pass::high},                   // ~340 Hz: low mids to the bass
     Pan{.position = 10},                                                           // [left, right]
     DelayBank{.input = 128, .dry = 0, .feedback = 0, .damping = 0, .modRate = 0, .modDepth = 0,
               .first = 19, .lines = 1},                                            // left 11 ms later: width

@@ -1,5 +1,5 @@
 #pragma once
-// The soundtrack's 98 patterns, one bar of sixteen rows each (a row is a sixteenth note at
+// The soundtrack's 99 patterns, one bar of sixteen rows each (a row is a sixteenth note at
 // 172 beats per minute). Written pitches: instruments add their own transposition (the bass
 // sounds an octave lower, pads an octave higher, the lead two octaves higher).
 //   note name: new note   .: hold   -: release
@@ -8,7 +8,7 @@
 
 namespace song {
 
-inline constexpr std::array<NamedPattern, 98> patterns{{
+inline constexpr std::array<NamedPattern, 99> patterns{{
     // 0: silence
     {"rest", "-  -  -  -  -  -  -  -  -  -  -  -  -  -  -  -"},
     // drums
@@ -132,6 +132,8 @@ inline constexpr std::array<NamedPattern, 98> patterns{{
     {"wholeD3Breath", "D3 .  .  .  .  .  .  .  .  .  .  .  .  .  .  -"},
     {"holdBreath", ".  .  .  .  .  .  .  .  .  .  .  .  .  .  .  -"},
     {"wholeE3Breath", "E3 .  .  .  .  .  .  .  .  .  .  .  .  .  .  -"},
+    // the snare's riser into a drop: its body climbs with the notes, its high-pass with them
+    {"snareRise", "-  -  -  -  G2 .  A2 .  C3 .  D3 .  F3 .  A3 C4"},
 }};
 
 }  // namespace song
