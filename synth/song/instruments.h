@@ -229,7 +229,7 @@ inline constexpr Unit warmPad[] = {
     Pan{.position = 10},                                                           // [left, right]
     DelayBank{.input = 128, .dry = 0, .feedback = 0, .damping = 0, .modRate = 0, .modDepth = 0,
               .first = 19, .lines = 1},                                            // left 11 ms later: width
-    Output{.main = 48, .aux = 100},
+    Output{.main = 48, .aux = 80},
 };
 
 inline constexpr Unit brightPad[] = {
@@ -253,7 +253,7 @@ inline constexpr Unit brightPad[] = {
     DelayBank{.input = 128, .dry = 0, .feedback = 0, .damping = 0, .modRate = 0, .modDepth = 0,
               .first = 21, .lines = 1},                                            // right 12 ms later: width
     StackOp{Stack::swap},
-    Output{.main = 48, .aux = 100},
+    Output{.main = 48, .aux = 80},
 };
 
 // Track 9: wood. A driven sine two octaves up with a very short envelope: a tuned block.
