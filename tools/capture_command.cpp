@@ -24,15 +24,16 @@
 #include <system_error>
 #include <vector>
 
-#include "capture_encoder.h"
-#include "commands.h"
-#include "interrupts.h"
-#include "music_time.h"
-#include "option_values.h"
-#include "picture_limits.h"
-#include "output_file.h"
-#include "show_render.h"
-#include "vkd3d_route.h"
+#include "host/music_time.h"
+#include "tools/capture_encoder.h"
+#include "tools/commands.h"
+#include "tools/interrupts.h"
+#include "tools/option_values.h"
+#include "tools/show_options.h"
+#include "tools/output_file.h"
+#include "tools/picture_limits.h"
+#include "tools/show_render.h"
+#include "tools/vkd3d_route.h"
 
 namespace {
 
@@ -167,16 +168,6 @@ struct Options {
 
 // 0 when the options are good, else the exit code (the message printed).
 int parseOptions(int argc, char** argv, Options& options, bool& help) {
-  const auto musicTime = [](std::string_view name, double& time) -> OptionTake {
-    return [name, &time](std::string_view value) {
-      const std::optional<double> t = parseDecimal(value);
-      if (!t || *t < 0.0 || *t > lastMusicTime) {
-        return std::string(name) + " wants a music time from 0 to 490, not " + quotedValue(value);
-      }
-      time = *t;
-      return std::string();
-    };
-  };
   const ToolOption table[] = {
       {"--out", OptionValue::next, keepText(options.out, "--out wants a file name")},
       {"--size", OptionValue::next,
@@ -198,13 +189,9 @@ int parseOptions(int argc, char** argv, Options& options, bool& help) {
          options.framesPerSecond = static_cast<int>(*rate);
          return std::string();
        }},
-      {"--from", OptionValue::next, musicTime("--from", options.from)},
-      {"--to", OptionValue::next, musicTime("--to", options.to)},
-      {"--compiler", OptionValue::next,
-       [&](std::string_view value) {
-         if (parseShaderRoute(std::string(value), options.route)) return std::string();
-         return "--compiler wants glslang or vkd3d, not " + quotedValue(value);
-       }},
+      {"--from", OptionValue::next, takeMusicTime("--from", options.from)},
+      {"--to", OptionValue::next, takeMusicTime("--to", options.to)},
+      {"--compiler", OptionValue::next, takeShaderRoute(options.route)},
   };
   const OptionsRead read = readOptions(argc, argv, table);
   help = read.help;

@@ -1,4 +1,4 @@
-#include "capture_encoder.h"
+#include "tools/capture_encoder.h"
 
 #include <fcntl.h>
 #include <signal.h>

@@ -11,18 +11,19 @@
 #include <string>
 #include <vector>
 
-#include "commands.h"
-#include "music_time.h"
-#include "option_values.h"
-#include "output_file.h"
-#include "picture_limits.h"
-#include "png_file.h"
-#include "shader_source.h"
-#include "show.h"
-#include "show_render.h"
-#include "synth.h"
-#include "vk_headless.h"
-#include "vkd3d_route.h"
+#include "host/music_time.h"
+#include "host/show.h"
+#include "host/vulkan/vk_headless.h"
+#include "shaders/shader_source.h"
+#include "synth/synth.h"
+#include "tools/commands.h"
+#include "tools/option_values.h"
+#include "tools/show_options.h"
+#include "tools/output_file.h"
+#include "tools/picture_limits.h"
+#include "tools/png_file.h"
+#include "tools/show_render.h"
+#include "tools/vkd3d_route.h"
 
 namespace {
 
@@ -57,7 +58,7 @@ int frameCommand(int argc, char** argv) {
     };
   };
   const ToolOption options[] = {
-      {"--t", OptionValue::next, number("--t", t)},
+      {"--t", OptionValue::next, takeMusicTime("--t", t)},
       {"--e", OptionValue::next, number("--e", sync[0])},
       {"--e2", OptionValue::next, number("--e2", sync[1])},
       {"--e3", OptionValue::next, number("--e3", sync[2])},
@@ -67,11 +68,7 @@ int frameCommand(int argc, char** argv) {
          return "--size wants WIDTHxHEIGHT, each 1 to " + std::to_string(largestPictureSide) + ", not " +
                 quotedValue(value);
        }},
-      {"--compiler", OptionValue::next,
-       [&](std::string_view value) {
-         if (parseShaderRoute(std::string(value), route)) return std::string();
-         return "--compiler wants glslang or vkd3d, not " + quotedValue(value);
-       }},
+      {"--compiler", OptionValue::next, takeShaderRoute(route)},
       {"--out", OptionValue::next, keepText(out, "--out wants a file name")},
   };
   const OptionsRead read = readOptions(argc, argv, options);
@@ -82,7 +79,6 @@ int frameCommand(int argc, char** argv) {
   }
   if (!t) return usageError("--t is required");
   if (out.empty()) return usageError("--out is required");
-  if (*t < 0.0f || *t > lastMusicTime) return usageError("--t must lie between 0 and 490");
   // The output's temporary before any work: a file that cannot be written fails at once.
   PendingOutput output(out);
   std::string error;
@@ -111,7 +107,7 @@ int frameCommand(int argc, char** argv) {
     std::fprintf(stderr, "intro-tool frame: %s\n", error.c_str());
     return 1;
   }
-  const float params[8] = {*sync[0], *sync[1], *sync[2], *t, static_cast<float>(width), static_cast<float>(height), 0, 0};
+  const ShaderParams params = {*sync[0], *sync[1], *sync[2], *t, static_cast<float>(width), static_cast<float>(height)};
   const std::vector<std::uint8_t> picture = renderer.render(params, sceneIndex);
   if (picture.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4) {
     std::fprintf(stderr, "intro-tool frame: rendering failed: %s\n", renderer.error().text().c_str());

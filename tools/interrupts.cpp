@@ -1,4 +1,4 @@
-#include "interrupts.h"
+#include "tools/interrupts.h"
 
 #include <signal.h>
 

@@ -1,4 +1,4 @@
-#include "output_file.h"
+#include "tools/output_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -12,17 +12,18 @@
 #include <string>
 #include <vector>
 
-#include "commands.h"
-#include "music_time.h"
-#include "option_values.h"
-#include "picture_limits.h"
-#include "output_file.h"
-#include "png_file.h"
-#include "shader_source.h"
-#include "sheet_layout.h"
-#include "show_render.h"
-#include "text_textures.h"
-#include "vkd3d_route.h"
+#include "host/music_time.h"
+#include "shaders/shader_source.h"
+#include "text/text_textures.h"
+#include "tools/commands.h"
+#include "tools/option_values.h"
+#include "tools/show_options.h"
+#include "tools/output_file.h"
+#include "tools/picture_limits.h"
+#include "tools/png_file.h"
+#include "tools/sheet_layout.h"
+#include "tools/show_render.h"
+#include "tools/vkd3d_route.h"
 
 namespace {
 
@@ -117,11 +118,7 @@ int sheetCommand(int argc, char** argv) {
          return "--size wants WIDTHxHEIGHT, each side " + std::to_string(smallestStillSide) + " to " +
                 std::to_string(largestStillSide) + ", not " + quotedValue(value);
        }},
-      {"--compiler", OptionValue::next,
-       [&](std::string_view value) {
-         if (parseShaderRoute(std::string(value), route)) return std::string();
-         return "--compiler wants glslang or vkd3d, not " + quotedValue(value);
-       }},
+      {"--compiler", OptionValue::next, takeShaderRoute(route)},
   };
   const OptionsRead read = readOptions(argc, argv, options);
   if (!read.problem.empty()) return usageError(read.problem);
@@ -156,10 +153,10 @@ int sheetCommand(int argc, char** argv) {
   for (int i = 0; i < sheetMomentCount; ++i) {
     const SheetMoment& moment = sheetMoments[i];
     const ShowState state = songShowStateAt(*memory, playPositionAt(moment.t), 60.0);
-    float params[8] = {};
+    ShaderParams params = {};
     writePictureSize(params, width, height);
     writeFrameParams(params, state);
-    params[3] = moment.t;  // the caption's time exactly
+    params.t = moment.t;  // the caption's time exactly
     const int sceneIndex = sceneIndexOf(moment.t / musicTimePerPattern);
     const std::vector<std::uint8_t> picture = renderer.render(params, sceneIndex);
     if (picture.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4) {

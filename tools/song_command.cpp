@@ -14,12 +14,12 @@
 #include <string>
 #include <vector>
 
-#include "commands.h"
-#include "interrupts.h"
-#include "option_values.h"
-#include "output_file.h"
-#include "song_file.h"
-#include "synth.h"
+#include "synth/synth.h"
+#include "tools/commands.h"
+#include "tools/interrupts.h"
+#include "tools/option_values.h"
+#include "tools/output_file.h"
+#include "tools/song_file.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "song_file.h"
+#include "tools/song_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

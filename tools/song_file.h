@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "song.h"
-#include "song_check.h"
+#include "synth/song.h"
+#include "synth/song_check.h"
 
 // The most bytes a song file may have: about 75 times the built-in song's 14,000, far above any
 // real song, and small enough that a runaway input (a huge file, /dev/zero) is refused at once.

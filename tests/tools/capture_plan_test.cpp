@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "capture_encoder.h"
-#include "show_render.h"
-#include "timing.h"
+#include "synth/timing.h"
+#include "tools/capture_encoder.h"
+#include "tools/show_render.h"
 
 namespace {
 

@@ -18,10 +18,10 @@
 #include <map>
 #include <thread>
 
-#include "capture_encoder.h"
-#include "shader_source.h"
-#include "show_render.h"
-#include "tool_runner.h"
+#include "shaders/shader_source.h"
+#include "tests/common/tool_runner.h"
+#include "tools/capture_encoder.h"
+#include "tools/show_render.h"
 
 extern char** environ;
 
@@ -205,12 +205,12 @@ TEST(CaptureTool, SoundIsTheStretchOfTheSoundtrackUnderTheFrames) {
 }
 
 // Reads intro-tool frame's PNG for music time t and sync values at the renderer's size.
-void frameToolPicture(const Scratch& scratch, const float (&params)[8], int width, int height, Png& png) {
+void frameToolPicture(const Scratch& scratch, const ShaderParams& params, int width, int height, Png& png) {
   const std::string file = (scratch / "frame.png").string();
   char arguments[512];
   std::snprintf(arguments, sizeof arguments, "frame --t %.9g --e %.9g --e2 %.9g --e3 %.9g --size %dx%d --out \"%s\"",
-                static_cast<double>(params[3]), static_cast<double>(params[0]), static_cast<double>(params[1]),
-                static_cast<double>(params[2]), width, height, file.c_str());
+                static_cast<double>(params.t), static_cast<double>(params.e), static_cast<double>(params.e2),
+                static_cast<double>(params.e3), width, height, file.c_str());
   const auto result = runTool(scratch, arguments);
   ASSERT_EQ(result.exitCode, 0) << arguments << "\n" << result.err;
   ASSERT_TRUE(readPng(file, png));
@@ -250,21 +250,21 @@ TEST(CaptureTool, FramesHandedToTheEncoderAreTheFrameToolsPictures) {
     ASSERT_EQ(kept.size(), plan->frameCount());
     for (std::size_t i = 0; i < kept.size(); ++i) {
       const CapturedFrame& frame = kept[i].frame;
-      SCOPED_TRACE(testing::Message() << "frame " << frame.index << ", t " << frame.params[3]);
+      SCOPED_TRACE(testing::Message() << "frame " << frame.index << ", t " << frame.params.t);
       EXPECT_EQ(frame.index, plan->firstFrame + i);
       EXPECT_EQ(frame.position, framePosition(frame.index, fps));
-      EXPECT_GE(frame.params[3], static_cast<float>(range[0]) - 1e-4f);
-      EXPECT_LT(frame.params[3], static_cast<float>(range[1]));
+      EXPECT_GE(frame.params.t, static_cast<float>(range[0]) - 1e-4f);
+      EXPECT_LT(frame.params.t, static_cast<float>(range[1]));
       // The loop's state as a live run at this frame rate has it at this position.
       const ShowState live = songShowStateAt(*memory, frame.position, fps);
       EXPECT_EQ(frame.state.e, live.e);
       EXPECT_EQ(frame.state.e2, live.e2);
       EXPECT_EQ(frame.state.e3, live.e3);
       EXPECT_EQ(frame.state.t, live.t);
-      EXPECT_EQ(frame.params[0], live.e);
-      EXPECT_EQ(frame.params[3], live.t);
-      EXPECT_EQ(frame.params[4], static_cast<float>(width));
-      EXPECT_EQ(frame.params[5], static_cast<float>(height));
+      EXPECT_EQ(frame.params.e, live.e);
+      EXPECT_EQ(frame.params.t, live.t);
+      EXPECT_EQ(frame.params.x, static_cast<float>(width));
+      EXPECT_EQ(frame.params.y, static_cast<float>(height));
       EXPECT_GT(frame.state.e, 0.0f);  // the music has driven e since the start of the song
     }
     // The first and the last picture against intro-tool frame (the others differ only in t).
@@ -273,7 +273,7 @@ TEST(CaptureTool, FramesHandedToTheEncoderAreTheFrameToolsPictures) {
       frameToolPicture(scratch, kept[i].frame.params, width, height, png);
       ASSERT_EQ(png.width, width);
       ASSERT_EQ(png.height, height);
-      EXPECT_TRUE(png.rgba == kept[i].rgba) << "t " << kept[i].frame.params[3] << ": capture and frame disagree";
+      EXPECT_TRUE(png.rgba == kept[i].rgba) << "t " << kept[i].frame.params.t << ": capture and frame disagree";
     }
     EXPECT_NE(kept.front().rgba, kept.back().rgba) << "the picture should move within " << range[0] << " to "
                                                    << range[1];
@@ -297,14 +297,14 @@ TEST(CaptureTool, EveryFrameIsReadBackIntoOneBuffer) {
   std::vector<const std::vector<std::uint8_t>*> buffers;
   std::vector<const std::uint8_t*> storage;
   std::vector<std::vector<std::uint8_t>> pictures;
-  std::vector<std::vector<float>> params;
+  std::vector<ShaderParams> params;
   std::vector<int> scenes;
   ASSERT_EQ(runCapture(*plan, *memory, renderer,
                        [&](const CapturedFrame& frame) {
                          buffers.push_back(frame.rgba);
                          storage.push_back(frame.rgba->data());
                          pictures.push_back(*frame.rgba);
-                         params.emplace_back(std::begin(frame.params), std::end(frame.params));
+                         params.push_back(frame.params);
                          scenes.push_back(frame.state.sceneIndex);
                          return true;
                        }),
@@ -316,9 +316,7 @@ TEST(CaptureTool, EveryFrameIsReadBackIntoOneBuffer) {
     EXPECT_EQ(storage[i], storage.front()) << "frame " << i;
     ASSERT_EQ(pictures[i].size(), static_cast<std::size_t>(width) * height * 4);
     // Each picture is its own frame's, not a later one's.
-    float frameParams[8];
-    std::copy(params[i].begin(), params[i].end(), frameParams);
-    EXPECT_TRUE(pictures[i] == renderer.render(frameParams, scenes[i])) << "frame " << i;
+    EXPECT_TRUE(pictures[i] == renderer.render(params[i], scenes[i])) << "frame " << i;
   }
   EXPECT_NE(pictures.front(), pictures.back());
   EXPECT_TRUE(renderer.validationErrors().empty()) << renderer.validationErrors().front();

@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <set>
 
-#include "sheet_layout.h"
-#include "show_render.h"
-#include "tool_runner.h"
+#include "tests/common/tool_runner.h"
+#include "tools/sheet_layout.h"
+#include "tools/show_render.h"
 
 namespace {
 

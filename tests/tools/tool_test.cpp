@@ -22,9 +22,9 @@
 #include <unistd.h>
 #include <vector>
 
-#include "song_builder.h"
-#include "song_file.h"
-#include "synth.h"
+#include "synth/synth.h"
+#include "tests/synth/song_builder.h"
+#include "tools/song_file.h"
 
 extern char** environ;
 
