@@ -457,6 +457,17 @@ TEST(CaptureTool, MissingOrFailingEncoderLeavesNoFile) {
     EXPECT_NE(result.err.find("exited with status 1"), std::string::npos) << result.err;
   }
   {
+    // An encoder that takes every frame and ends well, having written nothing.
+    Scratch programs("capture_encoder_program");
+    const std::string idle = (programs / "idle-encoder").string();
+    std::ofstream(idle) << "#!/bin/sh\ncat >/dev/null\n";
+    std::filesystem::permissions(idle, std::filesystem::perms::owner_all);
+    const auto result =
+        runTool(scratch, "capture " + out, "TMPDIR=\"" + scratch.path().string() + "\" INTRO_FFMPEG=" + idle);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find(idle + " exited with status 0 but wrote no MP4"), std::string::npos) << result.err;
+  }
+  {
     const auto result =
         runTool(scratch, "capture --out \"" + (scratch / "no-such-folder" / "x.mp4").string() + "\" --to 1");
     EXPECT_EQ(result.exitCode, 1);
