@@ -1,9 +1,9 @@
 // The intro's own song: the readable source in song/ turned into the byte tables at compile time.
-#include "song.h"
+#include "synth/song.h"
 
-#include "song/arrangement.h"
-#include "song/instruments.h"
-#include "song/patterns.h"
+#include "synth/song/arrangement.h"
+#include "synth/song/instruments.h"
+#include "synth/song/patterns.h"
 
 namespace {
 using namespace song;

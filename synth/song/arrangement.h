@@ -16,7 +16,7 @@
 //   192..195  the last chord rings out
 // Hat, clap and crash are noise: the note they are given changes nothing, so they play the
 // pitched parts' patterns of the same rhythm (offbeats, backbeat, wholeC3).
-#include "patterns.h"
+#include "synth/song/patterns.h"
 
 namespace song {
 

@@ -2,7 +2,7 @@
 // The sixteen instruments of the soundtrack: tracks 0..14, then the master bus.
 // Each instrument starts with the envelope whose level the pictures read. Stack contents after a
 // unit are noted as [top, ...].
-#include "notation.h"
+#include "synth/song/notation.h"
 
 namespace song {
 

@@ -14,7 +14,7 @@
 #include <span>
 #include <string_view>
 
-#include "format.h"
+#include "synth/format.h"
 
 namespace song {
 
@@ -39,13 +39,11 @@ constexpr Unit unit(synth::Opcode opcode, const std::uint8_t (&bytes)[N]) {
 // Oscillator flags (synth/format.h says what each does).
 namespace wave = synth::wave;
 
+// Filter modes: sums of its output bits (synth/format.h).
 namespace pass {
-inline constexpr std::uint8_t low = 1;
-inline constexpr std::uint8_t high = 2;
-inline constexpr std::uint8_t notch = 3;      // low + high
-inline constexpr std::uint8_t band = 4;
-inline constexpr std::uint8_t peak = 7;       // low + high + band: the input with the band boosted
-inline constexpr std::uint8_t lowMinusHigh = 8;
+using namespace synth::filterOut;
+inline constexpr std::uint8_t notch = low | high;
+inline constexpr std::uint8_t peak = low | high | band;  // the input with the band boosted
 }  // namespace pass
 
 // Modulation targets of ParamStore: 16 x slot + field, counted from slot 0 of the same instrument.
@@ -126,9 +124,7 @@ struct Output {
   constexpr operator Unit() const { return unit(synth::opOutput, {main, aux}); }
 };
 
-namespace sums {
-inline constexpr std::uint8_t main = 0, aux = 8;
-}
+namespace sums = synth::sums;
 struct Accumulate {
   std::uint8_t sums;
   constexpr operator Unit() const { return unit(synth::opAccumulate, {sums}); }

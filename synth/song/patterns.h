@@ -4,7 +4,7 @@
 // sounds an octave lower, pads an octave higher, the lead two octaves higher).
 //   note name: new note   .: hold   -: release
 // Key: A minor. Main progression Am F C G; second F G Em Am; the falling one Am G F | E.
-#include "notation.h"
+#include "synth/song/notation.h"
 
 namespace song {
 

@@ -16,9 +16,9 @@
 #include <cstring>
 #include <string>
 
-#include "render_paths.h"
-#include "song_builder.h"
-#include "synth.h"
+#include "synth/render_paths.h"
+#include "synth/synth.h"
+#include "tests/synth/song_builder.h"
 
 namespace {
 

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "format.h"
-#include "song.h"
-#include "song/notation.h"
-#include "song_check.h"
+#include "synth/format.h"
+#include "synth/song.h"
+#include "synth/song/notation.h"
+#include "synth/song_check.h"
 
 namespace {
 
