@@ -57,9 +57,10 @@ inline constexpr std::uint16_t oscillator2Colour = 0x0025;    // slot 2 Oscillat
 inline constexpr std::uint16_t oscillator5Transpose = 0x0051; // slot 5 Oscillator, transpose (x 128 semitones)
 inline constexpr std::uint16_t oscillator6Transpose = 0x0061; // slot 6 Oscillator, transpose (x 128 semitones)
 inline constexpr std::uint16_t filter5Frequency = 0x0054;     // slot 5 Filter, frequency
+inline constexpr std::uint16_t filter11Frequency = 0x00B4;    // slot 11 Filter, frequency
 inline constexpr std::uint16_t filter13Frequency = 0x00D4;    // slot 13 Filter, frequency
 inline constexpr std::uint16_t filter14Frequency = 0x00E4;    // slot 14 Filter, frequency
-inline constexpr std::uint16_t pan18Position = 0x0120;        // slot 18 Pan, position
+inline constexpr std::uint16_t pan20Position = 0x0140;        // slot 20 Pan, position
 }  // namespace to
 
 // Rates are 2^(-0.1875 b) per frame: 0 = one frame, 64 = 93 ms, 80 = 0.74 s, 96 = 5.9 s for a full ramp.
