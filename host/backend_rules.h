@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "timing.h"
+#include "synth/timing.h"
 
 namespace backend_rules {
 

@@ -4,18 +4,18 @@
 // pass). Portable: platform.h's drawFrame is the back end's.
 #include <cstdint>
 
-#include "platform.h"
-#include "show.h"
-#include "synth.h"
+#include "host/platform.h"
+#include "host/show.h"
+#include "synth/synth.h"
 
 // The picture of show as it stands (a held frame, or one just updated).
-inline void drawShowFrame(const ShowState& show, float (&shaderParams)[8]) {
+inline void drawShowFrame(const ShowState& show, ShaderParams& shaderParams) {
   writeFrameParams(shaderParams, show);
   platform::drawFrame(shaderParams, show.sceneIndex);
 }
 
 // The frame update at play position (levels from memory), then its picture.
-inline void showFrameAt(ShowState& show, float (&shaderParams)[8], const SynthMemory& memory,
+inline void showFrameAt(ShowState& show, ShaderParams& shaderParams, const SynthMemory& memory,
                         std::uint32_t position) {
   advanceFrame(show, position, songLevelsAt(memory, position));
   drawShowFrame(show, shaderParams);

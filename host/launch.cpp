@@ -1,4 +1,4 @@
-#include "launch.h"
+#include "host/launch.h"
 
 #include <climits>
 

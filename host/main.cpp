@@ -2,13 +2,13 @@
 // back end (Vulkan + SDL2 on Linux, Direct3D 11 + Win32 on Windows) is chosen at link time.
 #include <cstdint>
 
-#include "frame_step.h"
-#include "launch.h"
-#include "platform.h"
-#include "shader_source.h"
-#include "show.h"
-#include "synth.h"
-#include "text_textures.h"
+#include "host/frame_step.h"
+#include "host/launch.h"
+#include "host/platform.h"
+#include "host/show.h"
+#include "shaders/shader_source.h"
+#include "synth/synth.h"
+#include "text/text_textures.h"
 
 namespace {
 
@@ -17,7 +17,7 @@ namespace {
 SynthMemory synthMemory;
 
 // The CPU copy of the constant buffer: e, e2, e3, t, x, y, 0, 0.
-float shaderParams[8];
+ShaderParams shaderParams;
 
 // Music clock, sync values and scene of the frame loop.
 ShowState show;

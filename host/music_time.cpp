@@ -1,4 +1,4 @@
-#include "music_time.h"
+#include "host/music_time.h"
 
 #include <algorithm>
 #include <cmath>

@@ -6,7 +6,7 @@
 // which tests/host/music_time_test.cpp compares with these. Portable, pure.
 #include <cstdint>
 
-#include "timing.h"
+#include "synth/timing.h"
 
 inline constexpr float musicTimePerPattern = 2.5f;
 

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "host/shader_params.h"
+
 struct TextTexture;
 struct SynthMemory;
 struct Song;
@@ -43,7 +45,7 @@ std::uint32_t playPosition();
 
 // One frame: upload the eight parameter floats, run pipeline sceneIndex into the back buffer,
 // copy it into the render texture, run the final pass ("ZZ"), present.
-void drawFrame(const float (&shaderParams)[8], int sceneIndex);
+void drawFrame(const ShaderParams& shaderParams, int sceneIndex);
 
 bool escapePressed();
 

@@ -1,9 +1,9 @@
-#include "show.h"
+#include "host/show.h"
 
 #include <cstddef>
 
-#include "synth.h"
-#include "timing.h"
+#include "synth/synth.h"
+#include "synth/timing.h"
 
 // Every step below is one single-precision operation stored into a float, in the order the
 // loop has always used; keep it that way (no fused or reordered arithmetic).
@@ -49,16 +49,16 @@ void advanceFrame(ShowState& state, std::uint32_t position, const EnvelopeLevels
   state.sceneIndex = sceneIndexOf(state.patternClock);
 }
 
-void writePictureSize(float (&shaderParams)[8], int width, int height) {
-  shaderParams[4] = static_cast<float>(width);
-  shaderParams[5] = static_cast<float>(height);
+void writePictureSize(ShaderParams& shaderParams, int width, int height) {
+  shaderParams.x = static_cast<float>(width);
+  shaderParams.y = static_cast<float>(height);
 }
 
-void writeFrameParams(float (&shaderParams)[8], const ShowState& state) {
-  shaderParams[0] = state.e;
-  shaderParams[1] = state.e2;
-  shaderParams[2] = state.e3;
-  shaderParams[3] = state.t;
+void writeFrameParams(ShaderParams& shaderParams, const ShowState& state) {
+  shaderParams.e = state.e;
+  shaderParams.e2 = state.e2;
+  shaderParams.e3 = state.e3;
+  shaderParams.t = state.t;
 }
 
 std::uint32_t framePosition(std::uint64_t frame, double framesPerSecond) {

@@ -5,7 +5,8 @@
 #include <cmath>
 #include <cstdint>
 
-#include "music_time.h"
+#include "host/music_time.h"
+#include "host/shader_params.h"
 
 struct SynthMemory;
 
@@ -40,9 +41,8 @@ void updateSync(ShowState& state, const EnvelopeLevels& levels);
 // One whole frame update for play position p: patternClock, t, sync values, scene.
 void advanceFrame(ShowState& state, std::uint32_t position, const EnvelopeLevels& levels);
 
-// shaderParams: e, e2, e3, t, x, y, 0, 0.
-void writePictureSize(float (&shaderParams)[8], int width, int height);  // once, before the loop
-void writeFrameParams(float (&shaderParams)[8], const ShowState& state);  // every frame: 0..3
+void writePictureSize(ShaderParams& shaderParams, int width, int height);  // once, before the loop
+void writeFrameParams(ShaderParams& shaderParams, const ShowState& state);  // every frame: 0..3
 
 // Play position of frame k of a fixed-rate loop: round(k * 44100 / framesPerSecond).
 std::uint32_t framePosition(std::uint64_t frame, double framesPerSecond);

@@ -1,4 +1,4 @@
-#include "live_shaders.h"
+#include "player/live_shaders.h"
 
 #include <exception>
 #include <utility>

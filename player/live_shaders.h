@@ -24,7 +24,7 @@
 #include <thread>
 #include <vector>
 
-#include "shader_files.h"
+#include "player/shader_files.h"
 
 enum class LiveOutcome {
   nothing,    // no build finished since the last poll

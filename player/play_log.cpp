@@ -1,4 +1,4 @@
-#include "play_log.h"
+#include "player/play_log.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 // The preview player's run: the intro's start-up on its back end, then the frame loop whose clock
 // is the sound heard, with the keys, the live song and the live shaders.
-#include "play_loop.h"
+#include "player/play_loop.h"
 
 #include <algorithm>
 #include <chrono>
@@ -10,17 +10,17 @@
 #include <string>
 #include <thread>
 
-#include "frame_step.h"
-#include "live_shaders.h"
-#include "music_time.h"
-#include "platform.h"
-#include "play_seek.h"
-#include "play_song.h"
-#include "play_status.h"
-#include "player_backend.h"
-#include "shader_source.h"
-#include "show.h"
-#include "text_textures.h"
+#include "host/frame_step.h"
+#include "host/music_time.h"
+#include "host/platform.h"
+#include "host/show.h"
+#include "player/live_shaders.h"
+#include "player/play_seek.h"
+#include "player/play_song.h"
+#include "player/play_status.h"
+#include "player/player_backend.h"
+#include "shaders/shader_source.h"
+#include "text/text_textures.h"
 
 namespace {
 
@@ -103,7 +103,7 @@ int runPlayer(const PlayerSettings& settings, LiveSong& song) {
   rasteriseTexts(texts);
   platform::createTextTextures(texts, textCount);
   platform::createRenderTexture();
-  float shaderParams[8] = {};
+  ShaderParams shaderParams = {};
   writePictureSize(shaderParams, settings.width, settings.height);
   if (settings.fullscreen) platform::setFullscreen();
 

@@ -1,4 +1,4 @@
-#include "play_mix.h"
+#include "player/play_mix.h"
 
 #include <algorithm>
 

@@ -11,8 +11,8 @@
 // The fill allocates nothing and never waits.
 #include <cstdint>
 
-#include "play_log.h"
-#include "play_source.h"
+#include "player/play_log.h"
+#include "player/play_source.h"
 
 class PlayMixer {
  public:

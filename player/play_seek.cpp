@@ -1,9 +1,9 @@
-#include "play_seek.h"
+#include "player/play_seek.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "show.h"
+#include "host/show.h"
 
 namespace {
 

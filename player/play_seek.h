@@ -4,8 +4,8 @@
 // Pure arithmetic over music time's timeline; no platform calls.
 #include <cstdint>
 
-#include "music_time.h"
-#include "play_keys.h"
+#include "host/music_time.h"
+#include "player/play_keys.h"
 
 // Where key moves the show from position (a frame at framesPerSecond: steps land on that rate's
 // frame grid, framePosition(k)). Keys that do not move it (pause, quit, frame steps while playing)

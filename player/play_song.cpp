@@ -1,10 +1,10 @@
-#include "play_song.h"
+#include "player/play_song.h"
 
 #include <algorithm>
 #include <chrono>
 
-#include "show.h"
-#include "timing.h"
+#include "host/show.h"
+#include "synth/timing.h"
 
 namespace {
 

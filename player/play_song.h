@@ -11,9 +11,9 @@
 #include <thread>
 #include <vector>
 
-#include "file_stamp.h"
-#include "song_file.h"
-#include "synth.h"
+#include "player/file_stamp.h"
+#include "synth/synth.h"
+#include "tools/song_file.h"
 
 class SongRender {
  public:

@@ -1,7 +1,7 @@
-#include "play_source.h"
+#include "player/play_source.h"
 
-#include "synth.h"
-#include "timing.h"
+#include "synth/synth.h"
+#include "synth/timing.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "play_status.h"
+#include "player/play_status.h"
 
 #include <cmath>
 #include <cstdio>
 
-#include "shader_source.h"
+#include "shaders/shader_source.h"
 
 std::string playStatusLine(const PlayStatus& status) {
   const ShowState& show = status.show;

@@ -2,7 +2,7 @@
 // The preview player's status line (its window title): where the show is and how fast it draws.
 #include <string>
 
-#include "show.h"
+#include "host/show.h"
 
 struct PlayStatus {
   ShowState show;

@@ -1,8 +1,8 @@
-#include "play_steady.h"
+#include "player/play_steady.h"
 
 #include <algorithm>
 
-#include "backend_rules.h"
+#include "host/backend_rules.h"
 
 SteadyTransport::SteadyTransport(std::uint32_t endFrame, std::uint32_t framesPerSecond)
     : endFrame_(endFrame), framesPerSecond_(framesPerSecond) {}

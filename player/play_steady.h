@@ -3,7 +3,7 @@
 // command (backend_rules::steadyFrames), held while paused, stopping at the song's end.
 #include <cstdint>
 
-#include "timing.h"
+#include "synth/timing.h"
 
 class SteadyTransport {
  public:

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "play_keys.h"
+#include "player/play_keys.h"
 
 struct SynthMemory;
 

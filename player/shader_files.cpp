@@ -1,4 +1,4 @@
-#include "shader_files.h"
+#include "player/shader_files.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <utility>
 
-#include "shader_source.h"
+#include "shaders/shader_source.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "file_stamp.h"
+#include "player/file_stamp.h"
 
 // One file of the joined text.
 struct ShaderPart {

@@ -16,7 +16,7 @@ string(LENGTH "${hex}" hexLength)
 math(EXPR size "${hexLength} / 2")
 string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
 string(REGEX REPLACE "((0x[0-9a-f][0-9a-f],){32})" "\\1\n" bytes "${bytes}")
-file(WRITE ${OUTPUT} "// Generated from shaders/*.hlsl; do not edit.\n#include \"shader_source.h\"\n\n"
+file(WRITE ${OUTPUT} "// Generated from shaders/*.hlsl; do not edit.\n#include \"shaders/shader_source.h\"\n\n"
   "const char shaderSource[${size} + 1] = {\n${bytes}0};\n"
   "const unsigned shaderSourceLength = ${size};\n\n"
   "const char* const shaderFileNames[${fileCount}] = {\n${names}};\n"

@@ -1,9 +1,9 @@
 // The intro's own song: the readable source in song/ turned into the byte tables at compile time.
-#include "song.h"
+#include "synth/song.h"
 
-#include "song/arrangement.h"
-#include "song/instruments.h"
-#include "song/patterns.h"
+#include "synth/song/arrangement.h"
+#include "synth/song/instruments.h"
+#include "synth/song/patterns.h"
 
 namespace {
 using namespace song;
@@ -49,8 +49,8 @@ constexpr std::array<std::uint16_t, 22> delays{0,    1116, 1188, 1276, 1356,  14
                                               1618, 1140, 1212, 1300, 1380,  1446,  1516, 1580,
                                               1642, 15383, 23075, 480, 11537, 544};
 
-static_assert(commandBytes.size() == 275, "the instruments' unit lists changed length");
-static_assert(paramBytes.size() == 938, "the instruments' parameter streams changed length");
+static_assert(commandBytes.size() == 279, "the instruments' unit lists changed length");
+static_assert(paramBytes.size() == 946, "the instruments' parameter streams changed length");
 
 const Song builtin{patternBytes, orderBytes, commandBytes, paramBytes, delays};
 }  // namespace

@@ -5,7 +5,7 @@
 // dispatch between operations, registers the compiler keeps in the processor's, and several
 // tracks' work close together: the built-in song renders in about 0.82 of the interpreter's time.
 // The driver uses it only for programs of the structure it was written for (compiledSongFits).
-#include "program.h"
+#include "synth/program.h"
 
 namespace synth::decoded {
 

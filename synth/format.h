@@ -102,6 +102,16 @@ inline constexpr std::uint8_t oscillatorFlagBits =
     0 INTRO_SYNTH_OSCILLATOR_FLAGS(INTRO_SYNTH_FLAG);
 #undef INTRO_SYNTH_FLAG
 
+// The Filter's output bits: which of its states the output sums, any combination.
+namespace filterOut {
+inline constexpr std::uint8_t low = 0x01, high = 0x02, band = 0x04, lowMinusHigh = 0x08;
+}  // namespace filterOut
+
+// Accumulate's selector: which of the tracks' outputs it sums.
+namespace sums {
+inline constexpr std::uint8_t main = 0, aux = 8;
+}  // namespace sums
+
 // ParamStore's word: the target (16 x slot + field of its own instrument), add to the field
 // instead of setting it, pop the stack after.
 inline constexpr std::uint16_t storeTargetMask = 0x3FFF, storeAddBit = 0x4000, storePopBit = 0x8000;

@@ -8,7 +8,7 @@
 #include <system_error>
 #include <thread>
 
-#include "synth.h"
+#include "synth/synth.h"
 
 void SynthMemoryDeleter::operator()(SynthMemory* memory) const noexcept { std::free(memory); }
 

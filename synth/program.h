@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "units.h"
+#include "synth/units.h"
 
 namespace synth::decoded {
 
@@ -241,7 +241,7 @@ inline void panOutputOperation(InstrumentWorkspace& ws, const Operation& op, dou
 
 inline void masterAccumulateOperation(const DecodedProgram& program, const Operation& op,
                                       double& left, double& right) {
-  const double* sum = op.byte == 8 ? program.trackSums + 2 : program.trackSums;
+  const double* sum = op.byte == sums::aux ? program.trackSums + 2 : program.trackSums;
   left = sum[0];
   right = sum[1];
 }

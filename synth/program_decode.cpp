@@ -1,7 +1,7 @@
 // Decoding a checked song's instruments into register programs (program.h).
 #include <algorithm>
 
-#include "program.h"
+#include "synth/program.h"
 
 namespace synth::decoded {
 namespace {
@@ -50,11 +50,12 @@ class ProgramBuilder {
       case opFilter:
         if (!silent_) {
           const std::uint8_t bits = b[2];
-          const std::uint8_t code = bits == 1   ? codeFilterLow
-                                    : bits == 2 ? codeFilterHigh
-                                    : bits == 4 ? codeFilterBand
-                                    : bits == 7 ? codeFilterAll
-                                                : codeFilter;
+          constexpr std::uint8_t all = filterOut::low | filterOut::high | filterOut::band;
+          const std::uint8_t code = bits == filterOut::low    ? codeFilterLow
+                                    : bits == filterOut::high ? codeFilterHigh
+                                    : bits == filterOut::band ? codeFilterBand
+                                    : bits == all             ? codeFilterAll
+                                                              : codeFilter;
           // Field 4 stays 0 where no store writes it (only a new note clears it otherwise): the
           // coefficient is then the same every frame.
           const bool fixed = !targeted(slot, 4) && fields_[slot].field[4] == 0;

@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <atomic>
 
-#include "compiled_song.h"
-#include "program.h"
-#include "render_paths.h"
-#include "song_check.h"
+#include "synth/compiled_song.h"
+#include "synth/program.h"
+#include "synth/render_paths.h"
+#include "synth/song_check.h"
 
 namespace synth::decoded {
 

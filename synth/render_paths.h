@@ -3,7 +3,7 @@
 // the song's programs, and the interpreter, which runs any song.
 #include <cstdint>
 
-#include "synth.h"
+#include "synth/synth.h"
 
 enum class FrameRunner {
   automatic,    // the compiled song where it fits, else the interpreter (what renderSong does)

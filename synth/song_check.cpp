@@ -1,4 +1,4 @@
-#include "song_check.h"
+#include "synth/song_check.h"
 
 #include <cmath>
 #include <cstdarg>
@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <string>
 
-#include "format.h"
-#include "synth.h"
-#include "units.h"
+#include "synth/format.h"
+#include "synth/synth.h"
+#include "synth/units.h"
 
 // printf-style checking of the problem texts (gnu_printf: mingw's stdio is the ANSI one in C++).
 #if defined(__clang__)
@@ -113,7 +113,7 @@ void checkUnitParams(const Song& song, Opcode op, std::size_t at, const std::uin
       }
       break;
     case synth::opAccumulate:
-      if (b[0] != 0 && b[0] != 8) {
+      if (b[0] != synth::sums::main && b[0] != synth::sums::aux) {
         sink.report("instrumentParams", at, "Accumulate selector %u, expected 0 (main) or 8 (aux)",
                     b[0]);
       }

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "song.h"
+#include "synth/song.h"
 
 struct SongProblem {
   std::string table;    // songPatterns, songOrder, instrumentCommands, instrumentParams, delayLengths

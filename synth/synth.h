@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "song.h"
-#include "timing.h"
+#include "synth/song.h"
+#include "synth/timing.h"
 
 // Sixteen four-byte fields holding one unit's state and modulation inputs. A field is an integer
 // or a float depending on the unit (an envelope's stage is an integer, its level a float), and a

@@ -11,8 +11,8 @@
 #include <limits>
 #include <numbers>
 
-#include "format.h"
-#include "synth.h"
+#include "synth/format.h"
+#include "synth/synth.h"
 
 namespace synth {
 
@@ -338,10 +338,10 @@ inline double filterStep(UnitSlot& slot, double f, double damping, std::uint8_t 
   setFieldFloat(slot, 1, static_cast<float>(high));
   setFieldFloat(slot, 2, static_cast<float>(band));
   double out = 0.0;
-  if (bits & 1) out += low;
-  if (bits & 2) out += high;
-  if (bits & 4) out += band;
-  if (bits & 8) out += low - high;
+  if (bits & filterOut::low) out += low;
+  if (bits & filterOut::high) out += high;
+  if (bits & filterOut::band) out += band;
+  if (bits & filterOut::lowMinusHigh) out += low - high;
   return out;
 }
 
@@ -602,13 +602,13 @@ inline void runOutput(InstrumentWorkspace& workspace, double mainGain, double au
   writeOutput(workspace, mainGain, auxGain, left, right);
 }
 
-// Sums of the tracks' main (or, for selector 8, aux) outputs.
+// Sums of the tracks' main (or, for selector sums::aux, aux) outputs.
 inline void sumOutputs(const InstrumentWorkspace* tracks, std::uint8_t selector, double& left,
                        double& right) {
   left = 0.0;
   right = 0.0;
   for (int i = 0; i < trackCount; ++i) {
-    const float* pair = selector == 8 ? tracks[i].auxOut : tracks[i].mainOut;
+    const float* pair = selector == sums::aux ? tracks[i].auxOut : tracks[i].mainOut;
     left += pair[0];
     right += pair[1];
   }

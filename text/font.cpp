@@ -4,7 +4,7 @@
 // of one 16-pixel-wide creature sprite: "(" reaches into column 7 so that "()" joins up.
 // Column 7, row 0 and row 12 stay empty in every other cell.
 
-#include "text_textures.h"
+#include "text/text_textures.h"
 
 namespace {
 

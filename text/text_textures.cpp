@@ -1,4 +1,4 @@
-#include "text_textures.h"
+#include "text/text_textures.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The five texts. Upper case only; every character is a space or a code from 32 to 90 that has a
 // glyph. Each is exactly as long as its texture is wide in characters (width / 8).
-#include "text_textures.h"
+#include "text/text_textures.h"
 
 namespace {
 

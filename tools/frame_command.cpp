@@ -11,18 +11,20 @@
 #include <string>
 #include <vector>
 
-#include "commands.h"
-#include "music_time.h"
-#include "option_values.h"
-#include "output_file.h"
-#include "picture_limits.h"
-#include "png_file.h"
-#include "shader_source.h"
-#include "show.h"
-#include "show_render.h"
-#include "synth.h"
-#include "vk_headless.h"
-#include "vkd3d_route.h"
+#include "host/music_time.h"
+#include "host/show.h"
+#include "host/vulkan/vk_headless.h"
+#include "shaders/shader_source.h"
+#include "synth/synth.h"
+#include "tools/commands.h"
+#include "tools/interrupts.h"
+#include "tools/option_values.h"
+#include "tools/show_options.h"
+#include "tools/output_file.h"
+#include "tools/picture_limits.h"
+#include "tools/png_file.h"
+#include "tools/show_render.h"
+#include "tools/vkd3d_route.h"
 
 namespace {
 
@@ -57,7 +59,7 @@ int frameCommand(int argc, char** argv) {
     };
   };
   const ToolOption options[] = {
-      {"--t", OptionValue::next, number("--t", t)},
+      {"--t", OptionValue::next, takeMusicTime("--t", t)},
       {"--e", OptionValue::next, number("--e", sync[0])},
       {"--e2", OptionValue::next, number("--e2", sync[1])},
       {"--e3", OptionValue::next, number("--e3", sync[2])},
@@ -67,11 +69,7 @@ int frameCommand(int argc, char** argv) {
          return "--size wants WIDTHxHEIGHT, each 1 to " + std::to_string(largestPictureSide) + ", not " +
                 quotedValue(value);
        }},
-      {"--compiler", OptionValue::next,
-       [&](std::string_view value) {
-         if (parseShaderRoute(std::string(value), route)) return std::string();
-         return "--compiler wants glslang or vkd3d, not " + quotedValue(value);
-       }},
+      {"--compiler", OptionValue::next, takeShaderRoute(route)},
       {"--out", OptionValue::next, keepText(out, "--out wants a file name")},
   };
   const OptionsRead read = readOptions(argc, argv, options);
@@ -82,7 +80,9 @@ int frameCommand(int argc, char** argv) {
   }
   if (!t) return usageError("--t is required");
   if (out.empty()) return usageError("--out is required");
-  if (*t < 0.0f || *t > lastMusicTime) return usageError("--t must lie between 0 and 490");
+  // From here on a signal ends the work and removes the temporary.
+  catchInterrupts();
+  const auto stopped = [&out] { return interruptedExit("frame", out + " not written"); };
   // The output's temporary before any work: a file that cannot be written fails at once.
   PendingOutput output(out);
   std::string error;
@@ -96,7 +96,8 @@ int frameCommand(int argc, char** argv) {
   if (!sync[0] || !sync[1] || !sync[2]) {
     const std::uint32_t target = songPositionAt(*t);
     SynthMemoryPtr memory = allocateSynthMemory();
-    if (!renderSongFor(*memory, 0, target)) {
+    if (!renderSongFor(*memory, 0, target, interrupted)) {
+      if (interrupted()) return stopped();
       std::fprintf(stderr, "intro-tool frame: the built-in song does not render\n");
       return 1;
     }
@@ -111,7 +112,8 @@ int frameCommand(int argc, char** argv) {
     std::fprintf(stderr, "intro-tool frame: %s\n", error.c_str());
     return 1;
   }
-  const float params[8] = {*sync[0], *sync[1], *sync[2], *t, static_cast<float>(width), static_cast<float>(height), 0, 0};
+  if (interrupted()) return stopped();
+  const ShaderParams params = {*sync[0], *sync[1], *sync[2], *t, static_cast<float>(width), static_cast<float>(height)};
   const std::vector<std::uint8_t> picture = renderer.render(params, sceneIndex);
   if (picture.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4) {
     std::fprintf(stderr, "intro-tool frame: rendering failed: %s\n", renderer.error().text().c_str());
@@ -121,9 +123,11 @@ int frameCommand(int argc, char** argv) {
     std::fprintf(stderr, "intro-tool frame: validation: %s\n", message.c_str());
   }
   if (!renderer.validationErrors().empty()) return 1;
+  if (interrupted()) return stopped();
   // Under a temporary name, published once complete: a failed write leaves nothing behind, and an
   // output that is not a regular file (/dev/null, a pipe) is written, never replaced.
   if (!writeRgbaPng(output.path(), picture, width, height, out, error) || !output.commit(error)) {
+    if (interrupted()) return stopped();  // while waiting for a pipe's reader
     std::fprintf(stderr, "intro-tool frame: %s\n", error.c_str());
     return 1;
   }

@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "commands.h"
+#include "tools/commands.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "option_values.h"
+#include "tools/option_values.h"
 
 #include <algorithm>
 #include <cmath>

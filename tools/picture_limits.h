@@ -1,7 +1,7 @@
 #pragma once
 // The largest picture side each command takes, and why. The device may still refuse a size below
 // these (its maxImageDimension2D); the renderer then says so.
-#include "sheet_layout.h"
+#include "tools/sheet_layout.h"
 
 // frame and play: the image side that desktop Vulkan devices, and the software driver the tests
 // run on, offer (maxImageDimension2D); beyond it no device renders.

@@ -7,12 +7,12 @@
 #include <optional>
 #include <string>
 
-#include "commands.h"
-#include "music_time.h"
-#include "option_values.h"
-#include "picture_limits.h"
-#include "play_loop.h"
-#include "play_song.h"
+#include "player/play_loop.h"
+#include "player/play_song.h"
+#include "tools/commands.h"
+#include "tools/option_values.h"
+#include "tools/show_options.h"
+#include "tools/picture_limits.h"
 
 namespace {
 
@@ -41,15 +41,7 @@ int usageError(const std::string& what) {
 std::optional<int> parseOptions(int argc, char** argv, PlayOptions& options) {
   PlayerSettings& player = options.player;
   const ToolOption table[] = {
-      {"--from", OptionValue::next,
-       [&](std::string_view value) {
-         const std::optional<double> t = parseDecimal(value);
-         if (!t || *t < 0.0 || *t > lastMusicTime) {
-           return "--from wants a music time from 0 to 490, not " + quotedValue(value);
-         }
-         player.from = *t;
-         return std::string();
-       }},
+      {"--from", OptionValue::next, takeMusicTime("--from", player.from)},
       {"--size", OptionValue::next,
        [&](std::string_view value) {
          if (parseSize(value, largestPictureSide, player.width, player.height)) return std::string();

@@ -12,17 +12,19 @@
 #include <string>
 #include <vector>
 
-#include "commands.h"
-#include "music_time.h"
-#include "option_values.h"
-#include "picture_limits.h"
-#include "output_file.h"
-#include "png_file.h"
-#include "shader_source.h"
-#include "sheet_layout.h"
-#include "show_render.h"
-#include "text_textures.h"
-#include "vkd3d_route.h"
+#include "host/music_time.h"
+#include "shaders/shader_source.h"
+#include "text/text_textures.h"
+#include "tools/commands.h"
+#include "tools/interrupts.h"
+#include "tools/option_values.h"
+#include "tools/show_options.h"
+#include "tools/output_file.h"
+#include "tools/picture_limits.h"
+#include "tools/png_file.h"
+#include "tools/sheet_layout.h"
+#include "tools/show_render.h"
+#include "tools/vkd3d_route.h"
 
 namespace {
 
@@ -117,11 +119,7 @@ int sheetCommand(int argc, char** argv) {
          return "--size wants WIDTHxHEIGHT, each side " + std::to_string(smallestStillSide) + " to " +
                 std::to_string(largestStillSide) + ", not " + quotedValue(value);
        }},
-      {"--compiler", OptionValue::next,
-       [&](std::string_view value) {
-         if (parseShaderRoute(std::string(value), route)) return std::string();
-         return "--compiler wants glslang or vkd3d, not " + quotedValue(value);
-       }},
+      {"--compiler", OptionValue::next, takeShaderRoute(route)},
   };
   const OptionsRead read = readOptions(argc, argv, options);
   if (!read.problem.empty()) return usageError(read.problem);
@@ -130,6 +128,9 @@ int sheetCommand(int argc, char** argv) {
     return 0;
   }
   if (out.empty()) return usageError("--out is required");
+  // From here on a signal ends the work and removes the temporary.
+  catchInterrupts();
+  const auto stopped = [&out] { return interruptedExit("sheet", out + " not written"); };
   // The output's temporary before any work: a file that cannot be written fails at once.
   PendingOutput output(out);
   std::string error;
@@ -139,7 +140,9 @@ int sheetCommand(int argc, char** argv) {
   std::uint32_t lastPosition = 0;
   for (const SheetMoment& moment : sheetMoments) lastPosition = std::max(lastPosition, playPositionAt(moment.t));
   SynthMemoryPtr memory = allocateSynthMemory();
-  if (!renderSongFor(*memory, 0, lastPosition)) return failure("the built-in song does not render");
+  if (!renderSongFor(*memory, 0, lastPosition, interrupted)) {
+    return interrupted() ? stopped() : failure("the built-in song does not render");
+  }
 
   HeadlessRenderer renderer;
   if (!startShowRenderer(renderer, width, height, validationRequested(), error, spirvCompilerFor(route))) {
@@ -154,12 +157,13 @@ int sheetCommand(int argc, char** argv) {
   sheet.rgba.assign(static_cast<std::size_t>(sheet.width) * static_cast<std::size_t>(sheet.height) * 4, 0);
   sheet.fill(0, 0, sheet.width, sheet.height, 16, 16, 20);
   for (int i = 0; i < sheetMomentCount; ++i) {
+    if (interrupted()) return stopped();
     const SheetMoment& moment = sheetMoments[i];
     const ShowState state = songShowStateAt(*memory, playPositionAt(moment.t), 60.0);
-    float params[8] = {};
+    ShaderParams params = {};
     writePictureSize(params, width, height);
     writeFrameParams(params, state);
-    params[3] = moment.t;  // the caption's time exactly
+    params.t = moment.t;  // the caption's time exactly
     const int sceneIndex = sceneIndexOf(moment.t / musicTimePerPattern);
     const std::vector<std::uint8_t> picture = renderer.render(params, sceneIndex);
     if (picture.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4) {
@@ -179,8 +183,9 @@ int sheetCommand(int argc, char** argv) {
   }
   if (!renderer.validationErrors().empty()) return failure("the Vulkan validation layer reported errors");
 
+  if (interrupted()) return stopped();
   if (!writeRgbaPng(output.path(), sheet.rgba, sheet.width, sheet.height, out, error)) return failure(error);
-  if (!output.commit(error)) return failure(error);
+  if (!output.commit(error)) return interrupted() ? stopped() : failure(error);  // a pipe's reader awaited
   std::printf("%s: %dx%d, %d stills of %dx%d on %s\n", out.c_str(), sheet.width, sheet.height, sheetMomentCount, width,
               height, renderer.deviceName());
   return 0;

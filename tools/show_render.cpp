@@ -1,13 +1,13 @@
-#include "show_render.h"
+#include "tools/show_render.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
-#include "shader_source.h"
-#include "song.h"
-#include "text_textures.h"
-#include "timing.h"
+#include "shaders/shader_source.h"
+#include "synth/song.h"
+#include "synth/timing.h"
+#include "text/text_textures.h"
 
 bool validationRequested() {
   const char* validation = std::getenv("INTRO_VALIDATION");
@@ -78,7 +78,7 @@ std::optional<CapturePlan> planCapture(int framesPerSecond, double from, double 
 CaptureResult runCapture(const CapturePlan& plan, const SynthMemory& rendered, HeadlessRenderer& renderer,
                          const FrameSink& sink) {
   ShowState state;
-  float params[8] = {};
+  ShaderParams params;
   writePictureSize(params, renderer.width(), renderer.height());
   const std::size_t pictureBytes =
       static_cast<std::size_t>(renderer.width()) * static_cast<std::size_t>(renderer.height()) * 4;
@@ -94,7 +94,7 @@ CaptureResult runCapture(const CapturePlan& plan, const SynthMemory& rendered, H
     frame.index = k;
     frame.position = position;
     frame.state = state;
-    std::copy(std::begin(params), std::end(params), frame.params);
+    frame.params = params;
     frame.rgba = &picture;
     if (!sink(frame)) return CaptureResult::stopped;
   }

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "show.h"
-#include "synth.h"
-#include "vk_headless.h"
+#include "host/show.h"
+#include "host/vulkan/vk_headless.h"
+#include "synth/synth.h"
 
 // Whether INTRO_VALIDATION=1 asks for the Vulkan validation layer.
 bool validationRequested();
@@ -50,7 +50,7 @@ struct CapturedFrame {
   std::uint64_t index = 0;     // frame number counted from the start of the song
   std::uint32_t position = 0;  // play position it shows
   ShowState state;             // the loop's state after this frame's update
-  float params[8] = {};        // e, e2, e3, t, x, y, 0, 0 as uploaded
+  ShaderParams params;  // as uploaded
   // width * height * 4 bytes, row 0 at the top. The capture reads every frame back into this one
   // buffer: it holds this frame's picture only until the sink returns.
   const std::vector<std::uint8_t>* rgba = nullptr;

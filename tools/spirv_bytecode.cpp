@@ -1,9 +1,9 @@
-#include "spirv_bytecode.h"
+#include "tools/spirv_bytecode.h"
 
 #include <cstring>
 #include <map>
 
-#include "vk_compile.h"
+#include "host/vulkan/vk_compile.h"
 
 namespace vk_compile {
 

@@ -1,4 +1,4 @@
-#include "vkd3d_route.h"
+#include "tools/vkd3d_route.h"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -12,8 +12,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "capture_encoder.h"
-#include "spirv_bytecode.h"
+#include "tools/capture_encoder.h"
+#include "tools/spirv_bytecode.h"
 
 extern char** environ;
 

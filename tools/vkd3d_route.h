@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "vk_compile.h"
+#include "host/vulkan/vk_compile.h"
 
 enum class ShaderRoute { glslang, vkd3d };
 

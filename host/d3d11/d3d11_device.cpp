@@ -6,12 +6,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "backend_rules.h"
-#include "d3d11_rules.h"
-#include "platform.h"
-#include "shader_source.h"
-#include "text_textures.h"
-#include "win_host.h"
+#include "host/backend_rules.h"
+#include "host/d3d11/d3d11_rules.h"
+#include "host/d3d11/win_host.h"
+#include "host/platform.h"
+#include "shaders/shader_source.h"
+#include "text/text_textures.h"
 
 namespace {
 
@@ -213,13 +213,13 @@ void createRenderTexture() {
 
 void setFullscreen() { winHost.pSwapChain->SetFullscreenState(TRUE, nullptr); }
 
-void drawFrame(const float (&shaderParams)[8], int sceneIndex) {
+void drawFrame(const ShaderParams& shaderParams, int sceneIndex) {
   pumpMessages();
   ID3D11DeviceContext* context = winHost.pImmediateContext;
   const UINT groupsX = backend_rules::dispatchGroups(winHost.resolutionX);
   const UINT groupsY = backend_rules::dispatchGroups(winHost.resolutionY);
 
-  context->UpdateSubresource(winHost.pConstants, 0, nullptr, shaderParams, 4, 4);
+  context->UpdateSubresource(winHost.pConstants, 0, nullptr, &shaderParams, 4, 4);
   context->CSSetShader(winHost.pCS[sceneIndex], nullptr, 0);
   context->Dispatch(groupsX, groupsY, 1);
 

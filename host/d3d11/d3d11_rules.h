@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "timing.h"
+#include "synth/timing.h"
 
 namespace d3d11rules {
 

@@ -3,12 +3,12 @@
 // 32-bit float frames. Without a device the show runs silently on a steady clock.
 #include <cstdio>
 
-#include "backend_rules.h"
-#include "d3d11_rules.h"
-#include "platform.h"
-#include "synth.h"
-#include "timing.h"
-#include "win_host.h"
+#include "host/backend_rules.h"
+#include "host/d3d11/d3d11_rules.h"
+#include "host/d3d11/win_host.h"
+#include "host/platform.h"
+#include "synth/synth.h"
+#include "synth/timing.h"
 
 namespace {
 

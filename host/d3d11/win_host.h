@@ -16,8 +16,8 @@
 
 #include <cstdint>
 
-#include "backend_rules.h"
-#include "timing.h"
+#include "host/backend_rules.h"
+#include "synth/timing.h"
 
 struct SynthMemory;
 struct Song;

@@ -3,7 +3,7 @@
 // command line comes from the runtime's own split of it, argument 0 being the program.
 #include <cstdlib>
 
-#include "win_host.h"
+#include "host/d3d11/win_host.h"
 
 int introMain(int argc, char** argv);
 

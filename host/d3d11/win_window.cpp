@@ -2,8 +2,8 @@
 // pump, Escape and the end of the process.
 #include <cstdio>
 
-#include "platform.h"
-#include "win_host.h"
+#include "host/d3d11/win_host.h"
+#include "host/platform.h"
 
 WinHost winHost;
 

@@ -6,11 +6,11 @@
 #include <chrono>
 #include <cstdint>
 
-#include "platform.h"
-#include "sdl_audio_clock.h"
-#include "sdl_audio_device.h"
-#include "synth.h"
-#include "timing.h"
+#include "host/platform.h"
+#include "host/vulkan/sdl_audio_clock.h"
+#include "host/vulkan/sdl_audio_device.h"
+#include "synth/synth.h"
+#include "synth/timing.h"
 
 namespace {
 

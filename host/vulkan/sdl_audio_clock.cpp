@@ -1,8 +1,8 @@
-#include "sdl_audio_clock.h"
+#include "host/vulkan/sdl_audio_clock.h"
 
 #include <algorithm>
 
-#include "backend_rules.h"
+#include "host/backend_rules.h"
 
 std::uint64_t heardDeviceFrames(std::uint64_t deliveredFrames, std::int64_t deliveredAtNs, std::uint32_t bufferedFrames,
                                 std::int64_t nowNs, std::uint32_t framesPerSecond) {

@@ -8,7 +8,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "timing.h"
+#include "synth/timing.h"
 
 // Device frames heard at steady time nowNs: those delivered by the callbacks, less the frames the
 // device's buffer still held after the last one, plus the time since it; never more than were

@@ -1,8 +1,8 @@
-#include "sdl_audio_device.h"
+#include "host/vulkan/sdl_audio_device.h"
 
 #include <cstdio>
 
-#include "timing.h"
+#include "synth/timing.h"
 
 namespace {
 

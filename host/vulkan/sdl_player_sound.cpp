@@ -1,16 +1,16 @@
 // The preview player's sound on SDL2 (player_backend.h): PlayMixer over the audio device the
 // intro opens, or the steady clock without one. The device's callback runs on SDL's audio thread;
 // every call here takes the device's lock for a few microseconds.
-#include "player_backend.h"
+#include "player/player_backend.h"
 
 #include <SDL.h>
 
 #include <chrono>
 
-#include "play_mix.h"
-#include "play_steady.h"
-#include "sdl_audio_clock.h"
-#include "sdl_audio_device.h"
+#include "host/vulkan/sdl_audio_clock.h"
+#include "host/vulkan/sdl_audio_device.h"
+#include "player/play_mix.h"
+#include "player/play_steady.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "player_backend.h"
-#include "sdl_window.h"
+#include "host/vulkan/sdl_window.h"
+#include "player/player_backend.h"
 
 namespace {
 

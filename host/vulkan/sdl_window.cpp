@@ -1,13 +1,13 @@
 // The SDL side of the Linux back end: the window, message boxes, full screen, Escape and the end
 // of the process.
-#include "sdl_window.h"
+#include "host/vulkan/sdl_window.h"
 
 #include <SDL.h>
 #include <unistd.h>
 
 #include <cstdio>
 
-#include "platform.h"
+#include "host/platform.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "vk_compile.h"
+#include "host/vulkan/vk_compile.h"
 
 #include <shaderc/shaderc.h>
 
-#include "backend_rules.h"
+#include "host/backend_rules.h"
 
 namespace vk_compile {
 

@@ -1,4 +1,4 @@
-#include "vk_core.h"
+#include "host/vulkan/vk_core.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -6,9 +6,9 @@
 #include <mutex>
 #include <utility>
 
-#include "backend_rules.h"
-#include "shader_source.h"
-#include "vk_compile.h"
+#include "host/backend_rules.h"
+#include "host/vulkan/vk_compile.h"
+#include "shaders/shader_source.h"
 
 namespace vk_core {
 
@@ -788,8 +788,8 @@ VulkanError Core::installPipelineSet(PipelineSet& set) {
   return {};
 }
 
-void Core::recordFrame(const float (&params)[8], int pipelineIndex, bool sceneOnly) {
-  std::memcpy(constants.mapped, params, sizeof params);
+void Core::recordFrame(const ShaderParams& params, int pipelineIndex, bool sceneOnly) {
+  std::memcpy(constants.mapped, &params, sizeof params);
   const std::uint32_t groupsX = backend_rules::dispatchGroups(backBuffer.width);
   const std::uint32_t groupsY = backend_rules::dispatchGroups(backBuffer.height);
   VkCommandBuffer cb = commandBuffer;

@@ -9,8 +9,9 @@
 // threads outside the picture, so every pixel is written at any size.
 #include <vulkan/vulkan.h>
 
-#include "vk_compile.h"
-#include "vk_result.h"
+#include "host/shader_params.h"
+#include "host/vulkan/vk_compile.h"
+#include "host/vulkan/vk_result.h"
 
 #include <array>
 #include <cstddef>
@@ -148,7 +149,7 @@ struct Core {
   // Records into commandBuffer (begun by the caller): the scene pass, and unless sceneOnly the
   // copy into T and the final pass. w ends in GENERAL layout, its writes made visible to
   // transfer reads.
-  void recordFrame(const float (&params)[8], int pipelineIndex, bool sceneOnly);
+  void recordFrame(const ShaderParams& params, int pipelineIndex, bool sceneOnly);
   // Waits for the last submission (if any) to finish.
   VulkanError waitIdle();
   // Begins/ends the command buffer and submits it with the fence (waiting semaphore optional).

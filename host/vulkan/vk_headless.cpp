@@ -1,8 +1,8 @@
-#include "vk_headless.h"
+#include "host/vulkan/vk_headless.h"
 
 #include <cstring>
 
-#include "vk_core.h"
+#include "host/vulkan/vk_core.h"
 
 using vk_core::VulkanError;
 
@@ -52,15 +52,15 @@ bool HeadlessRenderer::setText(int slot, int width, int height, const std::uint8
   return succeeded(core_->setText(slot, width, height, rgba));
 }
 
-std::vector<std::uint8_t> HeadlessRenderer::render(const float (&params)[8], int pipelineIndex) {
+std::vector<std::uint8_t> HeadlessRenderer::render(const ShaderParams& params, int pipelineIndex) {
   return run(params, pipelineIndex, false);
 }
 
-std::vector<std::uint8_t> HeadlessRenderer::renderPass(const float (&params)[8], int pipelineIndex) {
+std::vector<std::uint8_t> HeadlessRenderer::renderPass(const ShaderParams& params, int pipelineIndex) {
   return run(params, pipelineIndex, true);
 }
 
-bool HeadlessRenderer::render(const float (&params)[8], int pipelineIndex, std::span<std::uint8_t> picture) {
+bool HeadlessRenderer::render(const ShaderParams& params, int pipelineIndex, std::span<std::uint8_t> picture) {
   if (core_->device == VK_NULL_HANDLE || width_ <= 0) {
     return succeeded(vk_core::checkFailed("render", "the renderer is not set up"));
   }
@@ -77,13 +77,13 @@ bool HeadlessRenderer::render(const float (&params)[8], int pipelineIndex, std::
   return true;
 }
 
-std::vector<std::uint8_t> HeadlessRenderer::run(const float (&params)[8], int pipelineIndex, bool sceneOnly) {
+std::vector<std::uint8_t> HeadlessRenderer::run(const ShaderParams& params, int pipelineIndex, bool sceneOnly) {
   const std::uint8_t* readback = renderToReadback(params, pipelineIndex, sceneOnly);
   if (readback == nullptr) return {};
   return std::vector<std::uint8_t>(readback, readback + core_->readback.size);
 }
 
-const std::uint8_t* HeadlessRenderer::renderToReadback(const float (&params)[8], int pipelineIndex, bool sceneOnly) {
+const std::uint8_t* HeadlessRenderer::renderToReadback(const ShaderParams& params, int pipelineIndex, bool sceneOnly) {
   if (core_->device == VK_NULL_HANDLE) {
     error_ = vk_core::checkFailed("render", "the renderer is not set up");
     return nullptr;

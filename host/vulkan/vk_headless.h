@@ -5,7 +5,7 @@
 //   HeadlessRenderer r;
 //   if (!r.init(320, 180, /*validation=*/true)) ... r.error().text() ...
 //   if (!r.compile(shaderSource)) ... r.error().text() is the compiler's message ...
-//   float params[8] = {e, e2, e3, t, 320, 180, 0, 0};
+//   ShaderParams params = {e, e2, e3, t, 320, 180, 0, 0};
 //   std::vector<std::uint8_t> rgba = r.render(params, sceneIndexForTime(t));
 //   r.render(params, sceneIndexForTime(t), buffer);  // into the caller's width*height*4 bytes
 //
@@ -19,8 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "vk_compile.h"
-#include "vk_result.h"
+#include "host/shader_params.h"
+#include "host/vulkan/vk_compile.h"
+#include "host/vulkan/vk_result.h"
 
 namespace vk_core {
 struct Core;
@@ -67,12 +68,12 @@ class HeadlessRenderer {
 
   // The frame as presented: pipeline pipelineIndex into w, copy into T, "ZZ" into w.
   // params: e, e2, e3, t, x, y and two unused floats (x, y should be the picture size).
-  std::vector<std::uint8_t> render(const float (&params)[8], int pipelineIndex);
+  std::vector<std::uint8_t> render(const ShaderParams& params, int pipelineIndex);
   // The same into picture, which the caller owns and keeps from frame to frame (nothing is
   // allocated): it must hold exactly width() * height() * 4 bytes. False with error() set.
-  bool render(const float (&params)[8], int pipelineIndex, std::span<std::uint8_t> picture);
+  bool render(const ShaderParams& params, int pipelineIndex, std::span<std::uint8_t> picture);
   // Only pipeline pipelineIndex into w (no copy, no final pass).
-  std::vector<std::uint8_t> renderPass(const float (&params)[8], int pipelineIndex);
+  std::vector<std::uint8_t> renderPass(const ShaderParams& params, int pipelineIndex);
 
   int width() const { return width_; }
   // The longest side of a picture or text this device takes (its maxImageDimension2D); 0 before
@@ -84,9 +85,9 @@ class HeadlessRenderer {
   const std::vector<std::string>& validationErrors() const;
 
  private:
-  std::vector<std::uint8_t> run(const float (&params)[8], int pipelineIndex, bool sceneOnly);
+  std::vector<std::uint8_t> run(const ShaderParams& params, int pipelineIndex, bool sceneOnly);
   // Renders and reads the picture back; the read-back bytes (width * height * 4), or null.
-  const std::uint8_t* renderToReadback(const float (&params)[8], int pipelineIndex, bool sceneOnly);
+  const std::uint8_t* renderToReadback(const ShaderParams& params, int pipelineIndex, bool sceneOnly);
 
   // Keeps error as error() when it is a failure; true when it is not.
   bool succeeded(vk_core::VulkanError error);

@@ -4,7 +4,7 @@
 // between frames. The preview player's seam (player_backend.h) offers them on Linux.
 #include <cstddef>
 
-#include "vk_core.h"
+#include "host/vulkan/vk_core.h"
 
 namespace vk_window {
 

@@ -16,14 +16,14 @@
 #include <string>
 #include <vector>
 
-#include "cpu_frame_estimate.h"
-#include "platform.h"
-#include "sdl_window.h"
-#include "text_textures.h"
-#include "backend_rules.h"
-#include "vk_compile.h"
-#include "vk_core.h"
-#include "vk_live_pipelines.h"
+#include "host/backend_rules.h"
+#include "host/cpu_frame_estimate.h"
+#include "host/platform.h"
+#include "host/vulkan/sdl_window.h"
+#include "host/vulkan/vk_compile.h"
+#include "host/vulkan/vk_core.h"
+#include "host/vulkan/vk_live_pipelines.h"
+#include "text/text_textures.h"
 
 namespace platform {
 
@@ -317,7 +317,7 @@ void createRenderTexture() {
   // the start; nothing is left to do here.
 }
 
-void drawFrame(const float (&shaderParams)[8], int sceneIndex) {
+void drawFrame(const ShaderParams& shaderParams, int sceneIndex) {
   if (!state.ready) return;
   if (VulkanError error = state.core.waitIdle(); error.failed()) failInFrame(error);
   if (state.rebuild || state.swapchain == VK_NULL_HANDLE || windowSizeChanged()) {

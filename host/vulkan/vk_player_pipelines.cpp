@@ -1,7 +1,7 @@
 // The preview player's live pipelines on Linux (player_backend.h): built into one set held here,
 // installed from it, over the window's Vulkan core.
-#include "player_backend.h"
-#include "vk_live_pipelines.h"
+#include "host/vulkan/vk_live_pipelines.h"
+#include "player/player_backend.h"
 
 namespace {
 

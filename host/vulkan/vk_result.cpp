@@ -1,4 +1,4 @@
-#include "vk_result.h"
+#include "host/vulkan/vk_result.h"
 
 namespace vk_core {
 

@@ -16,7 +16,7 @@
 //   192..195  the last chord rings out
 // Hat, clap and crash are noise: the note they are given changes nothing, so they play the
 // pitched parts' patterns of the same rhythm (offbeats, backbeat, wholeC3).
-#include "patterns.h"
+#include "synth/song/patterns.h"
 
 namespace song {
 
@@ -27,15 +27,15 @@ inline constexpr std::array<Arrangement, 15> tracks{
       kick kick kick kickDouble            kick kick kick kickFill
       kick kickBreak kick kickDouble       kick kickBreak kick kickFill
       kick kick kickBreak kickDouble       kick kick kickBreak kickFill
-      kick kickBreak kick kickDouble       kick kickBreak kickDouble kickBuild
+      kick kickBreak kick kickDouble       kick kickBreak kickHalf rest
       kickDouble kick kickBreak kick       kickDouble kick kickBreak kickFill
       kick kick kickBreak kickDouble       kick kickBreak kickFill kickBuild
-      8*rest 7*kickHalf kickBuild
+      8*rest 7*kickHalf rest
       kick kick kick kickDouble            kick kickBreak kick kickFill
       kick kick kickBreak kickDouble       4*rest
       kickDouble kick kick kickDouble      kick kickBreak kick kickFill
       kickHalf kickHalf kickBreak kickDouble kick kickBreak kickDouble kickFill
-      8*rest 7*kickHalf kickBuild
+      8*rest 7*kickHalf rest
       3*[ kick kickBreak kick kickDouble ] kick kickBreak kick kickFill
       3*[ kick kick kickBreak kickDouble ] 4*rest
       kick kick kick kickDouble            kickDouble kick kickBreak kickFill
@@ -59,21 +59,21 @@ inline constexpr std::array<Arrangement, 15> tracks{
       endA 3*rest)"),
     // 2: snare
     arrangement(patterns, R"(
-      24*rest | 7*snareHalf snareFill
+      24*rest | 7*snareHalf snareRise
       backbeat backbeat backbeat snareFill     backbeat backbeat backbeat snareGhost
       backbeat snareGhost backbeat snareFill   backbeat backbeat snareGhost snareRoll
       backbeat backbeat backbeat snareFill     backbeat snareGhost backbeat snareFill
-      backbeat backbeat snareGhost snareFill   backbeat snareGhost backbeat snareRoll
+      backbeat backbeat snareGhost snareFill   backbeat snareGhost snareHalf snareRise
       backbeat backbeat backbeat snareGhost    backbeat backbeat backbeat snareFill
       backbeat snareGhost backbeat snareFill   backbeat backbeat snareGhost snareRoll
-      8*rest 7*snareHalf snareRoll
+      8*rest 7*snareHalf snareRise
       backbeat backbeat backbeat snareFill     backbeat snareGhost backbeat backbeat
-      backbeat backbeat snareGhost snareFill   3*snareHalf snareFill
+      backbeat backbeat snareGhost snareFill   3*snareHalf snareRise
       backbeat snareGhost backbeat snareFill   backbeat backbeat snareGhost snareFill
       snareHalf snareHalf backbeat snareGhost  backbeat snareGhost backbeat snareRoll
       8*rest 7*snareHalf rest
       3*[ backbeat snareGhost backbeat snareFill ] backbeat snareGhost backbeat snareRoll
-      3*[ backbeat snareGhost backbeat snareFill ] 3*snareHalf snareFill
+      3*[ backbeat snareGhost backbeat snareFill ] 3*snareHalf snareRise
       backbeat backbeat backbeat snareFill     backbeat snareGhost backbeat snareFill
       backbeat backbeat snareGhost snareFill   backbeat snareGhost backbeat snareFill
       4*rest)"),
@@ -103,7 +103,7 @@ inline constexpr std::array<Arrangement, 15> tracks{
       32*rest
       lineE lineRelease lineC lineRelease lineG hold hold linePickup
       lineCB lineRelease lineA holdBreath lineGE lineRelease lineDB lineRelease
-      2*[ stabAm stabF stabC stabG ] 2*[ stabAm stabF stabC stabG ]
+      2*[ stabAm stabF stabC stabG ] stabAm stabF stabC stabG stabAm stabF 2*rest
       8*[ stabFall stabE ]
       lineE lineRelease lineC lineRelease lineG hold hold linePickup 8*rest
       3*[ stabAm stabF stabC stabG ] 4*rest
@@ -117,12 +117,12 @@ inline constexpr std::array<Arrangement, 15> tracks{
     arrangement(patterns, R"(
       16*rest | 2*wholeA2Breath 2*wholeF2Breath wholeC3 lineRelease 2*wholeG2Breath
                 2*wholeA2Breath 2*wholeF2Breath 4*rest
-      8*[ bassA bassF bassC bassG ]
+      7*[ bassA bassF bassC bassG ] bassA bassF 2*rest
       8*[ fallBass bassE ]
-      8*rest 2*[ wholeF2Breath wholeG2Breath wholeE2Breath wholeA2Breath ]
+      8*rest wholeF2Breath wholeG2Breath wholeE2Breath wholeA2Breath wholeF2Breath wholeG2Breath 2*rest
       3*[ bassA bassF bassC bassG ] 4*rest
       4*[ bassARoll bassF bassC bassGRise ]
-      8*rest 2*[ wholeF2Breath wholeG2Breath wholeE2Breath wholeA2Breath ]
+      8*rest wholeF2Breath wholeG2Breath wholeE2Breath wholeA2Breath wholeF2Breath wholeG2Breath 2*rest
       8*[ fallBass bassE ]
       3*[ bassF bassG bassEm bassA ] 4*rest
       4*[ bassARoll bassF bassC bassGRise ]
@@ -171,7 +171,7 @@ inline constexpr std::array<Arrangement, 15> tracks{
       27*rest tomFill 4*rest
       7*rest tomFill 7*rest tomFill 16*rest
       7*rest tomFill 7*rest tomFill
-      8*rest 7*tomGroove rest
+      8*rest 6*tomGroove 2*rest
       7*rest tomFill 8*rest
       7*rest tomFill 8*rest
       8*rest 7*tomGroove tomRoll
@@ -187,7 +187,7 @@ inline constexpr std::array<Arrangement, 15> tracks{
       14*rest bellTriplet rest
       16*rest
       8*rest 7*offbeats rest
-      8*rest 7*bellQuarter rest
+      8*rest 6*bellQuarter 2*rest
       16*rest
       16*rest
       16*offbeats
@@ -195,7 +195,7 @@ inline constexpr std::array<Arrangement, 15> tracks{
     // 12: clap
     arrangement(patterns, R"(
       32*rest
-      15*clap rest 15*clap rest
+      15*clap rest 14*clap 2*rest
       15*clap rest
       16*rest
       12*clap 4*rest

@@ -2,7 +2,7 @@
 // The sixteen instruments of the soundtrack: tracks 0..14, then the master bus.
 // Each instrument starts with the envelope whose level the pictures read. Stack contents after a
 // unit are noted as [top, ...].
-#include "notation.h"
+#include "synth/song/notation.h"
 
 namespace song {
 
@@ -36,24 +36,24 @@ inline constexpr Unit kick[] = {
     ParamStore{.amount = 76, .target = to::oscillator2Transpose},
     StackOp{Stack::pop},
     Pan{.position = 64},
-    Output{.main = 176, .aux = 6},
+    Output{.main = 176, .aux = 0},                                                 // no send: the low end mono
 };
 
-// Track 1: lead. Three detuned saws two octaves up (colour 104: soft corners), a skewed triangle an octave up (a square
-// there folded back more than the saws did), a sine three up; the second envelope sweeps the
-// low-pass down (ParamStore amount 1: minus the envelope). Dotted-eighth echo, and the left
-// side delayed by 11 ms for width.
+// Track 1: lead. Three saws two octaves up, 7 cents apart (colour 96: soft corners, few
+// aliases), a skewed triangle an octave up (a square there folded back more than the saws did),
+// a sine three up; the second envelope sweeps the low-pass down (ParamStore amount 1: minus the
+// envelope). Dotted-eighth echo, and the left side delayed by 11 ms for width.
 inline constexpr Unit lead[] = {
     Envelope{.attack = 36, .decay = 78, .sustain = 96, .release = 62, .gain = 128},  // gone within a row's rest
     Envelope{.attack = 0, .decay = 74, .sustain = 72, .release = 74, .gain = 128},  // filter sweep
     ParamStore{.amount = 1, .target = to::filter14Frequency},
     StackOp{Stack::pop},                                                           // [env]
-    Oscillator{.transpose = 88, .detune = 64, .phase = 0, .gateLow = 0, .colour = 104, .shape = 64,
+    Oscillator{.transpose = 88, .detune = 64, .phase = 0, .gateLow = 0, .colour = 96, .shape = 64,
                .gain = 34, .flags = wave::trisaw},
-    Oscillator{.transpose = 88, .detune = 57, .phase = 20, .gateLow = 0, .colour = 104, .shape = 64,
-               .gain = 30, .flags = wave::trisaw},
+    Oscillator{.transpose = 88, .detune = 60, .phase = 20, .gateLow = 0, .colour = 96, .shape = 64,
+               .gain = 30, .flags = wave::trisaw},                                 // -7 cents
     StackOp{Stack::add},
-    Oscillator{.transpose = 88, .detune = 71, .phase = 50, .gateLow = 0, .colour = 104, .shape = 64,
+    Oscillator{.transpose = 88, .detune = 68, .phase = 50, .gateLow = 0, .colour = 96, .shape = 64,
                .gain = 30, .flags = wave::trisaw},
     StackOp{Stack::add},
     Oscillator{.transpose = 76, .detune = 61, .phase = 80, .gateLow = 0, .colour = 80, .shape = 64,
@@ -71,39 +71,43 @@ inline constexpr Unit lead[] = {
     Pan{.position = 64},                                                           // [left, right]
     DelayBank{.input = 72, .dry = 128, .feedback = 0, .damping = 0, .modRate = 0, .modDepth = 0,
               .first = 19, .lines = 1},                                            // left: an 11 ms copy
-    Output{.main = 64, .aux = 64},
+    Output{.main = 64, .aux = 88},
 };
 
 // Track 2: snare. Tone and noise under one envelope product; the first envelope feeds its own
 // gain (a sharp crack that decays like an exponential), a slow LFO drifts its pan; two short
-// reflections and a faint dotted-eighth echo.
+// reflections (the second on the left only) and a faint dotted-eighth echo. Played on G2; the
+// note also sets the high-pass, so a roll that climbs (snareRise) thins out as it rises.
 inline constexpr Unit snare[] = {
     Envelope{.attack = 0, .decay = 70, .sustain = 0, .release = 60, .gain = 40},
     ParamStore{.amount = 112, .target = to::envelopeGain},                         // out = g L / (1 - 0.75 L)
     Envelope{.attack = 0, .decay = 74, .sustain = 0, .release = 60, .gain = 128},
     StackOp{Stack::multiply},                                                      // [env]
+    StackOp{Stack::pushNote},                                                      // [note, env]
+    ParamStore{.amount = 0, .target = to::filter11Frequency},                      // minus the note
+    StackOp{Stack::pop},
     Oscillator{.transpose = 73, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 80,
-               .gain = 96, .flags = wave::sine},                                   // body on E3, a chord tone
+               .gain = 72, .flags = wave::sine},                                   // body on E3, a chord tone
     Oscillator{.transpose = 64, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
                .gain = 128, .flags = wave::noise},
     StackOp{Stack::add},
     StackOp{Stack::multiply},                                                      // [snare]
-    Filter{.frequency = 14, .damping = 128, .mode = pass::high},                   // ~85 Hz
+    Filter{.frequency = 41, .damping = 128, .mode = pass::high},                   // ((41 - note) / 128)²: 85 .. 410 Hz
     Filter{.frequency = 20, .damping = 96, .mode = pass::peak},                    // body ~165 Hz, no boxy ring
     Filter{.frequency = 80, .damping = 80, .mode = pass::peak},                    // snap above 3 kHz
     Filter{.frequency = 96, .damping = 128, .mode = pass::low},                    // soften above 6 kHz
     Oscillator{.transpose = 40, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
                .gain = 128, .flags = wave::sine | wave::lfo},                     // 0.7 Hz
-    ParamStore{.amount = 72, .target = to::pan18Position},
+    ParamStore{.amount = 72, .target = to::pan20Position},
     StackOp{Stack::pop},
     DelayBank{.input = 80, .dry = 128, .feedback = 40, .damping = 70, .modRate = 0, .modDepth = 0,
               .first = 21, .lines = 1},                                            // 12 ms reflection
-    DelayBank{.input = 64, .dry = 128, .feedback = 30, .damping = 80, .modRate = 0, .modDepth = 0,
-              .first = 19, .lines = 1},                                            // 11 ms reflection
     DelayBank{.input = 26, .dry = 128, .feedback = 40, .damping = 90, .modRate = 0, .modDepth = 0,
               .first = 20, .lines = 1},                                            // faint echo
-    Pan{.position = 60},
-    Output{.main = 108, .aux = 56},                                                // the loudest drum
+    Pan{.position = 60},                                                           // [left, right]
+    DelayBank{.input = 80, .dry = 128, .feedback = 30, .damping = 80, .modRate = 0, .modDepth = 0,
+              .first = 19, .lines = 1},                                            // 11 ms reflection, left only: width
+    Output{.main = 108, .aux = 88},                                                // the loudest drum
 };
 
 // Track 3: hi-hat. Noise through two high-passes and two gentle low-passes.
@@ -119,13 +123,13 @@ inline constexpr Unit hat[] = {
     Filter{.frequency = 90, .damping = 180, .mode = pass::high},
     Filter{.frequency = 110, .damping = 128, .mode = pass::low},                   // tame the top
     Filter{.frequency = 110, .damping = 128, .mode = pass::low},
-    Pan{.position = 100},
+    Pan{.position = 116},
     Output{.main = 88, .aux = 24},
 };
 
-// Track 4: the opening line. Two soft oscillators detuned against each other by one LFO
-// (a slow ensemble), low-passed, lightly driven, with echoes of three ticks on the left and
-// four on the right.
+// Track 4: the opening line. Two soft oscillators detuned against each other by one LFO (a slow
+// ensemble, shallow: a deeper one smears the partials), low-passed, lightly driven, with echoes
+// of three ticks on the left and four on the right.
 inline constexpr Unit openingLine[] = {
     Envelope{.attack = 62, .decay = 82, .sustain = 64, .release = 62, .gain = 128},  // gone within a row's rest
     Oscillator{.transpose = 76, .detune = 64, .phase = 0, .gateLow = 0, .colour = 64, .shape = 64,
@@ -134,8 +138,8 @@ inline constexpr Unit openingLine[] = {
                .gain = 56, .flags = wave::trisaw},                                 // skewed saw
     Oscillator{.transpose = 56, .detune = 64, .phase = 0, .gateLow = 0, .colour = 128, .shape = 64,
                .gain = 128, .flags = wave::sine | wave::lfo},                     // 1.8 Hz
-    ParamStore{.amount = 70, .target = to::oscillator1Detune},                     // +-9 cents
-    ParamStore{.amount = 58, .target = to::oscillator2Detune},                     // the other way
+    ParamStore{.amount = 68, .target = to::oscillator1Detune},                     // +-6 cents
+    ParamStore{.amount = 60, .target = to::oscillator2Detune},                     // the other way
     StackOp{Stack::pop},
     StackOp{Stack::add},                                                           // [osc, env]
     Filter{.frequency = 54, .damping = 96, .mode = pass::low},                     // ~1.3 kHz
@@ -179,11 +183,12 @@ inline constexpr Unit stab[] = {
     DelayBank{.input = 128, .dry = 0, .feedback = 0, .damping = 0, .modRate = 0, .modDepth = 0,
               .first = 21, .lines = 1},                                            // right 12 ms later: width
     StackOp{Stack::swap},
-    Output{.main = 44, .aux = 48},                                                 // under the bass's octaves
+    Output{.main = 44, .aux = 72},                                                 // under the bass's octaves
 };
 
 // Track 6: bass. One slightly rounded saw an octave down, resonant low-pass, a boost on the sub
-// (about 52 Hz); the second envelope, held and shaped, kicks the pitch up for the first few
+// (about 52 Hz) and one on its octave (about 96 Hz: the riff's low notes have their fundamentals
+// below 62 Hz); the second envelope, held and shaped, kicks the pitch up for the first few
 // milliseconds of a note. A 33 ms rise leaves the kick the low end on the notes they share.
 inline constexpr Unit bass[] = {
     Envelope{.attack = 56, .decay = 76, .sustain = 64, .release = 64, .gain = 128},  // sustain 0.5, 33 ms rise
@@ -196,10 +201,11 @@ inline constexpr Unit bass[] = {
                .gain = 128, .flags = wave::trisaw},                                // rises with the kick, on every note
     StackOp{Stack::multiply},
     Filter{.frequency = 38, .damping = 64, .mode = pass::low},                     // ~620 Hz, resonant
-    Filter{.frequency = 11, .damping = 48, .mode = pass::peak},                    // ~52 Hz: the sub
+    Filter{.frequency = 11, .damping = 64, .mode = pass::peak},                    // ~52 Hz: the sub
+    Filter{.frequency = 15, .damping = 48, .mode = pass::peak},                    // ~96 Hz: the octave
     Filter{.frequency = 9, .damping = 128, .mode = pass::high},                    // below 35 Hz out
     Pan{.position = 64},
-    Output{.main = 76, .aux = 6},
+    Output{.main = 76, .aux = 0},                                                  // no send: the low end mono
 };
 
 // Tracks 7 and 8: pads. Two softened saws (or a skewed triangle and a saw) on the same note, one darkened; the
@@ -219,11 +225,11 @@ inline constexpr Unit warmPad[] = {
     StackOp{Stack::multiply},
     Filter{.frequency = 52, .damping = 100, .mode = pass::low},                    // ~1.2 kHz
     Filter{.frequency = 60, .damping = 128, .mode = pass::low},
-    Filter{.frequency = 20, .damping = 128, .mode = pass::high},                   // ~170 Hz: the sub is the bass's
-    Pan{.position = 24},                                                           // [left, right]
+    Filter{.frequency = 28, .damping = 128, .mode = pass::high},                   // ~340 Hz: low mids to the bass
+    Pan{.position = 10},                                                           // [left, right]
     DelayBank{.input = 128, .dry = 0, .feedback = 0, .damping = 0, .modRate = 0, .modDepth = 0,
               .first = 19, .lines = 1},                                            // left 11 ms later: width
-    Output{.main = 38, .aux = 64},
+    Output{.main = 48, .aux = 80},
 };
 
 inline constexpr Unit brightPad[] = {
@@ -241,13 +247,13 @@ inline constexpr Unit brightPad[] = {
     StackOp{Stack::multiply},
     Filter{.frequency = 62, .damping = 90, .mode = pass::low},
     Filter{.frequency = 72, .damping = 128, .mode = pass::low},
-    Filter{.frequency = 22, .damping = 128, .mode = pass::high},                   // ~210 Hz
-    Pan{.position = 104},
+    Filter{.frequency = 28, .damping = 128, .mode = pass::high},                   // ~340 Hz
+    Pan{.position = 118},
     StackOp{Stack::swap},                                                          // [right, left]
     DelayBank{.input = 128, .dry = 0, .feedback = 0, .damping = 0, .modRate = 0, .modDepth = 0,
               .first = 21, .lines = 1},                                            // right 12 ms later: width
     StackOp{Stack::swap},
-    Output{.main = 38, .aux = 60},
+    Output{.main = 48, .aux = 80},
 };
 
 // Track 9: wood. A driven sine two octaves up with a very short envelope: a tuned block.
@@ -362,11 +368,11 @@ inline constexpr Unit arp[] = {
     Envelope{.attack = 0, .decay = 64, .sustain = 0, .release = 50, .gain = 128},
     ParamStore{.amount = 108, .target = to::filter13Frequency},                    // +0.69 x env 2
     StackOp{Stack::pop},
-    Oscillator{.transpose = 76, .detune = 64, .phase = 0, .gateLow = 0, .colour = 112, .shape = 64,
+    Oscillator{.transpose = 76, .detune = 64, .phase = 0, .gateLow = 0, .colour = 104, .shape = 64,
                .gain = 48, .flags = wave::trisaw},                                 // an octave up
     Oscillator{.transpose = 76, .detune = 70, .phase = 40, .gateLow = 0, .colour = 64, .shape = 64,
                .gain = 36, .flags = wave::trisaw},                                 // a triangle: a square folds back
-    Oscillator{.transpose = 88, .detune = 60, .phase = 0, .gateLow = 0, .colour = 112, .shape = 64,
+    Oscillator{.transpose = 88, .detune = 60, .phase = 0, .gateLow = 0, .colour = 104, .shape = 64,
                .gain = 24, .flags = wave::trisaw},
     StackOp{Stack::add},
     StackOp{Stack::add},

@@ -14,7 +14,7 @@
 #include <span>
 #include <string_view>
 
-#include "format.h"
+#include "synth/format.h"
 
 namespace song {
 
@@ -39,13 +39,11 @@ constexpr Unit unit(synth::Opcode opcode, const std::uint8_t (&bytes)[N]) {
 // Oscillator flags (synth/format.h says what each does).
 namespace wave = synth::wave;
 
+// Filter modes: sums of its output bits (synth/format.h).
 namespace pass {
-inline constexpr std::uint8_t low = 1;
-inline constexpr std::uint8_t high = 2;
-inline constexpr std::uint8_t notch = 3;      // low + high
-inline constexpr std::uint8_t band = 4;
-inline constexpr std::uint8_t peak = 7;       // low + high + band: the input with the band boosted
-inline constexpr std::uint8_t lowMinusHigh = 8;
+using namespace synth::filterOut;
+inline constexpr std::uint8_t notch = low | high;
+inline constexpr std::uint8_t peak = low | high | band;  // the input with the band boosted
 }  // namespace pass
 
 // Modulation targets of ParamStore: 16 x slot + field, counted from slot 0 of the same instrument.
@@ -59,9 +57,10 @@ inline constexpr std::uint16_t oscillator2Colour = 0x0025;    // slot 2 Oscillat
 inline constexpr std::uint16_t oscillator5Transpose = 0x0051; // slot 5 Oscillator, transpose (x 128 semitones)
 inline constexpr std::uint16_t oscillator6Transpose = 0x0061; // slot 6 Oscillator, transpose (x 128 semitones)
 inline constexpr std::uint16_t filter5Frequency = 0x0054;     // slot 5 Filter, frequency
+inline constexpr std::uint16_t filter11Frequency = 0x00B4;    // slot 11 Filter, frequency
 inline constexpr std::uint16_t filter13Frequency = 0x00D4;    // slot 13 Filter, frequency
 inline constexpr std::uint16_t filter14Frequency = 0x00E4;    // slot 14 Filter, frequency
-inline constexpr std::uint16_t pan18Position = 0x0120;        // slot 18 Pan, position
+inline constexpr std::uint16_t pan20Position = 0x0140;        // slot 20 Pan, position
 }  // namespace to
 
 // Rates are 2^(-0.1875 b) per frame: 0 = one frame, 64 = 93 ms, 80 = 0.74 s, 96 = 5.9 s for a full ramp.
@@ -125,9 +124,7 @@ struct Output {
   constexpr operator Unit() const { return unit(synth::opOutput, {main, aux}); }
 };
 
-namespace sums {
-inline constexpr std::uint8_t main = 0, aux = 8;
-}
+namespace sums = synth::sums;
 struct Accumulate {
   std::uint8_t sums;
   constexpr operator Unit() const { return unit(synth::opAccumulate, {sums}); }

@@ -1,14 +1,14 @@
 #pragma once
-// The soundtrack's 98 patterns, one bar of sixteen rows each (a row is a sixteenth note at
+// The soundtrack's 99 patterns, one bar of sixteen rows each (a row is a sixteenth note at
 // 172 beats per minute). Written pitches: instruments add their own transposition (the bass
 // sounds an octave lower, pads an octave higher, the lead two octaves higher).
 //   note name: new note   .: hold   -: release
 // Key: A minor. Main progression Am F C G; second F G Em Am; the falling one Am G F | E.
-#include "notation.h"
+#include "synth/song/notation.h"
 
 namespace song {
 
-inline constexpr std::array<NamedPattern, 98> patterns{{
+inline constexpr std::array<NamedPattern, 99> patterns{{
     // 0: silence
     {"rest", "-  -  -  -  -  -  -  -  -  -  -  -  -  -  -  -"},
     // drums
@@ -109,7 +109,7 @@ inline constexpr std::array<NamedPattern, 98> patterns{{
     {"tomRoll", "D3 .  B2 .  G2 .  E2 .  D3 .  B2 .  G2 .  E2 ."},
     {"clapFour", "-  -  -  -  C3 .  .  .  -  -  -  -  -  -  -  -"},
     // 80
-    {"arpRise", "G2 A2 B2 C3 D3 E3 F3 G3 A3 B3 C4 B3 C4 B3 C4 ."},  // into a drop
+    {"arpRise", "G2 .  B2 .  D3 .  F3 .  G3 .  A3 .  B3 .  C4 ."},  // into a drop, each note gone before the next
     {"bellTriplet", "A3 .  .  A3 .  .  A3 .  .  A3 .  .  A3 .  A3 ."},
     // the hook's climax
     {"leadA5b", "A3 .  -  C4 .  -  B3 -  A3 .  -  G3 .  -  E3 -"},
@@ -132,6 +132,8 @@ inline constexpr std::array<NamedPattern, 98> patterns{{
     {"wholeD3Breath", "D3 .  .  .  .  .  .  .  .  .  .  .  .  .  .  -"},
     {"holdBreath", ".  .  .  .  .  .  .  .  .  .  .  .  .  .  .  -"},
     {"wholeE3Breath", "E3 .  .  .  .  .  .  .  .  .  .  .  .  .  .  -"},
+    // the snare's riser into a drop: its body climbs with the notes, its high-pass with them
+    {"snareRise", "-  -  -  -  G2 .  A2 .  C3 .  D3 .  F3 .  A3 C4"},
 }};
 
 }  // namespace song

@@ -135,10 +135,12 @@ def fft(x):
 # Tonal tracks probed alone on one held note (written, A3 = 69 is 220 Hz): the track, the note,
 # the semitones from it to the comb's fundamental (every oscillator a harmonic of it), where the
 # stretch starts and how long it is: after the note's first echo has come in (three ticks, 0.26 s;
-# the arpeggio's four, 0.35 s) and before the next, whose start would smear the comb.
+# the arpeggio's four, 0.35 s) and before the next, whose start would smear the comb. Never
+# shorter than 8,192 frames: over 4,096 the window's own skirt, three bins and more from a pure
+# tone on C5, is -39.8 dB, and the arpeggio's fundamental is its strongest harmonic.
 PROBES = (('lead', 1, 72, 12, 0.27, 8192), ('opening line', 4, 72, 12, 0.27, 8192),
           ('stab', 5, 72, -12, 0.27, 8192), ('warm pad', 7, 64, 12, 0.5, 16384),
-          ('bright pad', 8, 64, 12, 0.5, 16384), ('arpeggio', 14, 72, 12, 0.36, 4096))
+          ('bright pad', 8, 64, 12, 0.5, 16384), ('arpeggio', 14, 72, 12, 0.36, 8192))
 DETUNE = 0.0070    # the widest detune (11 cents) as a share of the frequency, and a margin
 
 

@@ -9,9 +9,9 @@
 #include <utility>
 #include <vector>
 
-#include "shader_source.h"
-#include "vk_headless.h"
-#include "vkd3d_route.h"
+#include "host/vulkan/vk_headless.h"
+#include "shaders/shader_source.h"
+#include "tools/vkd3d_route.h"
 
 namespace {
 
@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
   const float times[12] = {0, 40, 120, 180, 220, 260, 300, 340, 380, 420, 460, 485};
   for (int index = 1; index <= 11; ++index) {
     const float t = times[index];
-    const float params[8] = {t * 0.37f, 0.5f, 0.25f, t, static_cast<float>(width), static_cast<float>(height), 0, 0};
+    const ShaderParams params = {t * 0.37f, 0.5f, 0.25f, t, static_cast<float>(width), static_cast<float>(height)};
     renderer.render(params, index);
     std::vector<double> ms;
     for (int i = 0; i < frames; ++i) {
@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
                 sum / frames, *std::min_element(ms.begin(), ms.end()));
   }
   // The final pass's own cost: the clear pass with and without it.
-  const float params[8] = {0, 0, 0, 100, static_cast<float>(width), static_cast<float>(height), 0, 0};
+  const ShaderParams params = {0, 0, 0, 100, static_cast<float>(width), static_cast<float>(height)};
   double with = 1e30;
   double without = 1e30;
   for (int i = 0; i < frames + 1; ++i) {

@@ -7,8 +7,8 @@
 // tracks play all the time, the heaviest case; BM_RenderBuiltinSong renders the intro's song.
 #include <benchmark/benchmark.h>
 
-#include "song_builder.h"
-#include "synth.h"
+#include "synth/synth.h"
+#include "tests/synth/song_builder.h"
 
 namespace {
 

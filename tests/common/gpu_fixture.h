@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "shader_source.h"
-#include "vk_headless.h"
+#include "host/vulkan/vk_headless.h"
+#include "shaders/shader_source.h"
 
 namespace gpu_test {
 
@@ -58,21 +58,18 @@ class GpuTest : public ::testing::Test {
                                 << (errors.empty() ? std::string() : errors.front());
   }
 
-  // e, e2, e3, t, x, y, 0, 0 for this picture size.
-  struct Params {
-    float v[8];
-  };
-  Params params(float t, float e = 0, float e2 = 0, float e3 = 0) const {
-    return Params{{e, e2, e3, t, static_cast<float>(width_), static_cast<float>(height_), 0, 0}};
+  // The parameters of one moment at this picture size.
+  ShaderParams params(float t, float e = 0, float e2 = 0, float e3 = 0) const {
+    return ShaderParams{e, e2, e3, t, static_cast<float>(width_), static_cast<float>(height_)};
   }
 
   // The pass of pipeline index (0 "ZZ", 1..11 "Z1".."ZB", extra ones) alone.
   Picture scene(int index, float t, float e = 0, float e2 = 0, float e3 = 0) {
-    return renderer.renderPass(params(t, e, e2, e3).v, index);
+    return renderer.renderPass(params(t, e, e2, e3), index);
   }
   // What the intro presents: the pass of pipeline index, the copy into T, then "ZZ".
   Picture frame(int index, float t, float e = 0, float e2 = 0, float e3 = 0) {
-    return renderer.render(params(t, e, e2, e3).v, index);
+    return renderer.render(params(t, e, e2, e3), index);
   }
 
   Rgba pixel(const Picture& picture, int x, int y) const {

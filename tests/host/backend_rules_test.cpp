@@ -1,6 +1,6 @@
 // The rules both back ends share (backend_rules.h): the compute grid, the pipeline order,
 // compiler messages cut to their buffer and the steady clock without an audio device.
-#include "backend_rules.h"
+#include "host/backend_rules.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The frame rate the intro announces on a CPU graphics driver, and the smaller size it suggests.
-#include "cpu_frame_estimate.h"
+#include "host/cpu_frame_estimate.h"
 
 #include <gtest/gtest.h>
 

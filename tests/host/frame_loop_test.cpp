@@ -16,13 +16,13 @@
 #include <string>
 #include <vector>
 
-#include "launch.h"
-#include "platform.h"
-#include "shader_source.h"
-#include "show.h"
-#include "synth.h"
-#include "text_textures.h"
-#include "timing.h"
+#include "host/launch.h"
+#include "host/platform.h"
+#include "host/show.h"
+#include "shaders/shader_source.h"
+#include "synth/synth.h"
+#include "synth/timing.h"
+#include "text/text_textures.h"
 
 int introMain(int argc, char** argv);
 
@@ -111,9 +111,9 @@ std::uint32_t playPosition() {
   record("playPosition " + std::to_string(p));
   return p;
 }
-void drawFrame(const float (&shaderParams)[8], int sceneIndex) {
+void drawFrame(const ShaderParams& shaderParams, int sceneIndex) {
   std::string line = "drawFrame scene " + std::to_string(sceneIndex) + " params";
-  for (float value : shaderParams) {
+  for (float value : shaderParams.floats()) {
     line += ' ';
     line += number(value);
   }

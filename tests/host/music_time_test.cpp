@@ -1,6 +1,6 @@
 // Music time: the clock, the timeline and its inverse, the end, and the copies of these and of
 // the sync rule's constants that the soundtrack's Python scripts keep.
-#include "music_time.h"
+#include "host/music_time.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "timing.h"
+#include "synth/timing.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "show.h"
+#include "host/show.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 #include <limits>
 #include <vector>
 
-#include "synth.h"
-#include "timing.h"
+#include "synth/synth.h"
+#include "synth/timing.h"
 
 namespace {
 
@@ -198,8 +198,7 @@ TEST(Timeline, FromThePlayPosition) {
 }
 
 TEST(ShaderParams, LayoutIsPhaseFlashesTimeAndSize) {
-  float params[8];
-  for (float& p : params) p = 0.0f;
+  ShaderParams params;
   writePictureSize(params, 1920, 1080);
   ShowState state;
   state.e = 3.5f;
@@ -208,7 +207,7 @@ TEST(ShaderParams, LayoutIsPhaseFlashesTimeAndSize) {
   state.t = 123.0f;
   writeFrameParams(params, state);
   const float expected[8] = {3.5f, 0.25f, 1.0f, 123.0f, 1920.0f, 1080.0f, 0.0f, 0.0f};
-  for (int i = 0; i < 8; ++i) EXPECT_EQ(params[i], expected[i]) << i;
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(params.floats()[i], expected[i]) << i;
 }
 
 TEST(EnvelopeLog, LevelsAreTheEvenSlotsOfTheRecordThePositionReads) {

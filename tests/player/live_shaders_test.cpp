@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "live_shaders.h"
-#include "shader_folder.h"
+#include "player/live_shaders.h"
+#include "tests/player/shader_folder.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The song position heard through the log of filled buffers, where its records leave gaps or run
 // out.
-#include "play_log.h"
+#include "player/play_log.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The preview player's mixer over a small computed song: what each command makes the device
 // play, that no change clicks, which sources it still reads, and which song position the
 // listener hears.
-#include "play_mix.h"
+#include "player/play_mix.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "test_song_source.h"
+#include "tests/player/test_song_source.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // Where the preview player's keys move the show, at the edges of the song and of its scenes.
 #include <gtest/gtest.h>
 
-#include "play_seek.h"
-#include "show.h"
+#include "host/show.h"
+#include "player/play_seek.h"
 
 namespace {
 

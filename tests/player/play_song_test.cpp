@@ -11,9 +11,9 @@
 #include <string>
 #include <thread>
 
-#include "play_song.h"
-#include "song.h"
-#include "song_file.h"
+#include "player/play_song.h"
+#include "synth/song.h"
+#include "tools/song_file.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The preview player's position without an audio device: play, pause and seek on a steady clock.
-#include "play_steady.h"
+#include "player/play_steady.h"
 
 #include <gtest/gtest.h>
 

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "shader_files.h"
-#include "shader_folder.h"
-#include "shader_source.h"
-#include "vk_compile.h"
+#include "host/vulkan/vk_compile.h"
+#include "player/shader_files.h"
+#include "shaders/shader_source.h"
+#include "tests/player/shader_folder.h"
 
 namespace {
 

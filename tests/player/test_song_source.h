@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "play_source.h"
+#include "player/play_source.h"
 
 struct TestSong {
   std::uint32_t frames = 0;  // the song's length

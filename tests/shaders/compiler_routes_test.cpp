@@ -13,12 +13,12 @@
 #include <string>
 #include <vector>
 
-#include "picture_agreement.h"
-#include "shader_source.h"
-#include "show.h"
-#include "text_textures.h"
-#include "vk_headless.h"
-#include "vkd3d_route.h"
+#include "host/show.h"
+#include "host/vulkan/vk_headless.h"
+#include "shaders/shader_source.h"
+#include "tests/common/picture_agreement.h"
+#include "text/text_textures.h"
+#include "tools/vkd3d_route.h"
 
 namespace {
 
@@ -112,10 +112,9 @@ TEST_F(CompilerRoutes, EveryScenePassAndFrameAgree) {
   for (const Moment& m : moments) {
     const int scene = sceneIndexOf(m.t / 2.5f);
     ++scenesSeen[scene];
-    const float params[8] = {m.e, m.e2, m.e3, m.t, static_cast<float>(width), static_cast<float>(height), 0, 0};
-    float nudgedParams[8];
-    std::copy(std::begin(params), std::end(params), nudgedParams);
-    nudgedParams[0] = std::nextafter(m.e, 1e9f);
+    const ShaderParams params = {m.e, m.e2, m.e3, m.t, static_cast<float>(width), static_cast<float>(height)};
+    ShaderParams nudgedParams = params;
+    nudgedParams.e = std::nextafter(m.e, 1e9f);
     const std::vector<std::uint8_t> passA = glslang->renderPass(params, scene);
     const std::vector<std::uint8_t> passB = bytecode->renderPass(params, scene);
     const std::vector<std::uint8_t> frameA = glslang->render(params, scene);

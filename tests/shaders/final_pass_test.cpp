@@ -5,8 +5,8 @@
 #include <cmath>
 #include <initializer_list>
 
-#include "gpu_fixture.h"
-#include "reference/final_pass.h"
+#include "tests/common/gpu_fixture.h"
+#include "tests/shaders/reference/final_pass.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <limits>
 
-#include "gpu_fixture.h"
-#include "vk_compile.h"
+#include "host/vulkan/vk_compile.h"
+#include "tests/common/gpu_fixture.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ class HlslRules : public GpuTest {
     const int index = compileExtra(std::string(gpu_test::floatTransport) + hlsl, entry);
     EXPECT_GE(index, 0) << renderer.error().text();
     if (index < 0) return {};
-    return renderer.renderPass(params(t, e, e2, e3).v, index);
+    return renderer.renderPass(params(t, e, e2, e3), index);
   }
 };
 

@@ -17,11 +17,11 @@
 #include <string>
 #include <vector>
 
-#include "gpu_fixture.h"
-#include "reference/hlsl.h"
-#include "reference/z1_title.h"
-#include "reference/z2_ring_tunnel.h"
-#include "text_textures.h"
+#include "tests/common/gpu_fixture.h"
+#include "tests/shaders/reference/hlsl.h"
+#include "tests/shaders/reference/z1_title.h"
+#include "tests/shaders/reference/z2_ring_tunnel.h"
+#include "text/text_textures.h"
 
 namespace {
 
@@ -67,7 +67,7 @@ class TitleTest : public GpuTest {
     texts = bindTexts(renderer);
   }
 
-  Picture title(float t, float e2 = 0) { return renderer.renderPass(params(t, 0, e2, 0).v, z1); }
+  Picture title(float t, float e2 = 0) { return renderer.renderPass(params(t, 0, e2, 0), z1); }
   TitleModel model() const { return TitleModel(texts[1], texts[2], texts[5]); }
 
   // Compares a picture with the model; returns the count of decided pixels.
@@ -287,7 +287,7 @@ TEST_F(SceneZ2Probe, DistanceFunctionFollowsItsFormulas) {
   };
   // Discs at 80, rings opening at 85, the bend fading in at 95, full flight at 100 and 130.
   for (Moment moment : {Moment{80, 0}, Moment{85, .25f}, Moment{95, .5f}, Moment{100, 0}, Moment{130, 1.5f}}) {
-    const Picture picture = renderer.renderPass(params(moment.t, moment.e).v, probe);
+    const Picture picture = renderer.renderPass(params(moment.t, moment.e), probe);
     const double g = std::clamp((moment.t - 90.0) / 10, 0.0, 1.0), m = std::max(moment.t - 90.0, 0.0);
     const float depth = static_cast<float>(g * m * 9) + moment.e * 33;
     int compared = 0;
@@ -330,7 +330,7 @@ class SceneZ2At : public GpuTest {
     ASSERT_GE(z2, 0) << renderer.error().text();
     texts = bindTexts(renderer);
   }
-  Picture tunnel(float t, float e = 0, float e3 = 0) { return renderer.renderPass(params(t, e, 0, e3).v, z2); }
+  Picture tunnel(float t, float e = 0, float e3 = 0) { return renderer.renderPass(params(t, e, 0, e3), z2); }
   int count(const Picture& picture, const Rgba& colour) const {
     int n = 0;
     for (int vy = 0; vy < height(); ++vy)
@@ -462,7 +462,7 @@ TEST_F(SceneZ1Z2FrameTime, DISABLED_Report) {
     double total = 0, best = 1e30;
     for (float t : scene.times) {
       const auto begin = std::chrono::steady_clock::now();
-      const Picture picture = renderer.render(params(t, 1.5f).v, index);
+      const Picture picture = renderer.render(params(t, 1.5f), index);
       const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count();
       ASSERT_EQ(picture.size(), std::size_t(320 * 180 * 4));
       total += ms;

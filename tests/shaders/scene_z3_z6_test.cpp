@@ -18,12 +18,12 @@
 #include <utility>
 #include <vector>
 
-#include "gpu_fixture.h"
-#include "reference/hlsl.h"
-#include "reference/z3_corridor.h"
-#include "reference/z4_glass_tunnel.h"
-#include "reference/z5_tiled_cylinder.h"
-#include "reference/z6_tiled_hall.h"
+#include "tests/common/gpu_fixture.h"
+#include "tests/shaders/reference/hlsl.h"
+#include "tests/shaders/reference/z3_corridor.h"
+#include "tests/shaders/reference/z4_glass_tunnel.h"
+#include "tests/shaders/reference/z5_tiled_cylinder.h"
+#include "tests/shaders/reference/z6_tiled_hall.h"
 
 namespace {
 
@@ -336,7 +336,7 @@ class DistanceProbes : public gpu_test::GpuTest {
     EXPECT_GE(index, 0) << renderer.error().text();
     std::vector<float> values;
     if (index < 0) return values;
-    const Picture picture = renderer.renderPass(params(t, e).v, index);
+    const Picture picture = renderer.renderPass(params(t, e), index);
     for (std::size_t k = 0; k < probes.size(); ++k) {
       const gpu_test::Rgba b = pixel(picture, int(k), 0);
       values.push_back(std::bit_cast<float>(std::uint32_t(b[0]) | std::uint32_t(b[1]) << 8 |

@@ -16,11 +16,11 @@
 #include <string>
 #include <vector>
 
-#include "gpu_fixture.h"
-#include "reference/final_pass.h"
-#include "reference/hlsl.h"
-#include "reference/z7_lattice_tunnel.h"
-#include "reference/za_glass_rings.h"
+#include "tests/common/gpu_fixture.h"
+#include "tests/shaders/reference/final_pass.h"
+#include "tests/shaders/reference/hlsl.h"
+#include "tests/shaders/reference/z7_lattice_tunnel.h"
+#include "tests/shaders/reference/za_glass_rings.h"
 
 namespace {
 

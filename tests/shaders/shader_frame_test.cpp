@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "gpu_fixture.h"
-#include "reference/hlsl.h"
+#include "tests/common/gpu_fixture.h"
+#include "tests/shaders/reference/hlsl.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ class ShaderFrame : public GpuTest {
     const int index = compileExtra(std::string(gpu_test::floatTransport) + hlsl, "Q");
     EXPECT_GE(index, 0) << renderer.error().text();
     if (index < 0) return {};
-    return renderer.renderPass(params(t, e, e2, e3).v, index);
+    return renderer.renderPass(params(t, e, e2, e3), index);
   }
 };
 

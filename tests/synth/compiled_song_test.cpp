@@ -5,12 +5,12 @@
 #include <algorithm>
 #include <vector>
 
-#include "render_paths.h"
-#include "render_reference.h"
-#include "same_state.h"
-#include "song_builder.h"
-#include "synth.h"
-#include "units.h"
+#include "synth/render_paths.h"
+#include "synth/synth.h"
+#include "synth/units.h"
+#include "tests/synth/render_reference.h"
+#include "tests/synth/same_state.h"
+#include "tests/synth/song_builder.h"
 
 namespace {
 

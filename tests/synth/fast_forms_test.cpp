@@ -11,11 +11,11 @@
 #include <numbers>
 #include <vector>
 
-#include "render_reference.h"
-#include "song_builder.h"
-#include "song_check.h"
-#include "synth.h"
-#include "units.h"
+#include "synth/song_check.h"
+#include "synth/synth.h"
+#include "synth/units.h"
+#include "tests/synth/render_reference.h"
+#include "tests/synth/song_builder.h"
 
 namespace {
 

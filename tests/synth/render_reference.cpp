@@ -1,10 +1,10 @@
-#include "render_reference.h"
+#include "tests/synth/render_reference.h"
 
 #include <algorithm>
 #include <atomic>
 
-#include "song_check.h"
-#include "units.h"
+#include "synth/song_check.h"
+#include "synth/units.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 // yardstick the decoded render (renderSong) must match bit for bit.
 #include <cstdint>
 
-#include "synth.h"
+#include "synth/synth.h"
 
 // As renderSongFrames, through the straightforward dispatcher.
 bool renderSongFramesReference(SynthMemory& memory, const Song& song, std::uint32_t endFrame);

@@ -8,11 +8,11 @@
 #include <thread>
 #include <vector>
 
-#include "render_reference.h"
-#include "same_state.h"
-#include "song_builder.h"
-#include "song_check.h"
-#include "synth.h"
+#include "synth/song_check.h"
+#include "synth/synth.h"
+#include "tests/synth/render_reference.h"
+#include "tests/synth/same_state.h"
+#include "tests/synth/song_builder.h"
 
 namespace {
 

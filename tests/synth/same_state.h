@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "synth.h"
+#include "synth/synth.h"
 
 inline bool sameBytes(const void* a, const void* b, std::size_t size) {
   return std::memcmp(a, b, size) == 0;

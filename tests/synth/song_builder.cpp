@@ -1,8 +1,8 @@
-#include "song_builder.h"
+#include "tests/synth/song_builder.h"
 
 #include <stdexcept>
 
-#include "format.h"
+#include "synth/format.h"
 
 std::uint8_t SongBuilder::pattern(std::initializer_list<std::uint8_t> rows) {
   if (rows.size() != rowsPerPattern) throw std::invalid_argument("a pattern has 16 rows");

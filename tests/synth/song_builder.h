@@ -4,8 +4,8 @@
 #include <initializer_list>
 #include <vector>
 
-#include "song.h"
-#include "timing.h"
+#include "synth/song.h"
+#include "synth/timing.h"
 
 struct SongBuilder {
   std::vector<std::uint8_t> songPatterns = std::vector<std::uint8_t>(16, 0);  // pattern 0: silent

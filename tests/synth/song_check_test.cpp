@@ -4,8 +4,8 @@
 #include <functional>
 #include <string>
 
-#include "song_builder.h"
-#include "song_check.h"
+#include "synth/song_check.h"
+#include "tests/synth/song_builder.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <limits>
 #include <vector>
 
-#include "units.h"
+#include "synth/units.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "text_textures.h"
+#include "text/text_textures.h"
 
 namespace {
 

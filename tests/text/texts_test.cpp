@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "text_textures.h"
+#include "text/text_textures.h"
 
 namespace {
 

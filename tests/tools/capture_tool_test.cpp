@@ -4,9 +4,7 @@
 // failing encoder and an interrupt leave no file behind.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,15 +13,15 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <thread>
 
-#include "capture_encoder.h"
-#include "shader_source.h"
-#include "show_render.h"
-#include "tool_runner.h"
-
-extern char** environ;
+#include "shaders/shader_source.h"
+#include "tests/common/tool_runner.h"
+#include "tests/tools/tool_spawn.h"
+#include "tools/capture_encoder.h"
+#include "tools/show_render.h"
 
 namespace {
 
@@ -205,12 +203,12 @@ TEST(CaptureTool, SoundIsTheStretchOfTheSoundtrackUnderTheFrames) {
 }
 
 // Reads intro-tool frame's PNG for music time t and sync values at the renderer's size.
-void frameToolPicture(const Scratch& scratch, const float (&params)[8], int width, int height, Png& png) {
+void frameToolPicture(const Scratch& scratch, const ShaderParams& params, int width, int height, Png& png) {
   const std::string file = (scratch / "frame.png").string();
   char arguments[512];
   std::snprintf(arguments, sizeof arguments, "frame --t %.9g --e %.9g --e2 %.9g --e3 %.9g --size %dx%d --out \"%s\"",
-                static_cast<double>(params[3]), static_cast<double>(params[0]), static_cast<double>(params[1]),
-                static_cast<double>(params[2]), width, height, file.c_str());
+                static_cast<double>(params.t), static_cast<double>(params.e), static_cast<double>(params.e2),
+                static_cast<double>(params.e3), width, height, file.c_str());
   const auto result = runTool(scratch, arguments);
   ASSERT_EQ(result.exitCode, 0) << arguments << "\n" << result.err;
   ASSERT_TRUE(readPng(file, png));
@@ -250,21 +248,21 @@ TEST(CaptureTool, FramesHandedToTheEncoderAreTheFrameToolsPictures) {
     ASSERT_EQ(kept.size(), plan->frameCount());
     for (std::size_t i = 0; i < kept.size(); ++i) {
       const CapturedFrame& frame = kept[i].frame;
-      SCOPED_TRACE(testing::Message() << "frame " << frame.index << ", t " << frame.params[3]);
+      SCOPED_TRACE(testing::Message() << "frame " << frame.index << ", t " << frame.params.t);
       EXPECT_EQ(frame.index, plan->firstFrame + i);
       EXPECT_EQ(frame.position, framePosition(frame.index, fps));
-      EXPECT_GE(frame.params[3], static_cast<float>(range[0]) - 1e-4f);
-      EXPECT_LT(frame.params[3], static_cast<float>(range[1]));
+      EXPECT_GE(frame.params.t, static_cast<float>(range[0]) - 1e-4f);
+      EXPECT_LT(frame.params.t, static_cast<float>(range[1]));
       // The loop's state as a live run at this frame rate has it at this position.
       const ShowState live = songShowStateAt(*memory, frame.position, fps);
       EXPECT_EQ(frame.state.e, live.e);
       EXPECT_EQ(frame.state.e2, live.e2);
       EXPECT_EQ(frame.state.e3, live.e3);
       EXPECT_EQ(frame.state.t, live.t);
-      EXPECT_EQ(frame.params[0], live.e);
-      EXPECT_EQ(frame.params[3], live.t);
-      EXPECT_EQ(frame.params[4], static_cast<float>(width));
-      EXPECT_EQ(frame.params[5], static_cast<float>(height));
+      EXPECT_EQ(frame.params.e, live.e);
+      EXPECT_EQ(frame.params.t, live.t);
+      EXPECT_EQ(frame.params.x, static_cast<float>(width));
+      EXPECT_EQ(frame.params.y, static_cast<float>(height));
       EXPECT_GT(frame.state.e, 0.0f);  // the music has driven e since the start of the song
     }
     // The first and the last picture against intro-tool frame (the others differ only in t).
@@ -273,7 +271,7 @@ TEST(CaptureTool, FramesHandedToTheEncoderAreTheFrameToolsPictures) {
       frameToolPicture(scratch, kept[i].frame.params, width, height, png);
       ASSERT_EQ(png.width, width);
       ASSERT_EQ(png.height, height);
-      EXPECT_TRUE(png.rgba == kept[i].rgba) << "t " << kept[i].frame.params[3] << ": capture and frame disagree";
+      EXPECT_TRUE(png.rgba == kept[i].rgba) << "t " << kept[i].frame.params.t << ": capture and frame disagree";
     }
     EXPECT_NE(kept.front().rgba, kept.back().rgba) << "the picture should move within " << range[0] << " to "
                                                    << range[1];
@@ -297,14 +295,14 @@ TEST(CaptureTool, EveryFrameIsReadBackIntoOneBuffer) {
   std::vector<const std::vector<std::uint8_t>*> buffers;
   std::vector<const std::uint8_t*> storage;
   std::vector<std::vector<std::uint8_t>> pictures;
-  std::vector<std::vector<float>> params;
+  std::vector<ShaderParams> params;
   std::vector<int> scenes;
   ASSERT_EQ(runCapture(*plan, *memory, renderer,
                        [&](const CapturedFrame& frame) {
                          buffers.push_back(frame.rgba);
                          storage.push_back(frame.rgba->data());
                          pictures.push_back(*frame.rgba);
-                         params.emplace_back(std::begin(frame.params), std::end(frame.params));
+                         params.push_back(frame.params);
                          scenes.push_back(frame.state.sceneIndex);
                          return true;
                        }),
@@ -316,9 +314,7 @@ TEST(CaptureTool, EveryFrameIsReadBackIntoOneBuffer) {
     EXPECT_EQ(storage[i], storage.front()) << "frame " << i;
     ASSERT_EQ(pictures[i].size(), static_cast<std::size_t>(width) * height * 4);
     // Each picture is its own frame's, not a later one's.
-    float frameParams[8];
-    std::copy(params[i].begin(), params[i].end(), frameParams);
-    EXPECT_TRUE(pictures[i] == renderer.render(frameParams, scenes[i])) << "frame " << i;
+    EXPECT_TRUE(pictures[i] == renderer.render(params[i], scenes[i])) << "frame " << i;
   }
   EXPECT_NE(pictures.front(), pictures.back());
   EXPECT_TRUE(renderer.validationErrors().empty()) << renderer.validationErrors().front();
@@ -459,6 +455,17 @@ TEST(CaptureTool, MissingOrFailingEncoderLeavesNoFile) {
     EXPECT_NE(result.err.find("exited with status 1"), std::string::npos) << result.err;
   }
   {
+    // An encoder that takes every frame and ends well, having written nothing.
+    Scratch programs("capture_encoder_program");
+    const std::string idle = (programs / "idle-encoder").string();
+    std::ofstream(idle) << "#!/bin/sh\ncat >/dev/null\n";
+    std::filesystem::permissions(idle, std::filesystem::perms::owner_all);
+    const auto result =
+        runTool(scratch, "capture " + out, "TMPDIR=\"" + scratch.path().string() + "\" INTRO_FFMPEG=" + idle);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find(idle + " exited with status 0 but wrote no MP4"), std::string::npos) << result.err;
+  }
+  {
     const auto result =
         runTool(scratch, "capture --out \"" + (scratch / "no-such-folder" / "x.mp4").string() + "\" --to 1");
     EXPECT_EQ(result.exitCode, 1);
@@ -467,29 +474,11 @@ TEST(CaptureTool, MissingOrFailingEncoderLeavesNoFile) {
   EXPECT_TRUE(scratch.files().empty());
 }
 
-// intro-tool capture ARGUMENTS with TMPDIR in the scratch folder and standard error into a file
-// there; the pid, or -1.
+// intro-tool capture ARGUMENTS with TMPDIR in the scratch folder and standard error into err.
 pid_t spawnCapture(const Scratch& scratch, std::vector<std::string> arguments, const std::string& err,
                    const std::vector<std::string>& extraEnvironment) {
-  arguments.insert(arguments.begin(), {INTRO_TOOL_PATH, "capture"});
-  std::vector<char*> argv;
-  for (std::string& argument : arguments) argv.push_back(argument.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  std::vector<std::string> environment = extraEnvironment;
-  environment.push_back("TMPDIR=" + scratch.path().string());
-  for (char** variable = environ; *variable != nullptr; ++variable) {
-    if (std::strncmp(*variable, "TMPDIR=", 7) != 0) environment.emplace_back(*variable);
-  }
-  std::vector<char*> envp;
-  for (std::string& variable : environment) envp.push_back(variable.data());
-  envp.push_back(nullptr);
-  pid_t pid = -1;
-  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  return spawned == 0 ? pid : -1;
+  arguments.insert(arguments.begin(), "capture");
+  return tool_spawn::spawnTool(arguments, scratch.path().string(), err, extraEnvironment);
 }
 
 // Waits up to two minutes until the tool's standard error (in err) holds text; false when the
@@ -582,6 +571,60 @@ TEST(CaptureTool, InterruptEndsAnEncoderThatNeverExits) {
   EXPECT_TRUE(scratch.files().empty()) << scratch.files().front();  // no video, no sound file
 }
 
+// Every command that writes a picture or a video ends on SIGINT, SIGTERM and SIGHUP with 128 + the
+// signal's number and leaves no temporary, also while it waits for a pipe's reader.
+TEST(ToolInterrupts, FrameSheetAndCaptureLeaveNothingBehind) {
+  HeadlessRenderer probe;
+  if (!probe.init(16, 16, false) && probe.noDevice()) GTEST_SKIP() << "no Vulkan device: " << probe.error().text();
+  Scratch scratch("interrupts");
+  Scratch messages("interrupts_messages");
+  const std::string err = (messages / "stderr.txt").string();
+  const std::string pipe = (scratch / "pipe").string();
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  // A temporary in the scratch folder (TMPDIR too), at least minimumSize bytes.
+  const auto temporary = [&](std::uintmax_t minimumSize) {
+    for (const std::string& name : scratch.files()) {
+      std::error_code error;
+      if (name.find(".partial") != std::string::npos &&
+          std::filesystem::file_size(scratch / name, error) >= minimumSize && !error) {
+        return true;
+      }
+    }
+    return false;
+  };
+  const auto started = [&](pid_t) { return temporary(0); };
+  const auto atThePipe = [&](pid_t pid) {
+    const std::string children = tool_test::readFile("/proc/" + std::to_string(pid) + "/task/" +
+                                                     std::to_string(pid) + "/children");
+    if (!temporary(1) || !children.empty()) return false;  // written, the encoder (if any) gone
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    return true;
+  };
+  const struct {
+    std::vector<std::string> arguments;
+    int signal;
+    std::function<bool(pid_t)> ready;
+  } cases[] = {
+      {{"frame", "--t", "300", "--size", "64x48", "--out", (scratch / "f.png").string()}, SIGINT, started},
+      {{"sheet", "--size", "64x36", "--out", (scratch / "s.png").string()}, SIGTERM, started},
+      {{"frame", "--t", "77", "--e", "1", "--e2", "0", "--e3", "0", "--size", "64x48", "--out", pipe},
+       SIGHUP,
+       atThePipe},
+      {{"capture", "--size", "64x48", "--fps", "10", "--to", "0.5", "--out", pipe}, SIGINT, atThePipe},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments.front() + " " + c.arguments.back() + ", signal " + std::to_string(c.signal));
+    const int status =
+        tool_spawn::interruptWhen(tool_spawn::spawnTool(c.arguments, scratch.path().string(), err), c.ready, c.signal);
+    EXPECT_EQ(status, 128 + c.signal) << tool_test::readFile(err);
+    EXPECT_NE(tool_test::readFile(err).find("interrupted"), std::string::npos) << tool_test::readFile(err);
+    EXPECT_EQ(scratch.files(), std::vector<std::string>{"pipe"});
+    for (const std::string& name : scratch.files()) {
+      if (name != "pipe") std::filesystem::remove(scratch / name);  // the next case starts clean
+    }
+  }
+}
+
 // An output that cannot be written is found before the soundtrack and the pictures are made.
 TEST(CaptureTool, UnwritableOutputFailsBeforeTheWork) {
   Scratch scratch("capture_unwritable");
@@ -591,7 +634,7 @@ TEST(CaptureTool, UnwritableOutputFailsBeforeTheWork) {
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_NE(result.err.find("cannot write " + out), std::string::npos) << result.err;
     EXPECT_EQ(result.err.find("rendering the soundtrack"), std::string::npos) << result.err;
-    EXPECT_EQ(result.err.find(".partial-"), std::string::npos) << result.err;
+    EXPECT_EQ(result.err.find(".partial"), std::string::npos) << result.err;
   }
   std::filesystem::remove(scratch / "folder.mp4");
   EXPECT_TRUE(scratch.files().empty());

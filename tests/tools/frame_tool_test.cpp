@@ -13,12 +13,12 @@
 #include <string>
 #include <thread>
 
-#include "gpu_fixture.h"
-#include "show.h"
-#include "song.h"
-#include "synth.h"
-#include "text_textures.h"
-#include "tool_runner.h"
+#include "host/show.h"
+#include "synth/song.h"
+#include "synth/synth.h"
+#include "tests/common/gpu_fixture.h"
+#include "tests/common/tool_runner.h"
+#include "text/text_textures.h"
 
 namespace {
 

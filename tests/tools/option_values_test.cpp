@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "option_values.h"
+#include "tools/option_values.h"
 
 namespace {
 

@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "song_builder.h"
-#include "song_file.h"
+#include "tests/synth/song_builder.h"
+#include "tools/song_file.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "song_builder.h"
-#include "song_file.h"
+#include "tests/synth/song_builder.h"
+#include "tools/song_file.h"
 
 namespace {
 

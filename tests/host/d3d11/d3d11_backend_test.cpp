@@ -12,13 +12,13 @@
 #include <thread>
 #include <vector>
 
-#include "d3d11_readback.h"
-#include "backend_rules.h"
-#include "platform.h"
-#include "synth.h"
-#include "text_textures.h"
-#include "timing.h"
-#include "win_host.h"
+#include "host/backend_rules.h"
+#include "host/d3d11/win_host.h"
+#include "host/platform.h"
+#include "synth/synth.h"
+#include "synth/timing.h"
+#include "tests/host/d3d11/d3d11_readback.h"
+#include "text/text_textures.h"
 
 namespace {
 
@@ -198,7 +198,7 @@ TEST_F(BackEnd, FrameUploadsTheParametersAndCopiesTheBackBuffer) {
   ID3D11ComputeShader* shaders[backend_rules::entryPointCount];
   std::memcpy(shaders, winHost.pCS, sizeof shaders);
   std::memset(winHost.pCS, 0, sizeof winHost.pCS);  // passes that do nothing
-  const float params[8] = {1.5f, 0.25f, 0.75f, 123.0f, static_cast<float>(width), static_cast<float>(height), 0, 0};
+  const ShaderParams params = {1.5f, 0.25f, 0.75f, 123.0f, static_cast<float>(width), static_cast<float>(height)};
   platform::drawFrame(params, 4);
   std::memcpy(winHost.pCS, shaders, sizeof shaders);
 
@@ -223,11 +223,11 @@ TEST_F(BackEnd, FrameUploadsTheParametersAndCopiesTheBackBuffer) {
   winHost.pImmediateContext->CopyResource(staging, winHost.pConstants);
   D3D11_MAPPED_SUBRESOURCE mapped;
   ASSERT_TRUE(SUCCEEDED(winHost.pImmediateContext->Map(staging, 0, D3D11_MAP_READ, 0, &mapped)));
-  float uploaded[8];
-  std::memcpy(uploaded, mapped.pData, sizeof uploaded);
+  ShaderParams uploaded;
+  std::memcpy(&uploaded, mapped.pData, sizeof uploaded);
   winHost.pImmediateContext->Unmap(staging, 0);
   staging->Release();
-  for (int i = 0; i < 8; ++i) EXPECT_EQ(uploaded[i], params[i]) << i;
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(uploaded.floats()[i], params.floats()[i]) << i;
 }
 
 TEST_F(BackEnd, EveryPipelineSlotHasItsShader) {
@@ -242,7 +242,7 @@ TEST_F(BackEnd, OneFrameRunsTheSceneThenTheFinalPassOverEveryPixel) {
   // The probes need an HLSL compiler for compute shaders (wine's does not compile them yet).
   if (!compiled) GTEST_SKIP() << "the probe shaders do not compile here: " << compileMessage;
   for (const int scene : {1, 3, 10, 11}) {
-    const float params[8] = {10.0f / 255, 0, 0, 77, static_cast<float>(width), static_cast<float>(height), 0, 0};
+    const ShaderParams params = {10.0f / 255, 0, 0, 77, static_cast<float>(width), static_cast<float>(height)};
     platform::drawFrame(params, scene);
     // The scene's picture, copied into textureRender (t0).
     const std::vector<std::uint8_t> copy = readTexture(winHost.textureRender);

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "win_host.h"
+#include "host/d3d11/win_host.h"
 
 // The RGBA8 texels of a texture (the back buffer or textureRender); empty when it cannot be read.
 inline std::vector<std::uint8_t> readTexture(ID3D11Texture2D* texture) {

@@ -1,15 +1,15 @@
 // The Windows back end's own portable rules (every platform), and, in the Windows build, the
 // static records its start-up hands to DXGI, Direct3D 11 and the wave-out device.
-#include "d3d11_rules.h"
+#include "host/d3d11/d3d11_rules.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 
 #ifdef INTRO_WINDOWS_RECORDS
-#include "platform.h"
-#include "timing.h"
-#include "win_host.h"
+#include "host/d3d11/win_host.h"
+#include "host/platform.h"
+#include "synth/timing.h"
 #endif
 
 namespace {

@@ -24,15 +24,15 @@
 #include <string>
 #include <vector>
 
-#include "d3d11_readback.h"
-#include "backend_rules.h"
-#include "picture_agreement.h"
-#include "platform.h"
-#include "shader_bytecode.h"
-#include "shader_source.h"
-#include "show.h"
-#include "text_textures.h"
-#include "win_host.h"
+#include "host/backend_rules.h"
+#include "host/d3d11/win_host.h"
+#include "host/platform.h"
+#include "host/show.h"
+#include "shaders/shader_source.h"
+#include "tests/common/picture_agreement.h"
+#include "tests/host/d3d11/d3d11_readback.h"
+#include "tests/host/d3d11/shader_bytecode.h"
+#include "text/text_textures.h"
 
 namespace {
 
@@ -143,8 +143,8 @@ class Scenes : public ::testing::Test {
   // after Present, so the final pass runs once more over the same bindings (its input, t0, is
   // the scene's picture the frame copied) before the back buffer is read.
   static std::vector<std::uint8_t> draw(const Frame& frame) {
-    const float params[8] = {frame.e, frame.e2, frame.e3, frame.t, static_cast<float>(manifest.width),
-                             static_cast<float>(manifest.height), 0, 0};
+    const ShaderParams params = {frame.e, frame.e2, frame.e3, frame.t, static_cast<float>(manifest.width),
+                                 static_cast<float>(manifest.height)};
     platform::drawFrame(params, frame.scene());
     winHost.pImmediateContext->CSSetShader(winHost.pCS[0], nullptr, 0);
     winHost.pImmediateContext->Dispatch(backend_rules::dispatchGroups(manifest.width),

@@ -1,11 +1,11 @@
 // Compute shaders from ready bytecode: the same pipeline slots as compileShaders fills.
-#include "shader_bytecode.h"
+#include "tests/host/d3d11/shader_bytecode.h"
 
 #include <cstdio>
 
-#include "backend_rules.h"
-#include "shader_source.h"
-#include "win_host.h"
+#include "host/backend_rules.h"
+#include "host/d3d11/win_host.h"
+#include "shaders/shader_source.h"
 
 bool createShadersFromBytecode(const ShaderBytecode (&blobs)[backend_rules::entryPointCount], char* message,
                                std::size_t messageSize) {

@@ -4,7 +4,7 @@
 // cannot compile it (wine's), with the bytecode compiled beforehand by another compiler.
 #include <cstddef>
 
-#include "backend_rules.h"
+#include "host/backend_rules.h"
 
 struct ShaderBytecode {
   const void* data = nullptr;

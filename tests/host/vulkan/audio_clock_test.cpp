@@ -1,6 +1,6 @@
 // The intro's audio clock, shared by the audio callback and the frame loop, and the estimate of
 // what a listener has heard that it shares with the preview player's sound.
-#include "sdl_audio_clock.h"
+#include "host/vulkan/sdl_audio_clock.h"
 
 #include <gtest/gtest.h>
 

@@ -15,9 +15,9 @@
 #include <thread>
 #include <vector>
 
-#include "platform.h"
-#include "synth.h"
-#include "timing.h"
+#include "host/platform.h"
+#include "synth/synth.h"
+#include "synth/timing.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "gpu_fixture.h"
-#include "vk_headless.h"
+#include "host/vulkan/vk_headless.h"
+#include "tests/common/gpu_fixture.h"
 
 namespace {
 
@@ -120,7 +120,7 @@ TEST_F(RenderInto, TheCallersBufferGetsThePresentedPicture) {
   } frames[] = {{1, 77.0f}, {1, 78.0f}, {11, 485.0f}};
   std::vector<std::uint8_t> previous;
   for (const auto& f : frames) {
-    ASSERT_TRUE(renderer.render(params(f.t, 12.5f, 0.25f, 0.75f).v, f.scene, buffer)) << renderer.error().text();
+    ASSERT_TRUE(renderer.render(params(f.t, 12.5f, 0.25f, 0.75f), f.scene, buffer)) << renderer.error().text();
     EXPECT_EQ(buffer.data(), storage);
     EXPECT_EQ(buffer.size(), static_cast<std::size_t>(width()) * static_cast<std::size_t>(height()) * 4);
     EXPECT_EQ(buffer, frame(f.scene, f.t, 12.5f, 0.25f, 0.75f)) << "t " << f.t;
@@ -133,7 +133,7 @@ TEST_F(RenderInto, ABufferOfTheWrongSizeIsRefusedUntouched) {
   const std::size_t bytes = static_cast<std::size_t>(width()) * static_cast<std::size_t>(height()) * 4;
   for (const std::size_t size : {std::size_t{0}, bytes - 1, bytes + 4}) {
     std::vector<std::uint8_t> buffer(size, 7);
-    EXPECT_FALSE(renderer.render(params(77.0f).v, 1, buffer)) << size << " bytes";
+    EXPECT_FALSE(renderer.render(params(77.0f), 1, buffer)) << size << " bytes";
     EXPECT_NE(renderer.error().text().find(std::to_string(size) + " bytes"), std::string::npos)
         << renderer.error().text();
     EXPECT_EQ(buffer, std::vector<std::uint8_t>(size, 7));

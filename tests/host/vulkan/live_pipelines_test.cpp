@@ -5,8 +5,8 @@
 #include <string>
 #include <thread>
 
-#include "gpu_fixture.h"
-#include "vk_core.h"
+#include "host/vulkan/vk_core.h"
+#include "tests/common/gpu_fixture.h"
 
 namespace {
 

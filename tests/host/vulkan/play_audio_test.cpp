@@ -17,9 +17,9 @@
 #include <thread>
 #include <vector>
 
-#include "player_backend.h"
-#include "synth.h"
-#include "timing.h"
+#include "player/player_backend.h"
+#include "synth/synth.h"
+#include "synth/timing.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The Vulkan back end's failures as values: the step that failed, the VkResult by name, and the
 // text a person reads; lost devices and out-of-date swap chains told apart from the rest.
-#include "vk_result.h"
+#include "host/vulkan/vk_result.h"
 
 #include <gtest/gtest.h>
 

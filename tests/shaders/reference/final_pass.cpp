@@ -1,5 +1,5 @@
 // Mirrors shaders/final.hlsl (ZZ); a change to the final pass meant to change the picture updates this mirror.
-#include "reference/final_pass.h"
+#include "tests/shaders/reference/final_pass.h"
 
 #include <array>
 #include <cstddef>

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "reference/hlsl.h"
+#include "tests/shaders/reference/hlsl.h"
 
 namespace reference {
 

@@ -1,5 +1,5 @@
 // Mirrors shaders/z1_title.hlsl; a change to that scene meant to change the picture updates this mirror.
-#include "reference/z1_title.h"
+#include "tests/shaders/reference/z1_title.h"
 
 namespace reference {
 

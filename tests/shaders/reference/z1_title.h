@@ -3,7 +3,7 @@
 //
 // Z1 is two-dimensional, so its formulas, in 32-bit float, predict every pixel. A pixel whose text
 // read or line test lies where a rounding error could flip it is marked undecided.
-#include "reference/hlsl.h"
+#include "tests/shaders/reference/hlsl.h"
 
 namespace reference {
 

@@ -1,5 +1,5 @@
 // Mirrors shaders/z2_ring_tunnel.hlsl; a change to that scene meant to change the picture updates this mirror.
-#include "reference/z2_ring_tunnel.h"
+#include "tests/shaders/reference/z2_ring_tunnel.h"
 
 namespace reference {
 

@@ -2,7 +2,7 @@
 #pragma once
 //
 // Z2's distance function M2 in double, without its noise term (which adds at most .002).
-#include "reference/hlsl.h"
+#include "tests/shaders/reference/hlsl.h"
 
 namespace reference {
 

@@ -1,5 +1,5 @@
 // Mirrors shaders/z3_corridor.hlsl; a change to that scene meant to change the picture updates this mirror.
-#include "reference/z3_corridor.h"
+#include "tests/shaders/reference/z3_corridor.h"
 
 namespace reference {
 namespace {

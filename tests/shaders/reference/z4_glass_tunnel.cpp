@@ -1,5 +1,5 @@
 // Mirrors shaders/z4_glass_tunnel.hlsl; a change to that scene meant to change the picture updates this mirror.
-#include "reference/z4_glass_tunnel.h"
+#include "tests/shaders/reference/z4_glass_tunnel.h"
 
 namespace reference {
 namespace {

@@ -1,5 +1,5 @@
 // Mirrors shaders/z5_tiled_cylinder.hlsl; a change to that scene meant to change the picture updates this mirror.
-#include "reference/z5_tiled_cylinder.h"
+#include "tests/shaders/reference/z5_tiled_cylinder.h"
 
 namespace reference {
 namespace {

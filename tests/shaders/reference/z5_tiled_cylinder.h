@@ -1,6 +1,6 @@
 // Mirrors shaders/z5_tiled_cylinder.hlsl; a change to that scene meant to change the picture updates this mirror.
 #pragma once
-#include "reference/hlsl.h"
+#include "tests/shaders/reference/hlsl.h"
 
 namespace reference {
 

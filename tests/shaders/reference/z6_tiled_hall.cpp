@@ -1,5 +1,5 @@
 // Mirrors shaders/z6_tiled_hall.hlsl; a change to that scene meant to change the picture updates this mirror.
-#include "reference/z6_tiled_hall.h"
+#include "tests/shaders/reference/z6_tiled_hall.h"
 
 namespace reference {
 namespace {

@@ -1,5 +1,5 @@
 // Mirrors shaders/z7_lattice_tunnel.hlsl; a change to that scene meant to change the picture updates this mirror.
-#include "reference/z7_lattice_tunnel.h"
+#include "tests/shaders/reference/z7_lattice_tunnel.h"
 
 namespace reference {
 namespace {

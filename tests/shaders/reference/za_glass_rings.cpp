@@ -1,5 +1,5 @@
 // Mirrors shaders/za_glass_rings.hlsl; a change to that scene meant to change the picture updates this mirror.
-#include "reference/za_glass_rings.h"
+#include "tests/shaders/reference/za_glass_rings.h"
 
 namespace reference {
 namespace {

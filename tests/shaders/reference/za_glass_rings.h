@@ -1,6 +1,6 @@
 // Mirrors shaders/za_glass_rings.hlsl; a change to that scene meant to change the picture updates this mirror.
 #pragma once
-#include "reference/hlsl.h"
+#include "tests/shaders/reference/hlsl.h"
 
 namespace reference {
 
