@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "shader_source.h"
-#include "vk_compile.h"
+#include "shaders/shader_source.h"
+#include "host/vulkan/vk_compile.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {
