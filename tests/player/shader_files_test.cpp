@@ -1,11 +1,16 @@
 // The scene files read from a folder: joined as the build joins them, compiler messages said in
 // the folder's files (by hand and from a real shaderc error), and saves seen by stat.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
+#include <ctime>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "host/vulkan/vk_compile.h"
@@ -23,6 +28,21 @@ std::size_t lineOf(const std::string& text, const std::string& marker) {
   EXPECT_NE(at, std::string::npos) << "no '" << marker << "' in the text";
   if (at == std::string::npos) return 0;
   return 1 + static_cast<std::size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(at), '\n'));
+}
+
+// Returns once a change to path would be stamped with a later time than its last one (file times
+// come from a clock that moves in ticks of some milliseconds).
+void awaitNextFileTime(const std::string& path) {
+  struct stat info {};
+  ASSERT_EQ(::stat(path.c_str(), &info), 0) << path;
+  for (;;) {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    if (now.tv_sec > info.st_ctim.tv_sec || (now.tv_sec == info.st_ctim.tv_sec && now.tv_nsec > info.st_ctim.tv_nsec)) {
+      return;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
 }
 
 std::string located(const std::string& path, std::size_t line) { return path + ":" + std::to_string(line); }
@@ -216,6 +236,15 @@ TEST(ShaderFilesChanges, StampsTellFilesApart) {
   EXPECT_FALSE(stampOf(folder.file("none.hlsl")).exists);
   folder.saveByRename("a.hlsl", "b\n");
   EXPECT_NE(stampOf(folder.file("a.hlsl")), first);
+
+  // Made unreadable and readable again, its mode as before: only the status-change time tells.
+  const std::string path = folder.file("a.hlsl");
+  const FileStamp readable = stampOf(path);
+  const auto mode = std::filesystem::status(path).permissions();
+  awaitNextFileTime(path);
+  std::filesystem::permissions(path, std::filesystem::perms::none);
+  std::filesystem::permissions(path, mode);
+  EXPECT_NE(stampOf(path), readable);
 }
 
 }  // namespace
