@@ -65,7 +65,7 @@ TEST(ShaderFilesJoin, TheProjectsFolderJoinsToTheBuiltInText) {
   EXPECT_EQ(line - 1, static_cast<std::size_t>(std::count(shaderSource, shaderSource + shaderSourceLength, '\n')));
 }
 
-TEST(ShaderFilesJoin, ACopyJoinsAlikeAndAMissingFileIsNamed) {
+TEST(ShaderFilesJoin, ACopyJoinsAlikeAndAMissingEmptyOrFifoFileIsNamed) {
   ScratchFolder folder("shader_copy");
   folder.copyFrom(INTRO_SHADERS_DIR);
   ShaderFiles files(folder.path());
@@ -73,12 +73,26 @@ TEST(ShaderFilesJoin, ACopyJoinsAlikeAndAMissingFileIsNamed) {
   ASSERT_TRUE(files.load(error)) << error;
   EXPECT_EQ(files.text(), std::string(shaderSource, shaderSourceLength));
 
-  std::filesystem::remove(folder.file("z5_tiled_cylinder.hlsl"));
+  const std::string cylinder = folder.file("z5_tiled_cylinder.hlsl");
+  std::filesystem::remove(cylinder);
   EXPECT_FALSE(files.load(error));
-  EXPECT_NE(error.find(folder.file("z5_tiled_cylinder.hlsl")), std::string::npos) << error;
+  EXPECT_NE(error.find(cylinder), std::string::npos) << error;
   EXPECT_NE(error.find("copy"), std::string::npos) << "the message says what to do: " << error;
   // The last text read stays for whoever still maps its messages.
   EXPECT_EQ(files.text(), std::string(shaderSource, shaderSourceLength));
+
+  // Empty, the file would leave its scene's entry point out of the text: said of the file.
+  folder.write("z5_tiled_cylinder.hlsl", "");
+  EXPECT_FALSE(files.load(error));
+  EXPECT_NE(error.find(cylinder + " is empty"), std::string::npos) << error;
+  // A FIFO is not opened to wait for a writer (a hang would end the test by the alarm instead).
+  std::filesystem::remove(cylinder);
+  ASSERT_EQ(::mkfifo(cylinder.c_str(), 0644), 0);
+  ::alarm(20);
+  EXPECT_FALSE(files.load(error));
+  ::alarm(0);
+  EXPECT_NE(error.find(cylinder), std::string::npos) << error;
+  EXPECT_NE(error.find("a FIFO"), std::string::npos) << error;
 }
 
 TEST(ShaderFilesJoin, AFileWithoutItsLastNewlineGoesOnTheSameLine) {
