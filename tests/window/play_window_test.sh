@@ -7,7 +7,8 @@
 #   play_window_test.sh shaders TOOL PROBE SHADERS  --shaders on a copy of SHADERS: a flat Z3 saved
 #                                                   changes the picture; a syntax error leaves it
 #                                                   running with the old one and says where
-#   play_window_test.sh nodisplay TOOL PROBE SHADERS  no display: a message and exit code 1
+#   play_window_test.sh nodisplay TOOL PROBE SHADERS  no display: a message and exit code 1; --shaders
+#                                                   naming no folder of scene files: exit code 2
 #   play_window_test.sh startup TOOL PROBE SHADERS [N]  time from play --from 400 to its first picture
 set -u
 mode=$1 tool=$2 probe=$3 shaders=$4 runs=${5:-3}
@@ -200,6 +201,15 @@ nodisplay)
   sed 's/^/stderr: /' "$tmp/err"
   [ "$rc" -eq 1 ] || fail "exit code $rc without a display, not 1"
   grep -q 'needs a display' "$tmp/err" || fail "the message does not say that play needs a display"
+  # --shaders naming no folder of scene files is a bad input, refused before any window.
+  mkdir "$tmp/empty"
+  for dir in "$tmp/missing" "$tmp/empty" "$shaders/frame.hlsl"; do
+    "$tool" play --shaders "$dir" >"$tmp/out" 2>"$tmp/err"
+    rc=$?
+    sed 's/^/stderr: /' "$tmp/err"
+    [ "$rc" -eq 2 ] || fail "exit code $rc for --shaders $dir, not 2"
+    grep -qF "$dir" "$tmp/err" || fail "the message does not name $dir"
+  done
   ;;
 startup)
   median() { printf '%s\n' "$@" | sort -n | sed -n "$(( ($# + 1) / 2 ))p"; }
