@@ -9,7 +9,6 @@
 // as raw RGBA to ffmpeg together with the matching stretch of the soundtrack. The MP4 is written
 // under a temporary name and renamed when ffmpeg has finished; a failure or an interrupt leaves
 // nothing behind.
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -56,11 +55,6 @@ int usageError(const std::string& what) {
   return 2;
 }
 
-int interruptedExit(const std::string& out) {
-  std::fprintf(stderr, "\nintro-tool capture: interrupted; %s not written\n", out.c_str());
-  return interruptedExitCode();
-}
-
 int failure(const std::string& what) {
   std::fprintf(stderr, "\nintro-tool capture: %s\n", what.c_str());
   return 1;
@@ -76,19 +70,10 @@ class TemporaryFiles {
     }
   }
   void add(const std::string& path) { paths_.push_back(path); }
-  void keep(const std::string& path) { std::erase(paths_, path); }
 
  private:
   std::vector<std::string> paths_;
 };
-
-// A new empty file at path (it must not exist); false with errno set.
-bool createFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  ::close(fd);
-  return true;
-}
 
 bool writeSound(const SynthMemory& rendered, const CapturePlan& plan, const std::string& path, std::string& error) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
@@ -238,17 +223,21 @@ int captureCommand(int argc, char** argv) {
   encoder.framesPerSecond = options.framesPerSecond;
 
   catchInterrupts();
+  const auto stopped = [&options] { return interruptedExit("capture", options.out + " not written"); };
+  PendingOutput video(options.out);
+  std::string error;
+  if (!video.reserve(error)) return failure(error);
+  encoder.outPath = video.path();
   TemporaryFiles temporaries;
-  encoder.outPath = temporaryOutputPath(options.out);
-  if (std::error_code code; std::filesystem::is_directory(options.out, code)) {
-    return failure("cannot write " + options.out + ": it is a folder; give a file name");
-  }
-  if (!createFile(encoder.outPath)) return failure("cannot write " + options.out + ": " + std::strerror(errno));
-  temporaries.add(encoder.outPath);
   {
-    std::string pattern = (std::filesystem::temp_directory_path() / "intro-capture-sound-XXXXXX").string();
+    std::error_code code;
+    const std::filesystem::path folder = std::filesystem::temp_directory_path(code);
+    std::string pattern = ((code ? "/tmp" : folder) / "intro-capture-sound-XXXXXX").string();
     const int fd = ::mkstemp(pattern.data());
-    if (fd < 0) return failure(std::string("cannot make a temporary sound file: ") + std::strerror(errno));
+    if (fd < 0) {
+      return failure("cannot make a temporary sound file " + pattern + ": " + std::strerror(errno) +
+                     "; set TMPDIR to a folder that can be written");
+    }
     ::close(fd);
     encoder.soundPath = pattern;
     temporaries.add(pattern);
@@ -259,10 +248,9 @@ int captureCommand(int argc, char** argv) {
                options.framesPerSecond, options.from, options.to);
   SynthMemoryPtr memory = allocateSynthMemory();
   if (!renderSongFor(*memory, plan.soundEnd, framePosition(plan.endFrame - 1, plan.framesPerSecond), interrupted)) {
-    if (interrupted()) return interruptedExit(options.out);
+    if (interrupted()) return stopped();
     return failure("the built-in song does not render");
   }
-  std::string error;
   if (!writeSound(*memory, plan, encoder.soundPath, error)) return failure(error);
 
   HeadlessRenderer renderer;
@@ -270,7 +258,7 @@ int captureCommand(int argc, char** argv) {
                          spirvCompilerFor(options.route))) {
     return failure(error);
   }
-  if (interrupted()) return interruptedExit(options.out);
+  if (interrupted()) return stopped();
 
   Encoder ffmpeg;
   if (!ffmpeg.start(encoder, error)) return failure(error);
@@ -284,7 +272,7 @@ int captureCommand(int argc, char** argv) {
   progress.end();
   if (interrupted()) {
     ffmpeg.abort();
-    return interruptedExit(options.out);
+    return stopped();
   }
   if (result == CaptureResult::renderFailed) {
     ffmpeg.abort();
@@ -297,17 +285,16 @@ int captureCommand(int argc, char** argv) {
     // The encoder went away: its own message is above; say how it ended.
     std::string status;
     ffmpeg.finish(status, interrupted);
-    if (interrupted()) return interruptedExit(options.out);
+    if (interrupted()) return stopped();
     return failure(error + (status.empty() ? std::string() : "; " + status));
   }
   // The encoder may take a while to finish the file (or never end): an interrupt ends it.
   const bool finished = ffmpeg.finish(error, interrupted);
-  if (interrupted()) return interruptedExit(options.out);
+  if (interrupted()) return stopped();
   if (!finished) return failure(error);
   if (!renderer.validationErrors().empty()) return failure("the Vulkan validation layer reported errors");
 
-  if (!publishOutput(encoder.outPath, options.out, error)) return failure(error);
-  temporaries.keep(encoder.outPath);
+  if (!video.commit(error)) return interrupted() ? stopped() : failure(error);  // a pipe's reader awaited
   std::printf("%s: %llu frames, %dx%d at %d frames/s, t %g to %g (%.3f s), %.2f frames/s on %s\n",
               options.out.c_str(), static_cast<unsigned long long>(plan.frameCount()), options.width, options.height,
               options.framesPerSecond, options.from, options.to,

@@ -10,8 +10,22 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
 
 extern char** environ;
+
+namespace {
+
+// ffmpeg reads "NAME:..." as a protocol's URL and "-..." as an option: a file is named as one.
+std::string fileArgument(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+  return "file:" + (error ? path : absolute.string());
+}
+
+}  // namespace
 
 std::vector<std::string> encoderArguments(const EncoderSettings& s) {
   const std::string size = std::to_string(s.width) + "x" + std::to_string(s.height);
@@ -21,14 +35,14 @@ std::vector<std::string> encoderArguments(const EncoderSettings& s) {
           // pictures: raw RGBA on standard input
           "-f", "rawvideo", "-pix_fmt", "rgba", "-video_size", size, "-framerate", rate, "-i", "pipe:0",
           // sound: the stretch of the soundtrack
-          "-f", "f32le", "-ar", "44100", "-ac", "2", "-i", s.soundPath,
+          "-f", "f32le", "-ar", "44100", "-ac", "2", "-i", fileArgument(s.soundPath),
           "-map", "0:v:0", "-map", "1:a:0",
           // RGB to limited-range BT.709 4:2:0, tagged as such
           "-vf", "scale=out_color_matrix=bt709:out_range=tv:flags=accurate_rnd+full_chroma_int,format=yuv420p",
           "-c:v", "libx264", "-profile:v", "high", "-pix_fmt", "yuv420p", "-preset", "medium", "-crf", "16",
           "-colorspace", "bt709", "-color_primaries", "bt709", "-color_trc", "bt709", "-color_range", "tv",
           "-c:a", "aac", "-b:a", "192k",
-          "-movflags", "+faststart", "-f", "mp4", s.outPath};
+          "-movflags", "+faststart", "-f", "mp4", fileArgument(s.outPath)};
 }
 
 std::string findProgram(const std::string& program) {
@@ -56,6 +70,7 @@ Encoder::~Encoder() { abort(); }
 
 bool Encoder::start(const EncoderSettings& settings, std::string& error) {
   name_ = settings.program;
+  outPath_ = settings.outPath;
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC) != 0) {
     error = std::string("cannot make a pipe: ") + std::strerror(errno);
@@ -170,6 +185,18 @@ bool Encoder::finish(std::string& error, bool (*stopRequested)()) {
   pid_ = -1;
   if (status == gone || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
     error = name_ + " " + (status == gone ? std::string("could not be waited for") : describeStatus(status));
+    return false;
+  }
+  // An MP4 opens with its ftyp box; a program that is not ffmpeg may end well having written nothing.
+  char head[8] = {};
+  std::ifstream written(outPath_, std::ios::binary);
+  written.read(head, sizeof head);
+  if (written.gcount() < static_cast<std::streamsize>(sizeof head) || std::memcmp(head + 4, "ftyp", 4) != 0) {
+    std::error_code sizeError;
+    const std::uintmax_t size = std::filesystem::file_size(outPath_, sizeError);
+    error = name_ + " exited with status 0 but wrote no MP4 (" +
+            (sizeError ? std::string("no file") : std::to_string(size) + " bytes") +
+            "); set INTRO_FFMPEG to the path of an ffmpeg with libx264 and aac";
     return false;
   }
   return true;

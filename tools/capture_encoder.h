@@ -19,7 +19,8 @@ struct EncoderSettings {
 };
 
 // The command line: rawvideo RGBA in, H.264 High 4:2:0 with BT.709 matrix and tags, AAC at
-// 192 kb/s, MP4 with the index at the front.
+// 192 kb/s, MP4 with the index at the front. Files are named absolute, with ffmpeg's "file:"
+// prefix, whatever colons or leading dashes their names hold.
 std::vector<std::string> encoderArguments(const EncoderSettings& settings);
 
 // The program's path when it can be run: a path with a slash as given, a bare name from PATH;
@@ -37,8 +38,9 @@ class Encoder {
   // Writes all of the bytes. Fails when the encoder has gone, or when a signal arrives while
   // stopRequested() is true (the caller's interrupt flag is checked through that callback).
   bool write(const std::uint8_t* data, std::size_t size, bool (*stopRequested)(), std::string& error);
-  // Ends the input and waits for the encoder; false unless it exited with status 0. When
-  // stopRequested() turns true during the wait, the encoder is ended as abort() ends it.
+  // Ends the input and waits for the encoder; false unless it exited with status 0 and left an
+  // MP4 at outPath. When stopRequested() turns true during the wait, the encoder is ended as
+  // abort() ends it.
   bool finish(std::string& error, bool (*stopRequested)() = nullptr);
   // Ends the encoder: SIGTERM, then SIGKILL when it has not gone after a short grace.
   void abort();
@@ -50,4 +52,5 @@ class Encoder {
   pid_t pid_ = -1;
   int input_ = -1;
   std::string name_;
+  std::string outPath_;
 };

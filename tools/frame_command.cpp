@@ -17,6 +17,7 @@
 #include "shaders/shader_source.h"
 #include "synth/synth.h"
 #include "tools/commands.h"
+#include "tools/interrupts.h"
 #include "tools/option_values.h"
 #include "tools/show_options.h"
 #include "tools/output_file.h"
@@ -79,6 +80,9 @@ int frameCommand(int argc, char** argv) {
   }
   if (!t) return usageError("--t is required");
   if (out.empty()) return usageError("--out is required");
+  // From here on a signal ends the work and removes the temporary.
+  catchInterrupts();
+  const auto stopped = [&out] { return interruptedExit("frame", out + " not written"); };
   // The output's temporary before any work: a file that cannot be written fails at once.
   PendingOutput output(out);
   std::string error;
@@ -92,7 +96,8 @@ int frameCommand(int argc, char** argv) {
   if (!sync[0] || !sync[1] || !sync[2]) {
     const std::uint32_t target = songPositionAt(*t);
     SynthMemoryPtr memory = allocateSynthMemory();
-    if (!renderSongFor(*memory, 0, target)) {
+    if (!renderSongFor(*memory, 0, target, interrupted)) {
+      if (interrupted()) return stopped();
       std::fprintf(stderr, "intro-tool frame: the built-in song does not render\n");
       return 1;
     }
@@ -107,6 +112,7 @@ int frameCommand(int argc, char** argv) {
     std::fprintf(stderr, "intro-tool frame: %s\n", error.c_str());
     return 1;
   }
+  if (interrupted()) return stopped();
   const ShaderParams params = {*sync[0], *sync[1], *sync[2], *t, static_cast<float>(width), static_cast<float>(height)};
   const std::vector<std::uint8_t> picture = renderer.render(params, sceneIndex);
   if (picture.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4) {
@@ -117,9 +123,11 @@ int frameCommand(int argc, char** argv) {
     std::fprintf(stderr, "intro-tool frame: validation: %s\n", message.c_str());
   }
   if (!renderer.validationErrors().empty()) return 1;
+  if (interrupted()) return stopped();
   // Under a temporary name, published once complete: a failed write leaves nothing behind, and an
   // output that is not a regular file (/dev/null, a pipe) is written, never replaced.
   if (!writeRgbaPng(output.path(), picture, width, height, out, error) || !output.commit(error)) {
+    if (interrupted()) return stopped();  // while waiting for a pipe's reader
     std::fprintf(stderr, "intro-tool frame: %s\n", error.c_str());
     return 1;
   }

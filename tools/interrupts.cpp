@@ -2,6 +2,7 @@
 
 #include <signal.h>
 
+#include <cstdio>
 #include <initializer_list>
 
 namespace {
@@ -27,3 +28,9 @@ void catchInterrupts() {
 bool interrupted() { return interruptSignal != 0; }
 
 int interruptedExitCode() { return 128 + static_cast<int>(interruptSignal); }
+
+int interruptedExit(const char* command, const std::string& notWritten) {
+  // On a line of its own: the terminal has echoed ^C where the last line stopped.
+  std::fprintf(stderr, "\nintro-tool %s: interrupted; %s\n", command, notWritten.c_str());
+  return interruptedExitCode();
+}

@@ -16,6 +16,7 @@
 #include "shaders/shader_source.h"
 #include "text/text_textures.h"
 #include "tools/commands.h"
+#include "tools/interrupts.h"
 #include "tools/option_values.h"
 #include "tools/show_options.h"
 #include "tools/output_file.h"
@@ -127,6 +128,9 @@ int sheetCommand(int argc, char** argv) {
     return 0;
   }
   if (out.empty()) return usageError("--out is required");
+  // From here on a signal ends the work and removes the temporary.
+  catchInterrupts();
+  const auto stopped = [&out] { return interruptedExit("sheet", out + " not written"); };
   // The output's temporary before any work: a file that cannot be written fails at once.
   PendingOutput output(out);
   std::string error;
@@ -136,7 +140,9 @@ int sheetCommand(int argc, char** argv) {
   std::uint32_t lastPosition = 0;
   for (const SheetMoment& moment : sheetMoments) lastPosition = std::max(lastPosition, playPositionAt(moment.t));
   SynthMemoryPtr memory = allocateSynthMemory();
-  if (!renderSongFor(*memory, 0, lastPosition)) return failure("the built-in song does not render");
+  if (!renderSongFor(*memory, 0, lastPosition, interrupted)) {
+    return interrupted() ? stopped() : failure("the built-in song does not render");
+  }
 
   HeadlessRenderer renderer;
   if (!startShowRenderer(renderer, width, height, validationRequested(), error, spirvCompilerFor(route))) {
@@ -151,6 +157,7 @@ int sheetCommand(int argc, char** argv) {
   sheet.rgba.assign(static_cast<std::size_t>(sheet.width) * static_cast<std::size_t>(sheet.height) * 4, 0);
   sheet.fill(0, 0, sheet.width, sheet.height, 16, 16, 20);
   for (int i = 0; i < sheetMomentCount; ++i) {
+    if (interrupted()) return stopped();
     const SheetMoment& moment = sheetMoments[i];
     const ShowState state = songShowStateAt(*memory, playPositionAt(moment.t), 60.0);
     ShaderParams params = {};
@@ -176,8 +183,9 @@ int sheetCommand(int argc, char** argv) {
   }
   if (!renderer.validationErrors().empty()) return failure("the Vulkan validation layer reported errors");
 
+  if (interrupted()) return stopped();
   if (!writeRgbaPng(output.path(), sheet.rgba, sheet.width, sheet.height, out, error)) return failure(error);
-  if (!output.commit(error)) return failure(error);
+  if (!output.commit(error)) return interrupted() ? stopped() : failure(error);  // a pipe's reader awaited
   std::printf("%s: %dx%d, %d stills of %dx%d on %s\n", out.c_str(), sheet.width, sheet.height, sheetMomentCount, width,
               height, renderer.deviceName());
   return 0;

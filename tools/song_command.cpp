@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -115,13 +114,22 @@ bool writeWav(const PendingOutput& file, const SynthMemory& memory, std::uint32_
   return sf_close(sound) == 0 && ok;
 }
 
+// Closes a file written with stdio (nullptr: it could not be opened); false, with a message that
+// says why, when the open, a write or the close failed.
+bool closeWritten(std::FILE* out, const PendingOutput& file) {
+  int code = out == nullptr ? errno : 0;
+  if (out != nullptr) {
+    if (std::ferror(out) != 0) code = errno != 0 ? errno : EIO;  // as the failed write left it
+    if (std::fclose(out) != 0 && code == 0) code = errno;         // the last bytes go out here
+  }
+  if (code == 0) return true;
+  std::fprintf(stderr, "intro-tool song: cannot write %s: %s\n", file.target().c_str(), std::strerror(code));
+  return false;
+}
+
 bool writeEnvelopeLog(const PendingOutput& file, const SynthMemory& memory, std::uint32_t frames) {
   std::FILE* out = std::fopen(file.path().c_str(), "w");
-  if (out == nullptr) {
-    std::fprintf(stderr, "intro-tool song: cannot write %s: %s\n", file.target().c_str(),
-                 std::strerror(errno));
-    return false;
-  }
+  if (out == nullptr) return closeWritten(out, file);
   std::fputs("record", out);
   for (int track = 0; track < trackCount; ++track) std::fprintf(out, ",track%d", track);
   std::fputc('\n', out);
@@ -133,28 +141,13 @@ bool writeEnvelopeLog(const PendingOutput& file, const SynthMemory& memory, std:
     }
     std::fputc('\n', out);
   }
-  const bool ok = !std::ferror(out);
-  if (std::fclose(out) != 0 || !ok) {
-    std::fprintf(stderr, "intro-tool song: cannot write %s\n", file.target().c_str());
-    return false;
-  }
-  return true;
+  return closeWritten(out, file);
 }
 
 bool writeText(const PendingOutput& file, const std::string& text) {
-  std::ofstream out(file.path(), std::ios::binary);
-  out << text;
-  out.close();
-  if (!out) {
-    std::fprintf(stderr, "intro-tool song: cannot write %s\n", file.target().c_str());
-    return false;
-  }
-  return true;
-}
-
-int interruptedExit() {
-  std::fprintf(stderr, "\nintro-tool song: interrupted; nothing written\n");
-  return interruptedExitCode();
+  std::FILE* out = std::fopen(file.path().c_str(), "wb");
+  if (out != nullptr) std::fwrite(text.data(), 1, text.size(), out);
+  return closeWritten(out, file);
 }
 
 // Renders the first `frames` frames in steps of a few seconds of sound, looking for an interrupt
@@ -174,11 +167,13 @@ int songCommand(int argc, char** argv) {
   Options options;
   if (const std::optional<int> done = parseOptions(argc, argv, options)) return *done;
   catchInterrupts();
+  const auto stopped = [] { return interruptedExit("song", "nothing written"); };
 
   SongData loaded;
   Song song = builtinSong();
   if (!options.songFile.empty()) {
-    const std::vector<SongProblem> problems = readSongFile(options.songFile, loaded);
+    const std::vector<SongProblem> problems = readSongFile(options.songFile, loaded, interrupted);
+    if (interrupted()) return stopped();  // e.g. a pipe nobody writes
     if (!problems.empty()) {
       std::fprintf(stderr, "intro-tool song: %s", songFileProblemsText(options.songFile, problems).c_str());
       return 2;
@@ -212,18 +207,18 @@ int songCommand(int argc, char** argv) {
                    sizeof(SynthMemory));
       return 1;
     }
-    if (!renderInSteps(*memory, song, options.frames)) return interrupted() ? interruptedExit() : 1;
+    if (!renderInSteps(*memory, song, options.frames)) return interrupted() ? stopped() : 1;
     const bool written = writeWav(*wav, *memory, options.frames);
-    if (interrupted()) return interruptedExit();
+    if (interrupted()) return stopped();
     if (!written) return 1;
     if (log && !writeEnvelopeLog(*log, *memory, options.frames)) return 1;
   }
-  if (interrupted()) return interruptedExit();
+  if (interrupted()) return stopped();
   // Everything is written: give the files their names.
   for (std::optional<PendingOutput>* file : {&exported, &wav, &log}) {
     std::string error;
     if (file->has_value() && !(*file)->commit(error)) {
-      if (interrupted()) return interruptedExit();  // while waiting for a pipe's reader
+      if (interrupted()) return stopped();  // while waiting for a pipe's reader
       std::fprintf(stderr, "intro-tool song: %s\n", error.c_str());
       return 1;
     }

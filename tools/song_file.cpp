@@ -274,7 +274,7 @@ std::vector<SongProblem> parseSongJson(const std::string& text, SongData& data) 
   return checkSong(data.song());
 }
 
-std::vector<SongProblem> readSongFile(const std::string& path, SongData& data) {
+std::vector<SongProblem> readSongFile(const std::string& path, SongData& data, bool (*stopRequested)()) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return unreadable(path, std::strerror(errno));
   struct stat info {};
@@ -287,7 +287,7 @@ std::vector<SongProblem> readSongFile(const std::string& path, SongData& data) {
   char buffer[65536];
   while (text.size() <= songFileLimit) {
     const ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
+    if (got < 0 && errno == EINTR && (stopRequested == nullptr || !stopRequested())) continue;
     if (got < 0) {
       const int error = errno;
       ::close(fd);

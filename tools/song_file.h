@@ -32,8 +32,9 @@ struct SongData {
 std::vector<SongProblem> parseSongJson(const std::string& text, SongData& data);
 
 // Reads and parses a file; an unreadable file (a folder, a missing file) is one problem with
-// table "file". Reads no more than one byte past songFileLimit.
-std::vector<SongProblem> readSongFile(const std::string& path, SongData& data);
+// table "file". Reads no more than one byte past songFileLimit. A read that a signal interrupts
+// (a pipe whose writer sends nothing) goes on unless stopRequested, when given, says to stop.
+std::vector<SongProblem> readSongFile(const std::string& path, SongData& data, bool (*stopRequested)() = nullptr);
 
 // "PATH is not a valid song file:" and the problems, one indented line each, at most 50 of them
 // (then how many more), every line ending in a newline.

@@ -1,9 +1,10 @@
 // Which frames and which stretch of the soundtrack a capture holds, against a frame-by-frame
-// count; and how the encoder program is found.
+// count; how the encoder program is found and what it is handed.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -107,11 +108,11 @@ TEST(EncoderProgram, ArgumentsNameTheInputsAndTheOutput) {
   settings.height = 48;
   settings.framesPerSecond = 30;
   settings.soundPath = "/tmp/sound.f32";
-  settings.outPath = "/tmp/out.mp4.partial-1";
+  settings.outPath = "/tmp/.intro-tool-1-0.partial";
   const std::vector<std::string> arguments = encoderArguments(settings);
   ASSERT_FALSE(arguments.empty());
   EXPECT_EQ(arguments.front(), settings.program);
-  EXPECT_EQ(arguments.back(), settings.outPath);
+  EXPECT_EQ(arguments.back(), "file:" + settings.outPath);
   auto valueOf = [&arguments](const std::string& option, std::size_t from = 0) {
     for (std::size_t i = from; i + 1 < arguments.size(); ++i) {
       if (arguments[i] == option) return arguments[i + 1];
@@ -126,7 +127,22 @@ TEST(EncoderProgram, ArgumentsNameTheInputsAndTheOutput) {
   for (std::size_t i = 0; i + 1 < arguments.size(); ++i) {
     if (arguments[i] == "-i") inputs.push_back(arguments[i + 1]);
   }
-  EXPECT_EQ(inputs, (std::vector<std::string>{"pipe:0", settings.soundPath}));
+  EXPECT_EQ(inputs, (std::vector<std::string>{"pipe:0", "file:" + settings.soundPath}));
+}
+
+// ffmpeg reads a name with a colon as a protocol's ("file:x.mp4" is x.mp4) and one that starts with
+// a dash as an option: every file it is given is handed over absolute, as a file's.
+TEST(EncoderProgram, FilesAreHandedOverAbsoluteAsFiles) {
+  const std::string here = std::filesystem::current_path().string();
+  for (const std::string name : {"file:x.mp4", "12:30.mp4", "-dash.mp4", "pipe:1", "/tmp/-a:b.mp4"}) {
+    EncoderSettings settings;
+    settings.soundPath = name;
+    settings.outPath = name;
+    const std::vector<std::string> arguments = encoderArguments(settings);
+    const std::string handed = "file:" + (name.front() == '/' ? name : here + "/" + name);
+    EXPECT_EQ(arguments.back(), handed);
+    EXPECT_EQ(std::count(arguments.begin(), arguments.end(), handed), 2) << name << ": the sound and the video";
+  }
 }
 
 }  // namespace

@@ -4,9 +4,7 @@
 // failing encoder and an interrupt leave no file behind.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,15 +13,15 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <thread>
 
 #include "shaders/shader_source.h"
 #include "tests/common/tool_runner.h"
+#include "tests/tools/tool_spawn.h"
 #include "tools/capture_encoder.h"
 #include "tools/show_render.h"
-
-extern char** environ;
 
 namespace {
 
@@ -457,6 +455,17 @@ TEST(CaptureTool, MissingOrFailingEncoderLeavesNoFile) {
     EXPECT_NE(result.err.find("exited with status 1"), std::string::npos) << result.err;
   }
   {
+    // An encoder that takes every frame and ends well, having written nothing.
+    Scratch programs("capture_encoder_program");
+    const std::string idle = (programs / "idle-encoder").string();
+    std::ofstream(idle) << "#!/bin/sh\ncat >/dev/null\n";
+    std::filesystem::permissions(idle, std::filesystem::perms::owner_all);
+    const auto result =
+        runTool(scratch, "capture " + out, "TMPDIR=\"" + scratch.path().string() + "\" INTRO_FFMPEG=" + idle);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find(idle + " exited with status 0 but wrote no MP4"), std::string::npos) << result.err;
+  }
+  {
     const auto result =
         runTool(scratch, "capture --out \"" + (scratch / "no-such-folder" / "x.mp4").string() + "\" --to 1");
     EXPECT_EQ(result.exitCode, 1);
@@ -465,29 +474,11 @@ TEST(CaptureTool, MissingOrFailingEncoderLeavesNoFile) {
   EXPECT_TRUE(scratch.files().empty());
 }
 
-// intro-tool capture ARGUMENTS with TMPDIR in the scratch folder and standard error into a file
-// there; the pid, or -1.
+// intro-tool capture ARGUMENTS with TMPDIR in the scratch folder and standard error into err.
 pid_t spawnCapture(const Scratch& scratch, std::vector<std::string> arguments, const std::string& err,
                    const std::vector<std::string>& extraEnvironment) {
-  arguments.insert(arguments.begin(), {INTRO_TOOL_PATH, "capture"});
-  std::vector<char*> argv;
-  for (std::string& argument : arguments) argv.push_back(argument.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  std::vector<std::string> environment = extraEnvironment;
-  environment.push_back("TMPDIR=" + scratch.path().string());
-  for (char** variable = environ; *variable != nullptr; ++variable) {
-    if (std::strncmp(*variable, "TMPDIR=", 7) != 0) environment.emplace_back(*variable);
-  }
-  std::vector<char*> envp;
-  for (std::string& variable : environment) envp.push_back(variable.data());
-  envp.push_back(nullptr);
-  pid_t pid = -1;
-  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  return spawned == 0 ? pid : -1;
+  arguments.insert(arguments.begin(), "capture");
+  return tool_spawn::spawnTool(arguments, scratch.path().string(), err, extraEnvironment);
 }
 
 // Waits up to two minutes until the tool's standard error (in err) holds text; false when the
@@ -580,6 +571,60 @@ TEST(CaptureTool, InterruptEndsAnEncoderThatNeverExits) {
   EXPECT_TRUE(scratch.files().empty()) << scratch.files().front();  // no video, no sound file
 }
 
+// Every command that writes a picture or a video ends on SIGINT, SIGTERM and SIGHUP with 128 + the
+// signal's number and leaves no temporary, also while it waits for a pipe's reader.
+TEST(ToolInterrupts, FrameSheetAndCaptureLeaveNothingBehind) {
+  HeadlessRenderer probe;
+  if (!probe.init(16, 16, false) && probe.noDevice()) GTEST_SKIP() << "no Vulkan device: " << probe.error().text();
+  Scratch scratch("interrupts");
+  Scratch messages("interrupts_messages");
+  const std::string err = (messages / "stderr.txt").string();
+  const std::string pipe = (scratch / "pipe").string();
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  // A temporary in the scratch folder (TMPDIR too), at least minimumSize bytes.
+  const auto temporary = [&](std::uintmax_t minimumSize) {
+    for (const std::string& name : scratch.files()) {
+      std::error_code error;
+      if (name.find(".partial") != std::string::npos &&
+          std::filesystem::file_size(scratch / name, error) >= minimumSize && !error) {
+        return true;
+      }
+    }
+    return false;
+  };
+  const auto started = [&](pid_t) { return temporary(0); };
+  const auto atThePipe = [&](pid_t pid) {
+    const std::string children = tool_test::readFile("/proc/" + std::to_string(pid) + "/task/" +
+                                                     std::to_string(pid) + "/children");
+    if (!temporary(1) || !children.empty()) return false;  // written, the encoder (if any) gone
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    return true;
+  };
+  const struct {
+    std::vector<std::string> arguments;
+    int signal;
+    std::function<bool(pid_t)> ready;
+  } cases[] = {
+      {{"frame", "--t", "300", "--size", "64x48", "--out", (scratch / "f.png").string()}, SIGINT, started},
+      {{"sheet", "--size", "64x36", "--out", (scratch / "s.png").string()}, SIGTERM, started},
+      {{"frame", "--t", "77", "--e", "1", "--e2", "0", "--e3", "0", "--size", "64x48", "--out", pipe},
+       SIGHUP,
+       atThePipe},
+      {{"capture", "--size", "64x48", "--fps", "10", "--to", "0.5", "--out", pipe}, SIGINT, atThePipe},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments.front() + " " + c.arguments.back() + ", signal " + std::to_string(c.signal));
+    const int status =
+        tool_spawn::interruptWhen(tool_spawn::spawnTool(c.arguments, scratch.path().string(), err), c.ready, c.signal);
+    EXPECT_EQ(status, 128 + c.signal) << tool_test::readFile(err);
+    EXPECT_NE(tool_test::readFile(err).find("interrupted"), std::string::npos) << tool_test::readFile(err);
+    EXPECT_EQ(scratch.files(), std::vector<std::string>{"pipe"});
+    for (const std::string& name : scratch.files()) {
+      if (name != "pipe") std::filesystem::remove(scratch / name);  // the next case starts clean
+    }
+  }
+}
+
 // An output that cannot be written is found before the soundtrack and the pictures are made.
 TEST(CaptureTool, UnwritableOutputFailsBeforeTheWork) {
   Scratch scratch("capture_unwritable");
@@ -589,7 +634,7 @@ TEST(CaptureTool, UnwritableOutputFailsBeforeTheWork) {
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_NE(result.err.find("cannot write " + out), std::string::npos) << result.err;
     EXPECT_EQ(result.err.find("rendering the soundtrack"), std::string::npos) << result.err;
-    EXPECT_EQ(result.err.find(".partial-"), std::string::npos) << result.err;
+    EXPECT_EQ(result.err.find(".partial"), std::string::npos) << result.err;
   }
   std::filesystem::remove(scratch / "folder.mp4");
   EXPECT_TRUE(scratch.files().empty());

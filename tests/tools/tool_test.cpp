@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sndfile.h>
-#include <spawn.h>
 
 #include <algorithm>
 #include <chrono>
@@ -24,9 +23,8 @@
 
 #include "synth/synth.h"
 #include "tests/synth/song_builder.h"
+#include "tests/tools/tool_spawn.h"
 #include "tools/song_file.h"
-
-extern char** environ;
 
 namespace {
 
@@ -145,7 +143,7 @@ TEST_F(ToolTest, FoldersAreNeitherSongsNorOutputs) {
   const ToolRun out = tool("song --out " + path("out.wav"));  // the whole song, were it rendered
   EXPECT_EQ(out.code, 1);
   EXPECT_NE(out.errors.find("cannot write " + path("out.wav") + ": it is a folder"), std::string::npos) << out.errors;
-  EXPECT_EQ(out.errors.find(".partial-"), std::string::npos) << out.errors;
+  EXPECT_EQ(out.errors.find(".partial"), std::string::npos) << out.errors;
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3)) << "refused only after the render";
   const ToolRun log = tool("song --out " + path("a.wav") + " --envelope-log " + path("no/such/folder/a.csv"));
   EXPECT_EQ(log.code, 1);
@@ -154,74 +152,46 @@ TEST_F(ToolTest, FoldersAreNeitherSongsNorOutputs) {
   EXPECT_TRUE(files().empty());
 }
 
-// intro-tool song with TMPDIR set to the test's folder, so that every temporary is seen; returns
-// the exit status after `signal` is sent once `ready` holds (or -1 when it never does).
-int interruptSong(const fs::path& dir, const std::vector<std::string>& options,
-                  const std::function<bool()>& ready, int signal) {
-  std::vector<std::string> arguments = {INTRO_TOOL_PATH, "song"};
-  arguments.insert(arguments.end(), options.begin(), options.end());
-  std::vector<char*> argv;
-  for (std::string& argument : arguments) argv.push_back(argument.data());
-  argv.push_back(nullptr);
-  std::vector<std::string> environment = {"TMPDIR=" + dir.string()};
-  for (char** variable = environ; *variable != nullptr; ++variable) {
-    if (std::strncmp(*variable, "TMPDIR=", 7) != 0) environment.emplace_back(*variable);
-  }
-  std::vector<char*> envp;
-  for (std::string& variable : environment) envp.push_back(variable.data());
-  envp.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-  pid_t pid = -1;
-  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) return -1;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  bool sent = false;
-  int status = 0;
-  while (std::chrono::steady_clock::now() < deadline) {
-    if (ready()) {
-      sent = ::kill(pid, signal) == 0;
-      break;
-    }
-    if (::waitpid(pid, &status, WNOHANG) == pid) return -1;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  if (!sent) ::kill(pid, SIGKILL);
-  ::waitpid(pid, &status, 0);
-  if (!sent) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
-}
-
-bool anyPartial(const fs::path& dir) {
+// A file of the folder under a temporary name, written at least minimumSize bytes.
+bool anyPartial(const fs::path& dir, std::uintmax_t minimumSize = 0) {
   for (const auto& entry : fs::directory_iterator(dir)) {
-    if (entry.path().filename().string().find(".partial-") != std::string::npos) return true;
+    std::error_code error;
+    if (entry.path().filename().string().find(".partial") != std::string::npos &&
+        fs::file_size(entry.path(), error) >= minimumSize && !error) {
+      return true;
+    }
   }
   return false;
 }
 
 TEST_F(ToolTest, InterruptsLeaveNothingBehind) {
+  using tool_spawn::interruptWhen;
+  const auto song = [&](std::vector<std::string> options) {
+    options.insert(options.begin(), "song");
+    return tool_spawn::spawnTool(options, dir.string(), "/dev/null");
+  };
   // While the whole song renders and is written.
-  EXPECT_EQ(interruptSong(dir, {"--out", path("o.wav"), "--envelope-log", path("o.csv")}, [&] { return anyPartial(dir); },
-                          SIGINT),
+  EXPECT_EQ(interruptWhen(song({"--out", path("o.wav"), "--envelope-log", path("o.csv")}),
+                          [&](pid_t) { return anyPartial(dir); }, SIGINT),
             128 + SIGINT);
   EXPECT_TRUE(files().empty()) << files().front();
   // While it waits to hand a finished WAV to a pipe that nobody reads.
   const std::string fifo = path("pipe.wav");
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  const auto written = [&] {
-    for (const auto& entry : fs::directory_iterator(dir)) {
-      std::error_code error;
-      if (entry.path().filename().string().find(".partial-") != std::string::npos &&
-          fs::file_size(entry.path(), error) >= 8000 * 8) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));  // on to the pipe
-        return true;
-      }
-    }
-    return false;
+  const auto written = [&](pid_t) {
+    if (!anyPartial(dir, 8000 * 8)) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // on to the pipe
+    return true;
   };
-  EXPECT_EQ(interruptSong(dir, {"--frames", "8000", "--out", fifo}, written, SIGTERM), 128 + SIGTERM);
+  EXPECT_EQ(interruptWhen(song({"--frames", "8000", "--out", fifo}), written, SIGTERM), 128 + SIGTERM);
+  // While it waits for a song from a pipe: for a writer, then for a writer that sends nothing.
+  EXPECT_EQ(interruptWhen(song({"--song", fifo, "--out", path("o.wav")}), tool_spawn::waitsOnPipe, SIGHUP),
+            128 + SIGHUP);
+  const int silentWriter = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(silentWriter, 0);
+  EXPECT_EQ(interruptWhen(song({"--song", fifo, "--out", path("o.wav")}), tool_spawn::waitsOnPipe, SIGINT),
+            128 + SIGINT);
+  ::close(silentWriter);
   EXPECT_TRUE(fs::is_fifo(fifo));
   fs::remove(fifo);
   EXPECT_TRUE(files().empty()) << files().front();
@@ -301,13 +271,34 @@ TEST_F(ToolTest, BadSongFileExitsWithTwoAndWritesNothing) {
   EXPECT_EQ(left.size(), 2u);  // bad.json and broken.json only
 }
 
-TEST_F(ToolTest, UnwritableOutputFailsAndLeavesNoPartialFile) {
-  const ToolRun run = tool("song --frames 100 --out " + path("no/such/dir/a.wav"));
-  EXPECT_EQ(run.code, 1);
-  EXPECT_NE(run.errors.find("cannot write"), std::string::npos);
-  // The WAV is fine but the log cannot be written: neither appears.
-  EXPECT_EQ(tool("song --frames 100 --out " + path("a.wav") + " --envelope-log " + path("no/a.csv")).code, 1);
-  EXPECT_TRUE(files().empty());
+TEST_F(ToolTest, UnwritableOutputFailsWithItsReasonAndLeavesNoPartialFile) {
+  const std::string tooLong = path(std::string(256, 'n').c_str());
+  const struct {
+    std::string arguments;
+    std::string message;
+  } cases[] = {
+      {"--frames 100 --out " + path("no/such/dir/a.wav"),
+       "cannot write " + path("no/such/dir/a.wav") + ": No such file"},
+      // The WAV is fine but the log cannot be written: neither appears.
+      {"--frames 100 --out " + path("a.wav") + " --envelope-log " + path("no/a.csv"),
+       "cannot write " + path("no/a.csv") + ": No such file"},
+      {"--frames 100 --out " + tooLong, "cannot write " + tooLong + ": File name too long"},
+      {"--frames 100 --out /dev/full", "cannot write /dev/full: No space left on device"},
+      {"--export /dev/full", "cannot write /dev/full: No space left on device"},
+  };
+  for (const auto& c : cases) {
+    if (c.arguments.find("/dev/full") != std::string::npos && !fs::exists("/dev/full")) continue;
+    const ToolRun run = tool("song " + c.arguments);
+    EXPECT_EQ(run.code, 1) << c.arguments;
+    EXPECT_NE(run.errors.find(c.message), std::string::npos) << c.arguments << "\n" << run.errors;
+    EXPECT_TRUE(files().empty()) << files().front();
+  }
+  // The longest name the file system takes (255 bytes) has room for no suffix: the temporary's
+  // name must not grow with it.
+  const std::string longest(255 - 4, 'n');
+  const ToolRun run = tool("song --frames 100 --out " + path((longest + ".wav").c_str()));
+  EXPECT_EQ(run.code, 0) << run.errors;
+  EXPECT_EQ(files(), std::vector<std::string>{longest + ".wav"});
 }
 
 }  // namespace
@@ -338,7 +329,7 @@ TEST_F(ToolTest, AnOutputThatIsNotARegularFileIsWrittenNotReplaced) {
   in.read(header.data(), 4);
   EXPECT_EQ(header, "RIFF");
   EXPECT_GE(receivedSize(), 1000u * 8u);
-  for (const std::string& name : files()) EXPECT_EQ(name.find(".partial-"), std::string::npos) << name;
+  for (const std::string& name : files()) EXPECT_EQ(name.find(".partial"), std::string::npos) << name;
 }
 
 }  // namespace
