@@ -52,7 +52,10 @@ RenderWait waitForRender(const SongRender& song, std::uint32_t position) {
       std::fprintf(stderr, "%sintro-tool play: the song does not render\n", wrote ? "\n" : "");
       return RenderWait::failed;
     }
-    if (quitPressed()) return RenderWait::quit;
+    if (quitPressed()) {
+      if (wrote) std::fprintf(stderr, "\n");  // the progress line ends, whatever ends the wait
+      return RenderWait::quit;
+    }
     const std::int64_t now = steadyMs();
     if (now - lastLineMs >= 250) {
       lastLineMs = now;

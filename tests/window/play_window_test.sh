@@ -3,7 +3,8 @@
 #
 #   play_window_test.sh show TOOL PROBE SHADERS     --from 190: the corridor (Z3) as intro-tool frame
 #                                                   draws it; Space holds the picture; Page Down
-#                                                   shows the next scene (Z4); Escape exits 0
+#                                                   shows the next scene (Z4); Escape exits 0,
+#                                                   also while the song renders
 #   play_window_test.sh shaders TOOL PROBE SHADERS  --shaders on a copy of SHADERS: a flat Z3 saved
 #                                                   changes the picture; a syntax error, or a loop
 #                                                   the compiler cannot finish, leaves it running
@@ -55,7 +56,7 @@ wait_until() {
   done
 }
 
-window_id() { xdotool search --name '^intro-tool play' 2>/dev/null | head -n 1; }
+window_id() { xdotool search --name "${window_title:-^intro-tool play}" 2>/dev/null | head -n 1; }
 title() { xwininfo -id "$win" 2>/dev/null | sed -n 's/^xwininfo: Window id: [^ ]* "\(.*\)"$/\1/p'; }
 
 # The player's window: its id, place and size (wx wy ww wh), and the pointer over it so that it
@@ -161,6 +162,13 @@ show)
   wait_until '[[ $(title) != *paused* ]]' 5000 || fail "still paused after the second Space: $(title)"
   quit_with_escape
   echo "exit code 0 after Escape"
+  # Escape while the song still renders up to the start: the player ends, and its progress line
+  # on standard error ends with the line's end.
+  launch --from 480 --size 320x180
+  window_title='^rendering the song' find_window
+  quit_with_escape
+  [ "$(tail -c 1 "$tmp/err" | od -An -tx1 | tr -d ' ')" = 0a ] || fail "the progress line has no line end"
+  echo "Escape while the song renders: exit code 0, the progress line ended"
   ;;
 shaders)
   cp -r "$shaders" "$tmp/shaders"
