@@ -52,7 +52,10 @@ RenderWait waitForRender(const SongRender& song, std::uint32_t position) {
       std::fprintf(stderr, "%sintro-tool play: the song does not render\n", wrote ? "\n" : "");
       return RenderWait::failed;
     }
-    if (quitPressed()) return RenderWait::quit;
+    if (quitPressed()) {
+      if (wrote) std::fprintf(stderr, "\n");  // the progress line ends, whatever ends the wait
+      return RenderWait::quit;
+    }
     const std::int64_t now = steadyMs();
     if (now - lastLineMs >= 250) {
       lastLineMs = now;
@@ -172,25 +175,25 @@ int runPlayer(const PlayerSettings& settings, LiveSong& song) {
     if (shaders) {
       const LiveReport report = shaders->poll();
       if (report.outcome == LiveOutcome::installed) {
-        if (status.note.rfind("shaders: ", 0) == 0) status.note.clear();
+        status.shaderNote.clear();
         std::fprintf(stderr, "intro-tool play: the shaders of %s are in use\n", settings.shaderDir.c_str());
         redraw = true;
       } else if (report.outcome == LiveOutcome::failed) {
         std::fprintf(stderr, "intro-tool play: the shaders of %s do not build; the ones in use stay:\n%s\n",
                      settings.shaderDir.c_str(), report.message.c_str());
-        status.note = "shaders: " + firstLineOf(report.message);
+        status.shaderNote = "shaders: " + report.message;
       }
     }
 
     const LiveSong::Event songEvent = song.poll(position);
     if (songEvent.kind == LiveSong::Event::Kind::refused) {
       std::fprintf(stderr, "intro-tool play: %s", songEvent.text.c_str());
-      status.note = "song: " + firstLineOf(songEvent.text);
+      status.songNote = "song: " + songEvent.text;
     } else if (songEvent.kind == LiveSong::Event::Kind::rendering) {
       std::fprintf(stderr, "intro-tool play: %s\n", songEvent.text.c_str());
+      status.songNote.clear();  // the file is a valid song again
     } else if (songEvent.kind == LiveSong::Event::Kind::replaced) {
       std::fprintf(stderr, "intro-tool play: %s\n", songEvent.text.c_str());
-      status.note.clear();
       player_backend::setSoundSource(&song.current().memory());
       // e, e2 and e3 are what the new song has at this moment.
       status.show = songShowStateAt(song.current().memory(), position, replayRate);
@@ -202,11 +205,11 @@ int runPlayer(const PlayerSettings& settings, LiveSong& song) {
     bool drawn = false;
     if (seeking) {
       if (!render.covers(seekTo)) {
-        status.note = "rendering the song up to t " + std::to_string(static_cast<int>(musicTimeAt(seekTo)));
+        status.seekNote = "rendering the song up to t " + std::to_string(static_cast<int>(musicTimeAt(seekTo)));
       } else {
         position = seekTo;
         seeking = false;
-        if (status.note.rfind("rendering", 0) == 0) status.note.clear();
+        status.seekNote.clear();
         status.show = songShowStateAt(render.memory(), position, replayRate);
         if (status.paused) {
           reportHeld(status.show, settings.width, settings.height);

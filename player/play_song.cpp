@@ -47,6 +47,11 @@ bool SongRender::covers(std::uint32_t position) const {
 
 std::vector<SongProblem> SongFileWatch::load(SongData& data) {
   seen_ = stampOf(path_);
+  // Opening a FIFO (or a terminal) would hold the player until something wrote to it.
+  if (seen_.exists && !seen_.regular()) {
+    return {{"file", SongProblem::wholeTable,
+             "cannot be read: " + path_ + ": it is " + fileKindOf(seen_.mode) + ", expected a song file"}};
+  }
   return readSongFile(path_, data);
 }
 

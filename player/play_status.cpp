@@ -15,12 +15,28 @@ std::string playStatusLine(const PlayStatus& status) {
                 static_cast<double>(show.e3), status.framesPerSecond);
   std::string text = line;
   if (status.paused) text += " | paused";
-  if (!status.note.empty()) text += " | " + status.note;
+  for (const std::string* note : {&status.seekNote, &status.shaderNote, &status.songNote}) {
+    if (!note->empty()) text += " | " + oneLineOf(*note, titleNoteLimit);
+  }
   return text;
 }
 
-std::string firstLineOf(const std::string& text) {
-  std::string line = text.substr(0, text.find('\n'));
-  if (line.size() > 120) line = line.substr(0, 117) + "...";
+std::string oneLineOf(const std::string& text, std::size_t limit) {
+  std::string line;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    std::size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    std::size_t start = at;
+    while (start < end && (text[start] == ' ' || text[start] == '\t')) ++start;
+    std::size_t stop = end;
+    while (stop > start && (text[stop - 1] == ' ' || text[stop - 1] == '\t' || text[stop - 1] == '\r')) --stop;
+    if (stop > start) {
+      if (!line.empty()) line += line.back() == ':' ? " " : "; ";
+      line.append(text, start, stop - start);
+    }
+    at = end + 1;
+  }
+  if (line.size() > limit) line = line.substr(0, limit < 3 ? 0 : limit - 3) + "...";
   return line;
 }

@@ -1,8 +1,11 @@
 #include "player/shader_files.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <utility>
@@ -88,22 +91,45 @@ std::string mapLine(std::string_view line, std::span<const ShaderPart> parts) {
   return out;
 }
 
-// The whole of path as bytes; false with the reason (the system's words) in why.
+// The whole of path as bytes; false with the reason in why. Only a plain file is read: a FIFO
+// put in a file's place would hold the player until something wrote to it.
 bool readFile(const std::string& path, std::string& bytes, std::string& why) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
     why = std::strerror(errno);
+    return false;
+  }
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) {
+    why = std::strerror(errno);
+    ::close(fd);
+    return false;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    why = std::string("it is ") + fileKindOf(static_cast<std::uint32_t>(info.st_mode)) + ", not a plain file";
+    ::close(fd);
     return false;
   }
   bytes.clear();
   char buffer[16384];
-  std::size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, got);
-  const bool failed = std::ferror(file) != 0;
-  const int cause = errno;
-  std::fclose(file);
-  if (failed) why = std::strerror(cause);
-  return !failed;
+  for (;;) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      why = std::strerror(errno);
+      ::close(fd);
+      return false;
+    }
+    if (got == 0) break;
+    bytes.append(buffer, static_cast<std::size_t>(got));
+  }
+  ::close(fd);
+  return true;
+}
+
+// Nothing but white space: the file's scene (or the frame) would be missing from the text.
+bool blank(const std::string& text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; });
 }
 
 }  // namespace
@@ -146,6 +172,12 @@ bool ShaderFiles::load(std::string& error) {
       error = "cannot read the shader file " + path + " (" + why + "): " + folder_ +
               " must hold every file of the intro's shaders/ folder, by the same names; copy the missing or "
               "unreadable one from there";
+      ok = false;
+      continue;
+    }
+    if (blank(part)) {
+      error = "the shader file " + path + " is empty: write its code back (or copy it from the intro's shaders/ "
+              "folder)";
       ok = false;
       continue;
     }

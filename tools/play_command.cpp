@@ -4,11 +4,14 @@
 //
 //   intro-tool play [--from T] [--size WxH] [--fullscreen] [--vsync] [--shaders DIR] [--song FILE.json]
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <string>
+#include <system_error>
 
 #include "player/play_loop.h"
 #include "player/play_song.h"
+#include "player/shader_files.h"
 #include "tools/commands.h"
 #include "tools/option_values.h"
 #include "tools/show_options.h"
@@ -62,11 +65,31 @@ std::optional<int> parseOptions(int argc, char** argv, PlayOptions& options) {
   return std::nullopt;
 }
 
+// Why folder cannot stand in for the scene files (empty when it can): every file must be there.
+std::string shaderFolderProblem(const std::string& folder) {
+  const std::string named = "--shaders " + folder + ": ";
+  const std::string what = "; name a folder that holds the intro's scene files (a copy of its shaders/ folder)";
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(folder, error);
+  if (!std::filesystem::exists(status)) return named + "there is no such folder" + what;
+  if (!std::filesystem::is_directory(status)) return named + "it is not a folder" + what;
+  ShaderFiles files(folder);
+  std::string why;
+  if (!files.load(why)) return named + why;
+  return {};
+}
+
 }  // namespace
 
 int playCommand(int argc, char** argv) {
   PlayOptions options;
   if (const std::optional<int> done = parseOptions(argc, argv, options)) return *done;
+  if (!options.player.shaderDir.empty()) {
+    if (const std::string problem = shaderFolderProblem(options.player.shaderDir); !problem.empty()) {
+      std::fprintf(stderr, "intro-tool play: %s\n", problem.c_str());
+      return 2;
+    }
+  }
 
   LiveSong song;
   std::string problems;

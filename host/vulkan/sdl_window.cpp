@@ -3,9 +3,13 @@
 #include "host/vulkan/sdl_window.h"
 
 #include <SDL.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <iterator>
 
 #include "host/platform.h"
 
@@ -38,6 +42,19 @@ bool initVideo() {
   return true;
 }
 
+// The usage box's process group while the box is open, 0 otherwise.
+volatile sig_atomic_t usageBoxGroup = 0;
+
+constexpr int endingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// A signal that ends the intro while its usage box is open takes the box along, then ends the
+// intro as it would have without the box.
+void endWithUsageBox(int signal) {
+  if (usageBoxGroup > 0) ::kill(-static_cast<pid_t>(usageBoxGroup), SIGKILL);
+  ::signal(signal, SIG_DFL);
+  ::raise(signal);  // delivered when this handler returns
+}
+
 }  // namespace
 
 SDL_Window* sdlWindow() { return state.window; }
@@ -46,8 +63,46 @@ namespace platform {
 
 void showUsage(const char* caption, const char* text) {
   std::fprintf(stderr, "%s\n\n%s\n", caption, text);
-  // Shown only where there is a display; the box needs no initialised video subsystem.
-  SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption, text, nullptr);
+  std::fflush(nullptr);
+  // Shown only where there is a display; the box needs no initialised video subsystem. SDL shows
+  // it from a process of its own, which a signal that ends the intro would leave on the screen:
+  // so the box is opened from a child in a process group of its own, which such a signal ends
+  // first. Signals the intro was started to ignore stay ignored.
+  sigset_t ending;
+  sigset_t before;
+  sigemptyset(&ending);
+  for (int signal : endingSignals) sigaddset(&ending, signal);
+  sigprocmask(SIG_BLOCK, &ending, &before);
+  const pid_t box = ::fork();
+  if (box == 0) {
+    ::setpgid(0, 0);
+    sigprocmask(SIG_SETMASK, &before, nullptr);
+    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption, text, nullptr);
+    _exit(0);
+  }
+  if (box < 0) {
+    sigprocmask(SIG_SETMASK, &before, nullptr);
+    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption, text, nullptr);
+    return;
+  }
+  ::setpgid(box, box);
+  usageBoxGroup = box;
+  struct sigaction previous[std::size(endingSignals)] = {};
+  for (std::size_t i = 0; i < std::size(endingSignals); ++i) {
+    sigaction(endingSignals[i], nullptr, &previous[i]);
+    if (previous[i].sa_handler == SIG_IGN) continue;
+    struct sigaction action {};
+    action.sa_handler = endWithUsageBox;
+    sigemptyset(&action.sa_mask);
+    sigaction(endingSignals[i], &action, nullptr);
+  }
+  sigprocmask(SIG_SETMASK, &before, nullptr);
+  while (::waitpid(box, nullptr, 0) < 0 && errno == EINTR) {
+  }
+  sigprocmask(SIG_BLOCK, &ending, nullptr);
+  for (std::size_t i = 0; i < std::size(endingSignals); ++i) sigaction(endingSignals[i], &previous[i], nullptr);
+  usageBoxGroup = 0;
+  sigprocmask(SIG_SETMASK, &before, nullptr);
 }
 
 void createWindow(int width, int height) {

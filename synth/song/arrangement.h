@@ -27,10 +27,10 @@ inline constexpr std::array<Arrangement, 15> tracks{
       kick kick kick kickDouble            kick kick kick kickFill
       kick kickBreak kick kickDouble       kick kickBreak kick kickFill
       kick kick kickBreak kickDouble       kick kick kickBreak kickFill
-      kick kickBreak kick kickDouble       kick kickBreak kickHalf rest
+      kick kickBreak kick kickDouble       kick kickBreak 2*rest
       kickDouble kick kickBreak kick       kickDouble kick kickBreak kickFill
       kick kick kickBreak kickDouble       kick kickBreak kickFill kickBuild
-      8*rest 7*kickHalf rest
+      8*rest 6*kickHalf 2*rest
       kick kick kick kickDouble            kick kickBreak kick kickFill
       kick kick kickBreak kickDouble       4*rest
       kickDouble kick kick kickDouble      kick kickBreak kick kickFill
@@ -45,8 +45,8 @@ inline constexpr std::array<Arrangement, 15> tracks{
     arrangement(patterns, R"(
       32*rest
       16*rest | leadA1 leadA2 leadA3 leadA4 leadA1 leadA6 leadA7 leadA8
-                leadA1 leadA2 leadA3 leadA4 leadA1 leadA6 leadA7 leadA8
-      8*rest 4*[ fallBass leadE ]
+                leadA1 leadA2 leadA3 leadA4 leadA1 leadA6 2*rest
+      2*[ fallBass leadE ] 4*rest 4*[ fallBass leadE ]
       8*rest leadB1 leadB2 leadB3 leadB4 4*rest
       16*rest
       leadA1 leadA2 leadA3 leadA4 leadA1 leadA6 leadA7 leadA8
@@ -63,10 +63,10 @@ inline constexpr std::array<Arrangement, 15> tracks{
       backbeat backbeat backbeat snareFill     backbeat backbeat backbeat snareGhost
       backbeat snareGhost backbeat snareFill   backbeat backbeat snareGhost snareRoll
       backbeat backbeat backbeat snareFill     backbeat snareGhost backbeat snareFill
-      backbeat backbeat snareGhost snareFill   backbeat snareGhost snareHalf snareRise
+      backbeat backbeat snareGhost snareFill   backbeat snareGhost rest snareRise
       backbeat backbeat backbeat snareGhost    backbeat backbeat backbeat snareFill
       backbeat snareGhost backbeat snareFill   backbeat backbeat snareGhost snareRoll
-      8*rest 7*snareHalf snareRise
+      8*rest 6*snareHalf rest snareRise
       backbeat backbeat backbeat snareFill     backbeat snareGhost backbeat backbeat
       backbeat backbeat snareGhost snareFill   3*snareHalf snareRise
       backbeat snareGhost backbeat snareFill   backbeat backbeat snareGhost snareFill
@@ -81,7 +81,7 @@ inline constexpr std::array<Arrangement, 15> tracks{
     arrangement(patterns, R"(
       16*rest | 12*offbeats | 2*hatSparse 2*rest
       3*offbeats hatLift 4*offbeats  7*offbeats hatSparse
-      3*offbeats hatLift 3*offbeats hatLift  6*offbeats hatSparse rest
+      3*offbeats hatLift 3*offbeats hatLift  6*offbeats 2*rest
       14*offbeats hatLift rest
       16*rest
       offbeats offbeats offbeats hatLift offbeats offbeats offbeats hatLift 4*offbeats 2*hatSparse 2*rest
@@ -129,7 +129,8 @@ inline constexpr std::array<Arrangement, 15> tracks{
       endA 3*rest)"),
     // 7: warm pad, the chords' thirds
     arrangement(patterns, R"(
-      8*rest | 3*[ wholeC3 holdBreath wholeA2 holdBreath lineE holdBreath wholeB2 holdBreath ]
+      8*rest | 2*[ wholeC3 holdBreath wholeA2 holdBreath lineE holdBreath wholeB2 holdBreath ]
+                wholeC3 holdBreath wholeA2 holdBreath lineE holdBreath 2*rest
       8*[ wholeC3Breath wholeA2Breath wholeG2 holdBreath ]
       8*[ padFall3Breath wholeGs2Breath ]
       4*[ wholeA2Breath wholeB2 holdBreath wholeC3Breath ]
@@ -142,7 +143,8 @@ inline constexpr std::array<Arrangement, 15> tracks{
       endC 3*rest)"),
     // 8: bright pad, the chords' fifths
     arrangement(patterns, R"(
-      16*rest | 2*[ lineE holdBreath wholeC3 holdBreath wholeG2 holdBreath wholeD3 holdBreath ]
+      16*rest | lineE holdBreath wholeC3 holdBreath wholeG2 holdBreath wholeD3 holdBreath
+                lineE holdBreath wholeC3 holdBreath wholeG2 holdBreath 2*rest
       8*[ lineE hold holdBreath wholeD3Breath ]
       8*[ wholeE3Breath wholeB2Breath ]
       4*[ wholeC3Breath wholeD3Breath lineE holdBreath ]
@@ -174,7 +176,7 @@ inline constexpr std::array<Arrangement, 15> tracks{
       8*rest 6*tomGroove 2*rest
       7*rest tomFill 8*rest
       7*rest tomFill 8*rest
-      8*rest 7*tomGroove tomRoll
+      8*rest 6*tomGroove rest tomFill
       7*rest tomFill 7*rest fall
       16*rest
       15*rest tomFill
@@ -184,7 +186,7 @@ inline constexpr std::array<Arrangement, 15> tracks{
       32*rest
       32*rest
       8*rest 7*offbeats rest
-      14*rest bellTriplet rest
+      7*rest bellTriplet 8*rest
       16*rest
       8*rest 7*offbeats rest
       8*rest 6*bellQuarter 2*rest

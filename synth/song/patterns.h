@@ -1,5 +1,5 @@
 #pragma once
-// The soundtrack's 99 patterns, one bar of sixteen rows each (a row is a sixteenth note at
+// The soundtrack's 98 patterns, one bar of sixteen rows each (a row is a sixteenth note at
 // 172 beats per minute). Written pitches: instruments add their own transposition (the bass
 // sounds an octave lower, pads an octave higher, the lead two octaves higher).
 //   note name: new note   .: hold   -: release
@@ -8,7 +8,7 @@
 
 namespace song {
 
-inline constexpr std::array<NamedPattern, 99> patterns{{
+inline constexpr std::array<NamedPattern, 98> patterns{{
     // 0: silence
     {"rest", "-  -  -  -  -  -  -  -  -  -  -  -  -  -  -  -"},
     // drums
@@ -106,10 +106,9 @@ inline constexpr std::array<NamedPattern, 99> patterns{{
     {"kickBreak", "C2 .  .  .  .  .  .  C2 .  .  C2 .  .  .  .  ."},
     {"snareGhost", "-  -  -  -  G2 .  .  .  -  -  -  -  G2 .  .  G2"},
     {"woodFill", "E3 .  A3 .  .  .  E3 .  .  .  .  .  E3 .  .  ."},
-    {"tomRoll", "D3 .  B2 .  G2 .  E2 .  D3 .  B2 .  G2 .  E2 ."},
     {"clapFour", "-  -  -  -  C3 .  .  .  -  -  -  -  -  -  -  -"},
-    // 80
     {"arpRise", "G2 .  B2 .  D3 .  F3 .  G3 .  A3 .  B3 .  C4 ."},  // into a drop, each note gone before the next
+    // 80
     {"bellTriplet", "A3 .  .  A3 .  .  A3 .  .  A3 .  .  A3 .  A3 ."},
     // the hook's climax
     {"leadA5b", "A3 .  -  C4 .  -  B3 -  A3 .  -  G3 .  -  E3 -"},
@@ -121,8 +120,8 @@ inline constexpr std::array<NamedPattern, 99> patterns{{
     {"arpAmHigh", "E3 .  A3 .  C4 .  E3 .  A3 .  C4 .  B3 .  G3 ."},
     // the last chord
     {"endA", "A2 .  .  .  .  .  .  .  -  -  -  -  -  -  -  -"},
-    // 90
     {"endC", "C3 .  .  .  .  .  .  .  -  -  -  -  -  -  -  -"},
+    // 90
     {"endE", "E3 .  .  .  .  .  .  .  -  -  -  -  -  -  -  -"},
     {"leadEnd", "C4 .  .  .  .  .  .  -  B3 .  .  -  A3 .  .  -"},
     // whole notes and holds that breathe out on the last row: a new note clears the voice, so
@@ -132,8 +131,9 @@ inline constexpr std::array<NamedPattern, 99> patterns{{
     {"wholeD3Breath", "D3 .  .  .  .  .  .  .  .  .  .  .  .  .  .  -"},
     {"holdBreath", ".  .  .  .  .  .  .  .  .  .  .  .  .  .  .  -"},
     {"wholeE3Breath", "E3 .  .  .  .  .  .  .  .  .  .  .  .  .  .  -"},
-    // the snare's riser into a drop: its body climbs with the notes, its high-pass with them
-    {"snareRise", "-  -  -  -  G2 .  A2 .  C3 .  D3 .  F3 .  A3 C4"},
+    // the snare's riser into a drop, from the third beat (the bar's first half stays bare): its
+    // body climbs with the notes, its high-pass with them
+    {"snareRise", "-  -  -  -  -  -  -  -  C3 .  D3 .  F3 .  A3 C4"},
 }};
 
 }  // namespace song

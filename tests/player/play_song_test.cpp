@@ -1,6 +1,7 @@
 // The preview player's live song: a watched file whose valid changes are rendered and take over,
 // and whose invalid changes are reported while the song that plays stays.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -93,6 +94,24 @@ TEST(LiveSong, ABrokenChangeKeepsTheSongAndAValidOneTakesOverOnceRendered) {
   SynthMemoryPtr reference = allocateSynthMemory();
   ASSERT_TRUE(renderSongFrames(*reference, builtinSong(), position));
   EXPECT_EQ(std::memcmp(reference->soundBuffer, song.current().memory().soundBuffer, sizeof(float) * 2 * position), 0);
+}
+
+TEST(LiveSong, AFifoInPlaceOfTheFileIsRefusedWithoutWaitingForAWriter) {
+  SongFolder folder;
+  folder.write(builtinJson());
+  LiveSong song(0);
+  std::string problems;
+  ASSERT_TRUE(song.start(folder.path, problems)) << problems;
+  const SynthMemory* first = &song.current().memory();
+  std::remove(folder.path.c_str());
+  ASSERT_EQ(::mkfifo(folder.path.c_str(), 0644), 0);
+  ::alarm(20);  // a read that waits for a writer would hang: the alarm ends the test instead
+  const LiveSong::Event event = nextEvent(song, 0);
+  ::alarm(0);
+  EXPECT_EQ(event.kind, LiveSong::Event::Kind::refused);
+  EXPECT_NE(event.text.find(folder.path), std::string::npos) << event.text;
+  EXPECT_NE(event.text.find("a FIFO"), std::string::npos) << event.text;
+  EXPECT_EQ(&song.current().memory(), first);
 }
 
 TEST(LiveSong, ABrokenChangeDuringARenderDropsThatRender) {

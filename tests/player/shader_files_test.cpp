@@ -1,11 +1,16 @@
 // The scene files read from a folder: joined as the build joins them, compiler messages said in
 // the folder's files (by hand and from a real shaderc error), and saves seen by stat.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
+#include <ctime>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "host/vulkan/vk_compile.h"
@@ -23,6 +28,21 @@ std::size_t lineOf(const std::string& text, const std::string& marker) {
   EXPECT_NE(at, std::string::npos) << "no '" << marker << "' in the text";
   if (at == std::string::npos) return 0;
   return 1 + static_cast<std::size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(at), '\n'));
+}
+
+// Returns once a change to path would be stamped with a later time than its last one (file times
+// come from a clock that moves in ticks of some milliseconds).
+void awaitNextFileTime(const std::string& path) {
+  struct stat info {};
+  ASSERT_EQ(::stat(path.c_str(), &info), 0) << path;
+  for (;;) {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    if (now.tv_sec > info.st_ctim.tv_sec || (now.tv_sec == info.st_ctim.tv_sec && now.tv_nsec > info.st_ctim.tv_nsec)) {
+      return;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
 }
 
 std::string located(const std::string& path, std::size_t line) { return path + ":" + std::to_string(line); }
@@ -45,7 +65,7 @@ TEST(ShaderFilesJoin, TheProjectsFolderJoinsToTheBuiltInText) {
   EXPECT_EQ(line - 1, static_cast<std::size_t>(std::count(shaderSource, shaderSource + shaderSourceLength, '\n')));
 }
 
-TEST(ShaderFilesJoin, ACopyJoinsAlikeAndAMissingFileIsNamed) {
+TEST(ShaderFilesJoin, ACopyJoinsAlikeAndAMissingEmptyOrFifoFileIsNamed) {
   ScratchFolder folder("shader_copy");
   folder.copyFrom(INTRO_SHADERS_DIR);
   ShaderFiles files(folder.path());
@@ -53,12 +73,26 @@ TEST(ShaderFilesJoin, ACopyJoinsAlikeAndAMissingFileIsNamed) {
   ASSERT_TRUE(files.load(error)) << error;
   EXPECT_EQ(files.text(), std::string(shaderSource, shaderSourceLength));
 
-  std::filesystem::remove(folder.file("z5_tiled_cylinder.hlsl"));
+  const std::string cylinder = folder.file("z5_tiled_cylinder.hlsl");
+  std::filesystem::remove(cylinder);
   EXPECT_FALSE(files.load(error));
-  EXPECT_NE(error.find(folder.file("z5_tiled_cylinder.hlsl")), std::string::npos) << error;
+  EXPECT_NE(error.find(cylinder), std::string::npos) << error;
   EXPECT_NE(error.find("copy"), std::string::npos) << "the message says what to do: " << error;
   // The last text read stays for whoever still maps its messages.
   EXPECT_EQ(files.text(), std::string(shaderSource, shaderSourceLength));
+
+  // Empty, the file would leave its scene's entry point out of the text: said of the file.
+  folder.write("z5_tiled_cylinder.hlsl", "");
+  EXPECT_FALSE(files.load(error));
+  EXPECT_NE(error.find(cylinder + " is empty"), std::string::npos) << error;
+  // A FIFO is not opened to wait for a writer (a hang would end the test by the alarm instead).
+  std::filesystem::remove(cylinder);
+  ASSERT_EQ(::mkfifo(cylinder.c_str(), 0644), 0);
+  ::alarm(20);
+  EXPECT_FALSE(files.load(error));
+  ::alarm(0);
+  EXPECT_NE(error.find(cylinder), std::string::npos) << error;
+  EXPECT_NE(error.find("a FIFO"), std::string::npos) << error;
 }
 
 TEST(ShaderFilesJoin, AFileWithoutItsLastNewlineGoesOnTheSameLine) {
@@ -216,6 +250,15 @@ TEST(ShaderFilesChanges, StampsTellFilesApart) {
   EXPECT_FALSE(stampOf(folder.file("none.hlsl")).exists);
   folder.saveByRename("a.hlsl", "b\n");
   EXPECT_NE(stampOf(folder.file("a.hlsl")), first);
+
+  // Made unreadable and readable again, its mode as before: only the status-change time tells.
+  const std::string path = folder.file("a.hlsl");
+  const FileStamp readable = stampOf(path);
+  const auto mode = std::filesystem::status(path).permissions();
+  awaitNextFileTime(path);
+  std::filesystem::permissions(path, std::filesystem::perms::none);
+  std::filesystem::permissions(path, mode);
+  EXPECT_NE(stampOf(path), readable);
 }
 
 }  // namespace

@@ -4,7 +4,8 @@
 #   intro_window_test.sh escape INTRO PROBE      intro 320 176: a picture in a 320x176 window at
 #                                                the top-left; exit code 0 within 2 s of Escape
 #   intro_window_test.sh usage INTRO PROBE       intro without arguments: the usage text on
-#                                                stderr and in a box; then 1280x720; Escape
+#                                                stderr and in a box; then 1280x720; Escape;
+#                                                SIGTERM with the box open ends both (143)
 #   intro_window_test.sh fullscreen INTRO PROBE  intro 320 176 1 under a window manager: the
 #                                                window and the picture cover the screen; Escape
 #   intro_window_test.sh nodevice INTRO PROBE    no Vulkan driver: a message and a non-zero code
@@ -137,6 +138,19 @@ usage)
   escape_and_wait 5000
   echo "exit ${exit_ms} ms after Escape, code $rc"
   [ "$rc" -eq 0 ] || fail "exit code $rc after Escape"
+  # A signal while the box is open ends the intro, and the box goes with it.
+  launch
+  wait_for_window "$caption" 20000 "$intro_pid" || fail "no usage box the second time"
+  kill -TERM "$intro_pid"
+  until=$(( $(now_ms) + 5000 ))
+  while kill -0 "$intro_pid" 2>/dev/null && [ "$(now_ms)" -lt "$until" ]; do sleep 0.02; done
+  kill -0 "$intro_pid" 2>/dev/null && fail "the intro still runs 5 s after SIGTERM with its usage box open"
+  wait "$intro_pid"; rc=$?; intro_pid=""
+  [ "$rc" -eq 143 ] || fail "exit code $rc after SIGTERM, not 143"
+  until=$(( $(now_ms) + 5000 ))
+  while [ -n "$(window_line "$caption")" ] && [ "$(now_ms)" -lt "$until" ]; do sleep 0.02; done
+  [ -z "$(window_line "$caption")" ] || fail "the usage box stays after the intro ended by SIGTERM"
+  echo "SIGTERM with the usage box open: exit code $rc, the box gone"
   ;;
 fullscreen)
   # Full screen needs a window manager that follows the window's full-screen request.

@@ -3,11 +3,14 @@
 #
 #   play_window_test.sh show TOOL PROBE SHADERS     --from 190: the corridor (Z3) as intro-tool frame
 #                                                   draws it; Space holds the picture; Page Down
-#                                                   shows the next scene (Z4); Escape exits 0
+#                                                   shows the next scene (Z4); Escape exits 0,
+#                                                   also while the song renders
 #   play_window_test.sh shaders TOOL PROBE SHADERS  --shaders on a copy of SHADERS: a flat Z3 saved
-#                                                   changes the picture; a syntax error leaves it
-#                                                   running with the old one and says where
-#   play_window_test.sh nodisplay TOOL PROBE SHADERS  no display: a message and exit code 1
+#                                                   changes the picture; a syntax error, or a loop
+#                                                   the compiler cannot finish, leaves it running
+#                                                   with the old one and says where
+#   play_window_test.sh nodisplay TOOL PROBE SHADERS  no display: a message and exit code 1; --shaders
+#                                                   naming no folder of scene files: exit code 2
 #   play_window_test.sh startup TOOL PROBE SHADERS [N]  time from play --from 400 to its first picture
 set -u
 mode=$1 tool=$2 probe=$3 shaders=$4 runs=${5:-3}
@@ -53,7 +56,7 @@ wait_until() {
   done
 }
 
-window_id() { xdotool search --name '^intro-tool play' 2>/dev/null | head -n 1; }
+window_id() { xdotool search --name "${window_title:-^intro-tool play}" 2>/dev/null | head -n 1; }
 title() { xwininfo -id "$win" 2>/dev/null | sed -n 's/^xwininfo: Window id: [^ ]* "\(.*\)"$/\1/p'; }
 
 # The player's window: its id, place and size (wx wy ww wh), and the pointer over it so that it
@@ -159,11 +162,19 @@ show)
   wait_until '[[ $(title) != *paused* ]]' 5000 || fail "still paused after the second Space: $(title)"
   quit_with_escape
   echo "exit code 0 after Escape"
+  # Escape while the song still renders up to the start: the player ends, and its progress line
+  # on standard error ends with the line's end.
+  launch --from 480 --size 320x180
+  window_title='^rendering the song' find_window
+  quit_with_escape
+  [ "$(tail -c 1 "$tmp/err" | od -An -tx1 | tr -d ' ')" = 0a ] || fail "the progress line has no line end"
+  echo "Escape while the song renders: exit code 0, the progress line ended"
   ;;
 shaders)
   cp -r "$shaders" "$tmp/shaders"
   scene=$tmp/shaders/z3_corridor.hlsl
   grep -q 'storeW(v.xy, float4(powD3(c / 3, .45), 1));' "$scene" || fail "z3_corridor.hlsl has no store line to edit"
+  export INTRO_PLAY_BUILD_SECONDS=3  # a short time limit for the build stopped below
   launch --from 190 --size 320x180 --shaders "$tmp/shaders"
   find_window
   "$probe" wait "$wx" "$wy" "$ww" "$wh" 60000 >/dev/null || fail "no picture within 60 s"
@@ -190,8 +201,21 @@ shaders)
   alive || fail "the player ended after a syntax error"
   dump "$tmp/broken.rgb"
   [ "$(differing "$tmp/after.rgb" "$tmp/broken.rgb")" -eq 0 ] || fail "the picture changed after a syntax error"
+  # A loop unrolled over 200,000 steps, which takes the compiler down after minutes: the build
+  # is stopped at the time limit (3 s here) and fails as any other; the player goes on.
+  sed 's/storeW(v.xy, float4(1, 0, 1, 1));/float s = 0; [unroll] for (int i = 0; i < 200000; ++i) s = sin(s + i); storeW(v.xy, float4(s, 0, 1, 1));/' \
+    "$scene" | grep -v 'this is not HLSL' >"$scene.new"
+  grep -q '\[unroll\] for' "$scene.new" || fail "z3_corridor.hlsl has no flat store line to edit"
+  mv "$scene.new" "$scene"
+  wait_until 'grep -q "on entry point Z3, took more than 3 s" "$tmp/err"' 30000 ||
+    fail "no message that the compiler was stopped on Z3"
+  grep -m 1 'on entry point Z3' "$tmp/err" | sed 's/^/stderr: /'
+  wait_until '[[ $(title) == *"shaders: the shader compiler, on entry point Z3"* ]]' 5000 ||
+    fail "the title does not say that the build failed: $(title)"
+  dump "$tmp/unrolled.rgb"
+  [ "$(differing "$tmp/after.rgb" "$tmp/unrolled.rgb")" -eq 0 ] || fail "the picture changed after a build was stopped"
   quit_with_escape
-  echo "a syntax error left the picture as it was; exit code 0 after Escape"
+  echo "a syntax error and a compiler stopped left the picture as it was; exit code 0 after Escape"
   ;;
 nodisplay)
   unset DISPLAY
@@ -200,6 +224,15 @@ nodisplay)
   sed 's/^/stderr: /' "$tmp/err"
   [ "$rc" -eq 1 ] || fail "exit code $rc without a display, not 1"
   grep -q 'needs a display' "$tmp/err" || fail "the message does not say that play needs a display"
+  # --shaders naming no folder of scene files is a bad input, refused before any window.
+  mkdir "$tmp/empty"
+  for dir in "$tmp/missing" "$tmp/empty" "$shaders/frame.hlsl"; do
+    "$tool" play --shaders "$dir" >"$tmp/out" 2>"$tmp/err"
+    rc=$?
+    sed 's/^/stderr: /' "$tmp/err"
+    [ "$rc" -eq 2 ] || fail "exit code $rc for --shaders $dir, not 2"
+    grep -qF "$dir" "$tmp/err" || fail "the message does not name $dir"
+  done
   ;;
 startup)
   median() { printf '%s\n' "$@" | sort -n | sed -n "$(( ($# + 1) / 2 ))p"; }
