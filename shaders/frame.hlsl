@@ -14,7 +14,9 @@
 //                 truncated toward zero (NaN -> 0, as Direct3D converts); outside the texture reads
 //                 float4(0, 0, 0, 0)
 //   storeW(v, c)  the store into w: NaN -> 0, saturated, pixels outside w are not written
-//   NAND, INFD    quiet NaN and +infinity (INFD stands for 1.#INF)
+//   NAND, INFD    quiet NaN and +infinity (INFD stands for 1.#INF), made at run time from the bits
+//                 and the parameter x (the picture width, positive: the shift adds nothing), so that
+//                 no compiler folds them into a literal, which WGSL forbids
 //   isNaND(a)     the NaN test, by the bits: no compiler or driver may fold it away, and not every
 //                 HLSL compiler knows isnan
 // Every local and static gets a start value. INTRO_VULKAN is defined only by the Vulkan host.
@@ -37,8 +39,8 @@ RWTexture2D<float4> w : register(u0);
 static const float PI = acos(-1.);
 static float3 C = float3(0, 0, 0);
 static float4 D = float4(9, 9, 9, 9);
-static const float NAND = asfloat(0x7fc00000u);
-static const float INFD = asfloat(0x7f800000u);
+#define NAND asfloat(0x7fc00000u | (asuint(x) >> 31))
+#define INFD asfloat(0x7f800000u | (asuint(x) >> 31))
 
 #define W(p,a) cos(a)*p+sin(a)*float2(-p.y,p.x)
 #define Y(a,b) float2 c=W(a,-PI/(b*2));a=W(a,floor(atan2(c.x,c.y)/PI*b)*PI/b)

@@ -16,7 +16,7 @@ while IFS= read -r file; do
     echo "not in any CMake list: $file (add it to the target in $(dirname "$file")/CMakeLists.txt or the one above)"
     unlisted=$((unlisted + 1))
   fi
-done < <(find host player synth text tools tests -name '*.cpp' | sort)
+done < <(find host player synth text tools tests web -name '*.cpp' | sort)
 if [ $unlisted -ne 0 ]; then
   echo "$unlisted source file(s) are built by no target"
   exit 1

@@ -3,6 +3,7 @@
 # by vkd3d-shader (one Z?.dxbc per entry point), the Linux pictures of a set of frames rendered
 # by intro-tool (scene then final pass, raw RGBA8), and frames.txt listing them.
 # Usage: scene_references.sh INTRO_TOOL VKD3D_COMPILER INTRO_HLSL OUT_DIR
+# (VKD3D_COMPILER "-": the pictures and the list only, as the web page's tests want them.)
 # Exit 77 when a tool or the text is missing (the reason on stdout); 1 when a step fails.
 set -uo pipefail
 tool=$1
@@ -32,14 +33,15 @@ frames=(
 )
 
 for program in "$tool" "$compiler"; do
-  [ -x "$program" ] || { echo "not found: $program"; exit 77; }
+  [ "$program" = - ] || [ -x "$program" ] || { echo "not found: $program"; exit 77; }
 done
-[ -f "$text" ] || { echo "not found: $text (the Linux build writes it)"; exit 77; }
+[ "$compiler" = - ] || [ -f "$text" ] || { echo "not found: $text (the Linux build writes it)"; exit 77; }
 command -v ffmpeg >/dev/null 2>&1 || { echo "not found: ffmpeg (Debian package ffmpeg)"; exit 77; }
 
 rm -rf "$out"
 mkdir -p "$out" || exit 1
 for entry in Z1 Z2 Z3 Z4 Z5 Z6 Z7 Z8 Z9 ZA ZB ZZ; do
+  [ "$compiler" = - ] && break
   if ! "$compiler" -x hlsl -p cs_5_0 -e "$entry" -b dxbc-tpf -o "$out/$entry.dxbc" "$text" >"$out/$entry.log" 2>&1; then
     cat "$out/$entry.log"
     echo "vkd3d-shader does not compile $entry"
