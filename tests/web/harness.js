@@ -43,9 +43,9 @@ async function still(frameSpec) {
   frame.remove();
 }
 
-async function live(spec) {
+async function live(run) {
   await note('live: loading the page');
-  const frame = await load(spec.query);
+  const frame = await load(run.query);
   await note('live: loaded');
   const win = frame.contentWindow;
   const report = { samples: [] };
@@ -68,7 +68,7 @@ async function live(spec) {
   await note('live: playing');
   report.firstPicture = win.introShow.firstPicture;
   report.toPlaying = performance.now() - clicked;
-  for (let s = 0; s <= spec.seconds; ++s) {
+  for (let s = 0; s <= run.seconds; ++s) {
     report.samples.push({ at: performance.now(), ...win.introShow });
     await sleep(1000);
   }
